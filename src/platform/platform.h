@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shared/date_time.h"
+#include "shared/regional.h"
+
+namespace tavrin {
+
+// The operating system's version as the program reports it.
+struct OsVersionInfo {
+  // Windows: the extended version information.
+  int major = 0;
+  int minor = 0;
+  int platformId = 0;   // 2 = NT
+  int productType = 0;  // 1 = workstation
+  bool is64Bit = false;
+  // Systems other than Windows name themselves here (for example "Linux" and
+  // "6.1.0-18-amd64"); empty on Windows, where the name comes from the version table.
+  std::string systemName;
+  std::string systemRelease;
+};
+
+enum class HashAlgorithm { MD5, SHA1, SHA256, SHA384, SHA512 };
+
+// The platform's cryptographic service: message digests and HMAC-SHA-256.
+class CryptoProvider {
+ public:
+  virtual ~CryptoProvider() = default;
+  // Each returns false when the provider fails; LastError then tells the system error.
+  virtual bool Digest(HashAlgorithm algorithm, std::span<const std::uint8_t> data,
+                      std::vector<std::uint8_t>& digest) = 0;
+  virtual bool HmacSha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data,
+                          std::vector<std::uint8_t>& mac) = 0;
+  virtual std::uint32_t LastError() const = 0;
+};
+
+// A file held open by this process so that no other process can take it; released
+// (closed) when the object is destroyed.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+};
+
+// Every operating-system facility the core uses, behind one narrow interface. The POSIX
+// and Win32 back ends implement it; tests use a fake. All text is UTF-8.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Program, machine and user
+  // Full path of the running program's executable.
+  virtual std::string ProgramPath() = 0;
+  // Computer and user name of the current logon; empty when the system cannot tell.
+  virtual std::string ComputerName() = 0;
+  virtual std::string UserName() = 0;
+  // Empty when the variable is not set.
+  virtual std::string GetEnvironmentVariable(const std::string& name) = 0;
+
+  // --- The system's ANSI code page (Windows-1252 where the system has none)
+  // Characters the code page lacks become "?".
+  virtual std::string Utf8ToAnsi(std::string_view utf8) = 0;
+  virtual std::string AnsiToUtf8(std::string_view ansi) = 0;
+
+  // --- Locale and regional settings
+  // The system default locale's text for a Windows locale information type
+  // (1 language id, 2 language, 3 abbreviated language, 4 native language, 5 country
+  // code, 6 country, 7 abbreviated country, 8 native country, 9 default language,
+  // 10 default country, 11 default OEM code page, 21 international currency symbol,
+  // 4097 English language, 4098 English country, 4100 default ANSI code page,
+  // 4113 default EBCDIC code page); empty when the type is unknown.
+  virtual std::string LocaleInfo(int type) = 0;
+  virtual RegionalSettings Regional() = 0;
+
+  // --- Clock and time zone
+  virtual DateTime Now() = 0;
+  // UTC minus local time in minutes, in effect at the given local date and time
+  // (-60 for Central European winter time, -120 for its summer time).
+  virtual int UtcBiasMinutes(const DateTime& local) = 0;
+
+  // --- System information
+  virtual OsVersionInfo OsVersion() = 0;
+  // The short (8.3) form of a path; empty when the conversion fails.
+  virtual std::string ShortPath(const std::string& path) = 0;
+  // Whether the optional archive component can be created; RegisterZipComponent
+  // registers its library and reports success.
+  virtual bool CreateZipComponent() = 0;
+  virtual bool RegisterZipComponent(const std::string& libraryPath) = 0;
+
+  // --- Files
+  // Clears read-only, hidden and system flags.
+  virtual void SetNormalAttributes(const std::string& path) = 0;
+  // Opens (creating) and holds a file exclusively; null when another process holds it.
+  virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path) = 0;
+
+  // --- Profile strings: single values of INI files kept by other programs. Section and
+  // key names are case-insensitive, blanks around key and value are trimmed, a value in
+  // matching quotes loses them; reads return at most 1023 characters.
+  virtual std::string ReadProfileString(const std::string& file, const std::string& section,
+                                        const std::string& key,
+                                        const std::string& defaultValue) = 0;
+  virtual bool WriteProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key, const std::string& value) = 0;
+
+  // --- Cryptographic service
+  virtual CryptoProvider& Crypto() = 0;
+};
+
+}  // namespace tavrin

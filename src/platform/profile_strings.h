@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace tavrin {
+
+// Single values of INI files read and written with the semantics of Windows' private
+// profile functions, for systems that lack them: section and key names compared without
+// regard to case, blanks around key and value trimmed, a value in matching single or
+// double quotes loses them, at most 1023 characters returned. Files are ANSI text.
+// Writing creates the file, the section or the key as needed and replaces the file
+// safely (new file beside it, then renamed over the old one).
+class Platform;
+
+std::string ReadProfileStringFile(const std::string& file, const std::string& section,
+                                  const std::string& key, const std::string& defaultValue);
+bool WriteProfileStringFile(const std::string& file, const std::string& section,
+                            const std::string& key, const std::string& value);
+
+}  // namespace tavrin

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <compare>
+#include <string>
+
+#include "shared/regional.h"
+
+namespace tavrin {
+
+// A local calendar date and time of day, to the second.
+struct DateTime {
+  int year = 1899;
+  int month = 12;
+  int day = 30;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+
+  auto operator<=>(const DateTime&) const = default;
+};
+
+// Days since 30 December 1899 with the time of day as the fraction: the serial form of
+// dates that the rest of the program counts with (day differences, minute gaps).
+double ToSerial(const DateTime& value);
+DateTime FromSerial(double serial);
+
+// Composes a date and time from parts that may lie out of range; they roll over the way
+// calendar arithmetic does (day 32 of a month is the first of the next month, month 13
+// is January of the next year, month 0 is December of the year before, hour 25 is 01:00
+// of the next day).
+DateTime ComposeDateTime(int year, int month, int day, int hour, int minute, int second);
+
+// Whole minutes from a to b (negative when b is earlier).
+long long MinutesBetween(const DateTime& a, const DateTime& b);
+
+// Formats with a Windows-style picture (see RegionalSettings); text in quotes is literal.
+std::string FormatWithPicture(const DateTime& value, const std::string& picture,
+                              const RegionalSettings& regional);
+
+// The platform's default conversion of a date to text (the "general date" form): the short
+// date and the long time of the regional settings, separated by a blank; a value without
+// a time of day shows only the date, and a value on 30 December 1899 only the time.
+std::string FormatGeneralDate(const DateTime& value, const RegionalSettings& regional);
+
+}  // namespace tavrin

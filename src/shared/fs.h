@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tavrin {
+
+// The folder separator of the platform the program runs on: "\" on Windows, "/" elsewhere.
+// Paths are composed with it wherever the program builds a path of its own.
+inline constexpr char kPathSep = TAVRIN_PATH_SEPARATOR;
+
+// Paths inside the core are UTF-8 text; these convert at the std::filesystem edge.
+inline std::filesystem::path FsPath(std::string_view utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+inline std::string PathText(const std::filesystem::path& path) {
+  const std::u8string u8 = path.u8string();
+  return std::string(u8.begin(), u8.end());
+}
+
+}  // namespace tavrin

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrin {
+
+// Character positions below are byte offsets into UTF-8 text unless stated otherwise.
+
+// --- Path and file procedures
+
+// Text between a start tag and an end tag (tags matched without regard to case); empty
+// when the start tag is absent, the rest of the text when the end tag does not follow.
+std::string GetBetween(std::string_view text, std::string_view startTag, std::string_view endTag);
+// The path with a trailing folder separator (kPathSep) unless empty or already there.
+std::string AddBackslash(std::string_view path);
+// True when the file's length can be read.
+bool FileExists(const std::string& path);
+// Deletes the file; returns 0 on success, else the run-time error number (53 when the
+// file does not exist, 75 when it cannot be deleted).
+int KillFile(const std::string& path);
+// The lower-cased text after the leftmost "." within the last seven characters of the
+// name; the name unchanged when there is none.
+std::string GetExtension(std::string_view name);
+
+// --- Text procedures
+
+// The text from position up to the next separator; position moves behind it. Without a
+// further separator: the rest, and position becomes the text's length.
+std::string NextLine(std::string_view text, std::size_t& position, std::string_view separator);
+// Parts between separators; empty text gives no parts; one trailing separator is ignored.
+std::vector<std::string> SplitText(std::string_view text, std::string_view separator);
+// Decimal number with "." or "," as separator (see the text procedures' rules).
+float ParseDecimal(std::string_view text);
+// Int(x * 10^digits + 0.5) / 10^digits.
+double RoundTo(double number, int digits);
+// Replaces what stands between two markers (matched without regard to case).
+std::string SetBetween(std::string_view text, std::string_view startMarker,
+                       std::string_view endMarker, std::string_view newValue, bool append);
+// Carbohydrate and insulin amounts: "*" and ">" marks, ranges "a-b" and sums "a+b".
+// The result is in the program's number format with the given decimal separator.
+std::string CleanAmount(std::string_view amount, std::string_view decimalSeparator);
+
+enum class CompareMode { Binary, Text };
+// Replaces every occurrence at or after start (1-based, in characters); the search
+// resumes behind each inserted replacement; text before start is kept.
+std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
+                       std::size_t start = 1, CompareMode mode = CompareMode::Binary);
+
+// Leading and trailing blanks removed.
+std::string Trim(std::string_view text);
+
+}  // namespace tavrin

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrin {
+
+// UTF-8 <-> UTF-16. Invalid UTF-8 bytes decode to U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Number of characters (UTF-16 code units, as the rest of the program counts them).
+std::size_t CharCount(std::string_view utf8);
+
+// Upper and lower case of Latin, Greek and Cyrillic letters (locale-independent simple
+// case mapping); other characters are unchanged.
+std::string ToUpper(std::string_view utf8);
+std::string ToLower(std::string_view utf8);
+
+// Case-insensitive search (by the case mapping above). Positions are byte offsets;
+// returns std::string_view::npos when not found.
+std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from = 0);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// mUTF8: text to UTF-8 bytes and back, whole files read and written as UTF-8.
+std::vector<std::uint8_t> TextToUtf8Bytes(std::string_view text);
+std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes);
+// Reads the whole file; a byte-order mark stays in the text as U+FEFF. Throws
+// RuntimeError 53 when the file cannot be read.
+std::string ReadUtf8File(const std::string& path);
+// Writes the text as UTF-8 without byte-order mark, replacing the file. Throws
+// RuntimeError on failure.
+void WriteUtf8File(const std::string& path, std::string_view text);
+
+}  // namespace tavrin

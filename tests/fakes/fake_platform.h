@@ -1,0 +1,88 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/profile_strings.h"
+#include "shared/codepage.h"
+
+namespace tavrin::testing {
+
+// A platform whose every answer is set by the test. Text conversions use Windows-1252;
+// profile strings use the portable reader and writer; crypto delegates to the provider
+// the test installs (the OpenSSL one in most tests).
+class FakePlatform : public Platform {
+ public:
+  std::string programPath = "/tmp/tavrin-test/TavrinPlugin";
+  std::string computerName = "PC1";
+  std::string userName = "anna";
+  std::map<std::string, std::string> environment;
+  std::map<int, std::string> localeInfo;
+  RegionalSettings regional = RegionalSettings::German();
+  DateTime now{2026, 12, 4, 23, 35, 8};
+  int utcBiasMinutes = -60;
+  OsVersionInfo osVersion{6, 1, 2, 1, true, "", ""};
+  bool zipCreatable = false;
+  bool zipRegisterSucceeds = false;
+  int zipRegisterCalls = 0;
+  std::set<std::string> normalAttributeCalls;
+  std::set<std::string> heldFiles;  // paths held by "another process"
+  CryptoProvider* crypto = nullptr;
+
+  std::string ProgramPath() override { return programPath; }
+  std::string ComputerName() override { return computerName; }
+  std::string UserName() override { return userName; }
+  std::string GetEnvironmentVariable(const std::string& name) override {
+    auto it = environment.find(name);
+    return it == environment.end() ? std::string() : it->second;
+  }
+  std::string Utf8ToAnsi(std::string_view utf8) override { return Utf8ToWindows1252(utf8); }
+  std::string AnsiToUtf8(std::string_view ansi) override { return Windows1252ToUtf8(ansi); }
+  std::string LocaleInfo(int type) override {
+    auto it = localeInfo.find(type);
+    return it == localeInfo.end() ? std::string() : it->second;
+  }
+  RegionalSettings Regional() override { return regional; }
+  DateTime Now() override { return now; }
+  int UtcBiasMinutes(const DateTime&) override { return utcBiasMinutes; }
+  OsVersionInfo OsVersion() override { return osVersion; }
+  std::string ShortPath(const std::string& path) override { return path; }
+  bool CreateZipComponent() override { return zipCreatable; }
+  bool RegisterZipComponent(const std::string&) override {
+    ++zipRegisterCalls;
+    if (zipRegisterSucceeds) zipCreatable = true;
+    return zipRegisterSucceeds;
+  }
+  void SetNormalAttributes(const std::string& path) override { normalAttributeCalls.insert(path); }
+
+  class FakeHeld : public HeldFile {
+   public:
+    FakeHeld(std::set<std::string>& held, std::string path) : held_(held), path_(std::move(path)) {
+      held_.insert(path_);
+    }
+    ~FakeHeld() override { held_.erase(path_); }
+
+   private:
+    std::set<std::string>& held_;
+    std::string path_;
+  };
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override {
+    if (heldFiles.count(path)) return nullptr;
+    return std::make_unique<FakeHeld>(heldFiles, path);
+  }
+
+  std::string ReadProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& def) override {
+    return ReadProfileStringFile(file, section, key, def);
+  }
+  bool WriteProfileString(const std::string& file, const std::string& section,
+                          const std::string& key, const std::string& value) override {
+    return WriteProfileStringFile(file, section, key, value);
+  }
+  CryptoProvider& Crypto() override { return *crypto; }
+};
+
+}  // namespace tavrin::testing

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "shared/ui.h"
+
+namespace tavrin::testing {
+
+// Records every interaction and answers from queues the test fills; an empty queue
+// answers as the cancel button would.
+class FakeUi : public Ui {
+ public:
+  struct Message {
+    std::string text;
+    std::string caption;
+    MessageButtons buttons;
+    MessageIcon icon;
+  };
+  std::vector<Message> messages;
+  std::deque<MessageResult> messageAnswers;
+  std::vector<FileDialogArgs> fileDialogs;
+  std::deque<FileDialogResult> fileAnswers;
+  std::vector<SerialAutoDialogArgs> autoDialogs;
+  std::deque<SerialAutoChoice> autoAnswers;
+  std::vector<SerialNoPatientDialogArgs> noPatientDialogs;
+  std::deque<SerialNoPatientChoice> noPatientAnswers;
+  std::vector<SerialEntryDialogArgs> entryDialogs;
+  std::deque<SerialEntryResult> entryAnswers;
+  std::vector<std::string> statusTexts;
+  int doEventsCalls = 0;
+
+  MessageResult ShowMessage(const std::string& text, const std::string& caption,
+                            MessageButtons buttons, MessageIcon icon) override {
+    messages.push_back({text, caption, buttons, icon});
+    return Pop(messageAnswers, buttons == MessageButtons::Ok ? MessageResult::Ok
+                                                              : MessageResult::Cancel);
+  }
+  FileDialogResult ChooseFile(const FileDialogArgs& args) override {
+    fileDialogs.push_back(args);
+    return Pop(fileAnswers, FileDialogResult{});
+  }
+  SerialAutoChoice ShowSerialAutoDialog(const SerialAutoDialogArgs& args) override {
+    autoDialogs.push_back(args);
+    return Pop(autoAnswers, SerialAutoChoice::Cancel);
+  }
+  SerialNoPatientChoice ShowSerialNoPatientDialog(const SerialNoPatientDialogArgs& args) override {
+    noPatientDialogs.push_back(args);
+    return Pop(noPatientAnswers, SerialNoPatientChoice::Cancel);
+  }
+  SerialEntryResult ShowSerialEntryDialog(const SerialEntryDialogArgs& args) override {
+    entryDialogs.push_back(args);
+    return Pop(entryAnswers, SerialEntryResult{});
+  }
+  void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
+  void DoEvents() override { ++doEventsCalls; }
+
+ private:
+  template <typename T>
+  static T Pop(std::deque<T>& queue, T fallback) {
+    if (queue.empty()) return fallback;
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+  }
+};
+
+}  // namespace tavrin::testing

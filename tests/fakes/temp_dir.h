@@ -1,0 +1,43 @@
+#pragma once
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "shared/fs.h"
+
+namespace tavrin::testing {
+
+// A fresh folder below the system's temporary folder, removed with everything in it when
+// the object goes out of scope. Tests put every file they touch in one.
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device rd;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+      path_ = base / ("tavrin-test-" + std::to_string(rd()));
+      if (std::filesystem::create_directory(path_)) break;
+    }
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder's path, with a trailing separator when asked.
+  std::string Path(bool trailing = false) const {
+    std::string p = PathText(path_);
+    if (trailing) p += kPathSep;
+    return p;
+  }
+  // A path below the folder.
+  std::string File(const std::string& name) const { return Path(true) + name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace tavrin::testing
