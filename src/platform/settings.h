@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavrin {
+
+class Platform;
+
+// Where the program keeps its files: the program folder, the settings file beside the
+// executable, and the per-computer-per-user configuration folder below it.
+class AppPaths {
+ public:
+  explicit AppPaths(Platform& platform);
+
+  // The executable's folder with a trailing separator.
+  std::string ProgramFolder() const;
+  // The executable's name without folder and extension ("TavrinPlugin").
+  std::string ExeBaseName() const;
+  // SettingsFilePath: program folder + executable base name + ".ini".
+  std::string SettingsFilePath() const;
+  // ConfigFolder: program folder + "cfg" + MakeValidPath(computer + "_" + user) + separator.
+  // The path is computed once; the folder (with missing parents) is created whenever it
+  // is missing when the path is taken.
+  std::string ConfigFolder();
+
+ private:
+  Platform& platform_;
+  std::string programPath_;
+  std::optional<std::string> configFolder_;
+};
+
+// Single values of foreign INI files through the platform's profile-string functions.
+std::string ReadIniValue(Platform& platform, const std::string& file, const std::string& section,
+                         const std::string& key, const std::string& defaultValue);
+bool WriteIniValue(Platform& platform, const std::string& file, const std::string& section,
+                   const std::string& key, const std::string& value);
+// ReadIniValue on the settings file.
+std::string ReadSetting(Platform& platform, const AppPaths& paths, const std::string& section,
+                        const std::string& key, const std::string& defaultValue);
+
+// True when the leading number is not zero, or the text is TRUE, WAHR, JA or YES in any case.
+bool IsTrueText(std::string_view text);
+// Makes a path safe to create: ".." steps resolved, device names and reserved characters
+// altered, a trailing separator added.
+std::string MakeValidPath(std::string_view path);
+
+}  // namespace tavrin

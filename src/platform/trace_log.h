@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavrin {
+
+class Platform;
+class AppPaths;
+
+// The trace log "tVtrace.log" in the configuration folder: one timestamped line per
+// notable step, for support staff. Every line is on disk when Write returns.
+class TraceLog {
+ public:
+  TraceLog(Platform& platform, AppPaths& paths);
+
+  // Appends "<date and time>: <message>". The first line of a process is prefixed with
+  // "Started, " (and, first, the old log is deleted when "DeleteLogOnStartup" is true);
+  // this overload hands the prefixed text back to the caller.
+  void Write(std::string& message);
+  void Write(std::string_view message);
+
+  std::string FilePath();
+
+ private:
+  Platform& platform_;
+  AppPaths& paths_;
+  bool started_ = false;
+};
+
+}  // namespace tavrin
