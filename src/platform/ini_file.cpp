@@ -1,0 +1,522 @@
+#include "platform/ini_file.h"
+
+#include <charconv>
+#include <set>
+#include <system_error>
+
+#include "platform/file_replace.h"
+#include "platform/platform.h"
+#include "shared/error.h"
+#include "shared/fs.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kMarker = "@@@";
+constexpr std::size_t kMarkerProbeBytes = 10;
+
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != text.npos;
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// Removes every trailing CR LF pair.
+std::string WithoutTrailingCrLf(std::string_view text) {
+  while (EndsWith(text, kCrLf)) text.remove_suffix(2);
+  return std::string(text);
+}
+
+// Removes every trailing CR and LF.
+void StripTrailingLineBreaks(std::string& text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+}
+
+char16_t Utf16At(std::string_view bytes, std::size_t index) {
+  const auto lo = static_cast<unsigned char>(bytes[2 * index]);
+  const auto hi = static_cast<unsigned char>(bytes[2 * index + 1]);
+  return static_cast<char16_t>(lo | (hi << 8));
+}
+
+// Where the UTF-16LE text starts behind the "@@@" marker, for the four forms in which
+// the marker is recognised: as single bytes at the start or behind one leading byte, or
+// as UTF-16LE characters at the start or behind one leading character (usually a
+// byte-order mark). Nothing when the bytes carry no marker.
+std::optional<std::size_t> MarkerEnd(std::string_view bytes) {
+  if (bytes.substr(0, 3) == kMarker) return 3;
+  if (bytes.size() >= 4 && bytes.substr(1, 3) == kMarker) return 4;
+  const std::size_t units = bytes.size() / 2;
+  auto markerAt = [&](std::size_t first) {
+    if (units < first + 3) return false;
+    for (std::size_t i = first; i < first + 3; ++i) {
+      if (Utf16At(bytes, i) != u'@') return false;
+    }
+    return true;
+  };
+  if (markerAt(0)) return 6;
+  if (markerAt(1)) return 8;
+  return std::nullopt;
+}
+
+bool IsHeaderLine(std::string_view line) {
+  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
+}
+
+std::string Utf16LeBytes(std::string_view utf8) {
+  const std::u16string units = Utf8ToUtf16(utf8);
+  std::string bytes;
+  bytes.reserve(units.size() * 2);
+  for (char16_t unit : units) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string EditIniContent(const std::string& content, const std::string& section,
+                           const std::string& key, const std::string& value) {
+  const std::string header = "[" + section + "]";
+  const std::size_t h = FindNoCase(content, header);
+  if (h == std::string::npos) {
+    if (value.empty()) return content;
+    std::string result = content;
+    if (!result.empty()) {
+      if (!EndsWith(result, kCrLf)) {
+        result += "\r\n\r\n";
+      } else if (!EndsWith(result, "\r\n\r\n")) {
+        result += kCrLf;
+      }
+    }
+    return result + header + "\r\n" + key + "=" + value + "\r\n";
+  }
+
+  const std::size_t k = FindNoCase(content, "\r\n" + key + "=", h);
+  const std::size_t n = content.find("\r\n[", h + 1);
+  if (k != std::string::npos && (n == std::string::npos || k < n)) {
+    const std::size_t e = content.find(kCrLf, k + 2);
+    std::string result = content.substr(0, k) + "\r\n" + key + "=" + value;
+    if (e != std::string::npos) result += content.substr(e);
+    return result;
+  }
+  if (value.empty()) return content;
+  const std::string line = key + "=" + value + "\r\n";
+  if (n == std::string::npos) {
+    std::string result = content;
+    if (!EndsWith(result, kCrLf)) result += kCrLf;
+    return result + line;
+  }
+  // Insert behind the section's last line so that one blank line stays before the next
+  // header: into an existing blank line, or followed by a new one.
+  if (n >= 2 && content.compare(n - 2, 4, "\r\n\r\n") == 0) {
+    return content.substr(0, n) + line + content.substr(n);
+  }
+  return content.substr(0, n + 2) + line + content.substr(n);
+}
+
+cIniFile::cIniFile(Platform& platform) : platform_(platform) {}
+
+std::optional<cIniFile::FileStamp> cIniFile::StampOfFile() const {
+  if (fileName_.empty()) return std::nullopt;
+  std::error_code ec;
+  const fs::path path = FsPath(fileName_);
+  FileStamp stamp;
+  stamp.time = fs::last_write_time(path, ec);
+  if (ec) return std::nullopt;
+  stamp.size = fs::file_size(path, ec);
+  if (ec) return std::nullopt;
+  return stamp;
+}
+
+std::string cIniFile::DecodeUnicode(const std::string& bytes) const {
+  const std::optional<std::size_t> start = MarkerEnd(bytes);
+  // A file without marker (an ANSI file being taken over) is read as ANSI text.
+  if (!start) return platform_.AnsiToUtf8(bytes);
+  std::u16string units;
+  const std::string_view body = std::string_view(bytes).substr(*start);
+  units.reserve(body.size() / 2);
+  for (std::size_t i = 0; i < body.size() / 2; ++i) units.push_back(Utf16At(body, i));
+  while (!units.empty() && units.back() == u'\0') units.pop_back();
+  return Utf16ToUtf8(units);
+}
+
+std::string cIniFile::ReadFileText() {
+  const std::string bytes = ReadFileBytes(fileName_).value_or(std::string());
+  return unicode_ ? DecodeUnicode(bytes) : platform_.AnsiToUtf8(bytes);
+}
+
+namespace {
+
+// Splits content into sections: each section's text runs from its header line up to the
+// CR of the line break before the next header (the last one to the end), so every key
+// line in it is preceded by CR LF. Of two sections with one name the first is kept.
+template <typename Sections>
+void ParseSections(const std::string& content, Sections& out) {
+  std::optional<std::string> name;
+  std::size_t start = 0;
+  auto add = [&](std::size_t end) {
+    auto [it, inserted] = out.byName.emplace(ToLower(*name), content.substr(start, end - start));
+    if (inserted) out.names.push_back(*name);
+  };
+  std::size_t pos = 0;
+  while (pos < content.size()) {
+    const std::size_t lineStart = pos;
+    const std::size_t crlf = content.find(kCrLf, pos);
+    const std::size_t lineEnd = crlf == std::string::npos ? content.size() : crlf;
+    pos = crlf == std::string::npos ? content.size() : crlf + 2;
+    const std::string_view line(content.data() + lineStart, lineEnd - lineStart);
+    if (!IsHeaderLine(line)) continue;
+    if (name) add(lineStart - 1);
+    name = std::string(line.substr(1, line.size() - 2));
+    start = lineStart;
+  }
+  if (name) add(content.size());
+}
+
+}  // namespace
+
+void cIniFile::BuildCache() {
+  sections_.reset();
+  // The stamp is taken before the read: a change during the read then shows as a
+  // different stamp at the next access instead of being hidden.
+  const std::optional<FileStamp> stamp = StampOfFile();
+  std::string content;
+  if (offline_ && !memContent_.empty()) {
+    content = memContent_;
+  } else {
+    const std::string bytes = ReadFileBytes(fileName_).value_or(std::string());
+    rawContent_ = platform_.AnsiToUtf8(bytes);
+    if (unicode_) {
+      unicodeContent_ = DecodeUnicode(bytes);
+      content = unicodeContent_;
+    } else {
+      content = rawContent_;
+    }
+  }
+  memContent_ = content;
+  sections_.emplace();
+  ParseSections(memContent_, *sections_);
+  cachedStamp_ = stamp;
+}
+
+void cIniFile::MakeCacheCurrent() {
+  if (offline_) {
+    if (memContent_.empty() || !sections_) BuildCache();
+    return;
+  }
+  if (!cachedStamp_ || !useCacheDirectly_ || !sections_) {
+    const std::optional<FileStamp> stamp = StampOfFile();
+    if (!stamp || stamp != cachedStamp_ || !sections_) BuildCache();
+  }
+}
+
+std::string cIniFile::GetAllSections() {
+  MakeCacheCurrent();
+  std::string result;
+  for (const std::string& name : sections_->names) result += name + ";";
+  return result;
+}
+
+bool cIniFile::CheckUnicodeFile() {
+  if (fileName_.empty()) return unicode_;
+  std::error_code ec;
+  const fs::path path = FsPath(fileName_);
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec || size < kMarkerProbeBytes) return unicode_;
+  const std::optional<std::string> bytes = ReadFileBytes(fileName_);
+  if (!bytes || bytes->size() < kMarkerProbeBytes) return unicode_;
+  unicode_ = MarkerEnd(std::string_view(*bytes).substr(0, kMarkerProbeBytes)).has_value();
+  return unicode_;
+}
+
+void cIniFile::ResetCache() {
+  cachedStamp_.reset();
+}
+
+void cIniFile::IniFile(const std::string& fileName) {
+  if (fileName == fileName_) return;
+  cachedStamp_.reset();
+  fileName_ = fileName;
+  // The images of the previous file must never be written into the new one.
+  sections_.reset();
+  rawContent_.clear();
+  unicodeContent_.clear();
+  if (!offline_) memContent_.clear();
+  CheckUnicodeFile();
+}
+
+std::string cIniFile::Load(const std::string& section, const std::string& key,
+                           const std::string& defaultValue) {
+  if (fileName_.empty() && !offline_) return defaultValue;
+  if (!cacheFlag_ && !unicode_ && !offline_) {
+    const std::string value = platform_.ReadProfileString(fileName_, section, key, "");
+    return value.empty() ? defaultValue : value;
+  }
+  MakeCacheCurrent();
+  const auto it = sections_->byName.find(ToLower(section));
+  if (it == sections_->byName.end()) return defaultValue;
+  const std::string& text = it->second;
+  const std::string pattern = "\r\n" + key + "=";
+  std::size_t matchLength = 0;
+  const std::size_t found = FindNoCase(text, pattern, 0, matchLength);
+  if (found == std::string::npos) return defaultValue;
+  const std::size_t start = found + matchLength;
+  std::size_t end = text.find(kCrLf, start);
+  if (end == std::string::npos) end = text.find('\r', start);
+  if (end == std::string::npos) end = text.find('\n', start);
+  if (end == std::string::npos) end = text.size();
+  std::string value = text.substr(start, end - start);
+  return value.empty() ? defaultValue : value;
+}
+
+void cIniFile::Save(const std::string& section, const std::string& key, double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  Save(section, key, std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
+}
+
+void cIniFile::Save(const std::string& section, const std::string& key,
+                    std::string_view valueText) {
+  static constexpr const char* kSource = "cIniFile.Save";
+  if (fileName_.empty() && !offline_)
+    throw RuntimeError(kErrFileNotFound, kSource, "File not found");
+  // A line break would end the line early and let the rest pose as further keys or
+  // sections.
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(valueText)) {
+    throw RuntimeError(
+        kErrInvalidArgument, kSource,
+        "A value may not contain a line break (section [" + section + "], key " + key + ")");
+  }
+  const std::string value(valueText);
+
+  if (offline_) {
+    MakeCacheCurrent();
+    memContent_ = EditIniContent(memContent_, section, key, value);
+    const std::string header = "[" + section + "]\r\n";
+    const std::string name = ToLower(section);
+    if (FindNoCase(memContent_, header) == std::string::npos) {
+      sections_->byName.erase(name);
+    } else {
+      const bool known = sections_->byName.count(name) > 0;
+      sections_->byName[name] = header + GetBetween(memContent_, header, "\r\n[");
+      if (!known) sections_->names.push_back(section);
+    }
+  } else if (unicode_) {
+    MakeCacheCurrent();
+    unicodeContent_ = EditIniContent(unicodeContent_, section, key, value);
+    WriteUnicodeFile(kSource);
+    if (useCacheDirectly_) {
+      memContent_ = unicodeContent_;
+      sections_.emplace();
+      ParseSections(memContent_, *sections_);
+    }
+  } else if (cacheFlag_) {
+    MakeCacheCurrent();
+    rawContent_ = EditIniContent(rawContent_, section, key, value);
+    if (!saveToRam_) {
+      if (rawContent_.empty()) {
+        std::error_code ignored;
+        fs::remove(FsPath(fileName_), ignored);
+      } else {
+        WriteAnsiFile(rawContent_, kSource);
+      }
+    }
+    if (useCacheDirectly_) {
+      // Keep the trusted cache in step with what this instance wrote.
+      memContent_ = rawContent_;
+      sections_.emplace();
+      ParseSections(memContent_, *sections_);
+    }
+  } else if (!platform_.WriteProfileString(fileName_, section, key, value)) {
+    throw RuntimeError(75, kSource, "Path/File access error: " + fileName_);
+  }
+
+  if (!useCacheDirectly_) cachedStamp_.reset();
+}
+
+void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
+  if (fileName_.empty()) throw RuntimeError(kErrFileNotFound, source, "File not found");
+  const std::string bytes = platform_.Utf8ToAnsi(WithoutTrailingCrLf(content) + "\r\n");
+  std::string error;
+  if (!ReplaceFileBytes(fileName_, bytes, &error)) {
+    throw RuntimeError(75, source, "Path/File access error: " + error);
+  }
+}
+
+void cIniFile::WriteUnicodeFile(const char* source) {
+  if (fileName_.empty()) throw RuntimeError(kErrFileNotFound, source, "File not found");
+  const std::string bytes = Utf16LeBytes(std::string(kMarker) + unicodeContent_);
+  std::string error;
+  if (!ReplaceFileBytes(fileName_, bytes, &error)) {
+    throw RuntimeError(75, source, "Path/File access error: " + error);
+  }
+}
+
+void cIniFile::WriteAsUnicode(bool convert) {
+  if (convert) {
+    unicode_ = true;
+    BuildCache();
+  }
+  WriteUnicodeFile("cIniFile.WriteAsUnicode");
+}
+
+void cIniFile::WriteAsAnsi() {
+  if (unicodeContent_.empty()) BuildCache();
+  // For a file that is ANSI already the decoded content stands in, so that the call
+  // never empties the file.
+  WriteAnsiFile(unicodeContent_.empty() ? memContent_ : unicodeContent_, "cIniFile.WriteAsAnsi");
+}
+
+void cIniFile::SaveOfflineToFile() {
+  if (memContent_.empty()) {
+    std::error_code ignored;
+    if (!fileName_.empty()) fs::remove(FsPath(fileName_), ignored);
+    return;
+  }
+  WriteAnsiFile(memContent_, "cIniFile.SaveOfflineToFile");
+}
+
+void cIniFile::IniContent(const std::string& content) {
+  memContent_ = content;
+  BuildCache();
+}
+
+cIniFile::Origin cIniFile::CurrentOrigin() {
+  if (offline_) return Origin::OfflineImage;
+  return unicode_ ? Origin::UnicodeFile : Origin::AnsiFile;
+}
+
+std::string cIniFile::TextOf(Origin origin) {
+  if (origin == Origin::OfflineImage) {
+    MakeCacheCurrent();
+    return memContent_;
+  }
+  std::string text = ReadFileText();
+  if (origin == Origin::UnicodeFile) unicodeContent_ = text;
+  return text;
+}
+
+void cIniFile::StoreText(Origin origin, const std::string& text, const char* source) {
+  switch (origin) {
+    case Origin::OfflineImage:
+      memContent_ = text;
+      sections_.emplace();
+      ParseSections(memContent_, *sections_);
+      return;
+    case Origin::UnicodeFile:
+      unicodeContent_ = text;
+      WriteUnicodeFile(source);
+      break;
+    case Origin::AnsiFile:
+      if (text.empty()) {
+        if (!ReplaceFileBytes(fileName_, "")) {
+          throw RuntimeError(75, source, "Path/File access error: " + fileName_);
+        }
+      } else {
+        WriteAnsiFile(text, source);
+      }
+      break;
+  }
+  cachedStamp_.reset();
+}
+
+bool cIniFile::RemoveSection(const std::string& section) {
+  const Origin origin = CurrentOrigin();
+  const std::string text = TextOf(origin);
+  const std::size_t h = FindNoCase(text, "[" + section + "]");
+  if (h == std::string::npos) return false;
+  const std::size_t next = text.find("\r\n[", h + 1);
+  std::string result;
+  if (next != std::string::npos) {
+    result = text.substr(0, h);
+    StripTrailingLineBreaks(result);
+    if (!result.empty()) result += kCrLf;
+    result += text.substr(next + 2);
+  } else {
+    result = text.substr(0, h >= 2 ? h - 2 : 0);
+  }
+  StripTrailingLineBreaks(result);
+  StoreText(origin, result, "cIniFile.RemoveSection");
+  return true;
+}
+
+bool cIniFile::RemoveKey(const std::string& section, const std::string& key) {
+  const Origin origin = CurrentOrigin();
+  std::string text = TextOf(origin);
+  const std::size_t h = FindNoCase(text, "[" + section + "]");
+  if (h == std::string::npos) return false;
+  std::size_t pos = text.find(kCrLf, h);
+  if (pos == std::string::npos) return false;
+  pos += 2;
+  const std::string prefix = key + "=";
+  while (pos < text.size()) {
+    const std::size_t crlf = text.find(kCrLf, pos);
+    const std::size_t lineEnd = crlf == std::string::npos ? text.size() : crlf;
+    const std::string_view line(text.data() + pos, lineEnd - pos);
+    if (!line.empty() && line.front() == '[') return false;
+    if (line.substr(0, prefix.size()) == prefix) {
+      text.erase(pos, (crlf == std::string::npos ? text.size() : crlf + 2) - pos);
+      StoreText(origin, text, "cIniFile.RemoveKey");
+      return true;
+    }
+    if (crlf == std::string::npos) break;
+    pos = crlf + 2;
+  }
+  return false;
+}
+
+bool cIniFile::RebuildIniStructure() {
+  const std::string text = ReadFileText();
+  std::string result;
+  std::set<std::string> sectionsSeen;
+  std::set<std::string> keysSeen;
+  bool skipping = false;
+  bool firstHeader = true;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t lf = text.find('\n', pos);
+    const std::size_t lineEnd = lf == std::string::npos ? text.size() : lf;
+    std::string line = text.substr(pos, lineEnd - pos);
+    pos = lf == std::string::npos ? text.size() : lf + 1;
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    if (IsHeaderLine(line)) {
+      skipping = !sectionsSeen.insert(ToLower(line.substr(1, line.size() - 2))).second;
+      if (skipping) continue;
+      keysSeen.clear();
+      if (!firstHeader) result += kCrLf;
+      firstHeader = false;
+      result += line + "\r\n";
+      continue;
+    }
+    if (skipping) continue;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    if (!keysSeen.insert(ToLower(line.substr(0, eq))).second) continue;
+    result += line + "\r\n";
+  }
+  if (result == text) return false;
+  if (unicode_) {
+    unicodeContent_ = result;
+    WriteUnicodeFile("cIniFile.RebuildIniStructure");
+  } else if (result.empty()) {
+    if (!ReplaceFileBytes(fileName_, "")) {
+      throw RuntimeError(75, "cIniFile.RebuildIniStructure",
+                         "Path/File access error: " + fileName_);
+    }
+  } else {
+    WriteAnsiFile(result, "cIniFile.RebuildIniStructure");
+  }
+  cachedStamp_.reset();
+  return true;
+}
+
+}  // namespace tavrin

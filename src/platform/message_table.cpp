@@ -1,0 +1,96 @@
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+#include "platform/languages.h"
+
+namespace tavrin {
+
+namespace {
+
+struct BuiltInMessage {
+  int number;
+  const char* text;
+};
+
+// The German default texts of the messages this program shows, ordered by number.
+constexpr BuiltInMessage kMessages[] = {
+    {176, "Beenden %1"},
+    {303, "Importiere %1"},
+    {354, "Durchsuchen"},
+    {399, "Alle"},
+    {531, "&Abbrechen"},
+    {536, "&Ok"},
+    {765, "Daten &importieren"},
+    {770, "Import"},
+    {1816, "Messung mit Kontrolllösung %1"},
+    {1833, "Gekennzeichnete Messung (z.B. Kontrollösung, andere Person etc.): %1"},
+    {5037,
+     "Die Import-Daten enthielten auch Daten älteren Datums. Dies deutet möglicherweise darauf "
+     "hin, dass Datum/Uhrzeit auf dem Gerät verstellt sind!%1%1Sie finden deshalb "
+     "möglicherweise die importierten Daten nicht im erwarteten Zeitraum. Der älteste "
+     "Datensatz aus diesem Import ist vom %2!%1%1Bitte kontrollieren Sie unbedingt die "
+     "Geräteeinstellungen für Datum/Uhrzeit und korrigieren Sie ggf. die zu importierenden "
+     "Daten."},
+    {5038,
+     "Die Import-Daten enthielten auch Daten aus der Zukunft. Dies deutet möglicherweise darauf "
+     "hin, dass Datum/Uhrzeit auf dem Gerät oder Ihrem Computer verstellt sind!%1%1Sie finden "
+     "deshalb möglicherweise die importierten Daten nicht im erwarteten Zeitraum. Der neueste "
+     "Datensatz aus diesem Import ist vom %2!%1%1Bitte kontrollieren Sie unbedingt die "
+     "Geräteeinstellungen für Datum/Uhrzeit und korrigieren Sie ggf. die zu importierenden "
+     "Daten."},
+    {5051, "Folgender Fehler ist bei der Programmaktion '%1' aufgetreten: %2"},
+    {5082, "Nummerisch|Freitext|Auswahlliste|Ja/Nein"},
+    {5297, "Alle Daten synchronisieren"},
+    {5390, "Upload"},
+    {5466, "Bitte wählen Sie die Übergabedatei (von %1) aus..."},
+    {5577, "Die Datei (%1) konnte nicht gefunden werden!"},
+    {5579,
+     "Der Ordner der Orvolux Software konnte nicht ermittelt werden oder existiert nicht mehr. "
+     "Programmausführung wird abgebrochen."},
+    {5580,
+     "Die Installation der Orvolux-Software scheint beschädigt zu sein, die Datei der "
+     "Patienten-Liste konnte nicht gefunden werden. Programmausführung wird abgebrochen."},
+    {5583, "Seriennummer-Eingabe"},
+    {5584, "Ja, künstliche Seriennr. erzeugen"},
+    {5585, "Seriennr. manuell eintragen"},
+    {5586,
+     "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. Soll eine "
+     "künstliche Seriennummer für den derzeit geöffneten Patienten erzeugt werden?"},
+    {5587,
+     "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. Bitte "
+     "öffnen Sie zunächst in Orvolux den Patientendatensatz, dem diese Daten zugeordnet werden "
+     "sollen oder geben Sie die Seriennummer hier ein."},
+    {5588, "Patientendatensatz in OX öffnen"},
+    {5589,
+     "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. Wenn Ihnen "
+     "eine Seriennummer vorliegt, geben Sie diese bitte für die korrekte Zuordnung in der "
+     "Orvolux-Software ein."},
+    {5590,
+     "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. %1%1Sollen "
+     "die gerade importierten Daten dem folgenden Patienten zugewiesen werden?"},
+    {5591,
+     "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. Bitte "
+     "geben Sie die Seriennummer ein."},
+    {5700, "Die Datei %1 enthält keine Daten, die importiert werden können."},
+};
+
+constexpr bool OrderedByNumber() {
+  for (std::size_t i = 1; i < std::size(kMessages); ++i) {
+    if (kMessages[i - 1].number >= kMessages[i].number) return false;
+  }
+  return true;
+}
+static_assert(OrderedByNumber(), "the table is searched by bisection");
+
+}  // namespace
+
+std::string Languages::BuiltInText(int number) {
+  const auto it = std::lower_bound(
+      std::begin(kMessages), std::end(kMessages), number,
+      [](const BuiltInMessage& message, int wanted) { return message.number < wanted; });
+  if (it == std::end(kMessages) || it->number != number) return {};
+  return it->text;
+}
+
+}  // namespace tavrin
