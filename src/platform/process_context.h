@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/languages.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
+#include "platform/trace_log.h"
+#include "shared/ui.h"
+
+namespace tavrin {
+
+// The values that live as long as the process: the platform and user interface it runs
+// on, its paths, trace log and languages, the command line and the run marker. One
+// instance is made by the front end and passed to everything that needs it.
+class ProcessContext {
+ public:
+  ProcessContext(Platform& platform, Ui& ui)
+      : platform(platform), ui(ui), paths(platform), trace(platform, paths) {}
+  ProcessContext(const ProcessContext&) = delete;
+  ProcessContext& operator=(const ProcessContext&) = delete;
+
+  Platform& platform;
+  Ui& ui;
+  AppPaths paths;
+  TraceLog trace;
+  // Set up by Main from the "Language" setting.
+  std::unique_ptr<Languages> languages;
+  // The raw command line, shortened step by step while it is parsed.
+  std::string commandLine;
+  // The run marker "TavrinPlugin.run", held from the single-instance guard to the end.
+  std::unique_ptr<HeldFile> runMarker;
+  // The answer the serial-number dialogs left: "Auto", "Manuell", "Cancel" or empty.
+  // "Cancel" ends the import quietly.
+  std::string dialogResult;
+
+  // The message text of a number in the chosen language (empty before Main).
+  std::string Message(int number, const std::vector<std::string>& args = {}) const {
+    return languages ? languages->GetMessageText(number, args) : std::string();
+  }
+};
+
+}  // namespace tavrin
