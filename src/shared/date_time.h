@@ -30,10 +30,16 @@ DateTime FromSerial(double serial);
 // of the next day).
 DateTime ComposeDateTime(int year, int month, int day, int hour, int minute, int second);
 
-// Whole minutes from a to b (negative when b is earlier).
+// Whole minutes from a to b (negative when b is earlier), counted as minute boundaries
+// crossed: the seconds of both values are ignored.
 long long MinutesBetween(const DateTime& a, const DateTime& b);
 
-// Formats with a Windows-style picture (see RegionalSettings); text in quotes is literal.
+// Days from a to b counted as midnights crossed (the times of day are ignored).
+long long DaysBetween(const DateTime& a, const DateTime& b);
+
+// Formats with a Windows-style picture (see RegionalSettings): d dd ddd dddd, M MM MMM
+// MMMM, y yy yyyy, h hh H HH, m mm s ss, t tt; text in single quotes is literal ('' is
+// a quote); other characters stand for themselves.
 std::string FormatWithPicture(const DateTime& value, const std::string& picture,
                               const RegionalSettings& regional);
 

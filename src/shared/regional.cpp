@@ -15,6 +15,8 @@ RegionalSettings RegionalSettings::German() {
                   "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
   r.abbreviatedMonthNames = {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun",
                              "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
+  r.dayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
+  r.abbreviatedDayNames = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
   return r;
 }
 
@@ -33,6 +35,8 @@ RegionalSettings RegionalSettings::EnglishUS() {
                   "July",    "August",   "September", "October", "November", "December"};
   r.abbreviatedMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  r.dayNames = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  r.abbreviatedDayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   return r;
 }
 

@@ -25,6 +25,9 @@ struct RegionalSettings {
   // Month names of the locale, January first (UTF-8).
   std::array<std::string, 12> monthNames{};
   std::array<std::string, 12> abbreviatedMonthNames{};
+  // Day names of the locale, Sunday first (UTF-8); where empty, the English names are used.
+  std::array<std::string, 7> dayNames{};
+  std::array<std::string, 7> abbreviatedDayNames{};
 
   // Germany: 04.12.2026 23:35:08, decimal comma.
   static RegionalSettings German();

@@ -19,13 +19,17 @@ class cStringBuilder {
   std::size_t NumChars() const { return 2 * units_; }
   // Drops the last n characters.
   void RemoveAtEnd(std::size_t n);
-  // Byte i of the text's UTF-16LE form.
+  // Byte i of the text's UTF-16LE form; throws RuntimeError 9 beyond NumChars().
+  // Reading the bytes in order costs constant time per byte.
   std::uint8_t ByteChar(std::size_t i) const;
   void Clear();
 
  private:
   std::string text_;
   std::size_t units_ = 0;  // UTF-16 code units held
+  // Where ByteChar last looked: the byte offset of a character and its UTF-16 unit index.
+  mutable std::size_t cursorByte_ = 0;
+  mutable std::size_t cursorUnit_ = 0;
 };
 
 }  // namespace tavrin

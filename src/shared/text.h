@@ -32,7 +32,13 @@ std::string GetExtension(std::string_view name);
 std::string NextLine(std::string_view text, std::size_t& position, std::string_view separator);
 // Parts between separators; empty text gives no parts; one trailing separator is ignored.
 std::vector<std::string> SplitText(std::string_view text, std::string_view separator);
-// Decimal number with "." or "," as separator (see the text procedures' rules).
+// The plain reading of a number: blanks ignored, digits and at most one "." read, reading
+// stops at the first other character; a text without digits gives 0.
+double Val(std::string_view text);
+// Decimal number with "." or "," as separator: the first "." (else the first ",")
+// separates the whole part from the fraction, which is the value of the text after it
+// divided by 10^(its length in characters); a leading "-" gives the sign. Throws
+// RuntimeError 6 when the value does not fit a single.
 float ParseDecimal(std::string_view text);
 // Int(x * 10^digits + 0.5) / 10^digits.
 double RoundTo(double number, int digits);
@@ -45,11 +51,12 @@ std::string CleanAmount(std::string_view amount, std::string_view decimalSeparat
 
 enum class CompareMode { Binary, Text };
 // Replaces every occurrence at or after start (1-based, in characters); the search
-// resumes behind each inserted replacement; text before start is kept.
+// resumes behind each inserted replacement; text before start is kept. An empty search
+// text changes nothing; a start of 0 throws RuntimeError 5.
 std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
                        std::size_t start = 1, CompareMode mode = CompareMode::Binary);
 
-// Leading and trailing blanks removed.
+// Leading and trailing blanks (spaces) removed.
 std::string Trim(std::string_view text);
 
 }  // namespace tavrin

@@ -15,6 +15,10 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // Number of characters (UTF-16 code units, as the rest of the program counts them).
 std::size_t CharCount(std::string_view utf8);
 
+// Byte length of the character that starts at pos (pos < size): the length of a valid
+// sequence, or 1 for a byte that starts none (it decodes to U+FFFD on its own).
+std::size_t Utf8SequenceLength(std::string_view utf8, std::size_t pos);
+
 // Upper and lower case of Latin, Greek and Cyrillic letters (locale-independent simple
 // case mapping); other characters are unchanged.
 std::string ToUpper(std::string_view utf8);
@@ -23,7 +27,15 @@ std::string ToLower(std::string_view utf8);
 // Case-insensitive search (by the case mapping above). Positions are byte offsets;
 // returns std::string_view::npos when not found.
 std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from = 0);
+// The same, also giving the byte length of the matched text (which may differ from the
+// pattern's, e.g. for the dotless i).
+std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from,
+                       std::size_t& matchLength);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// Orders two texts by their UTF-16 code units (binary comparison as the rest of the
+// program sorts keys): negative, zero or positive.
+int CompareUtf16(std::string_view a, std::string_view b);
 
 // mUTF8: text to UTF-8 bytes and back, whole files read and written as UTF-8.
 std::vector<std::uint8_t> TextToUtf8Bytes(std::string_view text);
