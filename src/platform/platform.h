@@ -40,6 +40,17 @@ class CryptoProvider {
   virtual std::uint32_t LastError() const = 0;
 };
 
+// A program started by the platform, to be waited for.
+class ChildProcess {
+ public:
+  virtual ~ChildProcess() = default;
+  // True once the program has ended; exitCode then holds its exit code.
+  virtual bool Finished(std::uint32_t& exitCode) = 0;
+  // Blocks until the program ends, pending user-interface work arrives, or a short while
+  // has passed, whichever comes first.
+  virtual void WaitBriefly() = 0;
+};
+
 // A file held open by this process so that no other process can take it; released
 // (closed) when the object is destroyed.
 class HeldFile {
@@ -97,6 +108,47 @@ class Platform {
   virtual void SetNormalAttributes(const std::string& path) = 0;
   // Opens (creating) and holds a file exclusively; null when another process holds it.
   virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path) = 0;
+
+  // Whether the file can be opened for reading with an exclusive lock (that is, no other
+  // program has it open); the file is closed again at once.
+  virtual bool CanOpenExclusively(const std::string& path) = 0;
+
+  // --- Folders and temporary files
+  // The platform's temporary folder; empty when it has none.
+  virtual std::string TempPath() = 0;
+  // Creates an empty placeholder file with a unique name in the folder, made of the first
+  // three characters of the prefix, a hexadecimal number and ".tmp"; returns its path, or
+  // empty when the platform cannot make one.
+  virtual std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) = 0;
+  virtual std::string CurrentDirectory() = 0;
+  // 0 on success, else the run-time error number (76 path not found).
+  virtual int ChangeDirectory(const std::string& folder) = 0;
+
+  // --- The current user's registry (on systems without one, a small store file of the
+  // program's own, per user, outside the program folder). Keys are paths below the
+  // user's root, such as "TavrinPlugin\TempFilesToBeDeleted"; values are strings.
+  // Reading a missing key or value gives empty text.
+  virtual std::string ReadUserValue(const std::string& key, const std::string& name) = 0;
+  virtual bool WriteUserValue(const std::string& key, const std::string& name,
+                              const std::string& value) = 0;
+  virtual bool DeleteUserValue(const std::string& key, const std::string& name) = 0;
+
+  // --- Processes
+  // Starts a command line (program and arguments, split the way Windows programs split
+  // their command lines) with a window style (1 = normal with focus). Throws RuntimeError
+  // when the program cannot be started; returns null when it started but cannot be
+  // watched.
+  virtual std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine,
+                                                     int windowStyle) = 0;
+  // The folder (with trailing separator) of the first running process whose executable
+  // has this file name; empty when there is none or the system cannot tell.
+  virtual std::string FindProcessFolder(const std::string& exeName) = 0;
+
+  // --- Clipboard (on systems without one, the text goes to standard output)
+  virtual void SetClipboardText(const std::string& text) = 0;
+
+  // --- A seed for random numbers, different from run to run.
+  virtual std::uint64_t RandomSeed() = 0;
 
   // --- Profile strings: single values of INI files kept by other programs. Section and
   // key names are case-insensitive, blanks around key and value are trimmed, a value in

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,20 @@ class ProcessContext {
   std::string commandLine;
   // The run marker "TavrinPlugin.run", held from the single-instance guard to the end.
   std::unique_ptr<HeldFile> runMarker;
+  // The command line exactly as the process received it (without the program's name).
+  std::string rawCommandLine;
+  // The host installation, found once at load: base and diary folder (with trailing
+  // separator), the patient database's identifier, and the host's version (read on first
+  // request; empty until then).
+  struct HostFolders {
+    std::string baseFolder;
+    std::string diaryFolder;
+    std::string databaseId;
+    std::optional<std::string> hostVersion;
+  } host;
+  // Patient values 1 to 4 from "-pid1 " to "-pid4 ": last name, first name, birth date,
+  // external patient number.
+  std::array<std::string, 4> patientValues;
   // The answer the serial-number dialogs left: "Auto", "Manuell", "Cancel" or empty.
   // "Cancel" ends the import quietly.
   std::string dialogResult;

@@ -1,13 +1,21 @@
 #pragma once
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/profile_strings.h"
 #include "shared/codepage.h"
+#include "shared/error.h"
+#include "shared/fs.h"
 
 namespace tavrin::testing {
 
@@ -31,6 +39,19 @@ class FakePlatform : public Platform {
   std::set<std::string> normalAttributeCalls;
   std::set<std::string> heldFiles;  // paths held by "another process"
   CryptoProvider* crypto = nullptr;
+  std::set<std::string> lockedFiles;  // files "another program" has open
+  std::string tempPath;
+  std::string currentDirectory = "/";
+  std::map<std::pair<std::string, std::string>, std::string> userValues;
+  // Every command line started, and what the started program does: by default it ends
+  // at once with exit code 0.
+  std::vector<std::string> startedCommands;
+  std::function<std::uint32_t(const std::string&)> runProcess;
+  bool startFails = false;
+  std::map<std::string, std::string> runningProcessFolders;
+  std::string clipboard;
+  std::uint64_t randomSeed = 12345;
+  int tempFileCounter = 0;
 
   std::string ProgramPath() override { return programPath; }
   std::string ComputerName() override { return computerName; }
@@ -73,6 +94,66 @@ class FakePlatform : public Platform {
     if (heldFiles.count(path)) return nullptr;
     return std::make_unique<FakeHeld>(heldFiles, path);
   }
+
+  bool CanOpenExclusively(const std::string& path) override {
+    return !lockedFiles.count(path) && std::filesystem::is_regular_file(FsPath(path));
+  }
+  std::string TempPath() override { return tempPath; }
+  std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
+    if (!std::filesystem::is_directory(FsPath(folder))) return {};
+    for (;;) {
+      char number[16];
+      std::snprintf(number, sizeof number, "%X", ++tempFileCounter);
+      std::string path = folder;
+      if (!path.empty() && path.back() != kPathSep) path += kPathSep;
+      path += prefix.substr(0, 3) + number + ".tmp";
+      if (std::filesystem::exists(FsPath(path))) continue;
+      std::ofstream(FsPath(path)).close();
+      return path;
+    }
+  }
+  std::string CurrentDirectory() override { return currentDirectory; }
+  int ChangeDirectory(const std::string& folder) override {
+    if (!std::filesystem::is_directory(FsPath(folder))) return 76;
+    currentDirectory = folder;
+    return 0;
+  }
+  std::string ReadUserValue(const std::string& key, const std::string& name) override {
+    auto it = userValues.find({key, name});
+    return it == userValues.end() ? std::string() : it->second;
+  }
+  bool WriteUserValue(const std::string& key, const std::string& name,
+                      const std::string& value) override {
+    userValues[{key, name}] = value;
+    return true;
+  }
+  bool DeleteUserValue(const std::string& key, const std::string& name) override {
+    return userValues.erase({key, name}) > 0;
+  }
+
+  class FakeChild : public ChildProcess {
+   public:
+    explicit FakeChild(std::uint32_t code) : code_(code) {}
+    bool Finished(std::uint32_t& exitCode) override {
+      exitCode = code_;
+      return true;
+    }
+    void WaitBriefly() override {}
+
+   private:
+    std::uint32_t code_;
+  };
+  std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine, int) override {
+    if (startFails) throw RuntimeError(53, "StartProcess", "File not found");
+    startedCommands.push_back(commandLine);
+    return std::make_unique<FakeChild>(runProcess ? runProcess(commandLine) : 0);
+  }
+  std::string FindProcessFolder(const std::string& exeName) override {
+    auto it = runningProcessFolders.find(exeName);
+    return it == runningProcessFolders.end() ? std::string() : it->second;
+  }
+  void SetClipboardText(const std::string& text) override { clipboard = text; }
+  std::uint64_t RandomSeed() override { return randomSeed; }
 
   std::string ReadProfileString(const std::string& file, const std::string& section,
                                 const std::string& key, const std::string& def) override {
