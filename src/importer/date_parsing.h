@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "shared/date_time.h"
+#include "shared/regional.h"
+
+namespace tavrin {
+
+class ProcessContext;
+
+// The point in time of an export row from its date and time fields: first as the
+// regional settings read "date time", then as "month-name day year" with a 24-hour or
+// am/pm time. No date when neither works.
+std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view timeText,
+                                     const RegionalSettings& regional);
+
+// 1 to 12 for a month name in one of many languages, -1 when it is in no table.
+int MonthFromName(std::string_view name);
+
+// "HH:NN" on the 24-hour clock from times such as "7", "7:05", "7:05 pm", "12:10 AM".
+std::string NormalizeTime(std::string_view timeText);
+
+// Warns about data from the future or older than the configured limit; true when the
+// user chose to cancel the import.
+bool CheckDataAge(ProcessContext& context, const DateTime& earliest, const DateTime& latest);
+
+}  // namespace tavrin
