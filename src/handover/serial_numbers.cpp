@@ -1,0 +1,215 @@
+#include "handover/serial_numbers.h"
+
+#include <array>
+#include <tuple>
+#include <utility>
+
+#include "formats/md5.h"
+#include "platform/end_program.h"
+#include "platform/process_context.h"
+#include "platform/settings.h"
+#include "shared/error.h"
+#include "shared/fs.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kMsgCancel = 531;
+constexpr int kMsgOk = 536;
+constexpr int kMsgCaption = 5583;
+constexpr int kMsgAutoButton = 5584;
+constexpr int kMsgManualButton = 5585;
+constexpr int kMsgOpenPatientQuestion = 5586;
+constexpr int kMsgNoPatient = 5587;
+constexpr int kMsgOpenPatientButton = 5588;
+constexpr int kMsgEntry = 5589;
+constexpr int kMsgCommandLinePatientQuestion = 5590;
+constexpr int kMsgEntryForCommandLinePatient = 5591;
+
+constexpr char kCrLf[] = "\r\n";
+constexpr char kPatientSection[] = "currentpatient";
+constexpr char kMappingSection[] = "SNMappings";
+constexpr char kUnknownSerial[] = "unknown";
+
+constexpr char kResultAuto[] = "Auto";
+constexpr char kResultManual[] = "Manuell";
+constexpr char kResultCancel[] = "Cancel";
+
+std::pair<std::string, std::string> YesNoWords(ProcessContext& context) {
+  if (!context.languages) return {"Yes", "No"};
+  return context.languages->YesNoTexts();
+}
+
+// frmSeriennrAuto. In yes/no mode the auto button reads yes, the cancel button no, and the
+// manual button is hidden.
+std::string AskForArtificialSerial(ProcessContext& context, const std::string& question,
+                                   bool yesNoMode) {
+  SerialAutoDialogArgs args;
+  args.caption = context.Message(kMsgCaption);
+  args.label = question;
+  args.autoButton = context.Message(kMsgAutoButton);
+  args.manualButton = context.Message(kMsgManualButton);
+  args.cancelButton = context.Message(kMsgCancel);
+  args.yesNoMode = yesNoMode;
+  if (yesNoMode) std::tie(args.autoButton, args.cancelButton) = YesNoWords(context);
+  switch (context.ui.ShowSerialAutoDialog(args)) {
+    case SerialAutoChoice::Auto:
+      context.dialogResult = kResultAuto;
+      break;
+    case SerialAutoChoice::Manual:
+      context.dialogResult = kResultManual;
+      break;
+    case SerialAutoChoice::Cancel:
+      context.dialogResult = kResultCancel;
+      break;
+  }
+  return context.dialogResult;
+}
+
+// frmSeriennrNoPatient. Opening the patient in the host ends the program, so that the user
+// can do that and import again.
+std::string AskWithoutPatient(ProcessContext& context) {
+  SerialNoPatientDialogArgs args;
+  args.caption = context.Message(kMsgCaption);
+  args.label = context.Message(kMsgNoPatient);
+  args.openButton = context.Message(kMsgOpenPatientButton);
+  args.manualButton = context.Message(kMsgManualButton);
+  args.cancelButton = context.Message(kMsgCancel);
+  switch (context.ui.ShowSerialNoPatientDialog(args)) {
+    case SerialNoPatientChoice::OpenPatient:
+      EndProgram(context);
+    case SerialNoPatientChoice::Manual:
+      context.dialogResult = kResultManual;
+      break;
+    case SerialNoPatientChoice::Cancel:
+      context.dialogResult = kResultCancel;
+      break;
+  }
+  return context.dialogResult;
+}
+
+// frmSeriennummer. Returns the confirmed serial number ("unknown" for an empty box), or
+// empty with dialogResult "Cancel" when the user cancels.
+std::string AskForSerialNumber(ProcessContext& context) {
+  SerialEntryDialogArgs args;
+  args.caption = context.Message(kMsgCaption);
+  args.label = context.Message(context.patientValues[0].empty() ? kMsgEntry
+                                                                : kMsgEntryForCommandLinePatient);
+  args.okButton = context.Message(kMsgOk);
+  args.cancelButton = context.Message(kMsgCancel);
+  const SerialEntryResult result = context.ui.ShowSerialEntryDialog(args);
+  if (!result.confirmed) {
+    context.dialogResult = kResultCancel;
+    return {};
+  }
+  // Blanks alone are no serial number either.
+  const std::string serial = Trim(result.text);
+  return serial.empty() ? std::string(kUnknownSerial) : serial;
+}
+
+std::string ReadPatientValue(ProcessContext& context, const std::string& file, const char* key) {
+  return ReadIniValue(context.platform, file, kPatientSection, key, "");
+}
+
+// The candidate key of an attempt: the serial number itself, then serial + "0", then
+// serial + "-1", serial + "-2", ...
+std::string CandidateKey(const std::string& serial, int attempt) {
+  if (attempt == 0) return serial;
+  if (attempt == 1) return serial + "0";
+  return serial + "-" + std::to_string(attempt - 1);
+}
+
+}  // namespace
+
+std::string PatientIdentifier(std::string_view diaryFileName) {
+  const std::size_t dot = diaryFileName.rfind('.');
+  return std::string(dot == std::string_view::npos ? diaryFileName : diaryFileName.substr(0, dot));
+}
+
+std::string CommandLinePatientIdentifier(const std::array<std::string, 4>& patientValues) {
+  std::string id = "cl:";
+  for (std::size_t i = 0; i < patientValues.size(); ++i) {
+    if (i > 0) id += '|';
+    id += patientValues[i];
+  }
+  return ToLower(id);
+}
+
+std::string ArtificialSerialNumber(std::string_view patientId) {
+  return HashPrefix(patientId, 10);
+}
+
+std::string CurrentPatientFilePath(ProcessContext& context) {
+  return AddBackslash(context.host.baseFolder) + "_Extras" + kPathSep + "KELSAR" + kPathSep +
+         context.platform.ComputerName() + "_" + context.platform.UserName() + ".txt";
+}
+
+std::string SerialMappingStorePath(ProcessContext& context) {
+  return context.paths.ConfigFolder() + "KELSAR Relay.rly";
+}
+
+std::string MapSerialToPatient(ProcessContext& context, const std::string& patientId,
+                               const std::string& serial) {
+  const std::string store = SerialMappingStorePath(context);
+  for (int attempt = 0; attempt <= kMaxSerialCandidates; ++attempt) {
+    const std::string key = CandidateKey(serial, attempt);
+    const std::string owner = ReadIniValue(context.platform, store, kMappingSection, key, "");
+    if (owner.empty()) {
+      WriteIniValue(context.platform, store, kMappingSection, key, patientId);
+      return key;
+    }
+    if (EqualsNoCase(owner, patientId)) return key;
+  }
+  throw RuntimeError(kErrInvalidArgument, "MapSerialToPatient",
+                     "No free serial number for patient " + patientId + ": " + serial +
+                         " and its " + std::to_string(kMaxSerialCandidates) +
+                         " alternatives belong to other patients");
+}
+
+std::string ResolveSerialNumber(ProcessContext& context) {
+  const std::string patientFile = CurrentPatientFilePath(context);
+  const std::array<std::string, 4>& values = context.patientValues;
+  std::string serial;
+
+  if (!values[0].empty()) {
+    // The host named the patient on the command line: a yes/no question.
+    const std::string patientText =
+        values[0] + ", " + values[1] + " (" + values[3] + ", *" + values[2] + ")";
+    const std::string question =
+        context.Message(kMsgCommandLinePatientQuestion, {kCrLf}) + kCrLf + kCrLf + patientText;
+    const std::string answer = AskForArtificialSerial(context, question, true);
+    if (answer == kResultCancel) {
+      // "No" is not the end of the import: the user may still type a serial number.
+      context.dialogResult.clear();
+    } else if (answer == kResultAuto) {
+      const std::string id = CommandLinePatientIdentifier(values);
+      serial = MapSerialToPatient(context, id, ArtificialSerialNumber(id));
+    }
+  } else if (FileExists(patientFile)) {
+    const std::string diaryFileName = ReadPatientValue(context, patientFile, "diary_filename");
+    if (!diaryFileName.empty()) {
+      const std::string id = PatientIdentifier(diaryFileName);
+      const std::string patientText = ReadPatientValue(context, patientFile, "last_name") + ", " +
+                                      ReadPatientValue(context, patientFile, "first_name") + " " +
+                                      ReadPatientValue(context, patientFile, "birth_date") + kCrLf +
+                                      ReadPatientValue(context, patientFile, "ext_id");
+      const std::string question =
+          context.Message(kMsgOpenPatientQuestion) + kCrLf + kCrLf + patientText;
+      const std::string answer = AskForArtificialSerial(context, question, false);
+      if (answer == kResultCancel) return {};
+      if (answer == kResultAuto) {
+        serial = MapSerialToPatient(context, id, ArtificialSerialNumber(id));
+      }
+    }
+  } else {
+    if (AskWithoutPatient(context) == kResultCancel) return {};
+  }
+
+  if (serial.empty()) serial = AskForSerialNumber(context);
+  return serial;
+}
+
+}  // namespace tavrin

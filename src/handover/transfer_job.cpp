@@ -1,0 +1,140 @@
+#include "handover/transfer_job.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "handover/hs256.h"
+#include "handover/import_call.h"
+#include "platform/host_discovery.h"
+#include "platform/process_context.h"
+#include "platform/temp_files.h"
+#include "shared/error.h"
+#include "shared/fs.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int64_t kErrPathFileAccess = 75;
+constexpr int kNormalWindowWithFocus = 1;
+
+// Copies a file, replacing the target; raises 53 when the source is missing and 75 when
+// the copy fails otherwise.
+void CopyFile(const std::string& source, const std::string& target, const char* procedure) {
+  if (!FileExists(source)) {
+    throw RuntimeError(kErrFileNotFound, procedure, "File not found: " + source);
+  }
+  std::error_code ec;
+  std::filesystem::copy_file(FsPath(source), FsPath(target),
+                             std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) {
+    throw RuntimeError(kErrPathFileAccess, procedure,
+                       "Cannot copy " + source + " to " + target + ": " + ec.message());
+  }
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path, const char* procedure) {
+  std::ifstream in(FsPath(path), std::ios::binary);
+  if (!in) throw RuntimeError(kErrFileNotFound, procedure, "Cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Only the numbers CreateTransferJob draws: nine digits without a leading zero. Anything
+// else (a path, a short or long number) names no job file.
+bool IsJobNumber(const std::string& text) {
+  if (text.size() != 9 || text[0] == '0') return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string JobFolder(ProcessContext& context) {
+  return context.paths.ProgramFolder() + "jobs" + kPathSep;
+}
+
+std::string CreateTransferJob(ProcessContext& context, const std::string& sourcePath,
+                              JobNumberSource& numbers) {
+  const std::string folder = JobFolder(context);
+  std::error_code ec;
+  std::filesystem::create_directories(FsPath(folder), ec);
+  if (!std::filesystem::is_directory(FsPath(folder))) {
+    throw RuntimeError(kErrPathFileAccess, "CreateTransferJob",
+                       "Cannot create the job folder " + folder);
+  }
+  std::string jobNumber;
+  std::string jobPath;
+  do {
+    jobNumber = std::to_string(numbers.Next());
+    jobPath = folder + jobNumber + ".xml";
+  } while (FileExists(jobPath));
+  CopyFile(sourcePath, jobPath, "CreateTransferJob");
+  const std::string suffix = " -jobid " + jobNumber;
+  context.trace.Write("Job-FIle created: " + suffix);
+  return suffix;
+}
+
+std::string CreateTransferJob(ProcessContext& context, const std::string& sourcePath) {
+  JobNumberSource numbers(context.platform.RandomSeed());
+  return CreateTransferJob(context, sourcePath, numbers);
+}
+
+void RunTransferJob(ProcessContext& context, cTempFiles& tempFiles) {
+  const std::string jobNumber = Trim(GetBetween(context.commandLine, "-jobid ", " "));
+  context.trace.Write("Received 2.part transfer job: " + jobNumber);
+  const std::string jobPath = JobFolder(context) + jobNumber + ".xml";
+  if (!IsJobNumber(jobNumber) || !FileExists(jobPath)) {
+    context.trace.Write("Job " + jobNumber + " file does not exists.");
+    return;
+  }
+
+  const std::string copyPath = tempFiles.GetTempFile("xml", true);
+  CopyFile(jobPath, copyPath, "RunTransferJob");
+  KillFile(jobPath);  // a job file that stays behind does no harm
+
+  // The MAC covers the copy's bytes: decoded from UTF-8 and encoded again.
+  cHS256 hs(context.platform);
+  const std::string document = hs.FromUTF8(ReadFileBytes(copyPath, "RunTransferJob"));
+  const std::string mac = ComputeFileMac(context, document);
+
+  const std::string toolFolder = ShortBaseFolder(context) + "_EXTRAS" + kPathSep;
+  if (const int error = ChangeDirectory(context.platform, toolFolder); error != 0) {
+    throw RuntimeError(error, "RunTransferJob", "Cannot change to the folder " + toolFolder);
+  }
+  const std::string commandLine = ApplyHostSwitch(
+      BuildImportCommand(context, CommandForm::S, copyPath, mac, ""), HostVersion(context));
+  context.trace.Write("Started transfer for job " + jobNumber + ": " + commandLine);
+  ShellAndWait(context, commandLine, kNormalWindowWithFocus);
+}
+
+void StripPatientArguments(ProcessContext& context) {
+  std::string& line = context.commandLine;
+  static constexpr const char* kMarkers[] = {"-pid1 ", "-pid2 ", "-pid3 ", "-pid4 "};
+  static constexpr const char* kNextMarkerNames[] = {"-pid2", "-pid3", "-pid4"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::string marker = kMarkers[i];
+    std::string value = GetBetween(line, marker, " ");
+    if (value != kNextMarkerNames[i]) {
+      line = ReplaceAll(line, marker + value + " ", "");
+    } else {
+      // The marker has no value of its own: the next marker follows it directly.
+      value.clear();
+      line = ReplaceAll(line, marker, "");
+    }
+    context.patientValues[i] = value;
+  }
+  const std::string marker4 = kMarkers[3];
+  context.patientValues[3] = GetBetween(line, marker4, " ");
+  line = ReplaceAll(line, marker4 + context.patientValues[3] + " ", "");
+  if (FindNoCase(line, marker4) != std::string::npos) line = ReplaceAll(line, marker4, "");
+  line = Trim(line);
+}
+
+}  // namespace tavrin
