@@ -1,15 +1,11 @@
 #include "app/startup.h"
 
-#include "platform/process_context.h"
 #include "platform/ini_file.h"
+#include "platform/process_context.h"
 #include "shared/error.h"
 #include "shared/text.h"
 
 namespace tavrin {
-
-namespace {
-constexpr const char* kRunMarkerName = "TavrinPlugin.run";
-}
 
 void Main(ProcessContext& context) {
   Platform& platform = context.platform;
@@ -29,27 +25,11 @@ void Main(ProcessContext& context) {
   context.languages = std::make_unique<Languages>(platform, context.paths, languageCode);
 }
 
-std::string RunMarkerPath(ProcessContext& context) {
-  return context.paths.ConfigFolder() + kRunMarkerName;
-}
-
 bool TakeRunMarker(ProcessContext& context) {
   // Holding the file open and locked is what keeps a second process out; a stale file
   // from a process that died is not held by anyone and is taken over.
   context.runMarker = context.platform.HoldFile(RunMarkerPath(context));
   return context.runMarker != nullptr;
-}
-
-void EndProgram(ProcessContext& context, int exitCode) {
-  try {
-    if (context.runMarker) {
-      context.runMarker.reset();
-      KillFile(RunMarkerPath(context));
-    }
-  } catch (...) {
-    // Nothing on the way out may stop the process from ending.
-  }
-  throw ProgramEnded{exitCode};
 }
 
 }  // namespace tavrin

@@ -1,0 +1,262 @@
+#include "app/import_run.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "app/main_window.h"
+#include "handover/import_call.h"
+#include "handover/serial_numbers.h"
+#include "handover/transfer_job.h"
+#include "importer/record_conversion.h"
+#include "platform/end_program.h"
+#include "platform/host_discovery.h"
+#include "platform/process_context.h"
+#include "platform/settings.h"
+#include "platform/system_info.h"
+#include "platform/temp_files.h"
+#include "shared/date_time.h"
+#include "shared/error.h"
+#include "shared/file_dialog.h"
+#include "shared/fs.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+#include "shared/version.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int64_t kErrPathAccess = 75;
+constexpr int kWindowStyleNormal = 1;
+constexpr const char* kHostExecutable = "Veltra Orvolux Software.exe";
+constexpr const char* kImportToolName = "KelsarImport.exe";
+constexpr const char* kCancel = "Cancel";
+
+std::string ExtrasFolder(const std::string& baseFolder) {
+  return baseFolder + "_EXTRAS" + kPathSep;
+}
+
+// Settles the serial number through the serial-number dialogs and keeps it in the window.
+class WindowSerialSource : public SerialNumberSource {
+ public:
+  explicit WindowSerialSource(frmMeterImport& window) : window_(window) {}
+  std::string ResolveSerialNumber(ProcessContext& context) override {
+    std::string serial = ::tavrin::ResolveSerialNumber(context);
+    if (!serial.empty()) window_.SetSeriennummer(serial);
+    return serial;
+  }
+
+ private:
+  frmMeterImport& window_;
+};
+
+std::string StatusText(ProcessContext& context) {
+  const std::string code = context.languages ? context.languages->Code() : std::string();
+  if (code == "DE") return "Daten zur Übergabe vorbereiten...";
+  if (ToUpper(code) == "EN") return "Prepare data for transfer to Orvolux...";
+  return context.Message(5297) + " (->Orvolux)...";
+}
+
+// The import tool reads the path unquoted from its command line, so the folder part is
+// given in its short form, which holds no blanks.
+std::string WithShortFolder(Platform& platform, const std::string& path) {
+  const std::string folder = FolderOfPath(path);
+  if (folder.empty()) return path;
+  return AddBackslash(ShortPath(platform, folder)) + path.substr(folder.size());
+}
+
+void ChangeToFolder(ProcessContext& context, const std::string& folder) {
+  const int error = ChangeDirectory(context.platform, folder);
+  if (error != 0) {
+    throw RuntimeError(error, "ChangeDirectory", "Path not found: " + folder);
+  }
+}
+
+// Batch files are read by the command interpreter in the ANSI code page, line by line.
+void WriteBatchFile(Platform& platform, const std::string& path,
+                    const std::vector<std::string>& lines) {
+  std::string content;
+  for (const std::string& line : lines) content += platform.Utf8ToAnsi(line) + "\r\n";
+  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.close();
+  if (!out) throw RuntimeError(kErrPathAccess, "WriteBatchFile", "Path/File access error: " + path);
+}
+
+// Dump copies are a help for support; failing to keep them never stops the hand-over.
+bool CreateFolderQuietly(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(FsPath(folder), ec);
+  return std::filesystem::is_directory(FsPath(folder), ec);
+}
+
+void WriteDumpCopy(const std::string& path, const std::string& document) {
+  try {
+    WriteUtf8File(path, document);
+  } catch (const std::exception&) {
+  }
+}
+
+class ImportRun {
+ public:
+  ImportRun(ProcessContext& context, frmMeterImport& window)
+      : context_(context), platform_(context.platform), window_(window) {}
+
+  void Run(const std::string& rowText, const std::string& exportUnit);
+
+ private:
+  void PrepareDumpFolder();
+  void HandOverJson(const std::string& json, const std::string& jobSuffix);
+  void HandOverXml(const std::string& xml);
+  void WriteXmlReplay(const std::string& mac);
+  std::string Replay(const std::string& dumpFileName, const std::string& mac);
+
+  ProcessContext& context_;
+  Platform& platform_;
+  frmMeterImport& window_;
+  std::string xmlPath_;
+  std::string jsonPath_;
+  // Where the dump copies and replay files go; empty when no dump is kept (switched off,
+  // or the folder could not be made).
+  std::string dumpFolder_;
+};
+
+void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
+  context_.ui.SetStatusText(StatusText(context_));
+  context_.trace.Write("Preparing data for Orvolux");
+
+  cTempFiles& tempFiles = window_.TempFiles();
+  xmlPath_ = WithShortFolder(platform_, tempFiles.GetTempFile("xml", true));
+  jsonPath_ = WithShortFolder(platform_, tempFiles.GetTempFile("json", true));
+  const std::string savedFolder = platform_.CurrentDirectory();
+
+  // "CreateFormattedJSON" only changes the layout switch of the JSON writer, whose
+  // stream comes out the same either way, so it is not consulted here.
+  if (IsTrueText(window_.Settings().Load("Config", "CreateDump", ""))) PrepareDumpFolder();
+
+  context_.trace.Write("Creating stream for call");
+  WindowSerialSource serials(window_);
+  const ConversionResult conversion = ConvertRows(context_, rowText, exportUnit, serials);
+  if (context_.dialogResult == kCancel || conversion.cancelled) return;
+  const std::string& xml = conversion.result;
+  const std::string& json = conversion.json;
+
+  if (!xml.empty()) WriteUtf8File(xmlPath_, xml);
+  if (!json.empty()) WriteUtf8File(jsonPath_, json);
+  if (!dumpFolder_.empty()) {
+    if (!xml.empty()) WriteDumpCopy(dumpFolder_ + "stream.xml", xml);
+    if (!json.empty()) WriteDumpCopy(dumpFolder_ + "stream.json", json);
+  }
+
+  std::string jobSuffix;
+  if (!xml.empty() && !json.empty()) {
+    jobSuffix = CreateTransferJob(context_, xmlPath_, window_.JobNumbers());
+  }
+
+  if (!json.empty()) {
+    HandOverJson(json, jobSuffix);
+    if (!dumpFolder_.empty() && !xml.empty()) WriteXmlReplay(ComputeFileMac(context_, xml));
+  } else if (!xml.empty()) {
+    HandOverXml(xml);
+  } else {
+    // Ending without a word would look like a successful import.
+    context_.ui.ShowMessage(context_.Message(5700, {window_.txtImportDatei}), kProgramTitle,
+                            MessageButtons::Ok, MessageIcon::Information);
+  }
+
+  static_cast<void>(ChangeDirectory(platform_, savedFolder));  // best effort on the way out
+  context_.trace.Write("Job completed.");
+  EndProgram(context_);
+}
+
+void ImportRun::PrepareDumpFolder() {
+  context_.trace.Write("Saving dump file");
+  const std::string folder = context_.paths.ConfigFolder() + "Dump" + kPathSep +
+                             RunTimeStamp(platform_.Now()) + " Tavrin App" + kPathSep;
+  if (CreateFolderQuietly(folder)) dumpFolder_ = folder;
+}
+
+std::string ImportRun::Replay(const std::string& dumpFileName, const std::string& mac) {
+  return ReplayCommandLine(ShortBaseFolder(context_), HostVersion(context_),
+                           ShortPath(platform_, dumpFolder_ + dumpFileName), mac);
+}
+
+void ImportRun::HandOverJson(const std::string& json, const std::string& jobSuffix) {
+  const std::string mac = ComputeFileMac(context_, json);
+  ChangeToFolder(context_, ExtrasFolder(ShortBaseFolder(context_)));
+  const std::string commandLine =
+      ApplyHostSwitch(BuildImportCommand(context_, CommandForm::L, jsonPath_, mac, jobSuffix),
+                      HostVersion(context_));
+  context_.trace.Write("Started transfer: " + commandLine);
+  if (!dumpFolder_.empty()) {
+    WriteBatchFile(platform_, dumpFolder_ + "StartJSN.bat",
+                   {Replay("stream.json", mac) + " 2>errJSN.log"});
+  }
+  const std::uint32_t exitCode = ShellAndWait(context_, commandLine, kWindowStyleNormal);
+  context_.trace.Write("JSON-Call-Results: " + std::to_string(exitCode) +
+                       "|0|Currently not retrievable!");
+}
+
+void ImportRun::HandOverXml(const std::string& xml) {
+  const std::string mac = ComputeFileMac(context_, xml);
+  ChangeToFolder(context_, ExtrasFolder(ShortBaseFolder(context_)));
+  const std::string commandLine =
+      ApplyHostSwitch(BuildImportCommand(context_, CommandForm::S, xmlPath_, mac, std::string()),
+                      HostVersion(context_));
+  context_.trace.Write("Started transfer: " + commandLine);
+  if (!dumpFolder_.empty()) WriteXmlReplay(mac);
+  const std::uint32_t exitCode = ShellAndWait(context_, commandLine, kWindowStyleNormal);
+  context_.trace.Write("XML-Call-Results: " + std::to_string(exitCode) + "|0|");
+}
+
+// The replay of the XML document always carries the MAC of that document, also in runs
+// where the JSON stream went first, so that the dump copy can be handed over again.
+void ImportRun::WriteXmlReplay(const std::string& mac) {
+  WriteBatchFile(platform_, dumpFolder_ + "StartXML.bat",
+                 {"echo key=xxx{" + context_.host.databaseId + "}",
+                  Replay("stream.xml", mac) + " 2>errXml.log", "pause"});
+}
+
+}  // namespace
+
+void RunImport(ProcessContext& context, frmMeterImport& window, const std::string& rowText,
+               const std::string& exportUnit) {
+  try {
+    ImportRun(context, window).Run(rowText, exportUnit);
+  } catch (const RuntimeError& error) {
+    EndAfterRunError(context, error);
+  } catch (const std::exception& error) {
+    EndAfterRunError(context, RuntimeError(kErrInternal, "RunImport", error.what()));
+  }
+}
+
+void EndAfterRunError(ProcessContext& context, const RuntimeError& error) {
+  const std::string detail = error.Description() + " (" + std::to_string(error.Number()) + ")";
+  context.ui.ShowMessage(context.Message(5051, {context.Message(5390), detail}), kProgramTitle,
+                         MessageButtons::Ok, MessageIcon::None);
+  try {
+    context.trace.Write("Error: " + detail);
+  } catch (const std::exception&) {
+    // The process ends all the same.
+  }
+  EndProgram(context);
+}
+
+std::string RunTimeStamp(const DateTime& now) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day,
+                now.hour, now.minute, now.second);
+  return stamp;
+}
+
+std::string ReplayCommandLine(const std::string& shortBaseFolder, const std::string& hostVersion,
+                              const std::string& filePath, const std::string& mac) {
+  const std::string program = hostVersion >= "3.1"
+                                  ? "\"" + shortBaseFolder + kHostExecutable + "\""
+                                  : ExtrasFolder(shortBaseFolder) + kImportToolName;
+  return program + " import -filepath " + filePath + " -filemac " + mac;
+}
+
+}  // namespace tavrin

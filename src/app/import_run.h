@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+namespace tavrin {
+
+class ProcessContext;
+class RuntimeError;
+class frmMeterImport;
+struct DateTime;
+
+// The number reported for failures that carry no number of their own.
+inline constexpr int kErrInternal = 51;
+
+// One import from the main window: converts the row text of the export, writes the host
+// documents to temporary files (and, with "CreateDump", dump copies and replay batch
+// files), hands them to the host's import tool and ends the process. Returns only when
+// the user cancelled during the conversion. A run-time error ends the process through
+// EndAfterRunError; a run that yields nothing to import tells the user so and ends.
+void RunImport(ProcessContext& context, frmMeterImport& window, const std::string& rowText,
+               const std::string& exportUnit);
+
+// The end of a failed run: message 5051 naming the action (message 5390) and the error's
+// description and number, the trace line "Error: " + that text, and EndProgram.
+[[noreturn]] void EndAfterRunError(ProcessContext& context, const RuntimeError& error);
+
+// The run's time stamp "yyyymmddHHMMSS", which names its dump folder.
+std::string RunTimeStamp(const DateTime& now);
+
+// The command line that hands a dump copy to the host again: the host executable (quoted)
+// from host version "3.1" on, else the import tool, both in the short base folder, with
+// " import -filepath " + file + " -filemac " + mac.
+std::string ReplayCommandLine(const std::string& shortBaseFolder, const std::string& hostVersion,
+                              const std::string& filePath, const std::string& mac);
+
+}  // namespace tavrin

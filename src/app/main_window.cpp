@@ -1,0 +1,190 @@
+#include "app/main_window.h"
+
+#include "app/command_line.h"
+#include "app/import_run.h"
+#include "app/startup.h"
+#include "handover/transfer_job.h"
+#include "importer/export_reader.h"
+#include "platform/end_program.h"
+#include "platform/host_discovery.h"
+#include "platform/process_context.h"
+#include "platform/system_info.h"
+#include "platform/temp_files.h"
+#include "shared/error.h"
+#include "shared/file_dialog.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+#include "shared/version.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr const char* kWindowCaption = "Tavrin Plugin for Orvolux";
+constexpr const char* kAppName = "Tavrin App";
+
+const char* TrueFalse(bool value) {
+  return value ? "True" : "False";
+}
+
+// For the way out of the process, where a trace log that cannot be written must not keep
+// the process from ending.
+void TraceQuietly(ProcessContext& context, std::string_view message) {
+  try {
+    context.trace.Write(message);
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace
+
+frmMeterImport::frmMeterImport(ProcessContext& context)
+    : context_(context), settings_(context.platform) {}
+
+frmMeterImport::~frmMeterImport() = default;
+
+void frmMeterImport::Form_Load() {
+  // Files recorded by earlier runs are removed below; the files of this run must outlive
+  // it, because the import tool may still read them after the process has ended.
+  tempFiles_ = std::make_unique<cTempFiles>(context_.platform);
+  tempFiles_->SetDeleteAtEnd(false);
+
+  DetermineHostFolders(context_);
+
+  context_.commandLine = context_.rawCommandLine;
+  context_.trace.Write("Command line args: " + context_.commandLine);
+  ApplyCommandLine();
+
+  settings_.IniFile(context_.paths.SettingsFilePath());
+  jobNumbers_ = std::make_unique<JobNumberSource>(context_.platform.RandomSeed());
+  texts_.version = std::string("V ") + kVersionText;
+
+  WriteEnvironmentSummary();
+  WriteLocaleReport(context_.platform, context_.trace);
+  tempFiles_->DeleteTempFiles();
+
+  // A second process ends here, silently, before it shows anything.
+  if (!TakeRunMarker(context_)) EndProgram(context_);
+
+  SetWindowTexts();
+  context_.trace.Write("LanguageLocale=" + context_.platform.LocaleInfo(3) + " (" +
+                       Languages::SystemLanguageCode(context_.platform) + ")");
+  context_.trace.Write("[form_load] completed");
+}
+
+void frmMeterImport::ApplyCommandLine() {
+  if (IsJobMode(context_.commandLine)) {
+    try {
+      RunTransferJob(context_, *tempFiles_);
+    } catch (const RuntimeError& error) {
+      EndAfterRunError(context_, error);
+    }
+    EndProgram(context_);
+  }
+
+  DumpCommandLineFile();
+  StripPatientArguments(context_);
+
+  const std::string requiredFile = ApplyHostCallForm(context_.commandLine);
+  if (!requiredFile.empty() && !FileExists(requiredFile)) {
+    context_.ui.ShowMessage(context_.Message(5577, {requiredFile}), kProgramTitle,
+                            MessageButtons::Ok, MessageIcon::Exclamation);
+    EndProgram(context_);
+  }
+}
+
+void frmMeterImport::DumpCommandLineFile() {
+  const std::string& fileName = context_.commandLine;
+  if (!IsDumpFileName(fileName)) return;
+  std::string text;
+  try {
+    text = ReadUtf8File(fileName);
+  } catch (const std::exception&) {
+    return;  // an unreadable file is no reason to stop start-up
+  }
+  context_.platform.SetClipboardText(HexDumpOfText(context_.platform, text));
+}
+
+void frmMeterImport::WriteEnvironmentSummary() {
+  Platform& platform = context_.platform;
+  TraceLog& trace = context_.trace;
+  trace.Write("Base-Folder=" + context_.paths.ConfigFolder());
+
+  std::string versionNumber;
+  bool is64 = false;
+  const std::string windowsName = WindowsVersionName(platform.OsVersion(), versionNumber, is64);
+  trace.Write("Windows-Version-Info=" + windowsName + ";" + versionNumber +
+              ";64B=" + TrueFalse(is64));
+
+  trace.Write("Language-Info=" + (context_.languages ? context_.languages->Code() : std::string()));
+  trace.Write(std::string("TavrinPlugin-Version=") + kVersionText);
+  trace.Write(std::string("Zip-Available=") +
+              TrueFalse(ZipAvailable(platform, context_.paths, true)));
+  trace.Write("CLArgs=" + context_.rawCommandLine);
+}
+
+void frmMeterImport::SetWindowTexts() {
+  texts_.caption = kWindowCaption;
+  texts_.closeButton = Trim(context_.Message(176, {" "}));
+  texts_.startButton = context_.Message(765);
+  texts_.browseButton = context_.Message(354);
+  texts_.instruction = context_.Message(5466, {kAppName});
+}
+
+const MainWindowTexts& frmMeterImport::Texts() const {
+  return texts_;
+}
+
+void frmMeterImport::cmdDurchsuchen_Click() {
+  const std::string title = context_.Message(770);
+  const std::string filter = "L|Tavrin-" + title + "|*.csv|" + context_.Message(399) + "|*.*";
+  const std::string path =
+      ShowFileDialog(context_.platform, context_.ui, filter, title, fileDialogFolder_);
+  if (!path.empty()) txtImportDatei = path;
+}
+
+void frmMeterImport::cmdImportStarten_Click() {
+  const std::string path = txtImportDatei;
+  if (path.empty() || !FileExists(path)) return;
+  try {
+    const ExportReadResult export_ = ReadExportFile(context_, path);
+    RunImport(context_, *this, export_.rowText, export_.exportUnit);
+  } catch (const RuntimeError& error) {
+    context_.ui.ShowMessage(
+        "Internal Error: " + error.Description() + " (" + std::to_string(error.Number()) + ")",
+        kProgramTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+  } catch (const std::exception& error) {
+    context_.ui.ShowMessage(
+        std::string("Internal Error: ") + error.what() + " (" + std::to_string(kErrInternal) + ")",
+        kProgramTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+  }
+}
+
+void frmMeterImport::cmdSchliessen_Click() {
+  TraceQuietly(context_, "User cancelled import.");
+  EndProgram(context_);
+}
+
+void frmMeterImport::Form_Unload() {
+  tempFiles_.reset();
+  EndProgram(context_);
+}
+
+void frmMeterImport::SetSeriennummer(const std::string& serial) {
+  seriennummer_ = serial;
+}
+
+cTempFiles& frmMeterImport::TempFiles() {
+  if (!tempFiles_) {
+    tempFiles_ = std::make_unique<cTempFiles>(context_.platform);
+    tempFiles_->SetDeleteAtEnd(false);
+  }
+  return *tempFiles_;
+}
+
+JobNumberSource& frmMeterImport::JobNumbers() {
+  if (!jobNumbers_) jobNumbers_ = std::make_unique<JobNumberSource>(context_.platform.RandomSeed());
+  return *jobNumbers_;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,29 @@
+#include "platform/end_program.h"
+
+#include "platform/process_context.h"
+#include "shared/error.h"
+#include "shared/text.h"
+
+namespace tavrin {
+
+namespace {
+constexpr const char* kRunMarkerName = "TavrinPlugin.run";
+}
+
+std::string RunMarkerPath(ProcessContext& context) {
+  return context.paths.ConfigFolder() + kRunMarkerName;
+}
+
+void EndProgram(ProcessContext& context, int exitCode) {
+  try {
+    if (context.runMarker) {
+      context.runMarker.reset();
+      KillFile(RunMarkerPath(context));
+    }
+  } catch (...) {
+    // Nothing on the way out may stop the process from ending.
+  }
+  throw ProgramEnded{exitCode};
+}
+
+}  // namespace tavrin
