@@ -26,6 +26,7 @@ std::string AppPaths::ExeBaseName() const {
 }
 
 std::string AppPaths::SettingsFilePath() const {
+  if (settingsFilePath_) return *settingsFilePath_;
   return ProgramFolder() + ExeBaseName() + ".ini";
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tavrin {
 
@@ -18,8 +19,11 @@ class AppPaths {
   std::string ProgramFolder() const;
   // The executable's name without folder and extension ("TavrinPlugin").
   std::string ExeBaseName() const;
-  // SettingsFilePath: program folder + executable base name + ".ini".
+  // SettingsFilePath: program folder + executable base name + ".ini", unless another
+  // file was chosen with SetSettingsFilePath.
   std::string SettingsFilePath() const;
+  // Makes another file the settings file (for a front end whose user names one).
+  void SetSettingsFilePath(std::string path) { settingsFilePath_ = std::move(path); }
   // ConfigFolder: program folder + "cfg" + MakeValidPath(computer + "_" + user) + separator.
   // The path is computed once; the folder (with missing parents) is created whenever it
   // is missing when the path is taken.
@@ -29,6 +33,7 @@ class AppPaths {
   Platform& platform_;
   std::string programPath_;
   std::optional<std::string> configFolder_;
+  std::optional<std::string> settingsFilePath_;
 };
 
 // Single values of foreign INI files through the platform's profile-string functions.

@@ -1,0 +1,352 @@
+#include "cli/convert_run.h"
+
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+#include "cli/console_ui.h"
+#include "cli/converter_platform.h"
+#include "handover/import_call.h"
+#include "handover/transfer_job.h"
+#include "importer/export_reader.h"
+#include "importer/record_conversion.h"
+#include "platform/host_discovery.h"
+#include "platform/ini_file.h"
+#include "platform/languages.h"
+#include "platform/process_context.h"
+#include "shared/error.h"
+#include "shared/fs.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Below this many rows the file is read before a bar would be worth seeing.
+constexpr long kProgressBarRows = 5000;
+
+// The serial number given on the command line; the converter never asks for one.
+class FixedSerialNumber : public SerialNumberSource {
+ public:
+  explicit FixedSerialNumber(std::string serial) : serial_(std::move(serial)) {}
+  std::string ResolveSerialNumber(ProcessContext& /*context*/) override { return serial_; }
+
+ private:
+  std::string serial_;
+};
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(FsPath(path), ec);
+  return ec ? path : PathText(absolute.lexically_normal());
+}
+
+std::string ErrorText(const RuntimeError& error) {
+  return error.Description() + " (" + std::to_string(error.Number()) + ")";
+}
+
+// The import tool splits its command line at blanks and the path goes in unquoted, so a
+// path holding a blank, tab or quote would reach it cut in pieces.
+bool PathFitsCommandLine(std::string_view path) {
+  return path.find_first_of(" \t\"") == std::string_view::npos;
+}
+
+class ConverterRun {
+ public:
+  ConverterRun(ConvertOptions options, Platform& platform, const ConverterOutput& output)
+      : options_(std::move(options)),
+        output_(output),
+        platform_(platform),
+        ui_(output.err, options_.quiet, output.errIsTerminal),
+        context_(platform_, ui_) {}
+
+  int Run();
+
+ private:
+  int Fail(int code, const std::string& message) {
+    ui_.EndProgress();
+    output_.err << "tavrin-convert: " << message << '\n' << std::flush;
+    return code;
+  }
+  // The trace log is a help for support staff; a log that cannot be written stops nothing.
+  void Trace(const std::string& line) {
+    try {
+      context_.trace.Write(std::string_view(line));
+    } catch (const std::exception&) {
+    }
+  }
+  int Setup();
+  int Read();
+  int Convert();
+  int WriteOutputs();
+  int HandOver();
+  void PrintSummary();
+
+  ConvertOptions options_;
+  const ConverterOutput& output_;
+  ConverterPlatform platform_;
+  ConsoleUi ui_;
+  ProcessContext context_;
+  ExportReadResult read_;
+  ConversionResult converted_;
+  std::string xmlPath_;  // written files, as absolute paths; empty when not written
+  std::string jsonPath_;
+  std::string handoverResult_;
+};
+
+int ConverterRun::Run() {
+  for (int (ConverterRun::*step)() : {&ConverterRun::Setup, &ConverterRun::Read,
+                                      &ConverterRun::Convert, &ConverterRun::WriteOutputs}) {
+    if (const int code = (this->*step)(); code != kExitSuccess) return code;
+  }
+  int code = kExitSuccess;
+  if (!options_.handoverFolder.empty()) code = HandOver();
+  if (!options_.quiet) PrintSummary();
+  return code;
+}
+
+int ConverterRun::Setup() {
+  if (options_.regional) {
+    switch (*options_.regional) {
+      case RegionalChoice::German:
+        platform_.OverrideRegional(RegionalSettings::German());
+        break;
+      case RegionalChoice::EnglishUS:
+        platform_.OverrideRegional(RegionalSettings::EnglishUS());
+        break;
+      case RegionalChoice::EnglishUK:
+        platform_.OverrideRegional(RegionalSettings::EnglishUK());
+        break;
+    }
+  }
+  if (!options_.settingsPath.empty()) {
+    const std::string settings = AbsolutePath(options_.settingsPath);
+    if (!FileExists(settings)) return Fail(kExitUsage, "settings file not found: " + settings);
+    context_.paths.SetSettingsFilePath(settings);
+  }
+  // The settings file is only read: the converter leaves the plug-in's configuration as
+  // it found it.
+  cIniFile settings(platform_);
+  settings.IniFile(context_.paths.SettingsFilePath());
+  const std::string language =
+      settings.Load("Config", "Language", Languages::SystemLanguageCode(platform_));
+  context_.languages = std::make_unique<Languages>(platform_, context_.paths, language);
+
+  FillDefaultOutputPaths(options_);
+  Trace("tavrin-convert " + options_.exportPath);
+  return kExitSuccess;
+}
+
+int ConverterRun::Read() {
+  const std::string& path = options_.exportPath;
+  if (!FileExists(path)) return Fail(kExitBadInput, "export file not found: " + path);
+  if (output_.errIsTerminal && !options_.quiet) {
+    const long rows = CountDataRows(path);
+    if (rows >= kProgressBarRows) ui_.SetExpectedRows(rows);
+  }
+  try {
+    read_ = ReadExportFile(context_, path);
+  } catch (const RuntimeError& error) {
+    return Fail(kExitBadInput, "cannot read the export file " + path + ": " + ErrorText(error));
+  } catch (const std::exception& error) {
+    return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.what());
+  }
+  ui_.EndProgress();
+  if (read_.exportUnit.empty()) {
+    return Fail(kExitBadInput, "the export file is empty: " + path);
+  }
+  return kExitSuccess;
+}
+
+int ConverterRun::Convert() {
+  FixedSerialNumber serial(options_.serial);
+  try {
+    converted_ = ConvertRows(context_, read_.rowText, read_.exportUnit, serial);
+  } catch (const RuntimeError& error) {
+    return Fail(kExitConversion, "conversion failed: " + ErrorText(error));
+  } catch (const ProgramEnded&) {
+    return Fail(kExitConversion, "conversion ended early");
+  } catch (const std::exception& error) {
+    return Fail(kExitConversion, std::string("conversion failed: ") + error.what());
+  }
+  if (converted_.cancelled) return Fail(kExitConversion, "conversion cancelled");
+  if (converted_.result.empty() && converted_.json.empty()) {
+    return Fail(kExitConversion,
+                "nothing to convert: the export holds no rows that can be imported (" +
+                    std::to_string(read_.linesRead) + " rows read)");
+  }
+  return kExitSuccess;
+}
+
+int ConverterRun::WriteOutputs() {
+  const std::string xml = AbsolutePath(options_.outputPath);
+  const std::string json = AbsolutePath(options_.jsonPath);
+  const bool writeXml = !converted_.result.empty();
+  const bool writeJson = !converted_.json.empty();
+  // Written over the export, the input would be lost; one output over the other, half of
+  // the result.
+  if (writeXml && IsSameFile(xml, options_.exportPath)) {
+    return Fail(kExitUsage, "the output file would overwrite the export file: " + xml);
+  }
+  if (writeJson && IsSameFile(json, options_.exportPath)) {
+    return Fail(kExitUsage, "the JSON file would overwrite the export file: " + json);
+  }
+  if (writeXml && writeJson && IsSameFile(xml, json)) {
+    return Fail(kExitUsage, "the XML and the JSON output name the same file: " + xml);
+  }
+  try {
+    if (writeXml) {
+      WriteUtf8File(xml, converted_.result);
+      xmlPath_ = xml;
+    }
+    if (writeJson) {
+      WriteUtf8File(json, converted_.json);
+      jsonPath_ = json;
+    }
+  } catch (const RuntimeError& error) {
+    return Fail(kExitConversion, "cannot write the output: " + ErrorText(error));
+  }
+  return kExitSuccess;
+}
+
+int ConverterRun::HandOver() {
+  const std::string folder = AddBackslash(AbsolutePath(options_.handoverFolder));
+  // The host discovery reads the installation's folder from the settings; the folder
+  // named on the command line takes that place.
+  platform_.OverrideProfileString(context_.paths.SettingsFilePath(), "Config", "OXSWBaseFolder",
+                                  folder);
+  try {
+    DetermineHostFolders(context_);
+  } catch (const ProgramEnded&) {
+    return Fail(kExitHandoverFailed, "no usable Orvolux installation in " + folder);
+  } catch (const RuntimeError& error) {
+    return Fail(kExitHandoverFailed, "cannot read the Orvolux installation: " + ErrorText(error));
+  }
+  // A converter kept in a "plugins" folder of another installation finds that one first.
+  const std::string& base = context_.host.baseFolder;
+  const std::string parent = PathText(FsPath(folder).parent_path().parent_path());
+  if (!IsSameFile(base, folder) && !IsSameFile(base, parent)) {
+    return Fail(kExitHandoverFailed,
+                "the Orvolux installation found is " + base + ", not the one named: " + folder);
+  }
+
+  const bool json = !jsonPath_.empty();
+  const std::string& file = json ? jsonPath_ : xmlPath_;
+  if (!PathFitsCommandLine(file) || (json && !PathFitsCommandLine(xmlPath_))) {
+    return Fail(kExitHandoverFailed,
+                "the import tool cannot be given a path with blanks or quotes: " + file +
+                    " (choose another output file with -o/--json)");
+  }
+
+  std::uint32_t exitCode = 0;
+  std::string commandLine;
+  try {
+    if (json) {
+      // Both documents: the XML one waits as a transfer job until the host asks for it.
+      const std::string suffix = xmlPath_.empty() ? "" : CreateTransferJob(context_, xmlPath_);
+      const std::string mac = ComputeFileMac(context_, converted_.json);
+      commandLine = BuildImportCommand(context_, CommandForm::L, jsonPath_, mac, suffix);
+    } else {
+      const std::string mac = ComputeFileMac(context_, converted_.result);
+      commandLine = BuildImportCommand(context_, CommandForm::S, xmlPath_, mac, "");
+    }
+    commandLine = ApplyHostSwitch(commandLine, HostVersion(context_));
+
+    const std::string savedFolder = platform_.CurrentDirectory();
+    const std::string toolFolder = ShortBaseFolder(context_) + "_EXTRAS" + kPathSep;
+    if (ChangeDirectory(platform_, toolFolder) != 0) {
+      return Fail(kExitHandoverFailed, "cannot enter the import tool's folder " + toolFolder);
+    }
+    Trace("Started transfer: " + commandLine);
+    try {
+      exitCode = ShellAndWait(context_, commandLine, 1);
+    } catch (...) {
+      ChangeDirectory(platform_, savedFolder);
+      throw;
+    }
+    ChangeDirectory(platform_, savedFolder);
+  } catch (const RuntimeError& error) {
+    return Fail(kExitHandoverFailed, "hand-over failed: " + ErrorText(error));
+  } catch (const std::exception& error) {
+    return Fail(kExitHandoverFailed, std::string("hand-over failed: ") + error.what());
+  }
+
+  const int code = static_cast<int>(exitCode);
+  Trace("Hand-over result: " + std::to_string(code));
+  const ImportToolExit meaning = ImportToolExitText(code);
+  handoverResult_ = "exit code " + std::to_string(code);
+  if (!meaning.text.empty()) handoverResult_ += " (" + meaning.text + ")";
+  if (code != 0) {
+    return Fail(kExitHandoverFailed, "the import tool reported a failure: " + handoverResult_ +
+                                         (meaning.loginRelated ? ", a login problem" : ""));
+  }
+  return kExitSuccess;
+}
+
+void ConverterRun::PrintSummary() {
+  std::ostream& out = output_.out;
+  out << "Export file:      " << options_.exportPath << '\n';
+  out << "Rows read:        " << read_.linesRead << '\n';
+  out << "Records written:  " << converted_.bgRecords << '\n';
+  out << "CGM readings:     " << converted_.cgmReadings << '\n';
+  out << "Rows skipped:     " << read_.rowsWithoutDate;
+  if (read_.rowsWithoutDate > 0) {
+    out << " without a readable date (line";
+    out << (read_.skippedLineNumbers.size() > 1 ? "s " : " ");
+    for (std::size_t i = 0; i < read_.skippedLineNumbers.size(); ++i) {
+      out << (i > 0 ? ", " : "") << read_.skippedLineNumbers[i];
+    }
+    if (read_.rowsWithoutDate > static_cast<long>(read_.skippedLineNumbers.size())) out << ", ...";
+    out << ")";
+  }
+  out << '\n';
+  out << "Serial number:    " << converted_.serialNumber << '\n';
+  if (!xmlPath_.empty()) {
+    const bool isXml = converted_.result.starts_with("<?xml") || converted_.result.starts_with("<");
+    out << (isXml ? "XML document:     " : "Record list:      ") << xmlPath_ << '\n';
+  }
+  if (!jsonPath_.empty()) out << "JSON stream:      " << jsonPath_ << '\n';
+  if (!handoverResult_.empty()) out << "Import tool:      " << handoverResult_ << '\n';
+  out.flush();
+}
+
+}  // namespace
+
+long CountDataRows(const std::string& path) {
+  std::ifstream in(FsPath(path), std::ios::binary);
+  if (!in) return 0;
+  long lineFeeds = 0;
+  bool endsWithLineFeed = false;
+  bool empty = true;
+  char buffer[64 * 1024];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    const std::streamsize count = in.gcount();
+    for (std::streamsize i = 0; i < count; ++i) {
+      if (buffer[i] == '\n') ++lineFeeds;
+    }
+    empty = false;
+    endsWithLineFeed = buffer[count - 1] == '\n';
+  }
+  if (empty) return 0;
+  const long lines = endsWithLineFeed ? lineFeeds : lineFeeds + 1;
+  return lines - 1;  // the header
+}
+
+int RunConverter(ConvertOptions options, Platform& platform, const ConverterOutput& output) {
+  try {
+    ConverterRun run(std::move(options), platform, output);
+    return run.Run();
+  } catch (const std::exception& error) {
+    output.err << "tavrin-convert: " << error.what() << '\n';
+    return kExitConversion;
+  } catch (const ProgramEnded&) {
+    return kExitConversion;
+  }
+}
+
+}  // namespace tavrin

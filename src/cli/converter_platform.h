@@ -1,0 +1,104 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/platform.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+// The platform of the batch converter: every answer comes from the real back end, except
+// what the user fixed on the command line: the regional settings (so that an export
+// written elsewhere reads the same on any machine) and one value of one INI file (so that
+// the host installation named on the command line is the one the host discovery finds,
+// as if the settings file named it).
+class ConverterPlatform : public Platform {
+ public:
+  explicit ConverterPlatform(Platform& inner) : inner_(inner) {}
+
+  void OverrideRegional(RegionalSettings regional) { regional_ = std::move(regional); }
+  // Reads of this key of this file give the value; section and key ignore letter case.
+  void OverrideProfileString(std::string file, std::string section, std::string key,
+                             std::string value) {
+    profileOverride_ =
+        ProfileOverride{std::move(file), std::move(section), std::move(key), std::move(value)};
+  }
+
+  RegionalSettings Regional() override { return regional_ ? *regional_ : inner_.Regional(); }
+  std::string ReadProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& defaultValue) override {
+    if (profileOverride_ && file == profileOverride_->file &&
+        EqualsNoCase(section, profileOverride_->section) &&
+        EqualsNoCase(key, profileOverride_->key)) {
+      return profileOverride_->value;
+    }
+    return inner_.ReadProfileString(file, section, key, defaultValue);
+  }
+
+  std::string ProgramPath() override { return inner_.ProgramPath(); }
+  std::string ComputerName() override { return inner_.ComputerName(); }
+  std::string UserName() override { return inner_.UserName(); }
+  std::string GetEnvironmentVariable(const std::string& name) override {
+    return inner_.GetEnvironmentVariable(name);
+  }
+  std::string Utf8ToAnsi(std::string_view utf8) override { return inner_.Utf8ToAnsi(utf8); }
+  std::string AnsiToUtf8(std::string_view ansi) override { return inner_.AnsiToUtf8(ansi); }
+  std::string LocaleInfo(int type) override { return inner_.LocaleInfo(type); }
+  DateTime Now() override { return inner_.Now(); }
+  int UtcBiasMinutes(const DateTime& local) override { return inner_.UtcBiasMinutes(local); }
+  OsVersionInfo OsVersion() override { return inner_.OsVersion(); }
+  std::string ShortPath(const std::string& path) override { return inner_.ShortPath(path); }
+  bool CreateZipComponent() override { return inner_.CreateZipComponent(); }
+  bool RegisterZipComponent(const std::string& libraryPath) override {
+    return inner_.RegisterZipComponent(libraryPath);
+  }
+  void SetNormalAttributes(const std::string& path) override { inner_.SetNormalAttributes(path); }
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override {
+    return inner_.HoldFile(path);
+  }
+  bool CanOpenExclusively(const std::string& path) override {
+    return inner_.CanOpenExclusively(path);
+  }
+  std::string TempPath() override { return inner_.TempPath(); }
+  std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
+    return inner_.CreateUniqueTempFile(folder, prefix);
+  }
+  std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
+  int ChangeDirectory(const std::string& folder) override { return inner_.ChangeDirectory(folder); }
+  std::string ReadUserValue(const std::string& key, const std::string& name) override {
+    return inner_.ReadUserValue(key, name);
+  }
+  bool WriteUserValue(const std::string& key, const std::string& name,
+                      const std::string& value) override {
+    return inner_.WriteUserValue(key, name, value);
+  }
+  bool DeleteUserValue(const std::string& key, const std::string& name) override {
+    return inner_.DeleteUserValue(key, name);
+  }
+  std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine,
+                                             int windowStyle) override {
+    return inner_.StartProcess(commandLine, windowStyle);
+  }
+  std::string FindProcessFolder(const std::string& exeName) override {
+    return inner_.FindProcessFolder(exeName);
+  }
+  void SetClipboardText(const std::string& text) override { inner_.SetClipboardText(text); }
+  std::uint64_t RandomSeed() override { return inner_.RandomSeed(); }
+  bool WriteProfileString(const std::string& file, const std::string& section,
+                          const std::string& key, const std::string& value) override {
+    return inner_.WriteProfileString(file, section, key, value);
+  }
+  CryptoProvider& Crypto() override { return inner_.Crypto(); }
+
+ private:
+  struct ProfileOverride {
+    std::string file, section, key, value;
+  };
+  Platform& inner_;
+  std::optional<RegionalSettings> regional_;
+  std::optional<ProfileOverride> profileOverride_;
+};
+
+}  // namespace tavrin
