@@ -1,0 +1,759 @@
+#include "importer/export_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <system_error>
+
+#include "importer/date_parsing.h"
+#include "platform/process_context.h"
+#include "shared/error.h"
+#include "shared/fs.h"
+#include "shared/number_format.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int64_t kErrSubscript = 9;
+constexpr std::int64_t kErrPathAccess = 75;
+
+constexpr std::string_view kCrLf = "\r\n";
+// A data row is padded to the columns the import uses; the export's later columns
+// (up to 36) are never looked at, so splitting stops behind the weight column.
+constexpr std::size_t kRowFields = 21;
+// The header must reach the weight column.
+constexpr std::size_t kMinHeaderFields = 21;
+// The status line shows the count every so many rows (and always the final count).
+constexpr long kProgressEvery = 256;
+
+constexpr double kMmolToMgdl = 18.0182;
+constexpr double kPoundsFactor = 2.2046;
+
+// Column indexes of the export.
+enum Column : std::size_t {
+  kDate = 0,
+  kTime = 1,
+  kGlucose = 3,
+  kBolus = 4,       // code 4, marked with "*" when the star marker is on
+  kBasal = 5,       // code 5
+  kCorrection = 6,  // code 4; a positive amount anywhere switches the star marker on
+  kInsulinSecond = 7,
+  kInsulinFirst = 8,  // 8 and 7 make one code-4 value "first+second"
+  kCarbs = 11,
+  kActivityDuration = 13,
+  kActivityIntensity = 14,
+  kActivityKind = 15,
+  kNote = 17,
+  kTag = 19,
+  kWeight = 20,
+};
+
+// Runs one step of a row; a run-time error in it skips only that step, and the row goes
+// on with the next one. Running out of memory is not a fault of the row and ends the read.
+template <typename Step>
+void SkipOnError(Step&& step) {
+  try {
+    step();
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+  }
+}
+
+// The line from position up to the next CR LF; position moves behind it. Without a
+// further CR LF: the rest, and position becomes the text's length.
+std::string_view NextLineView(std::string_view text, std::size_t& position) {
+  if (position >= text.size()) {
+    position = text.size();
+    return {};
+  }
+  const std::size_t found = text.find(kCrLf, position);
+  if (found == std::string_view::npos) {
+    const std::string_view rest = text.substr(position);
+    position = text.size();
+    return rest;
+  }
+  const std::string_view line = text.substr(position, found - position);
+  position = found + kCrLf.size();
+  return line;
+}
+
+// Splits a line that holds no quote character. On little-endian machines eight bytes are
+// tested at a time: a long export spends most of its reading time here.
+void SplitUnquoted(std::string_view line, char separator, std::vector<std::string_view>& fields,
+                   std::size_t maxFields) {
+  const char* const base = line.data();
+  const std::size_t size = line.size();
+  std::size_t start = 0;
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t pattern = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, base + i, sizeof word);
+      word ^= pattern;  // separator bytes become zero
+      // The high bit of each byte that is zero, without false hits.
+      std::uint64_t hits = ~(((word & kLow7) + kLow7) | word | kLow7);
+      while (hits != 0) {
+        const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
+        fields.emplace_back(base + start, at - start);
+        if (fields.size() == maxFields) return;
+        start = at + 1;
+        hits &= hits - 1;
+      }
+    }
+  }
+  for (; i < size; ++i) {
+    if (base[i] == separator) {
+      fields.emplace_back(base + start, i - start);
+      if (fields.size() == maxFields) return;
+      start = i + 1;
+    }
+  }
+  fields.emplace_back(base + start, size - start);
+}
+
+// SplitCsvLine on views into the line: no copies of the fields. Scanning stops once
+// `maxFields` fields have been ended by a separator; those fields are the same as in a
+// full split, so callers that look only at the first fields need not scan the rest.
+void SplitCsvView(std::string_view line, char separator, char quote,
+                  std::vector<std::string_view>& fields,
+                  std::size_t maxFields = std::string_view::npos) {
+  fields.clear();
+  if (line.empty()) return;
+  if (line.back() == separator) line.remove_suffix(1);
+  if (line.find(quote) == std::string_view::npos) {
+    SplitUnquoted(line, separator, fields, maxFields);
+    return;
+  }
+  const char* fieldStart = line.data();
+  const char* const end = line.data() + line.size();
+  bool inQuotes = false;
+  for (const char* p = fieldStart; p != end; ++p) {
+    const char c = *p;
+    if (c == quote) {
+      inQuotes = !inQuotes;
+    } else if (c == separator && !inQuotes) {
+      const char* first = fieldStart;
+      const char* last = p;
+      if (first != last && *first == quote) ++first;
+      if (first != last && last[-1] == quote) --last;
+      fields.emplace_back(first, static_cast<std::size_t>(last - first));
+      if (fields.size() == maxFields) return;
+      fieldStart = p + 1;
+    }
+  }
+  fields.emplace_back(fieldStart, static_cast<std::size_t>(end - fieldStart));
+}
+
+bool HasHighBit(std::string_view bytes) {
+  for (char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+// Position of the first byte at or after `from` that is not ASCII, or npos.
+std::size_t FindNonAscii(std::string_view bytes, std::size_t from) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  std::size_t i = from;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    if (word & kHighBits) break;
+  }
+  for (; i < bytes.size(); ++i) {
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return i;
+  }
+  return std::string_view::npos;
+}
+
+// Bytes below 0x40 (digits, blanks, separators, line ends) are single characters in
+// every ANSI code page, single-byte or double-byte (no trail byte is below 0x40), and
+// mean the same as in ASCII. So only the stretches between such bytes that hold other
+// bytes go through the platform's conversion; everything else is copied as it stands.
+// Large exports are mostly plain ASCII, and this keeps their reading fast.
+std::string AnsiBytesToUtf8(Platform& platform, std::string_view bytes) {
+  const auto isBoundary = [](char c) { return static_cast<unsigned char>(c) < 0x40; };
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t high = FindNonAscii(bytes, done);
+    if (high == std::string_view::npos) {
+      out.append(bytes.substr(done));
+      break;
+    }
+    std::size_t from = high;
+    while (from > done && !isBoundary(bytes[from - 1])) --from;
+    std::size_t to = high + 1;
+    while (to < bytes.size() && !isBoundary(bytes[to])) ++to;
+    out.append(bytes.substr(done, from - done));
+    out.append(platform.AnsiToUtf8(bytes.substr(from, to - from)));
+    done = to;
+  }
+  return out;
+}
+
+std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(
+        static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
+  }
+  // A dangling odd byte cannot be half of a character; it becomes a replacement character.
+  if (bytes.size() % 2 != 0) units.push_back(u'\uFFFD');
+  return Utf16ToUtf8(units);
+}
+
+// The whole file's bytes; nullopt when there is no such file.
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  const std::filesystem::path fsPath = FsPath(path);
+  std::error_code ec;
+  if (!std::filesystem::exists(fsPath, ec)) return std::nullopt;
+  const auto fail = [&path]() {
+    return RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path);
+  };
+  if (std::filesystem::is_directory(fsPath, ec)) throw fail();
+  std::ifstream in(fsPath, std::ios::binary);
+  if (!in) throw fail();
+  std::string bytes;
+  const auto size = std::filesystem::file_size(fsPath, ec);
+  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) throw fail();
+  return bytes;
+}
+
+// A field taken as a number: its decimal value as a single in the program's number
+// format, without a trailing ",0".
+void DropTrailingCommaZero(std::string& text) {
+  if (text.size() >= 2 && text.compare(text.size() - 2, 2, ",0") == 0) text.resize(text.size() - 2);
+}
+
+// The text of the common amounts ("4", "12", "3,5", "0.75"): digits with at most one "."
+// or ",", at most five significant digits and four decimals. Such a number comes back
+// unchanged from a single, so its text is written directly; nullopt for anything else.
+std::optional<std::string> PlainNumberText(std::string_view field,
+                                           std::string_view decimalSeparator) {
+  std::size_t separator = std::string_view::npos;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (c >= '0' && c <= '9') continue;
+    if ((c == '.' || c == ',') && separator == std::string_view::npos) {
+      separator = i;
+      continue;
+    }
+    return std::nullopt;
+  }
+  std::string_view whole = field.substr(0, separator);
+  std::string_view fraction =
+      separator == std::string_view::npos ? std::string_view() : field.substr(separator + 1);
+  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  if (whole.size() + fraction.size() > 5 || fraction.size() > 4) return std::nullopt;
+  std::string text(whole.empty() ? std::string_view("0") : whole);
+  if (!fraction.empty()) text.append(decimalSeparator).append(fraction);
+  return text;
+}
+
+std::string NumberText(std::string_view field, std::string_view decimalSeparator) {
+  if (std::optional<std::string> plain = PlainNumberText(field, decimalSeparator)) return *plain;
+  std::string text = SingleToText(ParseDecimal(field), decimalSeparator);
+  DropTrailingCommaZero(text);
+  return text;
+}
+
+// Carbohydrates given in whole units (the common case): the amount times the whole-number
+// factor, exact without the round trip through floating point. nullopt for other texts.
+std::optional<long long> WholeCarbs(std::string_view field, double factor) {
+  if (field.empty() || field.size() > 6) return std::nullopt;
+  long long amount = 0;
+  for (char c : field) {
+    if (c < '0' || c > '9') return std::nullopt;
+    amount = amount * 10 + (c - '0');
+  }
+  return amount * static_cast<long long>(factor);
+}
+
+bool IsLowReading(std::string_view lowered) {
+  return lowered == "niedrig" || lowered == "lo" || lowered == "low";
+}
+
+// Settings taken from the header row.
+struct HeaderSettings {
+  char separator = ',';
+  std::string exportUnit;
+  bool mmol = false;
+  double carbFactor = 1;
+  bool pounds = false;
+};
+
+HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regional,
+                          std::vector<std::string_view>& fields) {
+  HeaderSettings settings;
+  settings.separator = header.starts_with("Date;") || header.starts_with("\"Date\";") ? ';' : ',';
+  // Only the first 21 fields matter. A file without CR LF is one long header line, and
+  // splitting all of it would hold a view of every field of the file.
+  SplitCsvView(header, settings.separator, '"', fields, kMinHeaderFields);
+  if (fields.size() < kMinHeaderFields) {
+    throw RuntimeError(kErrSubscript, "ReadExportFile", "Subscript out of range");
+  }
+
+  settings.exportUnit =
+      FindNoCase(fields[kGlucose], "mg/dl") != std::string_view::npos ? "mg/dL" : "mmol/L";
+  settings.mmol = settings.exportUnit == "mmol/L";
+
+  // "Carbohydrates (BE 12)": the number at the end of the parenthesis converts the
+  // export's carbohydrate units to grams; "(g)" and anything else not numeric leave 1.
+  const std::string between = GetBetween(Trim(fields[kCarbs]), "(", ")");
+  const std::u16string units = Utf8ToUtf16(between);
+  const std::string lastTwo =
+      Trim(Utf16ToUtf8(std::u16string_view(units).substr(units.size() > 2 ? units.size() - 2 : 0)));
+  if (IsNumericText(lastTwo, regional)) {
+    // The factor text is at most two characters, so its value is a small whole number
+    // or a fraction; ParseDecimal reads either decimal separator.
+    settings.carbFactor = std::nearbyint(static_cast<double>(ParseDecimal(lastTwo)));
+  }
+
+  settings.pounds = FindNoCase(StripQuotes(fields[kWeight]), "lbs") != std::string_view::npos;
+  return settings;
+}
+
+// The star marker: set when column 6 carries a positive amount anywhere in the file, or
+// when a row has fewer than seven fields (an empty line counts).
+bool PreScanStarMarker(std::string_view text, std::size_t position, char separator,
+                       std::vector<std::string_view>& fields) {
+  while (position < text.size()) {
+    const std::string_view line = NextLineView(text, position);
+    SplitCsvView(line, separator, '"', fields, kCorrection + 1);
+    if (fields.size() <= kCorrection) return true;
+    if (Val(fields[kCorrection]) > 0) return true;
+  }
+  return false;
+}
+
+// "DD.MM.YYYY HH:NN" into `out`, which has room for kStampRoom characters; returns the
+// length. A year outside 0 to 9999 is written with as many digits as it has.
+constexpr std::size_t kStampRoom = 32;
+std::size_t FormatTimeStamp(char* out, const DateTime& when) {
+  char* p = out;
+  const auto two = [&p](int value) {
+    const unsigned v = static_cast<unsigned>(value < 0 ? -value : value) % 100;
+    *p++ = static_cast<char>('0' + v / 10);
+    *p++ = static_cast<char>('0' + v % 10);
+  };
+  two(when.day);
+  *p++ = '.';
+  two(when.month);
+  *p++ = '.';
+  if (when.year >= 0 && when.year <= 9999) {
+    two(when.year / 100);
+    two(when.year % 100);
+  } else {
+    p = std::to_chars(p, out + kStampRoom, when.year).ptr;
+  }
+  *p++ = ' ';
+  two(when.hour);
+  *p++ = ':';
+  two(when.minute);
+  return static_cast<std::size_t>(p - out);
+}
+
+// Builds the RowText line by line.
+class RowWriter {
+ public:
+  explicit RowWriter(std::string& out) : out_(out) {}
+  void SetStamp(const DateTime& when) { stampLength_ = FormatTimeStamp(stamp_, when); }
+  // Appends "stamp;code;value" and CR LF, composed on the stack so that the output grows
+  // by one append per line.
+  void Line(char code, std::string_view value) {
+    const std::string_view stamp(stamp_, stampLength_);
+    char buffer[128];
+    const std::size_t length = stamp.size() + 3 + value.size() + 2;
+    if (length > sizeof buffer) {
+      out_.append(stamp).append(1, ';').append(1, code).append(1, ';');
+      out_.append(value).append(kCrLf);
+      return;
+    }
+    char* p = buffer;
+    p = std::copy(stamp.begin(), stamp.end(), p);
+    *p++ = ';';
+    *p++ = code;
+    *p++ = ';';
+    p = std::copy(value.begin(), value.end(), p);
+    *p++ = '\r';
+    *p++ = '\n';
+    out_.append(buffer, length);
+  }
+
+ private:
+  std::string& out_;
+  char stamp_[kStampRoom] = {};
+  std::size_t stampLength_ = 0;
+};
+
+bool AnyFieldSet(const std::vector<std::string_view>& row) {
+  for (std::string_view field : row) {
+    if (!field.empty()) return true;
+  }
+  return false;
+}
+
+// `row` holds the fields 0 to 20 of one data row.
+void WriteRowLines(RowWriter& writer, const std::vector<std::string_view>& row,
+                   const HeaderSettings& header, bool starMarker,
+                   const RegionalSettings& regional) {
+  const std::string_view dec = regional.decimalSeparator;
+
+  // Codes 2 and 1: blood glucose, with the device's out-of-range words.
+  const std::string_view glucose = row[kGlucose];
+  if (!glucose.empty()) {
+    SkipOnError([&] {
+      if (IsNumericText(glucose, regional)) {
+        if (header.mmol) {
+          const double mgdl = RoundTo(static_cast<double>(ParseDecimal(glucose)) * kMmolToMgdl, 0);
+          writer.Line('1', DoubleToText(mgdl, dec));
+        } else {
+          writer.Line('1', glucose);
+        }
+        return;
+      }
+      const std::string lowered = ToLower(glucose);
+      if (lowered == "hoch" || lowered == "high") {
+        writer.Line('1', "600");
+      } else if (IsLowReading(lowered)) {
+        writer.Line('2', "--1");
+        writer.Line('1', "20");
+      } else {
+        writer.Line('1', glucose);
+      }
+    });
+  }
+
+  // Code 3: carbohydrates in grams.
+  if (!row[kCarbs].empty()) {
+    SkipOnError([&] {
+      if (std::optional<long long> grams = WholeCarbs(row[kCarbs], header.carbFactor)) {
+        if (*grams > 0) writer.Line('3', std::to_string(*grams));
+        return;
+      }
+      const double grams =
+          RoundTo(static_cast<double>(ParseDecimal(row[kCarbs])) * header.carbFactor, 1);
+      if (grams > 0) writer.Line('3', DoubleToText(grams, dec));
+    });
+  }
+
+  // Code 4 from columns 8 and 7: one value "a+b" when both are given.
+  if (!row[kInsulinFirst].empty() || !row[kInsulinSecond].empty()) {
+    std::string combined;
+    if (!row[kInsulinFirst].empty()) {
+      SkipOnError([&] {
+        combined += NumberText(row[kInsulinFirst], dec);
+        DropTrailingCommaZero(combined);
+      });
+    }
+    if (!row[kInsulinSecond].empty()) {
+      SkipOnError([&] {
+        const std::string part = NumberText(row[kInsulinSecond], dec);
+        if (!combined.empty()) combined += '+';
+        combined += part;
+        DropTrailingCommaZero(combined);
+      });
+    }
+    if (!combined.empty()) writer.Line('4', combined);
+  }
+
+  if (!row[kBolus].empty()) {
+    SkipOnError([&] {
+      std::string value = NumberText(row[kBolus], dec);
+      if (starMarker) value += '*';
+      writer.Line('4', value);
+    });
+  }
+  if (!row[kCorrection].empty()) {
+    SkipOnError([&] { writer.Line('4', NumberText(row[kCorrection], dec)); });
+  }
+  if (!row[kBasal].empty()) {
+    SkipOnError([&] { writer.Line('5', NumberText(row[kBasal], dec)); });
+  }
+
+  // Code 8: activity, "kind;duration;intensity" with "o" for a missing intensity.
+  if (!row[kActivityDuration].empty() && !row[kActivityKind].empty()) {
+    SkipOnError([&] {
+      std::string value(row[kActivityKind]);
+      value.append(1, ';').append(row[kActivityDuration]).append(1, ';');
+      value.append(row[kActivityIntensity].empty() ? std::string_view("o")
+                                                   : row[kActivityIntensity]);
+      writer.Line('8', value);
+    });
+  }
+
+  // Code 7: the note, led by the row's time.
+  if (!row[kNote].empty()) {
+    SkipOnError([&] {
+      std::string value = NormalizeTime(row[kTime]);
+      value.append(": ").append(row[kNote]);
+      writer.Line('7', value);
+    });
+  }
+
+  // Code 6: the tag column without blanks.
+  if (!row[kTag].empty()) {
+    SkipOnError([&] {
+      std::string value(row[kTag]);
+      std::erase(value, ' ');
+      writer.Line('6', value);
+    });
+  }
+
+  // Code 9: body weight.
+  if (!row[kWeight].empty()) {
+    SkipOnError([&] {
+      std::string value = NumberText(row[kWeight], dec);
+      if (header.pounds) {
+        value = DoubleToText(static_cast<double>(ParseDecimal(value)) * kPoundsFactor, dec);
+      }
+      writer.Line('9', value);
+    });
+  }
+}
+
+void ShowProgress(ProcessContext& context, const std::string& progressText, long count) {
+  context.ui.SetStatusText(ReplaceAll(progressText, "%1", std::to_string(count)) + "...");
+  context.ui.DoEvents();
+}
+
+void TraceSkippedRows(ProcessContext& context, const ExportReadResult& result) {
+  if (result.rowsWithoutDate <= 0) return;
+  std::string line =
+      "Rows without readable date skipped: " + std::to_string(result.rowsWithoutDate) + " (lines ";
+  for (std::size_t i = 0; i < result.skippedLineNumbers.size(); ++i) {
+    if (i > 0) line += ", ";
+    line += std::to_string(result.skippedLineNumbers[i]);
+  }
+  if (result.rowsWithoutDate > static_cast<long>(result.skippedLineNumbers.size())) line += ", ...";
+  line += ")";
+  // The note is for support staff; a trace log that cannot be written does not stop
+  // the import.
+  SkipOnError([&] { context.trace.Write(std::string_view(line)); });
+}
+
+}  // namespace
+
+ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path) {
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) return ExportReadResult{};
+  return ReadExportText(context, *bytes);
+}
+
+ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes) {
+  ExportReadResult result;
+  // Plain ASCII without a byte-order mark reads the same in every encoding: it is used
+  // as it stands, without a copy.
+  std::string decoded;
+  std::string_view all = bytes;
+  if (bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+      bytes.starts_with("\xFE\xFF") || FindNonAscii(bytes, 0) != std::string_view::npos) {
+    decoded = DecodeExportBytes(context.platform, bytes);
+    // A case-insensitive "Ã¶": the "¶" has no other case, so the two byte forms are all.
+    if (decoded.find("Ã¶") != std::string::npos || decoded.find("ã¶") != std::string::npos) {
+      decoded = RepairUtf8(decoded);
+    }
+    all = decoded;
+  }
+  if (all.empty()) return result;
+
+  std::vector<std::string_view> fields;
+  fields.reserve(64);
+  std::size_t position = 0;
+  const std::string_view headerLine = NextLineView(all, position);
+  const RegionalSettings regional = context.platform.Regional();
+  const HeaderSettings header = ReadHeader(headerLine, regional, fields);
+  result.exportUnit = header.exportUnit;
+  const std::size_t firstRow = position;
+
+  const std::string progressText = context.Message(303, {"%1"});
+  const bool starMarker = PreScanStarMarker(all, firstRow, header.separator, fields);
+
+  std::string& out = result.rowText;
+  out.reserve(all.size() / 2);  // about the size of a typical export's row text
+  RowWriter writer(out);
+  std::vector<std::string_view>& row = fields;
+  long count = 0;
+  long shown = 0;
+  position = firstRow;
+  while (position < all.size()) {
+    const std::string_view line = NextLineView(all, position);
+    SplitCsvView(line, header.separator, '"', row, kRowFields);
+    row.resize(kRowFields);  // missing fields are empty
+    ++count;
+
+    bool written = false;
+    std::optional<DateTime> when;
+    if (!row[kDate].empty() || !row[kTime].empty()) {
+      SkipOnError([&] { when = ReadDateTime(row[kDate], row[kTime], regional); });
+    }
+    if (when) {
+      writer.SetStamp(*when);
+      WriteRowLines(writer, row, header, starMarker, regional);
+      written = true;
+    }
+    // A row that carries values but no readable date is lost to the import; count it for
+    // the trace log. Blank rows and empty lines are not worth a note.
+    if (!written && AnyFieldSet(row)) {
+      ++result.rowsWithoutDate;
+      if (result.skippedLineNumbers.size() < kMaxSkippedLineNumbers) {
+        result.skippedLineNumbers.push_back(count + 1);  // line 1 is the header
+      }
+    }
+    if (count % kProgressEvery == 0) {
+      ShowProgress(context, progressText, count);
+      shown = count;
+    }
+  }
+  if (shown != count) ShowProgress(context, progressText, count);
+  result.linesRead = count;
+  TraceSkippedRows(context, result);
+  return result;
+}
+
+std::string ReadAnsiFile(Platform& platform, const std::string& path) {
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) return std::string();
+  return AnsiBytesToUtf8(platform, *bytes);
+}
+
+std::string DecodeExportBytes(Platform& platform, std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    const std::string_view rest = bytes.substr(3);
+    // Invalid sequences become replacement characters, so the rest of the program only
+    // ever sees well-formed UTF-8.
+    return HasHighBit(rest) ? Utf16ToUtf8(Utf8ToUtf16(rest)) : std::string(rest);
+  }
+  if (bytes.starts_with("\xFF\xFE")) return Utf16BytesToUtf8(bytes.substr(2), false);
+  if (bytes.starts_with("\xFE\xFF")) return Utf16BytesToUtf8(bytes.substr(2), true);
+  return AnsiBytesToUtf8(platform, bytes);
+}
+
+std::string RepairUtf8(std::string_view text) {
+  // Each garbled pair is "Ã" followed by the character that the second byte of the letter's
+  // UTF-8 form shows in the ANSI code page. No replacement letter is such a second
+  // character, so one pass from left to right replaces exactly what replacing pair by
+  // pair would.
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kRepairs = {{
+      {"¼", "ü"},
+      {"¶", "ö"},
+      {"¤", "ä"},
+      {"œ", "Ü"},
+      {"–", "Ö"},
+      {"„", "Ä"},
+      {"Ÿ", "ß"},
+      {"³", "ó"},
+      {"©", "é"},
+      {"¨", "è"},
+      {"¡", "á"},
+      {"¦", "æ"},
+  }};
+  constexpr std::string_view kLead = "Ã";
+  std::string out;
+  out.reserve(text.size());
+  std::size_t done = 0;
+  std::size_t lead = text.find(kLead);
+  while (lead != std::string_view::npos) {
+    const std::string_view after = text.substr(lead + kLead.size());
+    std::size_t next = lead + kLead.size();
+    for (const auto& [second, letter] : kRepairs) {
+      if (after.starts_with(second)) {
+        out.append(text.substr(done, lead - done)).append(letter);
+        next += second.size();
+        done = next;
+        break;
+      }
+    }
+    lead = text.find(kLead, next);
+  }
+  out.append(text.substr(done));
+  return out;
+}
+
+void SplitCsvLine(std::string_view line, char separator, std::vector<std::string>& fields,
+                  char quote) {
+  std::vector<std::string_view> views;
+  SplitCsvView(line, separator, quote, views);
+  fields.resize(views.size());
+  for (std::size_t i = 0; i < views.size(); ++i) fields[i].assign(views[i]);
+}
+
+std::string StripQuotes(std::string_view text) {
+  std::string out = Trim(text);
+  while (!out.empty() && out.front() == '"') out = Trim(std::string_view(out).substr(1));
+  while (!out.empty() && out.back() == '"') {
+    out.pop_back();
+    out = Trim(out);
+  }
+  return out;
+}
+
+bool IsNumericText(std::string_view text, const RegionalSettings& regional) {
+  const std::string_view decimal = regional.decimalSeparator;
+  const std::string_view thousands = regional.thousandSeparator;
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+
+  std::size_t i = 0;
+  std::size_t end = text.size();
+  while (i < end && isBlank(text[i])) ++i;
+  while (end > i && isBlank(text[end - 1])) --end;
+  text = text.substr(i, end - i);
+  if (text.empty()) return false;
+
+  std::size_t pos = 0;
+  if (text[0] == '+' || text[0] == '-') {
+    ++pos;
+    while (pos < text.size() && isBlank(text[pos])) ++pos;
+  }
+  bool digits = false;
+  // Whole part: digits, with thousands separators only between two digits.
+  while (pos < text.size()) {
+    if (isDigit(text[pos])) {
+      digits = true;
+      ++pos;
+    } else if (!thousands.empty() && thousands != decimal && digits &&
+               text.substr(pos).starts_with(thousands) && pos + thousands.size() < text.size() &&
+               isDigit(text[pos + thousands.size()])) {
+      pos += thousands.size();
+    } else {
+      break;
+    }
+  }
+  if (!decimal.empty() && text.substr(pos).starts_with(decimal)) {
+    pos += decimal.size();
+    while (pos < text.size() && isDigit(text[pos])) {
+      digits = true;
+      ++pos;
+    }
+  }
+  return digits && pos == text.size();
+}
+
+}  // namespace tavrin
