@@ -38,6 +38,39 @@ class PosixPlatform : public Platform {
   // Opens (creating) the file and takes an exclusive advisory lock on it.
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
 
+  // Opens the file for reading and tries a non-blocking exclusive flock. On POSIX, only a
+  // program that holds an flock of its own on the file counts as having it open.
+  bool CanOpenExclusively(const std::string& path) override;
+
+  // $TMPDIR (else "/tmp") with a trailing "/".
+  std::string TempPath() override;
+  // Creates the placeholder with O_CREAT | O_EXCL (mode 0600), counting up from a number
+  // taken from the clock while names are taken.
+  std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override;
+  std::string CurrentDirectory() override;
+  int ChangeDirectory(const std::string& folder) override;
+
+  // User values live in a UTF-8 INI file of the program's own:
+  // $XDG_CONFIG_HOME (else $HOME/.config) + "/TavrinPlugin/registry.ini". The key path
+  // is the section name, the value name the key; both are compared without regard to
+  // case, as in the registry. Values are kept exactly as given.
+  std::string ReadUserValue(const std::string& key, const std::string& name) override;
+  bool WriteUserValue(const std::string& key, const std::string& name,
+                      const std::string& value) override;
+  bool DeleteUserValue(const std::string& key, const std::string& name) override;
+
+  // Splits the command line as a Windows program would and starts the program directly
+  // (no shell) with posix_spawnp; standard input, output and error are inherited. The
+  // window style has no meaning here.
+  std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine,
+                                             int windowStyle) override;
+  // POSIX systems have no management service to ask for Windows processes: always empty.
+  std::string FindProcessFolder(const std::string& exeName) override;
+
+  // No clipboard: the text and a line break go to standard output.
+  void SetClipboardText(const std::string& text) override;
+  std::uint64_t RandomSeed() override;
+
   std::string ReadProfileString(const std::string& file, const std::string& section,
                                 const std::string& key, const std::string& defaultValue) override;
   bool WriteProfileString(const std::string& file, const std::string& section,
@@ -52,5 +85,10 @@ class PosixPlatform : public Platform {
 // Whether a machine name reported by uname ("x86_64", "aarch64", "s390x", ...) is a
 // 64-bit architecture.
 bool MachineIs64Bit(std::string_view machine);
+
+// The user-value store file for a configuration home (XDG_CONFIG_HOME) and a home folder
+// (HOME): the configuration home when it is an absolute path, else home + "/.config";
+// empty when neither is usable.
+std::string UserStorePath(std::string_view configHome, std::string_view home);
 
 }  // namespace tavrin

@@ -1,0 +1,174 @@
+#include "platform/host_discovery.h"
+
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+#include "platform/end_program.h"
+#include "platform/file_replace.h"
+#include "platform/process_context.h"
+#include "platform/settings.h"
+#include "platform/system_info.h"
+#include "shared/fs.h"
+#include "shared/text.h"
+#include "shared/ui.h"
+#include "shared/utf8.h"
+#include "shared/version.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kMsgHostNotFound = 5579;
+constexpr int kMsgPatientListMissing = 5580;
+
+// A candidate folder is usable when it is named and exists.
+bool Usable(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::is_directory(FsPath(folder), ec);
+}
+
+// Whether the folder (with trailing separator) ends with the given folder names, each
+// followed by the separator, compared without regard to case.
+bool EndsWithFolders(std::string_view folder, std::initializer_list<std::string_view> names) {
+  std::string tail(1, kPathSep);
+  for (std::string_view name : names) {
+    tail += name;
+    tail += kPathSep;
+  }
+  return folder.size() >= tail.size() &&
+         EqualsNoCase(folder.substr(folder.size() - tail.size()), tail);
+}
+
+// The folder above (with trailing separator); empty when there is none.
+std::string ParentFolder(std::string_view folder) {
+  while (!folder.empty() && folder.back() == kPathSep) folder.remove_suffix(1);
+  const std::size_t sep = folder.rfind(kPathSep);
+  return sep == std::string_view::npos ? std::string() : std::string(folder.substr(0, sep + 1));
+}
+
+[[noreturn]] void StopWithMessage(ProcessContext& context, int number) {
+  context.ui.ShowMessage(context.Message(number), kProgramTitle, MessageButtons::Ok,
+                         MessageIcon::Exclamation);
+  EndProgram(context);
+}
+
+std::string FindBaseFolder(ProcessContext& context) {
+  const std::string programFolder = context.paths.ProgramFolder();
+  std::string base;
+  if (EndsWithFolders(programFolder, {"plugins"})) base = programFolder;
+  if (base.empty()) {
+    base =
+        AddBackslash(ReadSetting(context.platform, context.paths, "Config", "OXSWBaseFolder", ""));
+  }
+  if (!Usable(base) && EndsWithFolders(programFolder, {"_extras", "kelsar"})) {
+    base = ParentFolder(programFolder);
+    context.trace.Write("Base folder from plugin location.");
+  }
+  if (!Usable(base)) {
+    const std::string running = FindProcessFolder(context, kHostExeName);
+    if (Usable(running)) {
+      base = AddBackslash(running) + "_extras" + kPathSep;
+      context.trace.Write("Base folder from VT OX.exe process.");
+    }
+  }
+  // The plug-in and companion locations lie one level below the installation.
+  if (EndsWithFolders(base, {"_extras"}) || EndsWithFolders(base, {"plugins"})) {
+    base = ParentFolder(base);
+  }
+  if (!Usable(base)) StopWithMessage(context, kMsgHostNotFound);
+  return base;
+}
+
+// An absolute diary folder: a network share, a path with a drive, or (where "/" is the
+// separator) a path from the root.
+bool IsAbsoluteFolder(std::string_view folder) {
+  if (folder.starts_with("\\\\")) return true;
+  if (folder.find(":\\") != std::string_view::npos) return true;
+  if (folder.find(std::string{':', kPathSep}) != std::string_view::npos) return true;
+  return kPathSep == '/' && folder.starts_with('/');
+}
+
+std::string FindDiaryFolder(ProcessContext& context, const std::string& base) {
+  std::string value =
+      ReadIniValue(context.platform, base + "ox2.ini", "General", "DiaryFolder", "Diaries");
+  // A key without a value names no folder; it counts as missing, like an absent key.
+  if (value.empty()) value = "Diaries";
+  for (char& c : value) {
+    if (c == '/') c = kPathSep;
+  }
+  // Separators are unified before the trailing one is added, so that a value ending in
+  // "/" does not end in two separators.
+  value = AddBackslash(value);
+  return IsAbsoluteFolder(value) ? value : base + value;
+}
+
+// The GUID attribute of the opening PATIENTS tag, without quotes, apostrophes and braces.
+std::string DatabaseIdentifier(const std::string& patientList) {
+  const std::string tag = GetBetween(patientList, "<PATIENTS ", ">");
+  std::string value = GetBetween(tag, "GUID=", " ");
+  // Attributes may also be separated by tabs or line breaks.
+  value = value.substr(0, value.find_first_of("\t\r\n"));
+  std::string id;
+  for (char c : value) {
+    if (c != '"' && c != '\'' && c != '{' && c != '}') id += c;
+  }
+  return id;
+}
+
+}  // namespace
+
+void DetermineHostFolders(ProcessContext& context) {
+  ProcessContext::HostFolders& host = context.host;
+  if (!host.baseFolder.empty()) return;
+
+  const std::string base = FindBaseFolder(context);
+  const std::string diary = FindDiaryFolder(context, base);
+  host.baseFolder = base;
+  host.diaryFolder = diary;
+  context.trace.Write("Base folder: " + base);
+  context.trace.Write("Diary folder used: " + diary);
+
+  const std::string patientList = diary + "palist.xml";
+  if (!FileExists(patientList)) StopWithMessage(context, kMsgPatientListMissing);
+  host.databaseId = DatabaseIdentifier(ReadFileBytes(patientList).value_or(std::string()));
+}
+
+std::string FindProcessFolder(ProcessContext& context, const std::string& exeName) {
+  try {
+    const std::string folder = context.platform.FindProcessFolder(exeName);
+    return folder.empty() ? std::string() : AddBackslash(folder);
+  } catch (const std::exception&) {
+    // No management service, no access: the running host is simply not found.
+    return "";
+  }
+}
+
+std::string HostVersion(ProcessContext& context) {
+  std::optional<std::string>& version = context.host.hostVersion;
+  if (!version) version = FileVersionText(context.host.baseFolder + kHostExeName);
+  return *version;
+}
+
+int ChangeDirectory(Platform& platform, const std::string& folder) {
+  return platform.ChangeDirectory(folder);
+}
+
+std::uint32_t ShellAndWait(ProcessContext& context, const std::string& commandLine,
+                           int windowStyle) {
+  const std::unique_ptr<ChildProcess> child =
+      context.platform.StartProcess(commandLine, windowStyle);
+  if (!child) return 0;
+  std::uint32_t exitCode = 0;
+  while (!child->Finished(exitCode)) {
+    context.ui.DoEvents();
+    child->WaitBriefly();
+  }
+  return exitCode;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavrin {
+
+class Platform;
+class ProcessContext;
+
+// File name of the host program, in the host's base folder.
+inline constexpr char kHostExeName[] = "Veltra Orvolux Software.exe";
+
+// Finds the host installation once per process and keeps it in context.host: the base
+// folder (from the program's own "plugins" folder, the "OXSWBaseFolder" setting, the
+// companion folder "_extras/kelsar", or the running host), the diary folder (from the
+// host's "ox2.ini") and the patient database's identifier (from "palist.xml"). Does
+// nothing when the base folder is already known. Shows message 5579 or 5580 and ends the
+// program (ProgramEnded) when the installation cannot be found or is damaged.
+void DetermineHostFolders(ProcessContext& context);
+
+// The folder (with trailing separator) of the first running process with this
+// executable name; empty when there is none or the system cannot tell.
+std::string FindProcessFolder(ProcessContext& context, const std::string& exeName);
+
+// The file version of the host program, read on first request and kept.
+std::string HostVersion(ProcessContext& context);
+
+// Makes the folder the current folder: 0 on success, else the run-time error number.
+int ChangeDirectory(Platform& platform, const std::string& folder);
+
+// Starts the command line and waits for the program to end while pending user-interface
+// work keeps running. Returns the program's exit code, or 0 when the started program
+// cannot be watched. Throws RuntimeError when the program cannot be started.
+std::uint32_t ShellAndWait(ProcessContext& context, const std::string& commandLine,
+                           int windowStyle);
+
+}  // namespace tavrin

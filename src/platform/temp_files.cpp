@@ -1,0 +1,178 @@
+#include "platform/temp_files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "platform/platform.h"
+#include "shared/error.h"
+#include "shared/fs.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr const char* kDefaultPrefix = "tVp";
+// Numbered fallback names: prefix characters and counter make seven characters.
+constexpr std::size_t kNumberedNameLength = 7;
+constexpr std::size_t kPrefixCharacters = 3;
+// A damaged count must not make every start walk through millions of values.
+constexpr int kMaxRecordedFiles = 10000;
+// The platform numbers placeholders with four hexadecimal digits at most.
+constexpr int kMaxPlaceholderTries = 0x10000;
+constexpr int kMaxNumberedTries = 1000000;
+
+// Anything of that name (file or folder) blocks it.
+bool NameTaken(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(FsPath(path), ec);
+}
+
+// Registry calls and file checks must never stop the caller; a failure counts as "no".
+template <typename Call>
+auto Guarded(Call call, decltype(call()) fallback) -> decltype(call()) {
+  try {
+    return call();
+  } catch (const std::exception&) {
+    return fallback;
+  }
+}
+
+// The first characters of a text (UTF-8 sequences kept whole).
+std::string FirstCharacters(const std::string& text, std::size_t count) {
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < count && pos < text.size(); ++i) {
+    pos += Utf8SequenceLength(text, pos);
+  }
+  return text.substr(0, std::min(pos, text.size()));
+}
+
+// The path with "~" in front of its file name unless the name begins with one.
+std::string WithTildeName(const std::string& path) {
+  const std::size_t sep = path.find_last_of(std::string{'/', '\\', kPathSep});
+  const std::size_t start = sep == std::string::npos ? 0 : sep + 1;
+  if (path.compare(start, 1, "~") == 0) return path;
+  return path.substr(0, start) + "~" + path.substr(start);
+}
+
+// The path with its file name's extension replaced.
+std::string WithExtension(const std::string& path, const std::string& extension) {
+  const std::size_t sep = path.find_last_of(std::string{'/', '\\', kPathSep});
+  const std::size_t dot = path.rfind('.');
+  const bool hasDot = dot != std::string::npos && (sep == std::string::npos || dot > sep);
+  return (hasDot ? path.substr(0, dot) : path) + "." + extension;
+}
+
+}  // namespace
+
+cTempFiles::cTempFiles(Platform& platform) : platform_(platform) {
+  std::string folder = Guarded([&] { return platform_.GetEnvironmentVariable("Temp"); }, "");
+  if (folder.empty()) folder = Guarded([&] { return platform_.TempPath(); }, "");
+  if (folder.empty()) folder = kPathSep == '\\' ? "c:\\" : "/tmp/";
+  tempPath_ = AddBackslash(folder);
+}
+
+cTempFiles::~cTempFiles() {
+  if (!deleteAtEnd_) return;
+  try {
+    DeleteTempFiles();
+  } catch (...) {
+    // Nothing may escape a destructor; what stays recorded is deleted at a later start.
+  }
+}
+
+std::string cTempFiles::GetTempFile(const std::string& extension, bool record) {
+  if (prefix_.empty()) prefix_ = kDefaultPrefix;
+  const std::string path = MakeName(extension);
+  if (record) Record(path);
+  return path;
+}
+
+std::string cTempFiles::MakeName(const std::string& extension) {
+  const std::string prefix = prefix_.starts_with('~') ? prefix_ : "~" + prefix_;
+  const bool tmp = ToLower(extension) == "tmp";
+
+  // Every placeholder stays until a free name is found: deleting one early would let the
+  // platform hand out the same number again and the search would never end.
+  std::vector<std::string> placeholders;
+  std::string name;
+  for (int tries = 0; tries < kMaxPlaceholderTries && name.empty(); ++tries) {
+    std::string placeholder =
+        Guarded([&] { return platform_.CreateUniqueTempFile(tempPath_, prefix); }, "");
+    placeholder = placeholder.substr(0, placeholder.find('\0'));
+    if (placeholder.empty()) break;
+    placeholders.push_back(placeholder);
+    const std::string candidate = WithTildeName(placeholder);
+    if (tmp) {
+      name = candidate;
+    } else if (const std::string named = WithExtension(candidate, extension); !NameTaken(named)) {
+      name = named;
+    }
+  }
+  if (name.empty()) name = NumberedName(prefix, extension);
+
+  for (const std::string& placeholder : placeholders) {
+    if (placeholder != name) KillFile(placeholder);
+  }
+  return name;
+}
+
+std::string cTempFiles::NumberedName(const std::string& prefix, const std::string& extension) {
+  const std::string start = FirstCharacters(prefix, kPrefixCharacters);
+  const int digits = static_cast<int>(kNumberedNameLength - CharCount(start));
+  for (int counter = 1; counter <= kMaxNumberedTries; ++counter) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%0*d", digits, counter);
+    const std::string path = tempPath_ + start + number + "." + extension;
+    if (!NameTaken(path)) return path;
+  }
+  throw RuntimeError(75, "cTempFiles.GetTempFile", "Path/File access error: " + tempPath_);
+}
+
+int cTempFiles::RecordedCount() {
+  const std::string text =
+      Guarded([&] { return platform_.ReadUserValue(kRecordKey, kCountValue); }, "");
+  const double count = Val(text);
+  if (count < 1) return 0;
+  return count > kMaxRecordedFiles ? kMaxRecordedFiles : static_cast<int>(count);
+}
+
+void cTempFiles::Record(const std::string& path) {
+  const std::string number = std::to_string(RecordedCount() + 1);
+  Guarded([&] { return platform_.WriteUserValue(kRecordKey, kCountValue, number); }, false);
+  Guarded([&] { return platform_.WriteUserValue(kRecordKey, number, path); }, false);
+}
+
+void cTempFiles::DeleteTempFiles() {
+  const int count = RecordedCount();
+  if (count == 0) return;
+
+  std::vector<std::string> kept;
+  for (int i = 1; i <= count; ++i) {
+    const std::string path =
+        Guarded([&] { return platform_.ReadUserValue(kRecordKey, std::to_string(i)); }, "");
+    // A path whose file is gone is dropped from the record.
+    if (!FileExists(path)) continue;
+    const bool free = Guarded([&] { return platform_.CanOpenExclusively(path); }, false);
+    if (!free || KillFile(path) != 0) kept.push_back(path);
+  }
+
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    Guarded([&] { return platform_.WriteUserValue(kRecordKey, std::to_string(i + 1), kept[i]); },
+            false);
+  }
+  Guarded(
+      [&] {
+        return platform_.WriteUserValue(kRecordKey, kCountValue, std::to_string(kept.size()));
+      },
+      false);
+  for (int i = static_cast<int>(kept.size()) + 1; i <= count; ++i) {
+    Guarded([&] { return platform_.DeleteUserValue(kRecordKey, std::to_string(i)); }, false);
+  }
+}
+
+}  // namespace tavrin

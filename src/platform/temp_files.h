@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+
+namespace tavrin {
+
+class Platform;
+
+// Where the import files for the host's import tool come from. The tool may read a file
+// after this process has ended, so such files cannot be deleted at the end of the run;
+// they are recorded under the user's key "TavrinPlugin\TempFilesToBeDeleted" ("Anzahl"
+// = count, "1", "2", ... = paths) and deleted at a later start, once no program has them
+// open any more.
+class cTempFiles {
+ public:
+  // The registry key and the value that holds the count.
+  static constexpr const char* kRecordKey = "TavrinPlugin\\TempFilesToBeDeleted";
+  static constexpr const char* kCountValue = "Anzahl";
+
+  // Fixes the temporary folder: the "Temp" variable, else the platform's temporary
+  // folder, else the system drive's root ("/tmp/" where "/" is the separator); always
+  // with a trailing separator.
+  explicit cTempFiles(Platform& platform);
+  // Runs DeleteTempFiles when the delete-at-end flag is on; never throws.
+  ~cTempFiles();
+  cTempFiles(const cTempFiles&) = delete;
+  cTempFiles& operator=(const cTempFiles&) = delete;
+
+  // The delete-at-end flag: on from creation.
+  void SetDeleteAtEnd(bool deleteAtEnd) { deleteAtEnd_ = deleteAtEnd; }
+  bool DeleteAtEnd() const { return deleteAtEnd_; }
+
+  // Deletes every recorded file that exists and no program has open; files in use or
+  // that cannot be deleted stay recorded, renumbered from 1 in their old order. Paths
+  // whose files are gone are dropped. Never throws.
+  void DeleteTempFiles();
+
+  // The name prefix of new files; empty until the first GetTempFile makes it "tVp".
+  const std::string& PrefixForTempFiles() const { return prefix_; }
+  void PrefixForTempFiles(std::string prefix) { prefix_ = std::move(prefix); }
+
+  const std::string& TempPath() const { return tempPath_; }
+
+  // The full path of a file in the temporary folder that does not exist yet, named
+  // "~" + the first characters of the prefix + a number + "." + extension. For "tmp" the
+  // platform's empty placeholder file is the result and stays; for other extensions the
+  // file itself is not created. With record, the path is added to the record.
+  std::string GetTempFile(const std::string& extension, bool record);
+
+ private:
+  std::string MakeName(const std::string& extension);
+  std::string NumberedName(const std::string& prefix, const std::string& extension);
+  void Record(const std::string& path);
+  int RecordedCount();
+
+  Platform& platform_;
+  bool deleteAtEnd_ = true;
+  std::string prefix_;
+  std::string tempPath_;
+};
+
+}  // namespace tavrin
