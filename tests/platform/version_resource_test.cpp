@@ -9,93 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "../../tools/pe_version_image.h"
 #include "fakes/temp_dir.h"
 #include "platform/system_info.h"
 
 namespace tavrin {
 namespace {
 
-// A minimal Windows executable image: headers, one ".rsrc" section whose resource tree
-// holds type 16 / name 1 / language 0x409 -> a VS_VERSIONINFO with fixed file information.
-// The constants name the places that tests damage on purpose.
-constexpr std::size_t kPeOffset = 0x40;
-constexpr std::size_t kOptionalOffset = kPeOffset + 24;
-constexpr std::size_t kRawOffset = 0x200;  // file offset of the resource section
-constexpr std::uint32_t kSectionRva = 0x1000;
-constexpr std::size_t kRawSize = 0x200;
-// Offsets inside the resource section.
-constexpr std::size_t kRoot = 0x00;
-constexpr std::size_t kNameDir = 0x18;
-constexpr std::size_t kLanguageDir = 0x30;
-constexpr std::size_t kDataEntry = 0x48;
-constexpr std::size_t kVersionBlock = 0x58;
-constexpr std::size_t kVersionBlockSize = 92;
+// The minimal executable image that make-version-stub writes; the layout constants name
+// the places that tests damage on purpose.
+using namespace tools::pe_layout;
 
-class PeImage {
+class PeImage : public tools::PeVersionImage {
  public:
-  explicit PeImage(bool pe32Plus = false, FileVersion version = {5, 2, 14, 3})
-      : bytes_(kRawOffset + kRawSize, 0) {
-    bytes_[0] = 'M';
-    bytes_[1] = 'Z';
-    Put32(0x3C, kPeOffset);
-    Put32(kPeOffset, 0x00004550);                      // "PE\0\0"
-    Put16(kPeOffset + 4, pe32Plus ? 0x8664 : 0x014C);  // machine
-    Put16(kPeOffset + 6, 1);                           // one section
-    const std::size_t optionalSize = pe32Plus ? 240 : 224;
-    Put16(kPeOffset + 20, static_cast<std::uint16_t>(optionalSize));
-    Put16(kOptionalOffset, pe32Plus ? 0x20B : 0x10B);
-    const std::size_t countOffset = kOptionalOffset + (pe32Plus ? 108 : 92);
-    Put32(countOffset, 16);
-    Put32(countOffset + 4 + 2 * 8, kSectionRva);  // resource directory: RVA, size
-    Put32(countOffset + 4 + 2 * 8 + 4, 0x100);
-
-    const std::size_t section = kOptionalOffset + optionalSize;
-    std::copy_n(".rsrc", 5, bytes_.begin() + static_cast<std::ptrdiff_t>(section));
-    Put32(section + 8, kRawSize);
-    Put32(section + 12, kSectionRva);
-    Put32(section + 16, kRawSize);
-    Put32(section + 20, kRawOffset);
-
-    Directory(kRoot, 16, 0x80000000u | kNameDir);
-    Directory(kNameDir, 1, 0x80000000u | kLanguageDir);
-    Directory(kLanguageDir, 0x409, kDataEntry);
-    PutRes32(kDataEntry, kSectionRva + kVersionBlock);
-    PutRes32(kDataEntry + 4, kVersionBlockSize);
-
-    PutRes16(kVersionBlock, kVersionBlockSize);
-    PutRes16(kVersionBlock + 2, 52);
-    const std::string key = "VS_VERSION_INFO";
-    for (std::size_t i = 0; i < key.size(); ++i) {
-      PutRes16(kVersionBlock + 6 + 2 * i, static_cast<std::uint16_t>(key[i]));
-    }
-    PutRes32(kVersionBlock + 40, 0xFEEF04BDu);
-    PutRes32(kVersionBlock + 44, 0x00010000u);
-    PutRes32(kVersionBlock + 48, (std::uint32_t{version[0]} << 16) | version[1]);
-    PutRes32(kVersionBlock + 52, (std::uint32_t{version[2]} << 16) | version[3]);
-  }
-
-  void Put16(std::size_t at, std::uint16_t v) {
-    bytes_[at] = static_cast<std::uint8_t>(v);
-    bytes_[at + 1] = static_cast<std::uint8_t>(v >> 8);
-  }
-  void Put32(std::size_t at, std::uint32_t v) {
-    Put16(at, static_cast<std::uint16_t>(v));
-    Put16(at + 2, static_cast<std::uint16_t>(v >> 16));
-  }
-  void PutRes16(std::size_t at, std::uint16_t v) { Put16(kRawOffset + at, v); }
-  void PutRes32(std::size_t at, std::uint32_t v) { Put32(kRawOffset + at, v); }
-  // A directory with one numeric entry.
-  void Directory(std::size_t at, std::uint32_t name, std::uint32_t target) {
-    PutRes16(at + 14, 1);
-    PutRes32(at + 16, name);
-    PutRes32(at + 20, target);
-  }
-
-  std::vector<std::uint8_t>& Bytes() { return bytes_; }
-  std::optional<FileVersion> Read() const { return ReadFileVersion(std::span(bytes_)); }
-
- private:
-  std::vector<std::uint8_t> bytes_;
+  using PeVersionImage::PeVersionImage;
+  std::optional<FileVersion> Read() const { return ReadFileVersion(std::span(Bytes())); }
 };
 
 void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
