@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,14 @@ namespace tavrin {
 //   the end of the line.
 // Leading blanks are skipped; an empty or blank command line gives no elements.
 std::vector<std::string> SplitWindowsCommandLine(std::string_view commandLine);
+
+// Splits a command line the way Windows starts it: when the program path is not quoted
+// and holds blanks, Windows tries the readings from the shortest on ("C:\Program",
+// then "C:\Program Files\Veltra", ...) and starts the first that names an existing file;
+// the rest of the line gives the arguments. Without such a file, or with a quoted path,
+// this is SplitWindowsCommandLine.
+std::vector<std::string> SplitCommandLineForStart(
+    std::string_view commandLine, const std::function<bool(const std::string&)>& isFile);
 
 // Joins arguments into one command line that SplitWindowsCommandLine gives back
 // element by element. An argument is quoted when it is empty or holds a blank, tab or

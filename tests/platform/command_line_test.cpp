@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,25 @@ TEST(JoinWindowsCommandLine, RandomArgumentsRoundTrip) {
     const std::string line = JoinWindowsCommandLine(args);
     ASSERT_EQ(SplitWindowsCommandLine(line), args) << "[" << line << "]";
   }
+}
+
+TEST(SplitCommandLineForStart, UnquotedProgramPathWithBlanksFindsTheExistingFile) {
+  const std::set<std::string> files = {"/opt/Veltra Orvolux/Veltra Orvolux Software.exe"};
+  const auto isFile = [&](const std::string& path) { return files.count(path) > 0; };
+
+  EXPECT_EQ(SplitCommandLineForStart(
+                "/opt/Veltra Orvolux/Veltra Orvolux Software.exe import -filepath /t/a.xml", isFile),
+            (Args{"/opt/Veltra Orvolux/Veltra Orvolux Software.exe", "import", "-filepath",
+                  "/t/a.xml"}));
+  // The program path alone, without arguments.
+  EXPECT_EQ(SplitCommandLineForStart("/opt/Veltra Orvolux/Veltra Orvolux Software.exe", isFile),
+            (Args{"/opt/Veltra Orvolux/Veltra Orvolux Software.exe"}));
+  // Quoted paths and paths without an existing reading split as usual.
+  EXPECT_EQ(SplitCommandLineForStart("\"/opt/a b/c\" x", isFile), (Args{"/opt/a b/c", "x"}));
+  EXPECT_EQ(SplitCommandLineForStart("/nowhere/a b c", isFile), (Args{"/nowhere/a", "b", "c"}));
+  // The shortest existing reading wins, as Windows starts it.
+  const auto both = [](const std::string& path) { return path == "/a" || path == "/a b"; };
+  EXPECT_EQ(SplitCommandLineForStart("/a b c", both), (Args{"/a", "b", "c"}));
 }
 
 }  // namespace

@@ -436,7 +436,11 @@ bool PosixPlatform::DeleteUserValue(const std::string& key, const std::string& n
 }
 
 std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const std::string& commandLine, int) {
-  const std::vector<std::string> arguments = SplitWindowsCommandLine(commandLine);
+  const std::vector<std::string> arguments =
+      SplitCommandLineForStart(commandLine, [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+      });
   const std::string program = arguments.empty() ? std::string() : arguments.front();
   if (program.empty()) throw RuntimeError(kErrFileNotFound, "ShellAndWait", "File not found: ");
   std::vector<char*> argv;
