@@ -1,0 +1,185 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrin {
+
+class ProcessContext;
+
+// The two labels that mark a note as a measurement to keep apart (control solution,
+// another person): the marked-measurement text up to and including its first ":", and
+// the control-solution text up to its first ":". Taken once per conversion from the
+// message texts of the chosen language.
+struct NoteLabels {
+  std::string marked;
+  std::string control;
+  // For each label, a piece of it that any note holding the label holds as well, in
+  // ASCII letters compared without regard to case (see ProbeOf); empty when the label
+  // has none. Lets most notes be passed over without a full search.
+  std::string markedProbe;
+  std::string controlProbe;
+
+  // From the texts of messages 1833 and 1816 (the latter with ":" put in for %1).
+  static NoteLabels FromMessages(std::string_view markedMessage, std::string_view controlMessage);
+  // From the languages of the process, or from the built-in German texts before a
+  // language is chosen.
+  static NoteLabels FromContext(ProcessContext& context);
+};
+
+// The glucose value a note names, for example "112" from "Messung mit Kontrolllösung
+// 112 mg/dL" with the unit "mg/dL"; empty when the note carries neither label. A decimal
+// comma becomes a point.
+std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
+                          const NoteLabels& labels);
+
+// The BG records of one conversion: one record per point in time, carrying glucose,
+// flag, events, carbohydrates and insulin. A record is found by its key, the record date
+// followed by the record time, compared without regard to case; a value that finds its
+// attribute already taken opens a further record under the key with "I" appended (once
+// per further record).
+//
+// The records come out in the order in which they were last changed. A change never
+// moves a record inside a list: each change appends the record's number to a change log
+// and remembers that log position in the record, and the final order is the log walked
+// once, keeping each record at its latest position. So every operation costs constant
+// time on average, however many records there are.
+class BgRecordStore {
+ public:
+  explicit BgRecordStore(NoteLabels labels = {});
+
+  // Room for about this many records before the tables grow.
+  void Reserve(std::size_t records);
+
+  // Merges one value of a row into the records: code -2 insulin 3 (Ins3), -1 glucose
+  // with the flag "*", 1 glucose, 2 an event or flag by the event table, 3 carbohydrates,
+  // 4 insulin 1, 5 insulin 2, 7 glucose from a marked or control note (with Ctrl='1'),
+  // 8 the event "75"; other codes store nothing. Amounts pass through CleanAmount;
+  // decimal commas become points. Throws RuntimeError 6 for an amount too large to hold.
+  void AddBgValue(std::string_view date, std::string_view time, int code, std::string_view value,
+                  std::string_view exportUnit);
+
+  // While a record exists under key (compared without regard to case), appends "I" to it.
+  void MakeKeyUnique(std::string& key);
+  bool Exists(std::string_view key) const;
+  std::size_t Count() const { return records_.size(); }
+
+  // The record texts in their working form (single-quoted attributes), oldest change
+  // first: for the XML writer without the empty optional attributes, which it would drop
+  // anyway; as a list with every attribute present.
+  class TextRange;
+  TextRange Texts() const;
+  std::vector<std::string> RecordTexts() const;
+
+ private:
+  // A piece of the value arena.
+  struct Slice {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+  };
+  enum Attribute { kVal, kFlg, kEvt, kCarb, kIns1, kIns2, kIns3, kAttributeCount };
+  // A key in canonical form: its lower-case text without trailing "i" (the stem) and the
+  // number of those "i". Two keys are equal exactly when stem and count are equal, so
+  // the keys "…I", "…II", … of one point in time need no text of their own.
+  struct KeyRef {
+    std::string_view stem;
+    std::uint32_t suffix = 0;
+    std::uint64_t stemHash = 0;
+  };
+  struct Record {
+    Slice stem;
+    std::uint32_t suffix = 0;
+    // Every key from this record's key up to (not including) stem + hint "i" exists;
+    // lets MakeKeyUnique skip the keys it has already seen taken.
+    std::uint32_t hint = 0;
+    std::uint32_t lastChange = 0;  // position of the latest change in the log
+    Slice dt;
+    Slice tm;
+    std::array<Slice, kAttributeCount> attributes{};
+    bool ctrl = false;
+  };
+
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+  // The canonical form of a key; the lower-case text is kept in lowered.
+  static KeyRef Canonical(std::string_view key, std::string& lowered);
+  static KeyRef CanonicalOfLower(std::string_view lowered);
+  static std::uint64_t StemHash(std::string_view stem);
+  static std::uint32_t HashOf(std::uint64_t stemHash, std::uint32_t suffix);
+
+  std::uint32_t Find(const KeyRef& key) const;
+  // The first free key count from the record's own on (the record's key must exist).
+  std::uint32_t FreeSuffix(std::uint32_t index);
+  std::uint32_t AddRecord(Slice stem, std::uint64_t stemHash, std::uint32_t suffix, Slice dt,
+                          Slice tm);
+  void InsertIntoTable(std::uint32_t index, std::uint32_t hash);
+  void GrowTable(std::size_t size);
+  void Touch(std::uint32_t index);
+
+  Slice Store(std::string_view text);
+  std::string_view View(Slice slice) const {
+    return std::string_view(arena_).substr(slice.offset, slice.length);
+  }
+
+  // The record for a date and time, added when there is none.
+  std::uint32_t FindOrAdd(std::string_view date, std::string_view time);
+  // Puts v into attribute a of the record for date and time (or of a further record
+  // when a is taken); returns the record that holds v.
+  std::uint32_t Merge(std::string_view date, std::string_view time, Attribute a,
+                      std::string_view value, bool ctrl);
+  // Opens a further record for the point in time of a record whose attribute a is
+  // taken and puts v (already escaped) into it.
+  std::uint32_t OpenFurther(std::uint32_t index, std::string_view dt, std::string_view tm,
+                            Attribute a, std::string_view v, bool ctrl);
+  void AddEvent(std::uint32_t index, std::string_view escapedValue);
+
+  void RenderRecord(std::uint32_t index, bool withEmpty, std::string& out) const;
+  // The log position of the next record in output order at or after position.
+  std::size_t NextLatest(std::size_t position) const;
+
+  NoteLabels labels_;
+  std::string arena_;
+  std::vector<Record> records_;
+  // Per slot the key's hash (high half) and the record number + 1 (low half); 0 = free.
+  // The hash lets a probe pass over other keys without reading their records.
+  std::vector<std::uint64_t> table_;
+  std::vector<std::uint32_t> log_;  // record numbers in the order of their changes
+  std::string lowered_;             // work buffers for keys
+  std::string work_;
+  std::string lastKey_;  // the key text last looked up, and its record
+  std::uint32_t lastIndex_ = kNone;
+};
+
+// The record texts in output order, rendered one at a time into a shared buffer, for the
+// XML writer's WriteBgRecords.
+class BgRecordStore::TextRange {
+ public:
+  class iterator {
+   public:
+    iterator(const BgRecordStore* store, std::size_t position, std::string* buffer)
+        : store_(store), position_(position), buffer_(buffer) {}
+    std::string_view operator*() const;
+    iterator& operator++();
+    bool operator==(const iterator& other) const { return position_ == other.position_; }
+    bool operator!=(const iterator& other) const { return position_ != other.position_; }
+
+   private:
+    const BgRecordStore* store_;
+    std::size_t position_;
+    std::string* buffer_;
+  };
+
+  explicit TextRange(const BgRecordStore* store) : store_(store) {}
+  iterator begin() const;
+  iterator end() const;
+
+ private:
+  const BgRecordStore* store_;
+  mutable std::string buffer_;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,549 @@
+#include "importer/record_conversion.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "formats/json_writer.h"
+#include "formats/xml_writer.h"
+#include "importer/date_parsing.h"
+#include "platform/ini_file.h"
+#include "platform/process_context.h"
+#include "platform/settings.h"
+#include "shared/date_time.h"
+#include "shared/error.h"
+#include "shared/number_format.h"
+#include "shared/string_builder.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::int64_t kErrOverflow = 6;
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kCancel = "Cancel";
+constexpr std::size_t kCgmStep = 100000;
+
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The three fields of a row: the parts before the first and second ";" and the part
+// after the second up to a third; missing fields are empty.
+struct RowFields {
+  std::string_view field[3];
+};
+
+// The next CR LF line from position on, split into its fields; position moves behind the
+// line break, or to the end of the text for the last line. False for an empty line.
+bool NextRow(std::string_view text, std::size_t& position, RowFields& row) {
+  std::size_t end = text.find(kCrLf, position);
+  if (end == std::string_view::npos) end = text.size();
+  std::string_view line = text.substr(position, end - position);
+  position = end < text.size() ? end + kCrLf.size() : text.size();
+  if (line.empty()) return false;
+  for (int f = 0; f < 3; ++f) {
+    const std::size_t semicolon = line.find(';');
+    row.field[f] = line.substr(0, semicolon);
+    if (semicolon == std::string_view::npos) {
+      for (int rest = f + 1; rest < 3; ++rest) row.field[rest] = std::string_view();
+      break;
+    }
+    line.remove_prefix(semicolon + 1);
+  }
+  return true;
+}
+
+// Characters start to start + length - 1 (1-based, counted in characters) of a text;
+// shorter or empty where the text ends earlier.
+std::string_view Mid(std::string_view text, std::size_t start, std::size_t length) {
+  std::size_t from = 0;
+  for (std::size_t n = 1; n < start && from < text.size(); ++n) {
+    from += Utf8SequenceLength(text, from);
+  }
+  std::size_t to = from;
+  for (std::size_t n = 0; n < length && to < text.size(); ++n) to += Utf8SequenceLength(text, to);
+  return text.substr(from, to - from);
+}
+
+// Record date "YYYY-MM-DD" and time "HH:NN" from the fixed positions of "DD.MM.YYYY HH:NN",
+// without checking what stands there.
+void RecordDateTime(std::string_view stamp, std::string& date, std::string& time) {
+  if (stamp.size() >= 16 && IsAscii(stamp.substr(0, 16))) {
+    const char d[10] = {stamp[6], stamp[7], stamp[8], stamp[9], '-',
+                        stamp[3], stamp[4], '-',      stamp[0], stamp[1]};
+    const char t[5] = {stamp[11], stamp[12], ':', stamp[14], stamp[15]};
+    date.resize(sizeof d);
+    time.resize(sizeof t);
+    std::memcpy(date.data(), d, sizeof d);
+    std::memcpy(time.data(), t, sizeof t);
+    return;
+  }
+  date.clear();
+  time.clear();
+  date.append(Mid(stamp, 7, 4)).append("-").append(Mid(stamp, 4, 2)).append("-");
+  date.append(Mid(stamp, 1, 2));
+  time.append(Mid(stamp, 12, 2)).append(":").append(Mid(stamp, 15, 2));
+}
+
+// A whole number written with digits only (blanks around it allowed).
+std::optional<int> WholeNumber(std::string_view text) {
+  if (text.size() == 2 && IsDigit(text[0]) && IsDigit(text[1])) {
+    return (text[0] - '0') * 10 + (text[1] - '0');
+  }
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (!IsDigit(c)) return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// The point in time of a row stamp, read at the fixed positions; rolls over like calendar
+// arithmetic. None when a part is not a number or the date leaves the calendar's range.
+std::optional<DateTime> StampTime(std::string_view stamp) {
+  std::optional<int> year, month, day, hour, minute;
+  if (stamp.size() >= 16 && IsAscii(stamp.substr(0, 16))) {
+    year = WholeNumber(stamp.substr(6, 4));
+    month = WholeNumber(stamp.substr(3, 2));
+    day = WholeNumber(stamp.substr(0, 2));
+    hour = WholeNumber(stamp.substr(11, 2));
+    minute = WholeNumber(stamp.substr(14, 2));
+  } else {
+    year = WholeNumber(Mid(stamp, 7, 4));
+    month = WholeNumber(Mid(stamp, 4, 2));
+    day = WholeNumber(Mid(stamp, 1, 2));
+    hour = WholeNumber(Mid(stamp, 12, 2));
+    minute = WholeNumber(Mid(stamp, 15, 2));
+  }
+  if (!year || !month || !day || !hour || !minute) return std::nullopt;
+  // A stamp within the calendar needs no arithmetic.
+  if (*year >= 100 && *month >= 1 && *month <= 12 && *day >= 1 &&
+      *day <= DaysInMonth(*year, *month) && *hour < 24 && *minute < 60) {
+    return DateTime{*year, *month, *day, *hour, *minute, 0};
+  }
+  const DateTime value = ComposeDateTime(*year, *month, *day, *hour, *minute, 0);
+  if (value.year < 100 || value.year > 9999) return std::nullopt;
+  return value;
+}
+
+// The number a text begins with: blanks ignored, an optional sign, digits and at most one
+// "."; reading stops at the first other character; 0 without digits.
+double LeadingNumber(std::string_view text) {
+  // Most values are short whole numbers.
+  if (!text.empty() && text.size() <= 9) {
+    int whole = 0;
+    std::size_t i = 0;
+    while (i < text.size() && IsDigit(text[i])) whole = whole * 10 + (text[i++] - '0');
+    if (i == text.size()) return whole;
+  }
+  // Enough significant digits for a double; further digits of the whole part only scale
+  // the number, further fraction digits do not matter.
+  constexpr std::size_t kMaxDigits = 40;
+  char digits[kMaxDigits + 1];
+  std::size_t count = 0;
+  int extraWholeDigits = 0;
+  bool negative = false;
+  bool started = false;
+  bool point = false;
+  for (char c : text) {
+    if (c == ' ' || c == '\t' || c == '\n') continue;
+    if (!started && (c == '-' || c == '+')) {
+      started = true;
+      negative = c == '-';
+      continue;
+    }
+    started = true;
+    if (IsDigit(c)) {
+      if (c == '0' && count == 0) continue;  // leading zeros carry nothing
+      if (count < kMaxDigits) {
+        digits[count++] = c;
+      } else if (!point) {
+        ++extraWholeDigits;
+      }
+    } else if (c == '.' && !point) {
+      point = true;
+      if (count < kMaxDigits) digits[count++] = '.';
+    } else {
+      break;
+    }
+  }
+  if (count == 0 || (count == 1 && digits[0] == '.')) return 0.0;
+  double value = 0.0;
+  const auto result = std::from_chars(digits, digits + count, value);
+  if (result.ec == std::errc::result_out_of_range) value = HUGE_VAL;
+  if (extraWholeDigits > 0) value *= std::pow(10.0, extraWholeDigits);
+  return negative && value != 0.0 ? -value : value;
+}
+
+// Whether the whole text reads as a number: blanks around it, an optional sign, digits
+// with at most one ".".
+bool IsNumericText(std::string_view text) {
+  const std::string trimmed = Trim(text);
+  std::string_view rest = trimmed;
+  if (!rest.empty() && (rest.front() == '-' || rest.front() == '+')) rest.remove_prefix(1);
+  bool digit = false;
+  bool point = false;
+  for (char c : rest) {
+    if (IsDigit(c)) {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digit;
+}
+
+// A code of plain digits that its number text would write the same way.
+bool IsCanonicalNumber(std::string_view text) {
+  if (text.empty() || text.size() > 6 || (text.size() > 1 && text.front() == '0')) return false;
+  for (char c : text) {
+    if (!IsDigit(c)) return false;
+  }
+  return true;
+}
+
+// Rounds to a 16-bit integer, halves to the even neighbour; outside the range an
+// overflow error, as the conversion of a number to a 16-bit integer reports it.
+int ToInt16(double value) {
+  double rounded = std::floor(value);
+  const double fraction = value - rounded;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+  if (!(rounded >= -32768.0 && rounded <= 32767.0)) {
+    throw RuntimeError(kErrOverflow, "ConvertRows", "Overflow");
+  }
+  return static_cast<int>(rounded);
+}
+
+bool AsciiEqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Whether the row text holds a CGM row: ";UDTCGMS;" anywhere, letter case ignored.
+bool HasCgmRows(std::string_view text) {
+  constexpr std::string_view kMarker = ";UDTCGMS;";
+  for (std::size_t at = text.find(';'); at != std::string_view::npos; at = text.find(';', at + 1)) {
+    if (at + 1 < text.size() && (text[at + 1] == 'U' || text[at + 1] == 'u') &&
+        AsciiEqualsNoCase(text.substr(at, kMarker.size()), kMarker)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Texts compared by UTF-16 code units. Byte order agrees with it except where two
+// multi-byte characters differ; only then is the slower comparison needed.
+bool TextLess(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  // Eight bytes at a time up to the first difference.
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) break;
+  }
+  while (i < n && a[i] == b[i]) ++i;
+  if (i == n) return a.size() < b.size();
+  const auto x = static_cast<unsigned char>(a[i]);
+  const auto y = static_cast<unsigned char>(b[i]);
+  if (x >= 0x80 && y >= 0x80) return CompareUtf16(a, b) < 0;
+  return x < y;
+}
+
+struct DateRange {
+  DateTime earliest{2100, 1, 1, 0, 0, 0};
+  DateTime latest{1900, 1, 1, 0, 0, 0};
+  bool found = false;
+  std::size_t lines = 0;
+};
+
+// First pass: the earliest and latest point in time of the rows that carry a date and a
+// code. Lines whose stamp cannot be read do not count.
+DateRange FindDateRange(std::string_view rowText) {
+  DateRange range;
+  std::size_t position = 0;
+  RowFields row;
+  while (position + 2 < rowText.size()) {
+    if (!NextRow(rowText, position, row)) continue;
+    ++range.lines;
+    if (row.field[0].empty() || row.field[1].empty()) continue;
+    const std::optional<DateTime> when = StampTime(row.field[0]);
+    if (!when) continue;
+    range.found = true;
+    if (*when < range.earliest) range.earliest = *when;
+    if (*when > range.latest) range.latest = *when;
+  }
+  return range;
+}
+
+// The second pass over the rows, with everything it builds.
+class RowConversion {
+ public:
+  RowConversion(ProcessContext& context, std::string_view exportUnit, std::string serial,
+                bool xmlOutput, bool cgmPresent)
+      : context_(context),
+        exportUnit_(exportUnit),
+        serial_(std::move(serial)),
+        xmlOutput_(xmlOutput),
+        cgmPresent_(cgmPresent),
+        store_(NoteLabels::FromContext(context)) {
+    if (cgmPresent_) {
+      json_.emplace(context_.platform, std::string(exportUnit_), serial_);
+      json_->WriteJsonOpening();
+      cgm_.reserve(kCgmStep);
+    }
+  }
+
+  // Each line opens at most one record (a starred value two, rarely).
+  void Reserve(std::size_t lines) { store_.Reserve(lines + 16); }
+
+  void ConvertAll(std::string_view rowText) {
+    std::size_t position = 0;
+    RowFields row;
+    while (position + 2 < rowText.size()) {
+      if (NextRow(rowText, position, row)) ConvertRow(row);
+    }
+  }
+
+  void Finish(ConversionResult& out, cStringBuilder& xml) {
+    out.rowCount = rowCount_;
+    out.bgRecords = static_cast<long>(store_.Count());
+    out.cgmReadings = static_cast<long>(cgm_.size());
+
+    if (xmlOutput_ && store_.Count() > 0) WriteBgRecords(store_.Texts(), xml);
+
+    if (cgmPresent_) {
+      if (!cgm_.empty()) {
+        SortTexts(cgm_);
+        for (const std::string& entry : cgm_) {
+          json_->WriteCgmReading(ToUpper(Mid(entry, 1, 20)), Mid(entry, 22, entry.size()));
+        }
+      }
+      out.json = json_->WriteJsonClosing();
+    }
+
+    if (!xmlOutput_) {
+      std::string list = "Tavrin App;" + serial_ + ";" + std::to_string(rowCount_) + ";";
+      list.append(exportUnit_).append(kCrLf).append(plainRows_.ToString());
+      out.result = std::move(list);
+    } else if (store_.Count() > 0) {
+      WriteXmlTrailer(xml);
+      std::string document = xml.ToString();
+      InsertXmlCheck(document, context_.platform);
+      out.result = std::move(document);
+    }
+  }
+
+ private:
+  void ConvertRow(const RowFields& row) {
+    // Numeric codes in their number form, so that "04" is code 4.
+    std::string_view code = row.field[1];
+    if (!IsCanonicalNumber(code) && IsNumericText(code)) {
+      codeText_ = DoubleToText(LeadingNumber(code), ".");
+      code = codeText_;
+    }
+    const bool cgmRow = AsciiEqualsNoCase(code, "UDTCGMS");
+
+    // A row without value carries nothing (and must not turn into a glucose value 0).
+    std::string_view value = row.field[2];
+    if (value.empty()) return;
+
+    int bgValue = 0;
+    if (code == "1" || code == "1b" || cgmRow) {
+      bgValue = ToInt16(LeadingNumber(value));
+      if (exportUnit_ == "mmol/L") {
+        const double mmol =
+            RoundTo(ConvertBgUnit(static_cast<float>(bgValue), "mmol/l", "mg/dl"), 1);
+        valueText_ = SingleToText(static_cast<float>(mmol), ".");
+        value = valueText_;
+      }
+    }
+
+    RecordDateTime(row.field[0], date_, time_);
+
+    if (cgmRow) {
+      if (cgmPresent_) {
+        if (cgm_.size() == cgm_.capacity()) cgm_.reserve(cgm_.capacity() + kCgmStep);
+        std::string entry;
+        entry.reserve(date_.size() + time_.size() + 12);
+        entry.append(date_).append("T").append(time_).append(":00Z_");
+        entry.append(std::to_string(bgValue));
+        cgm_.push_back(std::move(entry));
+      }
+      return;
+    }
+
+    if (cgmPresent_) json_->WriteJsonEntry(date_, time_, code, value);
+
+    if (code == "4b") {
+      store_.AddBgValue(date_, time_, -2, value, exportUnit_);
+    } else if (code == "1b") {
+      ListRow(code, value);
+      store_.AddBgValue(date_, time_, -1, value, exportUnit_);
+    } else if (code == "0" || (code.size() == 4 && AsciiEqualsNoCase(code, "IPBR"))) {
+      // Rows of no interest to the host.
+    } else {
+      ListRow(code, value);
+      store_.AddBgValue(date_, time_, ToInt16(LeadingNumber(code)), value, exportUnit_);
+    }
+  }
+
+  void ListRow(std::string_view code, std::string_view value) {
+    ++rowCount_;
+    if (xmlOutput_) return;  // the plain list is the result only without XML
+    listLine_.clear();
+    listLine_.append(date_).append(";").append(time_).append(";").append(code).append(";");
+    listLine_.append(value).append(kCrLf);
+    plainRows_.Add(listLine_);
+  }
+
+  ProcessContext& context_;
+  std::string_view exportUnit_;
+  std::string serial_;
+  bool xmlOutput_;
+  bool cgmPresent_;
+  BgRecordStore store_;
+  std::optional<JsonStreamWriter> json_;
+  std::vector<std::string> cgm_;
+  cStringBuilder plainRows_;
+  long rowCount_ = 0;
+  // Work buffers reused from row to row.
+  std::string codeText_;
+  std::string valueText_;
+  std::string date_;
+  std::string time_;
+  std::string listLine_;
+};
+
+void QuickSort(std::vector<std::string>& texts, std::ptrdiff_t lower, std::ptrdiff_t upper) {
+  while (lower < upper) {
+    // Middle element as pivot; a half goes to the even neighbour.
+    const std::ptrdiff_t sum = lower + upper;
+    std::ptrdiff_t middle = sum / 2;
+    if (sum % 2 != 0 && middle % 2 != 0) ++middle;
+    const std::string pivot = texts[static_cast<std::size_t>(middle)];
+
+    std::ptrdiff_t i = lower;
+    std::ptrdiff_t j = upper;
+    while (i <= j) {
+      while (TextLess(texts[static_cast<std::size_t>(i)], pivot)) ++i;
+      while (TextLess(pivot, texts[static_cast<std::size_t>(j)])) --j;
+      if (i <= j) {
+        std::swap(texts[static_cast<std::size_t>(i)], texts[static_cast<std::size_t>(j)]);
+        ++i;
+        --j;
+      }
+    }
+    // Recurse into the smaller part and go on with the larger, so that the depth of
+    // recursion stays logarithmic whatever the input.
+    if (j - lower < upper - i) {
+      if (lower < j) QuickSort(texts, lower, j);
+      lower = i;
+    } else {
+      if (i < upper) QuickSort(texts, i, upper);
+      upper = j;
+    }
+  }
+}
+
+}  // namespace
+
+float ConvertBgUnit(float value, std::string_view targetUnit, std::string_view sourceUnit) {
+  const std::string target = ToLower(targetUnit);
+  const std::string source = ToLower(sourceUnit);
+  if (source == "mg/dl" && target == "mmol/l") {
+    return static_cast<float>(RoundTo(value / 18.0182, 1));
+  }
+  if (source == "mmol/l" && target == "mg/dl") {
+    return static_cast<float>(RoundTo(value * 18.0182, 0));
+  }
+  return value;
+}
+
+void SortTexts(std::vector<std::string>& texts) {
+  if (!texts.empty()) SortTexts(texts, 0, texts.size() - 1);
+}
+
+void SortTexts(std::vector<std::string>& texts, std::size_t lower, std::size_t upper) {
+  if (texts.empty()) return;
+  if (upper >= texts.size()) upper = texts.size() - 1;
+  if (lower >= upper) return;
+  QuickSort(texts, static_cast<std::ptrdiff_t>(lower), static_cast<std::ptrdiff_t>(upper));
+}
+
+ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
+                             std::string_view exportUnit, SerialNumberSource& serials) {
+  ConversionResult out;
+  // A cancel left by an earlier attempt in this process does not belong to this run.
+  context.dialogResult.clear();
+
+  // The settings are read from a snapshot that is never written back.
+  cIniFile settings(context.platform);
+  settings.IniFile(context.paths.SettingsFilePath());
+  settings.Offline(true);
+  const bool xmlOutput = IsTrueText(settings.Load("Driver", "XML", "1"));
+  const bool staticSerial = IsTrueText(settings.Load("OXSW", "XML-SNo-Static", "0"));
+
+  // Without a single dated row there is no age to warn about.
+  const DateRange range = FindDateRange(rowText);
+  if (range.found && CheckDataAge(context, range.earliest, range.latest)) {
+    context.dialogResult = std::string(kCancel);
+    out.cancelled = true;
+    return out;
+  }
+
+  std::string serial = serials.ResolveSerialNumber(context);
+  if (serial.empty()) serial = "unknown";
+  if (context.dialogResult == kCancel) {
+    out.cancelled = true;
+    return out;
+  }
+  out.serialNumber = serial;
+
+  cStringBuilder xml;
+  WriteXmlHeader(xml, exportUnit, serial, staticSerial, context.platform.Now());
+
+  RowConversion conversion(context, exportUnit, serial, xmlOutput, HasCgmRows(rowText));
+  conversion.Reserve(range.lines);
+  conversion.ConvertAll(rowText);
+  conversion.Finish(out, xml);
+  return out;
+}
+
+}  // namespace tavrin

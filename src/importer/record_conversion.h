@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "importer/bg_record_store.h"
+
+namespace tavrin {
+
+class ProcessContext;
+
+class SerialNumberSource {
+ public:
+  virtual ~SerialNumberSource() = default;
+  // Settles a serial number for a run without one (may be empty); may leave
+  // context.dialogResult == "Cancel", which ends the conversion.
+  virtual std::string ResolveSerialNumber(ProcessContext& context) = 0;
+};
+
+struct ConversionResult {
+  std::string result;  // the XML document (or the plain list when "Driver"/"XML" is off);
+                       // empty when cancelled or no BG record
+  std::string json;    // the JSON stream; empty without CGM rows
+  bool cancelled = false;
+  std::string serialNumber;
+  long rowCount = 0;  // rows handed to the BG records
+  long bgRecords = 0;
+  long cgmReadings = 0;
+};
+
+// Turns the row text of an export ("DD.MM.YYYY HH:NN;code;value" lines, CR LF) into the
+// host documents: asks the data-age question and settles the serial number first, then
+// merges the rows into BG records written as the host XML document with its check value,
+// and collects CGM readings ("UDTCGMS" rows) into the JSON stream. A cancel at either
+// question leaves context.dialogResult "Cancel" and an empty result. A glucose value
+// outside the 16-bit range raises RuntimeError 6; other run-time errors of the writers
+// reach the caller as well.
+ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
+                             std::string_view exportUnit, SerialNumberSource& serials);
+
+// A glucose value in another unit (units compared without regard to case): mg/dL to
+// mmol/L rounded to one decimal, mmol/L to mg/dL rounded to a whole number; any other
+// pair gives the value unchanged.
+float ConvertBgUnit(float value, std::string_view targetUnit, std::string_view sourceUnit);
+
+// Sorts texts ascending by their UTF-16 code units, in place: a quicksort that takes the
+// middle element as pivot, so sorted and reversed input split evenly. Bounds are
+// positions (0-based, inclusive); without them the whole array is sorted.
+void SortTexts(std::vector<std::string>& texts);
+void SortTexts(std::vector<std::string>& texts, std::size_t lower, std::size_t upper);
+
+}  // namespace tavrin
