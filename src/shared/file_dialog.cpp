@@ -8,10 +8,10 @@
 
 namespace tavrin {
 
-FileFilterSpec ParseFileFilter(std::string_view specification) {
+FileFilterSpec ParseFileFilter(std::string_view filterText) {
   FileFilterSpec spec;
-  spec.openDialog = !specification.empty() && (specification[0] == 'L' || specification[0] == 'l');
-  if (specification.size() > 2) spec.filter = std::string(specification.substr(2));
+  spec.openDialog = !filterText.empty() && (filterText[0] == 'L' || filterText[0] == 'l');
+  if (filterText.size() > 2) spec.filter = std::string(filterText.substr(2));
 
   const std::size_t marker = spec.filter.find("|*.");
   if (marker != std::string::npos) spec.defaultExtension = spec.filter.substr(marker + 3, 3);
@@ -58,12 +58,12 @@ std::string FolderOfPath(std::string_view path) {
   return std::string(path.substr(0, separator + 1));
 }
 
-std::string ShowFileDialog(Platform& platform, Ui& ui, const std::string& filterSpecification,
+std::string ShowFileDialog(Platform& platform, Ui& ui, const std::string& filterText,
                            const std::string& title, std::string& initialFolder,
                            const std::string& defaultFileName) {
   const std::string savedFolder = platform.CurrentDirectory();
   const FileDialogResult result =
-      ui.ChooseFile(FileDialogArgs{filterSpecification, title, initialFolder, defaultFileName});
+      ui.ChooseFile(FileDialogArgs{filterText, title, initialFolder, defaultFileName});
   if (!savedFolder.empty()) platform.ChangeDirectory(savedFolder);
 
   if (!result.chosen) return std::string();

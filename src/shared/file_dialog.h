@@ -11,7 +11,7 @@ namespace tavrin {
 class Platform;
 class Ui;
 
-// What a file-dialog filter specification asks for. The specification is a mode letter,
+// What a file-dialog filter text asks for. The text is a mode letter,
 // "|" and the filter proper: description|pattern pairs separated by "|", for example
 // "L|Tavrin-Import|*.csv|Alle|*.*". "L" (either case) asks for the open dialog, any other
 // letter for the save dialog.
@@ -24,7 +24,7 @@ struct FileFilterSpec {
   std::string defaultExtension;
 };
 
-FileFilterSpec ParseFileFilter(std::string_view specification);
+FileFilterSpec ParseFileFilter(std::string_view filterText);
 
 // The filter list the Windows dialog functions expect: the filter proper with "||"
 // appended and every "|" turned into a NUL, so it ends in a double NUL.
@@ -54,7 +54,7 @@ std::string FolderOfPath(std::string_view path);
 // Shows the file dialog through the Ui and returns the chosen full path, or empty when
 // the user cancelled. On a choice, initialFolder becomes the folder of the chosen file.
 // The process's current folder is set back afterwards, whatever the dialog did to it.
-std::string ShowFileDialog(Platform& platform, Ui& ui, const std::string& filterSpecification,
+std::string ShowFileDialog(Platform& platform, Ui& ui, const std::string& filterText,
                            const std::string& title, std::string& initialFolder,
                            const std::string& defaultFileName = std::string());
 
