@@ -21,23 +21,15 @@ constexpr const char* kRecordKey = "TavrinPlugin\\TempFilesToBeDeleted";
 
 // The parts of an import tool call: program, file, MAC and what follows the MAC.
 struct ToolCall {
-  std::string program;
-  std::string file;
-  std::string mac;
-  std::string rest;
+  std::string program, file, mac, rest;
 };
 
-ToolCall SplitCall(const std::string& commandLine) {
-  ToolCall call;
-  const std::size_t import = commandLine.find(" import -filepath ");
-  const std::size_t macAt = commandLine.find(" -filemac ");
-  if (import == std::string::npos || macAt == std::string::npos) return call;
-  call.program = commandLine.substr(0, import);
-  const std::size_t fileAt = import + 18;
-  call.file = commandLine.substr(fileAt, macAt - fileAt);
-  call.mac = commandLine.substr(macAt + 10, 64);
-  call.rest = commandLine.substr(std::min(commandLine.size(), macAt + 10 + 64));
-  return call;
+ToolCall SplitCall(const std::string& line) {
+  const std::size_t import = line.find(" import -filepath ");
+  const std::size_t macAt = line.find(" -filemac ");
+  if (import == std::string::npos || macAt == std::string::npos) return {};
+  return {line.substr(0, import), line.substr(import + 18, macAt - import - 18),
+          line.substr(macAt + 10, 64), line.substr(std::min(line.size(), macAt + 74))};
 }
 
 class ImportRunTest : public testing::AppFixture {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -78,22 +79,16 @@ TEST_F(HostDiscoveryTest, PluginsFolderInOtherCaseWinsOverTheSetting) {
             std::string::npos);
 }
 
-TEST_F(HostDiscoveryTest, SettingWithoutTrailingSeparatorGetsOne) {
-  const std::string host = MakeHost();
-  WriteSetting("prog", host.substr(0, host.size() - 1));
-  ProcessContext& ctx = StartIn("prog");
-  DetermineHostFolders(ctx);
-  EXPECT_EQ(ctx.host.baseFolder, host);
-  EXPECT_EQ(ctx.host.databaseId, "A1-B2");
-}
-
-TEST_F(HostDiscoveryTest, SettingNamingTheExtrasFolderLeadsToItsParent) {
+TEST_F(HostDiscoveryTest, SettingWithoutTrailingSeparatorOrNamingExtras) {
   const std::string host = MakeHost();
   std::filesystem::create_directories(FsPath(host + "_EXTRAS"));
-  WriteSetting("prog", host + "_EXTRAS");
-  ProcessContext& ctx = StartIn("prog");
-  DetermineHostFolders(ctx);
-  EXPECT_EQ(ctx.host.baseFolder, host);
+  for (const std::string& setting : {host.substr(0, host.size() - 1), host + "_EXTRAS"}) {
+    WriteSetting("prog", setting);
+    ProcessContext& ctx = StartIn("prog");
+    DetermineHostFolders(ctx);
+    EXPECT_EQ(ctx.host.baseFolder, host) << setting;
+    EXPECT_EQ(ctx.host.databaseId, "A1-B2");
+  }
 }
 
 TEST_F(HostDiscoveryTest, MissingSettingFolderWithoutRunningHostEndsWith5579) {
@@ -140,38 +135,28 @@ TEST_F(HostDiscoveryTest, MissingPatientListEndsWith5580) {
   EXPECT_NE(Trace().find("Diary folder used: " + host + "Data" + kSep), std::string::npos);
 }
 
-struct DiaryCase {
-  std::string value;     // "DiaryFolder" in ox2.ini; "-" for no ox2.ini at all
-  std::string expected;  // the diary folder; "BASE" stands for the base folder
-};
+// The path with every "/" as the platform's separator.
+std::string Sep(std::string path) {
+  std::replace(path.begin(), path.end(), '/', kPathSep);
+  return path;
+}
 
 TEST_F(HostDiscoveryTest, DiaryFolderForms) {
+  struct DiaryCase {
+    std::string value;     // "DiaryFolder" in ox2.ini; "-" for no ox2.ini at all
+    std::string expected;  // the diary folder; "BASE" stands for the base folder
+  };
   const DiaryCase cases[] = {
-      {"-",
-       "BASE"
-       "Diaries" +
-           kSep},
-      {"",
-       "BASE"
-       "Diaries" +
-           kSep},
-      {"  Tagebuch  ",
-       "BASE"
-       "Tagebuch" +
-           kSep},
-      {"Data/Diaries",
-       "BASE"
-       "Data" +
-           kSep + "Diaries" + kSep},
-      {"Data/Diaries/",
-       "BASE"
-       "Data" +
-           kSep + "Diaries" + kSep},
+      {"-", Sep("BASEDiaries/")},
+      {"", Sep("BASEDiaries/")},
+      {"  Tagebuch  ", Sep("BASETagebuch/")},
+      {"Data/Diaries", Sep("BASEData/Diaries/")},
+      {"Data/Diaries/", Sep("BASEData/Diaries/")},
       {"ABSOLUTE", ""},
-      {"D:/Data/Diaries", "D:" + kSep + "Data" + kSep + "Diaries" + kSep},
-      {R"(D:\Data\Diaries)", std::string(R"(D:\Data\Diaries)") + kSep},
-      {R"(\\server\share\Diaries)", std::string(R"(\\server\share\Diaries)") + kSep},
-      {"//server/share/Diaries", kSep + kSep + "server" + kSep + "share" + kSep + "Diaries" + kSep},
+      {"D:/Data/Diaries", Sep("D:/Data/Diaries/")},
+      {R"(D:\Data\Diaries)", R"(D:\Data\Diaries)" + kSep},
+      {R"(\\server\share\Diaries)", R"(\\server\share\Diaries)" + kSep},
+      {"//server/share/Diaries", Sep("//server/share/Diaries/")},
   };
   for (const DiaryCase& c : cases) {
     TempDir hostDir;
@@ -247,17 +232,14 @@ TEST(FindProcessFolder, FailingQueryGivesEmpty) {
   EXPECT_EQ(FindProcessFolder(context, kHostExeName), "");
 }
 
-TEST(HostVersion, ReadOnceAndKept) {
-  TempDir dir;
-  FakePlatform platform;
-  FakeUi ui;
-  ProcessContext context(platform, ui);
-  context.host.baseFolder = dir.Path(true);
+TEST_F(HostDiscoveryTest, HostVersionIsReadOnceAndKept) {
+  ProcessContext& ctx = StartIn("prog");
+  ctx.host.baseFolder = dir.Path(true);
   WriteBytes(dir.File(kHostExeName), "not an executable");
-  EXPECT_EQ(HostVersion(context), "");
-  ASSERT_TRUE(context.host.hostVersion.has_value());
-  context.host.hostVersion = "3.1.0.0";
-  EXPECT_EQ(HostVersion(context), "3.1.0.0");
+  EXPECT_EQ(HostVersion(ctx), "");
+  ASSERT_TRUE(ctx.host.hostVersion.has_value());
+  ctx.host.hostVersion = "3.1.0.0";
+  EXPECT_EQ(HostVersion(ctx), "3.1.0.0");
 }
 
 // A program that runs for a given number of polls.
@@ -302,13 +284,7 @@ TEST(ShellAndWait, KeepsTheUserInterfaceRunningUntilTheProgramEnds) {
   EXPECT_EQ(platform.lastStyle, 1);
   EXPECT_EQ(ui.doEventsCalls, 3);
   EXPECT_EQ(platform.waits, 3);
-}
-
-TEST(ShellAndWait, UnwatchableProgramGivesZero) {
-  ProcessPlatform platform;
-  platform.unwatchable = true;
-  FakeUi ui;
-  ProcessContext context(platform, ui);
+  platform.unwatchable = true;  // a program that cannot be watched gives zero
   EXPECT_EQ(ShellAndWait(context, "tool", 1), 0u);
 }
 

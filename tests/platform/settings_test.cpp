@@ -52,13 +52,8 @@ TEST_F(Settings, ConfigFolderIsCreatedBelowTheProgram) {
   std::filesystem::remove_all(FsPath(dir.File("cfg")));
   EXPECT_EQ(paths.ConfigFolder(), expected);
   EXPECT_TRUE(std::filesystem::is_directory(FsPath(expected)));
-}
-
-TEST_F(Settings, ConfigFolderIsFixedAtFirstUse) {
-  AppPaths paths(platform);
-  const std::string first = paths.ConfigFolder();
-  platform.userName = "bert";
-  EXPECT_EQ(paths.ConfigFolder(), first);
+  platform.userName = "bert";  // fixed at first use
+  EXPECT_EQ(paths.ConfigFolder(), expected);
 }
 
 TEST_F(Settings, ConfigFolderNameIsMadeSafe) {
@@ -84,41 +79,26 @@ TEST_F(Settings, ReadSettingUsesTheSettingsFile) {
   EXPECT_EQ(ReadSetting(platform, paths, "Config", "OXSWBaseFolder", ""), "D:\\OX");
 }
 
-TEST(IsTrueText, TrueTexts) {
+TEST(IsTrueText, TrueAndFalseTexts) {
   for (const char* text : {"1", "-1", "2", " 1", "+3", "0.5", "1abc", "true", "TRUE", "Wahr", "ja",
                            "JA", "yes", "Yes"}) {
     EXPECT_TRUE(IsTrueText(text)) << text;
   }
-}
-
-TEST(IsTrueText, FalseTexts) {
   for (const char* text : {"0", "", " ", "-0", "0.0", "nein", "false", "False", "no", " true",
                            "yes ", "abc", "00000000000000000000000"}) {
     EXPECT_FALSE(IsTrueText(text)) << text;
   }
 }
 
-TEST(MakeValidPath, DriveDeviceNameAndReservedCharacters) {
+TEST(MakeValidPath, DevicesReservedCharactersParentStepsAndShares) {
   EXPECT_EQ(MakeValidPath(P({"C:", "a", "CON", "x?y"})), P({"C:", "a", "CO-N", "x_y"}, true));
-}
-
-TEST(MakeValidPath, DeviceNamesInAnyCase) {
   EXPECT_EQ(MakeValidPath(P({"lpt1", "com9", "Nul", "CONSOLE"})),
             P({"lpt-1", "com-9", "Nu-l", "CONSOLE"}, true));
-}
-
-TEST(MakeValidPath, ReservedCharactersIncludingTheOtherSlash) {
   const char other = S == '/' ? '\\' : '/';
   EXPECT_EQ(MakeValidPath(std::string("a<b>c|d*e:f\"g") + other + "h"),
             "a_b_c_d_e_f\"g_h" + std::string(1, S));
-}
-
-TEST(MakeValidPath, ParentStepsAndTrailingSeparator) {
   EXPECT_EQ(MakeValidPath(P({"a", "b", "..", "c"}) + S), P({"a", "c"}, true));
   EXPECT_EQ(MakeValidPath(P({"..", "a"})), P({"a"}, true));
-}
-
-TEST(MakeValidPath, LeadingDoubleSeparatorIsKept) {
   const std::string unc = std::string(2, S) + "server" + S + "share" + S + "x:y";
   EXPECT_EQ(MakeValidPath(unc), std::string(2, S) + "server" + S + "share" + S + "x_y" + S);
 }

@@ -46,14 +46,10 @@ class TempFilesTest : public ::testing::Test {
   FakePlatform platform;
 };
 
-TEST_F(TempFilesTest, TemporaryFolderFromTheTempVariable) {
+TEST_F(TempFilesTest, TemporaryFolderFromTheTempVariableOrThePlatform) {
   cTempFiles files(platform);
   EXPECT_EQ(files.TempPath(), dir.Path(true));
   EXPECT_TRUE(files.DeleteAtEnd());
-  EXPECT_EQ(files.PrefixForTempFiles(), "");
-}
-
-TEST_F(TempFilesTest, WithoutTempVariableThePlatformFolderIsUsed) {
   platform.environment.clear();
   platform.tempPath = dir.Path(true);
   EXPECT_EQ(cTempFiles(platform).TempPath(), dir.Path(true));
@@ -80,29 +76,19 @@ TEST_F(TempFilesTest, TwoRecordedFilesGetDistinctNamesAndRecordEntries) {
   EXPECT_TRUE(FilesIn(dir.Path()).empty());
 }
 
-TEST_F(TempFilesTest, TakenNameIsSkippedAndNoPlaceholderIsLeftBehind) {
+TEST_F(TempFilesTest, NamesSkipTakenOnesAndFollowThePrefix) {
   WriteBytes(dir.File("~tV1.xml"), "taken");
   cTempFiles files(platform);
   files.SetDeleteAtEnd(false);
   EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~tV2.xml"));
-  EXPECT_EQ(FilesIn(dir.Path()), std::set<std::string>{"~tV1.xml"});
-}
-
-TEST_F(TempFilesTest, TmpExtensionKeepsThePlaceholder) {
-  cTempFiles files(platform);
-  files.SetDeleteAtEnd(false);
-  const std::string path = files.GetTempFile("TMP", false);
-  EXPECT_EQ(path, dir.File("~tV1.tmp"));
-  EXPECT_TRUE(Exists(path));
-}
-
-TEST_F(TempFilesTest, PrefixGetsATilde) {
-  cTempFiles files(platform);
-  files.SetDeleteAtEnd(false);
-  files.PrefixForTempFiles("abc");
-  EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~ab1.xml"));
+  EXPECT_EQ(FilesIn(dir.Path()), std::set<std::string>{"~tV1.xml"});  // no placeholder left
+  // A ".tmp" name is the placeholder itself and stays.
+  EXPECT_EQ(files.GetTempFile("TMP", false), dir.File("~tV3.tmp"));
+  EXPECT_TRUE(Exists(dir.File("~tV3.tmp")));
+  files.PrefixForTempFiles("abc");  // gets a tilde
+  EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~ab4.xml"));
   files.PrefixForTempFiles("~xyz");
-  EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~xy2.xml"));
+  EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~xy5.xml"));
 }
 
 // A platform whose unique-name function fails or answers oddly.
@@ -116,26 +102,21 @@ class OddTempPlatform : public FakePlatform {
   }
 };
 
-TEST(TempFilesFallback, NumberedNamesWhenThePlatformGivesNone) {
+TEST(TempFilesFallback, OddPlatformAnswers) {
   TempDir dir;
   OddTempPlatform platform;
   platform.environment["Temp"] = dir.Path();
   WriteBytes(dir.File("~tV0001.json"), "taken");
   cTempFiles files(platform);
   files.SetDeleteAtEnd(false);
+  // No name from the platform: numbered names.
   EXPECT_EQ(files.GetTempFile("json", false), dir.File("~tV0002.json"));
   files.PrefixForTempFiles("~");
   EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~000001.xml"));
-}
-
-TEST(TempFilesFallback, PlaceholderNameIsCutAtNulAndGetsATilde) {
-  TempDir dir;
-  OddTempPlatform platform;
-  platform.environment["Temp"] = dir.Path();
+  // A name with a NUL is cut there and gets a tilde; the placeholder goes.
   platform.answer = dir.File("AB12.tmp") + std::string(1, '\0') + "junk";
   platform.createAnswer = true;
-  cTempFiles files(platform);
-  files.SetDeleteAtEnd(false);
+  files.PrefixForTempFiles("");
   EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~AB12.xml"));
   EXPECT_FALSE(Exists(dir.File("AB12.tmp")));
 }
