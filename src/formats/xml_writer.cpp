@@ -29,19 +29,39 @@ std::string VersionText(const ProgramVersion& version) {
          std::to_string(version.revision);
 }
 
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Position of an ASCII marker in text, letters compared without regard to case.
-std::size_t FindAsciiNoCase(std::string_view text, std::string_view marker) {
-  if (marker.size() > text.size()) return std::string_view::npos;
-  for (std::size_t i = 0; i + marker.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < marker.size() && AsciiLower(text[i + k]) == AsciiLower(marker[k])) ++k;
-    if (k == marker.size()) return i;
+// Position of the first "Val='" in text, letters compared without regard to case.
+std::size_t FindValStart(std::string_view text) {
+  for (std::size_t at = text.find("='", 3); at != std::string_view::npos;
+       at = text.find("='", at + 1)) {
+    if ((text[at - 3] | 0x20) == 'v' && (text[at - 2] | 0x20) == 'a' &&
+        (text[at - 1] | 0x20) == 'l') {
+      return at - 3;
+    }
   }
   return std::string_view::npos;
+}
+
+// Whether every byte of text is ASCII, eight bytes at a time.
+bool IsAsciiText(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+  std::uint64_t any = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    any |= word;
+  }
+  for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
+  return (any & kHighBits) == 0;
+}
+
+// Moves n bytes from in down to out (out <= in) with every single quote turned into a
+// double quote.
+void MoveDoubleQuoted(char* text, std::size_t in, std::size_t n, std::size_t out) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = text[in + i];
+    text[out + i] = c == '\'' ? '"' : c;
+  }
 }
 
 // Removes every occurrence of pattern, found left to right without overlap in the text as
@@ -64,8 +84,24 @@ void EraseAll(std::string& text, std::string_view pattern) {
 }
 
 // The empty optional attributes of a working record, each with the blank that follows it.
+// Every one is a name followed by kEmptyValue; no name ends with another, so no two of
+// them can overlap in a text.
+constexpr std::string_view kEmptyValue = "='' ";
+constexpr std::array<std::string_view, 7> kEmptyAttributeNames = {"Flg",  "Evt",  "Carb",  "Ins1",
+                                                                  "Ins2", "Ins3", "remark"};
 constexpr std::array<std::string_view, 7> kEmptyAttributes = {
     "Flg='' ", "Evt='' ", "Carb='' ", "Ins1='' ", "Ins2='' ", "Ins3='' ", "remark='' "};
+
+// The length of the empty attribute whose kEmptyValue stands at valueAt, counted from
+// its name, or 0 when no such name stands before it from from on.
+std::size_t EmptyAttributeLength(std::string_view text, std::size_t from, std::size_t valueAt) {
+  for (std::string_view name : kEmptyAttributeNames) {
+    if (valueAt >= from + name.size() && text.substr(valueAt - name.size(), name.size()) == name) {
+      return name.size() + kEmptyValue.size();
+    }
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -137,14 +173,41 @@ void AppendBgLine(std::string_view recordText, cStringBuilder& xml, std::string&
 
   // A record without glucose value says so with "---".
   constexpr std::string_view kValStart = "Val='";
-  const std::size_t valPos = FindAsciiNoCase(work, kValStart);
+  const std::size_t valPos = FindValStart(work);
   if (valPos != std::string::npos) {
     const std::size_t valueAt = valPos + kValStart.size();
     if (valueAt >= work.size() || work[valueAt] == '\'') work.insert(valueAt, "---");
   }
 
-  for (std::string_view empty : kEmptyAttributes) EraseAll(work, empty);
-  std::replace(work.begin(), work.end(), '\'', '"');
+  // One pass drops the empty optional attributes and turns the quotes into double quotes.
+  // Dropping one attribute after the other gives the same text unless a drop joins two
+  // pieces into a further empty attribute; the result then still holds an empty value,
+  // and only then are the attributes dropped one after the other.
+  char* text = work.data();
+  std::size_t out = 0;
+  std::size_t in = 0;
+  for (std::size_t at = work.find(kEmptyValue); at != std::string::npos;
+       at = work.find(kEmptyValue, at + kEmptyValue.size())) {
+    const std::size_t length = EmptyAttributeLength(work, in, at);
+    if (length == 0) continue;
+    const std::size_t start = at + kEmptyValue.size() - length;
+    MoveDoubleQuoted(text, in, start - in, out);
+    out += start - in;
+    in = at + kEmptyValue.size();
+  }
+  MoveDoubleQuoted(text, in, work.size() - in, out);
+  out += work.size() - in;
+  work.resize(out);
+
+  if (work.find("=\"\" ") != std::string::npos) {
+    work.assign(recordText);
+    if (valPos != std::string::npos) {
+      const std::size_t valueAt = valPos + kValStart.size();
+      if (valueAt >= work.size() || work[valueAt] == '\'') work.insert(valueAt, "---");
+    }
+    for (std::string_view empty : kEmptyAttributes) EraseAll(work, empty);
+    std::replace(work.begin(), work.end(), '\'', '"');
+  }
   work += kCrLf;
   xml.Add(work);
 }
@@ -165,8 +228,7 @@ void InsertXmlCheck(std::string& document, Platform& platform) {
 
   // Every ANSI code page agrees with ASCII, so a document of ASCII characters (the usual
   // case) is its own ANSI form and needs no conversion.
-  const bool ascii = std::all_of(document.begin(), document.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool ascii = IsAsciiText(document);
   std::string converted;
   if (!ascii) converted = platform.Utf8ToAnsi(document);
   const std::string& ansi = ascii ? document : converted;

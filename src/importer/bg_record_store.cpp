@@ -233,16 +233,30 @@ BgRecordStore::KeyRef BgRecordStore::CanonicalOfLower(std::string_view lowered) 
 }
 
 std::uint64_t BgRecordStore::StemHash(std::string_view stem) {
-  // FNV-1a
-  std::uint64_t h = 14695981039346656037ull;
-  for (char c : stem) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 1099511628211ull;
-  }
-  return h;
+  // FNV-1a, spread over all bits.
+  const auto spread = [](std::string_view text) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (char c : text) {
+      h ^= static_cast<unsigned char>(c);
+      h *= 1099511628211ull;
+    }
+    h ^= h >> 32;
+    h *= 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 29);
+  };
+  if (stem.size() < 2) return spread(stem);
+  // Keys that differ only in their last two characters (the minutes of one hour) land
+  // side by side in the table: keys usually come in order of time, so consecutive look-ups
+  // touch neighbouring memory instead of a random place each. The low six bits take the
+  // last two characters, which for two digits tell all sixty minutes apart.
+  const std::size_t n = stem.size();
+  const unsigned tail =
+      static_cast<unsigned char>(stem[n - 2]) * 10u + static_cast<unsigned char>(stem[n - 1]);
+  return (spread(stem.substr(0, n - 2)) & ~std::uint64_t{63}) | (tail & 63u);
 }
 
 std::uint32_t BgRecordStore::HashOf(std::uint64_t stemHash, std::uint32_t suffix) {
+  if (suffix == 0) return static_cast<std::uint32_t>(stemHash);
   std::uint64_t x = stemHash ^ (static_cast<std::uint64_t>(suffix) * 0x9E3779B97F4A7C15ull);
   x ^= x >> 33;
   x *= 0xFF51AFD7ED558CCDull;

@@ -158,6 +158,12 @@ bool WarnAboutDataAge(ProcessContext& context, int message, const DateTime& show
 std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view timeText,
                                      const RegionalSettings& regional) {
   try {
+    // Nearly every row has a plain numeric date and time: read them in place.
+    const NumericDateTimeParts numeric = ParseNumericDateTimeParts(dateText, timeText, regional);
+    if (numeric.recognised) {
+      if (numeric.parts && numeric.parts->hasDate) return numeric.parts->value;
+      return ReadNamedMonthDateTime(dateText, timeText);
+    }
     const std::string combined = std::string(dateText) + " " + std::string(timeText);
     // A time alone reads as 30 December 1899; a row without a date must not become one.
     if (const auto parts = ParseLocaleDateTimeParts(combined, regional); parts && parts->hasDate) {

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "importer/date_parsing.h"
+#include "importer/locale_date.h"
 #include "platform/process_context.h"
 #include "shared/error.h"
 #include "shared/fs.h"
@@ -156,6 +157,58 @@ void SplitCsvView(std::string_view line, char separator, char quote,
     }
   }
   fields.emplace_back(fieldStart, static_cast<std::size_t>(end - fieldStart));
+}
+
+// The fields of a line that holds no quote character in the part that is split, into a
+// fixed array: the same first N fields as SplitCsvView(line, separator, '"', fields, N),
+// without its checks for a quote in the whole line. Returns how many fields there were
+// (at most N; the rest of the array is left as it was), or nullopt when a quote character
+// turned up, for the caller to use SplitCsvView.
+template <std::size_t N>
+std::optional<std::size_t> SplitPlainFields(std::string_view line, char separator,
+                                            std::array<std::string_view, N>& fields) {
+  constexpr char kQuote = '"';
+  if (line.empty()) return 0;
+  if (separator == kQuote) return std::nullopt;
+  if (line.back() == separator) line.remove_suffix(1);
+  const char* const base = line.data();
+  const std::size_t size = line.size();
+  std::size_t start = 0;
+  std::size_t count = 0;
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    // The high bit of each byte of the word that equals the pattern's byte.
+    const auto matches = [](std::uint64_t word, std::uint64_t pattern) {
+      word ^= pattern;
+      return ~(((word & kLow7) + kLow7) | word | kLow7);
+    };
+    const std::uint64_t separators = kOnes * static_cast<unsigned char>(separator);
+    const std::uint64_t quotes = kOnes * static_cast<unsigned char>(kQuote);
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, base + i, sizeof word);
+      if (matches(word, quotes) != 0) return std::nullopt;
+      for (std::uint64_t hits = matches(word, separators); hits != 0; hits &= hits - 1) {
+        const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
+        fields[count++] = std::string_view(base + start, at - start);
+        if (count == N) return count;
+        start = at + 1;
+      }
+    }
+  }
+  for (; i < size; ++i) {
+    const char c = base[i];
+    if (c == kQuote) return std::nullopt;
+    if (c == separator) {
+      fields[count++] = std::string_view(base + start, i - start);
+      if (count == N) return count;
+      start = i + 1;
+    }
+  }
+  fields[count++] = std::string_view(base + start, size - start);
+  return count;
 }
 
 bool HasHighBit(std::string_view bytes) {
@@ -343,11 +396,20 @@ HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regio
 // when a row has fewer than seven fields (an empty line counts).
 bool PreScanStarMarker(std::string_view text, std::size_t position, char separator,
                        std::vector<std::string_view>& fields) {
+  std::array<std::string_view, kCorrection + 1> leading;
   while (position < text.size()) {
     const std::string_view line = NextLineView(text, position);
-    SplitCsvView(line, separator, '"', fields, kCorrection + 1);
-    if (fields.size() <= kCorrection) return true;
-    if (Val(fields[kCorrection]) > 0) return true;
+    std::string_view correction;
+    if (const std::optional<std::size_t> count = SplitPlainFields(line, separator, leading)) {
+      if (*count <= kCorrection) return true;
+      correction = leading[kCorrection];
+    } else {
+      SplitCsvView(line, separator, '"', fields, kCorrection + 1);
+      if (fields.size() <= kCorrection) return true;
+      correction = fields[kCorrection];
+    }
+    // An empty field is no amount.
+    if (!correction.empty() && Val(correction) > 0) return true;
   }
   return false;
 }
@@ -412,7 +474,24 @@ class RowWriter {
   std::size_t stampLength_ = 0;
 };
 
-bool AnyFieldSet(const std::vector<std::string_view>& row) {
+// The fields 0 to 20 of one data row; missing fields are empty.
+using RowFields = std::array<std::string_view, kRowFields>;
+
+// Splits a data row into `row`; `scratch` serves lines that need the full CSV rules.
+void SplitRow(std::string_view line, char separator, RowFields& row,
+              std::vector<std::string_view>& scratch) {
+  std::size_t count = 0;
+  if (const std::optional<std::size_t> plain = SplitPlainFields(line, separator, row)) {
+    count = *plain;
+  } else {
+    SplitCsvView(line, separator, '"', scratch, kRowFields);
+    count = scratch.size();
+    std::copy(scratch.begin(), scratch.end(), row.begin());
+  }
+  std::fill(row.begin() + static_cast<std::ptrdiff_t>(count), row.end(), std::string_view());
+}
+
+bool AnyFieldSet(const RowFields& row) {
   for (std::string_view field : row) {
     if (!field.empty()) return true;
   }
@@ -420,9 +499,8 @@ bool AnyFieldSet(const std::vector<std::string_view>& row) {
 }
 
 // `row` holds the fields 0 to 20 of one data row.
-void WriteRowLines(RowWriter& writer, const std::vector<std::string_view>& row,
-                   const HeaderSettings& header, bool starMarker,
-                   const RegionalSettings& regional) {
+void WriteRowLines(RowWriter& writer, const RowFields& row, const HeaderSettings& header,
+                   bool starMarker, const RegionalSettings& regional) {
   const std::string_view dec = regional.decimalSeparator;
 
   // Codes 2 and 1: blood glucose, with the device's out-of-range words.
@@ -598,20 +676,26 @@ ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes)
   std::string& out = result.rowText;
   out.reserve(all.size() / 2);  // about the size of a typical export's row text
   RowWriter writer(out);
-  std::vector<std::string_view>& row = fields;
+  RowFields row;
+  NumericDateTimeReader numericDates(regional);
   long count = 0;
   long shown = 0;
   position = firstRow;
   while (position < all.size()) {
     const std::string_view line = NextLineView(all, position);
-    SplitCsvView(line, header.separator, '"', row, kRowFields);
-    row.resize(kRowFields);  // missing fields are empty
+    SplitRow(line, header.separator, row, fields);
     ++count;
 
     bool written = false;
     std::optional<DateTime> when;
     if (!row[kDate].empty() || !row[kTime].empty()) {
-      SkipOnError([&] { when = ReadDateTime(row[kDate], row[kTime], regional); });
+      SkipOnError([&] {
+        // The common numeric form first; every other row is read in full.
+        const NumericDateTimeParts numeric = numericDates.Read(row[kDate], row[kTime]);
+        when = numeric.parts && numeric.parts->hasDate
+                   ? numeric.parts->value
+                   : ReadDateTime(row[kDate], row[kTime], regional);
+      });
     }
     if (when) {
       writer.SetStamp(*when);

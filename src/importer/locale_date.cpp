@@ -1,5 +1,6 @@
 #include "importer/locale_date.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -333,6 +334,105 @@ std::optional<LocaleDateTimeParts> ParseLocaleDateTimeParts(std::string_view tex
   parts.value.second = time->second;
   parts.hasTime = true;
   return parts;
+}
+
+NumericDateTimeParts ParseNumericDateTimeParts(std::string_view dateText, std::string_view timeText,
+                                               const RegionalSettings& regional) {
+  return NumericDateTimeReader(regional).Read(dateText, timeText);
+}
+
+NumericDateTimeReader::NumericDateTimeReader(const RegionalSettings& regional)
+    : regional_(regional) {
+  for (char c : regional.dateSeparator) {
+    if (IsDigit(c)) digitInDateSeparator_ = true;
+  }
+}
+
+bool NumericDateTimeReader::ReadDate(std::string_view dateText) {
+  // A digit among the regional separator characters would be taken as a mark.
+  if (digitInDateSeparator_) return false;
+  // Each run of digits ends at a character that the full reading takes as the one
+  // separator mark between two parts, followed by the next run's first digit.
+  std::array<DateItem, 3> items;
+  std::array<std::string_view, 2> separators;
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (i > 0) {
+      if (pos >= dateText.size()) return false;
+      const char mark = dateText[pos];
+      if (IsBlank(mark) || !IsDatePunctuation(mark, regional_)) return false;
+      separators[i - 1] = dateText.substr(pos, 1);
+      ++pos;
+    }
+    const std::size_t start = pos;
+    while (pos < dateText.size() && IsDigit(dateText[pos])) ++pos;
+    const std::size_t length = pos - start;
+    if (length == 0 || length > kMaxDigits) return false;
+    items[i] = {dateText.substr(start, length), false};
+  }
+  if (pos != dateText.size()) return false;
+  // A first part of one or two digits followed by a time separator could begin a time of
+  // day; the full reading tries that first.
+  if (items[0].text.size() <= 2) {
+    const char mark = separators[0][0];
+    const std::string& timeSeparator = regional_.timeSeparator;
+    if (mark == ':' || (!timeSeparator.empty() && timeSeparator[0] == mark)) return false;
+  }
+  date_.reset();
+  if (const auto date = NumericDate(items, separators, regional_)) {
+    date_ = DateTime{date->year, date->month, date->day, 0, 0, 0};
+  }
+  return true;
+}
+
+NumericDateTimeParts NumericDateTimeReader::Read(std::string_view dateText,
+                                                 std::string_view timeText) {
+  const bool sameDate = lastLength_ != 0 && dateText.size() == lastLength_ &&
+                        std::equal(dateText.begin(), dateText.end(), lastText_.begin());
+  if (!sameDate) {
+    lastRecognised_ = ReadDate(dateText);
+    lastLength_ = dateText.size() <= lastText_.size() ? dateText.size() : 0;
+    std::copy_n(dateText.begin(), lastLength_, lastText_.begin());
+  }
+  if (!lastRecognised_) return {};
+
+  // The time: "H:MM" or "H:MM:SS", digits exactly where the full reading expects them.
+  TimeOfDay time;
+  const bool hasTime = !timeText.empty();
+  if (hasTime) {
+    const auto digitAt = [&](std::size_t at) {
+      return at < timeText.size() && IsDigit(timeText[at]);
+    };
+    const std::size_t hourLength = digitAt(1) ? 2 : 1;
+    if (!digitAt(0) || hourLength >= timeText.size() || timeText[hourLength] != ':' ||
+        !digitAt(hourLength + 1) || !digitAt(hourLength + 2)) {
+      return {};
+    }
+    const std::size_t minuteEnd = hourLength + 3;
+    time.hour = NumberOf(timeText.substr(0, hourLength));
+    time.minute = NumberOf(timeText.substr(hourLength + 1, 2));
+    if (minuteEnd != timeText.size()) {
+      if (minuteEnd + 3 != timeText.size() || timeText[minuteEnd] != ':' ||
+          !digitAt(minuteEnd + 1) || !digitAt(minuteEnd + 2)) {
+        return {};
+      }
+      time.second = NumberOf(timeText.substr(minuteEnd + 1, 2));
+    }
+  }
+
+  NumericDateTimeParts result;
+  result.recognised = true;
+  if (!date_) return result;
+  if (time.hour > 23 || time.minute > 59 || time.second > 59) return result;
+  LocaleDateTimeParts parts;
+  parts.value = *date_;
+  parts.value.hour = time.hour;
+  parts.value.minute = time.minute;
+  parts.value.second = time.second;
+  parts.hasDate = true;
+  parts.hasTime = hasTime;
+  result.parts = parts;
+  return result;
 }
 
 std::optional<DateTime> ParseLocaleDateTime(std::string_view text,

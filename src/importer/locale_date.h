@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
@@ -33,6 +35,41 @@ struct LocaleDateTimeParts {
 // empty text, gives no result. Never throws.
 std::optional<LocaleDateTimeParts> ParseLocaleDateTimeParts(std::string_view text,
                                                             const RegionalSettings& regional);
+
+// ParseLocaleDateTimeParts on the date and time texts of a row joined by a blank, for the
+// common numeric forms only, without joining them: a date of three runs of 1 to 4 digits
+// with one punctuation character between them ("04.12.2026", "2026-12-04") and a time
+// "H:MM" or "H:MM:SS" with ":" or no time at all. `recognised` is false for every other
+// form and whenever the full reading could take another way (such as a date separator
+// that is also the time separator); the caller then reads the joined text in full.
+struct NumericDateTimeParts {
+  bool recognised = false;
+  std::optional<LocaleDateTimeParts> parts;
+};
+NumericDateTimeParts ParseNumericDateTimeParts(std::string_view dateText, std::string_view timeText,
+                                               const RegionalSettings& regional);
+
+// ParseNumericDateTimeParts for row after row under the same settings. An export has
+// many rows a day, so the calendar date of the last date text is kept and reused while
+// the text stays the same. Never throws; the settings must outlive the reader.
+class NumericDateTimeReader {
+ public:
+  explicit NumericDateTimeReader(const RegionalSettings& regional);
+  NumericDateTimeParts Read(std::string_view dateText, std::string_view timeText);
+
+ private:
+  // The calendar date of a date text into date_ (hour, minute and second zero; no value
+  // for an impossible date); false when the text is not of the numeric form.
+  bool ReadDate(std::string_view dateText);
+
+  const RegionalSettings& regional_;
+  bool digitInDateSeparator_ = false;
+  // The last date text read (when it was short enough to keep) and what it gave.
+  std::array<char, 16> lastText_{};
+  std::size_t lastLength_ = 0;
+  bool lastRecognised_ = false;
+  std::optional<DateTime> date_;
+};
 
 // The point in time of ParseLocaleDateTimeParts.
 std::optional<DateTime> ParseLocaleDateTime(std::string_view text,

@@ -364,7 +364,7 @@ class RowConversion {
       out.result = std::move(list);
     } else if (store_.Count() > 0) {
       WriteXmlTrailer(xml);
-      std::string document = xml.ToString();
+      std::string document = xml.Release();
       InsertXmlCheck(document, context_.platform);
       out.result = std::move(document);
     }

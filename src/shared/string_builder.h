@@ -15,6 +15,8 @@ class cStringBuilder {
   cStringBuilder();
   void Add(std::string_view text);
   const std::string& ToString() const { return text_; }
+  // Hands the text over without copying it and leaves the builder empty.
+  std::string Release();
   // Bytes in use in UTF-16 terms: twice the character count.
   std::size_t NumChars() const { return 2 * units_; }
   // Drops the last n characters.

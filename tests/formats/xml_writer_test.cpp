@@ -162,6 +162,22 @@ TEST(XmlWriterRecords, SingleRecordAndValueOfThreeDashesIsKept) {
             "<BG Val=\"---\" Dt=\"2024-01-01\" Tm=\"00:01\" D=\"1\" />\r\n");
 }
 
+TEST(XmlWriterRecords, EmptyAttributesDropInTheirFixedOrder) {
+  cStringBuilder xml;
+  // Dropping Flg joins the pieces around it into an empty Evt, which is dropped too ...
+  WriteBgRecord("<BG Val='5' EvFlg='' t='' D='1' />", xml);
+  // ... while an empty Flg that only forms once Evt is gone stays.
+  WriteBgRecord("<BG Val='5' FlEvt='' g='' D='1' />", xml);
+  // The value marker is found in any letter case; a record ending in it gets "---".
+  WriteBgRecord("<BG vAL='' Carb='' remark='' />", xml);
+  WriteBgRecord("<BG Val='", xml);
+  EXPECT_EQ(xml.ToString(),
+            "<BG Val=\"5\" D=\"1\" />\r\n"
+            "<BG Val=\"5\" Flg=\"\" D=\"1\" />\r\n"
+            "<BG vAL=\"---\" />\r\n"
+            "<BG Val=\"---\r\n");
+}
+
 TEST(XmlWriterEscape, OrdinaryValuesStayAsTheyAre) {
   EXPECT_EQ(XmlEscapeAttribute("T-1234/5 mg/dL äöü"), "T-1234/5 mg/dL äöü");
   EXPECT_EQ(XmlEscapeAttribute(""), "");

@@ -167,5 +167,88 @@ TEST(LocaleDateGarbage, AnythingAcceptedIsAValidPointInTime) {
   EXPECT_GT(accepted, 100);
 }
 
+// The quick reading of row dates and times must give exactly what the full reading of
+// "date time" gives, under every regional order and with awkward separators, also when
+// one reader sees many rows in turn and reuses the last row's date.
+TEST(LocaleDateNumeric, QuickRowReadingAgreesWithFullReading) {
+  std::mt19937 random(4711);
+  const auto pick = [&](const std::vector<std::string>& from) {
+    return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+  };
+  const auto chance = [&](int percent) {
+    return std::uniform_int_distribution<int>(0, 99)(random) < percent;
+  };
+  const std::vector<std::string> dayOrMonth = {"1",  "01", "4",  "09", "12", "13",  "25", "29",
+                                               "30", "31", "32", "0",  "00", "123", ""};
+  const std::vector<std::string> years = {"2026", "2024", "1900", "2000", "0099", "10000",
+                                          "26",   "7",    "99",   "029",  ""};
+  const std::vector<std::string> marks = {".", ".", "/", "-", ",", ":", " ", "x", ". ", "\t"};
+  const std::vector<std::string> times = {
+      "07:05",  "7:05",    "23:59", "24:00", "12:60", "7:5", "7:05:09", "07:05:60",
+      "007:05", "7:05 PM", "7.05",  " 7:05", "7:05 ", "",    "7",       "12:10a"};
+
+  std::vector<RegionalSettings> settings = {
+      RegionalSettings::German(), RegionalSettings::EnglishUS(), RegionalSettings::EnglishUK()};
+  RegionalSettings yearFirst = RegionalSettings::German();
+  yearFirst.dateOrder = RegionalSettings::DateOrder::YearMonthDay;
+  yearFirst.dateSeparator = "-";
+  settings.push_back(yearFirst);
+  RegionalSettings dottedClock = RegionalSettings::German();
+  dottedClock.timeSeparator = ".";
+  settings.push_back(dottedClock);
+  RegionalSettings digitMark = RegionalSettings::German();
+  digitMark.dateSeparator = "1";
+  settings.push_back(digitMark);
+
+  for (const RegionalSettings& regional : settings) {
+    NumericDateTimeReader reader(regional);
+    std::string date;
+    int recognised = 0;
+    for (int round = 0; round < 4000; ++round) {
+      // Runs of rows on the same day, as in an export.
+      if (date.empty() || chance(30)) {
+        const std::string first = chance(20) ? pick(years) : pick(dayOrMonth);
+        const std::string mark = pick(marks);
+        date = first + mark + pick(dayOrMonth) + (chance(90) ? mark : pick(marks)) +
+               (first.size() > 2 ? pick(dayOrMonth) : pick(years));
+        if (chance(5)) date += pick(marks);
+      }
+      const std::string time = pick(times);
+      const auto full = ParseLocaleDateTimeParts(date + " " + time, regional);
+      for (const NumericDateTimeParts& quick :
+           {reader.Read(date, time), ParseNumericDateTimeParts(date, time, regional)}) {
+        if (!quick.recognised) continue;
+        ++recognised;
+        ASSERT_EQ(quick.parts.has_value(), full.has_value()) << date << " " << time;
+        if (!full) continue;
+        EXPECT_EQ(quick.parts->value, full->value) << date << " " << time;
+        EXPECT_EQ(quick.parts->hasDate, full->hasDate) << date << " " << time;
+        EXPECT_EQ(quick.parts->hasTime, full->hasTime) << date << " " << time;
+      }
+    }
+    if (regional.dateSeparator != "1") {
+      EXPECT_GT(recognised, 500);
+    }
+  }
+}
+
+TEST(LocaleDateNumeric, QuickRowReadingTakesTheCommonFormsOnly) {
+  const RegionalSettings german = RegionalSettings::German();
+  NumericDateTimeReader reader(german);
+  const NumericDateTimeParts row = reader.Read("04.12.2026", "07:05");
+  ASSERT_TRUE(row.recognised && row.parts);
+  EXPECT_EQ(row.parts->value, At(2026, 12, 4, 7, 5));
+  // The same date again, then an impossible one of the same length.
+  EXPECT_EQ(reader.Read("04.12.2026", "23:59").parts->value, At(2026, 12, 4, 23, 59));
+  const NumericDateTimeParts impossible = reader.Read("31.02.2026", "07:05");
+  EXPECT_TRUE(impossible.recognised);
+  EXPECT_FALSE(impossible.parts);
+  EXPECT_FALSE(reader.Read("Dec 4, 2026", "07:05").recognised);
+  EXPECT_FALSE(reader.Read("04.12.2026", "7:05 PM").recognised);
+  RegionalSettings dottedClock = german;
+  dottedClock.timeSeparator = ".";
+  EXPECT_FALSE(ParseNumericDateTimeParts("04.12.2026", "07:05", dottedClock).recognised);
+}
+
 }  // namespace
 }  // namespace tavrin

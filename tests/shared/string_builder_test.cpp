@@ -42,6 +42,27 @@ TEST(StringBuilder, CharacterSplitAcrossAppendsCountsOnce) {
   EXPECT_EQ(b.NumChars(), 2u);
 }
 
+TEST(StringBuilder, AsciiAfterASplitCharacterCompletesItFirst) {
+  cStringBuilder b;
+  b.Add("a\xE2\x82");
+  b.Add("\xAC");
+  b.Add("bc");
+  EXPECT_EQ(b.ToString(), "a€bc");
+  EXPECT_EQ(b.NumChars(), 8u);
+}
+
+TEST(StringBuilder, ReleaseHandsOverTheTextAndEmptiesTheBuilder) {
+  cStringBuilder b;
+  b.Add("<A>ä</A>");
+  const std::string text = b.Release();
+  EXPECT_EQ(text, "<A>ä</A>");
+  EXPECT_EQ(b.ToString(), "");
+  EXPECT_EQ(b.NumChars(), 0u);
+  b.Add("x");
+  EXPECT_EQ(b.ToString(), "x");
+  EXPECT_EQ(b.NumChars(), 2u);
+}
+
 TEST(StringBuilder, ByteCharReadsUtf16LittleEndian) {
   cStringBuilder b;
   b.Add("A€");
