@@ -3,26 +3,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "shared/text.h"
+
 namespace tavrin {
 
 namespace {
 
 constexpr int kBarWidth = 30;
-
-// Message texts carry Windows line breaks.
-std::string PlainLines(std::string_view text) {
-  std::string lines;
-  lines.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      lines += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      lines += text[i];
-    }
-  }
-  return lines;
-}
 
 }  // namespace
 
@@ -94,7 +81,7 @@ MessageResult ConsoleUi::ShowMessage(const std::string& text, const std::string&
       how = " (answered Cancel)";
       break;
   }
-  if (!quiet_) Note("[" + caption + "] " + PlainLines(text) + how);
+  if (!quiet_) Note("[" + caption + "] " + ToPlainLineBreaks(text) + how);
   return answer;
 }
 

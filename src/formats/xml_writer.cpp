@@ -8,6 +8,7 @@
 
 #include "formats/crc.h"
 #include "shared/text.h"
+#include "shared/utf8.h"
 
 namespace tavrin {
 
@@ -39,20 +40,6 @@ std::size_t FindValStart(std::string_view text) {
     }
   }
   return std::string_view::npos;
-}
-
-// Whether every byte of text is ASCII, eight bytes at a time.
-bool IsAsciiText(std::string_view text) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-  std::uint64_t any = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    any |= word;
-  }
-  for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
-  return (any & kHighBits) == 0;
 }
 
 // Moves n bytes from in down to out (out <= in) with every single quote turned into a
@@ -228,7 +215,7 @@ void InsertXmlCheck(std::string& document, Platform& platform) {
 
   // Every ANSI code page agrees with ASCII, so a document of ASCII characters (the usual
   // case) is its own ANSI form and needs no conversion.
-  const bool ascii = IsAsciiText(document);
+  const bool ascii = IsAscii(document);
   std::string converted;
   if (!ascii) converted = platform.Utf8ToAnsi(document);
   const std::string& ansi = ascii ? document : converted;

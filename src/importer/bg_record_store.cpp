@@ -19,13 +19,6 @@ constexpr std::int64_t kErrOutOfMemory = 7;
 constexpr int kMarkedMessage = 1833;
 constexpr int kControlMessage = 1816;
 
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 std::string DecimalPoint(std::string_view text) {
   std::string out(text);
   std::replace(out.begin(), out.end(), ',', '.');

@@ -218,21 +218,6 @@ bool HasHighBit(std::string_view bytes) {
   return false;
 }
 
-// Position of the first byte at or after `from` that is not ASCII, or npos.
-std::size_t FindNonAscii(std::string_view bytes, std::size_t from) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  std::size_t i = from;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes.data() + i, sizeof word);
-    if (word & kHighBits) break;
-  }
-  for (; i < bytes.size(); ++i) {
-    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return i;
-  }
-  return std::string_view::npos;
-}
-
 // Bytes below 0x40 (digits, blanks, separators, line ends) are single characters in
 // every ANSI code page, single-byte or double-byte (no trail byte is below 0x40), and
 // mean the same as in ASCII. So only the stretches between such bytes that hold other

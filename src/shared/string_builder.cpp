@@ -17,20 +17,6 @@ bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// Whether every byte of text is ASCII, eight bytes at a time.
-bool AllAscii(std::string_view text) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-  std::size_t i = 0;
-  std::uint64_t any = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, 8);
-    any |= word;
-  }
-  for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
-  return (any & kHighBits) == 0;
-}
-
 }  // namespace
 
 cStringBuilder::cStringBuilder() {
@@ -40,7 +26,7 @@ cStringBuilder::cStringBuilder() {
 void cStringBuilder::Add(std::string_view text) {
   // ASCII appended behind an ASCII byte (the usual case) is one unit per byte and cannot
   // complete a character held before.
-  if ((text_.empty() || static_cast<unsigned char>(text_.back()) < 0x80) && AllAscii(text)) {
+  if ((text_.empty() || static_cast<unsigned char>(text_.back()) < 0x80) && IsAscii(text)) {
     text_.append(text);
     units_ += text.size();
     return;

@@ -56,6 +56,9 @@ enum class CompareMode { Binary, Text };
 std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
                        std::size_t start = 1, CompareMode mode = CompareMode::Binary);
 
+// The text with every CR LF (and lone CR) turned into LF, for output outside Windows.
+std::string ToPlainLineBreaks(std::string_view text);
+
 // Leading and trailing blanks (spaces) removed.
 std::string Trim(std::string_view text);
 

@@ -1,5 +1,7 @@
 #include "shared/utf8.h"
 
+#include <cstring>
+
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -387,6 +389,20 @@ void WriteUtf8File(const std::string& path, std::string_view text) {
     std::filesystem::remove(temp, ignored);
     throw RuntimeError(kErrPathAccess, "mUTF8.WriteUtf8File", "Cannot replace file: " + path);
   }
+}
+
+std::size_t FindNonAscii(std::string_view bytes, std::size_t from) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  std::size_t i = from;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes.data() + i, sizeof word);
+    if (word & kHighBits) break;
+  }
+  for (; i < bytes.size(); ++i) {
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return i;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace tavrin

@@ -37,6 +37,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // program sorts keys): negative, zero or positive.
 int CompareUtf16(std::string_view a, std::string_view b);
 
+// Position of the first byte at or after `from` that is not ASCII, or npos. Checks eight
+// bytes at a time: large documents are mostly ASCII.
+std::size_t FindNonAscii(std::string_view bytes, std::size_t from = 0);
+inline bool IsAscii(std::string_view bytes) {
+  return FindNonAscii(bytes) == std::string_view::npos;
+}
+
 // mUTF8: text to UTF-8 bytes and back, whole files read and written as UTF-8.
 std::vector<std::uint8_t> TextToUtf8Bytes(std::string_view text);
 std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes);

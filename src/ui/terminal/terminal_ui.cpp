@@ -1,23 +1,10 @@
 #include "ui/terminal/terminal_ui.h"
 
+#include "shared/text.h"
+
 namespace tavrin {
 
 namespace {
-
-// Message texts come with Windows line breaks; the terminal wants plain ones.
-std::string TerminalLines(std::string_view text) {
-  std::string lines;
-  lines.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      lines += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      lines += text[i];
-    }
-  }
-  return lines;
-}
 
 // An answer line without its line end and surrounding blanks or tabs.
 std::string_view TrimAnswer(std::string_view line) {
@@ -155,7 +142,7 @@ SerialEntryResult TerminalUi::ShowSerialEntryDialog(const SerialEntryDialogArgs&
 void TerminalUi::SetStatusText(const std::string& text) {
   if (outputIsTerminal_) {
     // Each new status overwrites the last one; "\x1b[K" clears what a longer text left.
-    out_ << "\rStatus: " << TerminalLines(text) << "\x1b[K" << std::flush;
+    out_ << "\rStatus: " << ToPlainLineBreaks(text) << "\x1b[K" << std::flush;
     statusLineOpen_ = true;
   } else {
     PrintLine("Status: " + text);
@@ -231,7 +218,7 @@ std::optional<std::string> TerminalUi::ReadLine() {
 
 void TerminalUi::PrintLine(std::string_view text) {
   EndStatusLine();
-  out_ << TerminalLines(text) << '\n' << std::flush;
+  out_ << ToPlainLineBreaks(text) << '\n' << std::flush;
 }
 
 void TerminalUi::EndStatusLine() {
