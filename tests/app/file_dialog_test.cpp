@@ -11,7 +11,7 @@ namespace {
 using testing::FakePlatform;
 using testing::FakeUi;
 
-TEST(FileFilterTest, OpenSpecificationWithTwoEntries) {
+TEST(FileFilterTest, OpenFilterWithTwoEntries) {
   const FileFilterSpec spec = ParseFileFilter("L|Tavrin-Import|*.csv|Alle|*.*");
   EXPECT_TRUE(spec.openDialog);
   EXPECT_EQ(spec.filter, "Tavrin-Import|*.csv|Alle|*.*");
@@ -36,7 +36,7 @@ TEST(FileFilterTest, DefaultExtensionFollowsTheFirstBarStarDot) {
   EXPECT_EQ(ParseFileFilter("L|*.txt").defaultExtension, "");
 }
 
-TEST(FileFilterTest, ShortOrEmptySpecificationsGiveAnEmptyFilter) {
+TEST(FileFilterTest, ShortOrEmptyFilterTextsGiveAnEmptyFilter) {
   for (const char* text : {"", "L", "L|"}) {
     const FileFilterSpec spec = ParseFileFilter(text);
     EXPECT_EQ(spec.filter, "") << text;

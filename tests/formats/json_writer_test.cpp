@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fakes/fake_platform.h"
+#include "fakes/golden_text.h"
 #include "platform/posix/openssl_crypto.h"
 #include "shared/error.h"
 
@@ -14,15 +15,7 @@ namespace tavrin {
 namespace {
 
 using testing::FakePlatform;
-
-std::string WithCrLf(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
+using testing::WithCrLf;
 
 // SHA-256 straight from OpenSSL, independent of the writer's digest service.
 std::string Sha256Hex(std::string_view bytes) {

@@ -8,40 +8,16 @@
 #include <vector>
 
 #include "fakes/fake_platform.h"
+#include "fakes/golden_text.h"
 #include "shared/codepage.h"
 
 namespace tavrin {
 namespace {
 
+using testing::BitwiseMcrf4xx;
 using testing::FakePlatform;
-
-// Documents below are written with LF line ends for readability; the host format uses
-// CR LF.
-std::string WithCrLf(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-// CRC-16/MCRF4XX computed bit by bit, independent of the table-driven engine.
-std::uint16_t BitwiseMcrf4xx(std::string_view bytes) {
-  std::uint16_t r = 0xFFFF;
-  for (unsigned char b : bytes) {
-    r ^= b;
-    for (int i = 0; i < 8; ++i)
-      r = (r & 1) ? static_cast<std::uint16_t>((r >> 1) ^ 0x8408) : r >> 1;
-  }
-  return r;
-}
-
-std::string Hex4(std::uint16_t value) {
-  char buffer[5];
-  std::snprintf(buffer, sizeof buffer, "%04X", value);
-  return buffer;
-}
+using testing::Hex4;
+using testing::WithCrLf;
 
 // The CRC digits a document carries, and the document with them taken out again.
 std::string CheckDigits(const std::string& document) {

@@ -14,6 +14,7 @@
 #include "../../tools/export_generator.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
+#include "fakes/golden_text.h"
 #include "fakes/temp_dir.h"
 #include "formats/program_version.h"
 #include "importer/export_reader.h"
@@ -25,33 +26,11 @@
 namespace tavrin {
 namespace {
 
+using testing::BitwiseMcrf4xx;
 using testing::FakePlatform;
 using testing::FakeUi;
 using testing::TempDir;
-
-// Row texts and documents are written with LF line ends for readability; the formats use
-// CR LF.
-std::string WithCrLf(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-// CRC-16/MCRF4XX bit by bit, independent of the table-driven engine.
-std::uint16_t BitwiseMcrf4xx(std::string_view bytes) {
-  std::uint16_t r = 0xFFFF;
-  for (unsigned char b : bytes) {
-    r ^= b;
-    for (int i = 0; i < 8; ++i) {
-      r = (r & 1) ? static_cast<std::uint16_t>((r >> 1) ^ 0x8408)
-                  : static_cast<std::uint16_t>(r >> 1);
-    }
-  }
-  return r;
-}
+using testing::WithCrLf;
 
 // The finished document for a hand-written one with an empty CHECK element.
 std::string WithCheckValue(const std::string& document) {
