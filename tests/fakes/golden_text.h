@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace tavrin::testing {
+
+// Expected documents are written in the tests with LF line ends for readability; the
+// host formats use CR LF.
+inline std::string WithCrLf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// CRC-16/MCRF4XX computed bit by bit, independent of the table-driven engine, for
+// cross-checking the check values of expected documents.
+inline std::uint16_t BitwiseMcrf4xx(std::string_view bytes) {
+  std::uint16_t r = 0xFFFF;
+  for (unsigned char b : bytes) {
+    r ^= b;
+    for (int i = 0; i < 8; ++i) {
+      r = (r & 1) ? static_cast<std::uint16_t>((r >> 1) ^ 0x8408)
+                  : static_cast<std::uint16_t>(r >> 1);
+    }
+  }
+  return r;
+}
+
+// Four upper-case hexadecimal digits, as the CHECK element writes them.
+inline std::string Hex4(std::uint16_t value) {
+  char buffer[5];
+  std::snprintf(buffer, sizeof buffer, "%04X", value);
+  return buffer;
+}
+
+}  // namespace tavrin::testing
