@@ -12,23 +12,19 @@
 #include "formats/json_writer.h"
 #include "formats/xml_writer.h"
 #include "platform/posix/openssl_crypto.h"
+#include "shared/date_time.h"
 
 namespace {
 
 constexpr int kReadings = 500000;
 constexpr int kRecords = 1000000;
 
-// Calendar date of a day count since 1970-01-01.
-void CivilFromDays(long long z, int& year, int& month, int& day) {
-  z += 719468;
-  const long long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long long doe = z - era * 146097;
-  const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long long mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+// Calendar date of a day count since 1970-01-01 (serial day 25569).
+void CivilFromDays(long long days, int& year, int& month, int& day) {
+  const tavrin::DateTime date = tavrin::FromSerial(25569.0 + static_cast<double>(days));
+  year = date.year;
+  month = date.month;
+  day = date.day;
 }
 
 struct Reading {

@@ -6,6 +6,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "platform/file_helpers.h"
+#include "platform/ini_fixture.h"
 #include "platform/ini_file.h"
 
 namespace tavrin {
@@ -14,17 +15,9 @@ namespace {
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-class IniFileLoad : public ::testing::Test {
+class IniFileLoad : public testing::IniFileFixture {
  protected:
-  cIniFile Open() {
-    cIniFile ini(platform);
-    ini.IniFile(path);
-    return ini;
-  }
-
-  testing::TempDir dir;
-  testing::FakePlatform platform;
-  std::string path = dir.File("settings.ini");
+  IniFileLoad() : IniFileFixture("settings.ini") {}
 };
 
 TEST_F(IniFileLoad, LookupRules) {

@@ -7,6 +7,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "platform/file_helpers.h"
+#include "platform/ini_fixture.h"
 #include "platform/file_replace.h"
 #include "platform/ini_file.h"
 #include "shared/error.h"
@@ -18,17 +19,9 @@ using testing::Exists;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-class IniFileSave : public ::testing::Test {
+class IniFileSave : public testing::IniFileFixture {
  protected:
-  cIniFile Open() {
-    cIniFile ini(platform);
-    ini.IniFile(path);
-    return ini;
-  }
-
-  testing::TempDir dir;
-  testing::FakePlatform platform;
-  std::string path = dir.File("TavrinPlugin.ini");
+  IniFileSave() : IniFileFixture("TavrinPlugin.ini") {}
 };
 
 TEST_F(IniFileSave, FirstStartCreatesTheFile) {

@@ -5,6 +5,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "platform/file_helpers.h"
+#include "platform/ini_fixture.h"
 #include "platform/ini_file.h"
 
 namespace tavrin {
@@ -14,17 +15,9 @@ using testing::ReadBytes;
 using testing::Utf16Le;
 using testing::WriteBytes;
 
-class IniFileUnicode : public ::testing::Test {
+class IniFileUnicode : public testing::IniFileFixture {
  protected:
-  cIniFile Open() {
-    cIniFile ini(platform);
-    ini.IniFile(path);
-    return ini;
-  }
-
-  testing::TempDir dir;
-  testing::FakePlatform platform;
-  std::string path = dir.File("SCCGR.txt");
+  IniFileUnicode() : IniFileFixture("SCCGR.txt") {}
 };
 
 TEST_F(IniFileUnicode, MarkerForms) {
