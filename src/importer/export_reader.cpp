@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -35,8 +36,6 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t kRowFields = 21;
 // The header must reach the weight column.
 constexpr std::size_t kMinHeaderFields = 21;
-// The status line shows the count every so many rows (and always the final count).
-constexpr long kProgressEvery = 256;
 
 constexpr double kMmolToMgdl = 18.0182;
 constexpr double kPoundsFactor = 2.2046;
@@ -222,11 +221,10 @@ bool HasHighBit(std::string_view bytes) {
 // every ANSI code page, single-byte or double-byte (no trail byte is below 0x40), and
 // mean the same as in ASCII. So only the stretches between such bytes that hold other
 // bytes go through the platform's conversion; everything else is copied as it stands.
-// Large exports are mostly plain ASCII, and this keeps their reading fast.
-std::string AnsiBytesToUtf8(Platform& platform, std::string_view bytes) {
+// Large exports are mostly plain ASCII, and this keeps their reading fast. It also means
+// that a text cut behind a line break converts piece by piece exactly as it does whole.
+void AppendAnsiAsUtf8(Platform& platform, std::string_view bytes, std::string& out) {
   const auto isBoundary = [](char c) { return static_cast<unsigned char>(c) < 0x40; };
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 16);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const std::size_t high = FindNonAscii(bytes, done);
@@ -242,6 +240,12 @@ std::string AnsiBytesToUtf8(Platform& platform, std::string_view bytes) {
     out.append(platform.AnsiToUtf8(bytes.substr(from, to - from)));
     done = to;
   }
+}
+
+std::string AnsiBytesToUtf8(Platform& platform, std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16);
+  AppendAnsiAsUtf8(platform, bytes, out);
   return out;
 }
 
@@ -621,57 +625,220 @@ void TraceSkippedRows(ProcessContext& context, const ExportReadResult& result) {
   SkipOnError([&] { context.trace.Write(std::string_view(line)); });
 }
 
-}  // namespace
+// --- Reading in pieces
+//
+// The export is read in pieces of whole lines, twice: the first pass reads the header,
+// settles the star marker and whether the text needs the UTF-8 repair; the second writes
+// the rows. A file is never held whole, and in the second pass two pieces at a time are
+// turned into rows, one on a worker thread, their row texts joined in file order.
 
-ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path) {
-  const std::optional<std::string> bytes = ReadFileBytes(path);
-  if (!bytes) return ExportReadResult{};
-  return ReadExportText(context, *bytes);
+// How many bytes a piece holds at least (it runs on to the end of its last line).
+constexpr std::size_t kPieceBytes = std::size_t{2} << 20;
+
+bool StartsWithByteOrderMark(std::string_view bytes) {
+  return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+         bytes.starts_with("\xFE\xFF");
 }
 
-ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes) {
-  ExportReadResult result;
-  // Plain ASCII without a byte-order mark reads the same in every encoding: it is used
-  // as it stands, without a copy.
-  std::string decoded;
-  std::string_view all = bytes;
-  if (bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-      bytes.starts_with("\xFE\xFF") || FindNonAscii(bytes, 0) != std::string_view::npos) {
-    decoded = DecodeExportBytes(context.platform, bytes);
-    // A case-insensitive "Ã¶": the "¶" has no other case, so the two byte forms are all.
-    if (decoded.find("Ã¶") != std::string::npos || decoded.find("ã¶") != std::string::npos) {
-      decoded = RepairUtf8(decoded);
-    }
-    all = decoded;
-  }
-  if (all.empty()) return result;
+// Pieces of a text: each ends right behind a CR LF, except the last, which holds the
+// rest. Lines are cut at every CR LF, so the lines of the pieces are the lines of the
+// whole text.
+class TextPieces {
+ public:
+  virtual ~TextPieces() = default;
+  // The next piece, kept in `buffer` when it must be copied; empty at the end.
+  virtual std::string_view Next(std::string& buffer) = 0;
+  // Back to the start of the text.
+  virtual void Rewind() = 0;
+};
 
+// The end of the piece that starts at `from`: behind the first CR LF that ends at or
+// after from + pieceBytes; the text's end when there is none.
+std::size_t PieceEnd(std::string_view text, std::size_t from, std::size_t pieceBytes) {
+  if (text.size() - from <= pieceBytes) return text.size();
+  const std::size_t found = text.find(kCrLf, from + pieceBytes - 1);
+  return found == std::string_view::npos ? text.size() : found + kCrLf.size();
+}
+
+class MemoryPieces : public TextPieces {
+ public:
+  MemoryPieces(std::string_view text, std::size_t pieceBytes)
+      : text_(text), pieceBytes_(std::max<std::size_t>(pieceBytes, 1)) {}
+  std::string_view Next(std::string&) override {
+    const std::size_t end = PieceEnd(text_, position_, pieceBytes_);
+    const std::string_view piece = text_.substr(position_, end - position_);
+    position_ = end;
+    return piece;
+  }
+  void Rewind() override { position_ = 0; }
+
+ private:
+  std::string_view text_;
+  std::size_t pieceBytes_;
+  std::size_t position_ = 0;
+};
+
+class FilePieces : public TextPieces {
+ public:
+  FilePieces(const std::string& path, std::size_t pieceBytes)
+      : path_(path), in_(FsPath(path), std::ios::binary), pieceBytes_(pieceBytes) {
+    if (!in_) throw Fail();
+  }
+  std::string_view Next(std::string& buffer) override {
+    buffer.assign(carry_);
+    carry_.clear();
+    std::size_t searchFrom = 0;
+    for (;;) {
+      const std::size_t had = buffer.size();
+      const std::size_t want = std::max(pieceBytes_, had / 2);
+      buffer.resize(had + want);
+      in_.read(buffer.data() + had, static_cast<std::streamsize>(want));
+      const auto got = static_cast<std::size_t>(in_.gcount());
+      buffer.resize(had + got);
+      if (in_.bad()) throw Fail();
+      if (got == 0) return buffer;  // the end: the rest, maybe without a line break
+      // The last CR LF of what has been read; a line longer than a piece reads on, and
+      // only the newly read bytes (and the one before them) are searched again.
+      const std::size_t from = searchFrom > 0 ? searchFrom - 1 : 0;
+      const std::size_t found = std::string_view(buffer).substr(from).rfind(kCrLf);
+      if (found != std::string_view::npos) {
+        const std::size_t end = from + found + kCrLf.size();
+        carry_.assign(buffer, end, std::string::npos);
+        buffer.resize(end);
+        return buffer;
+      }
+      searchFrom = buffer.size();
+    }
+  }
+  void Rewind() override {
+    in_.clear();
+    in_.seekg(0);
+    carry_.clear();
+    if (!in_) throw Fail();
+  }
+
+ private:
+  RuntimeError Fail() const {
+    return RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path_);
+  }
+
+  std::string path_;
+  std::ifstream in_;
+  std::size_t pieceBytes_;
+  std::string carry_;  // the start of a line that the previous read cut off
+};
+
+// What the first pass finds out.
+struct TextSurvey {
+  bool empty = true;  // no text at all
+  HeaderSettings header;
+  bool repair = false;
+  bool starMarker = false;
+};
+
+// A piece as UTF-8 text: ANSI bytes converted when they hold other than ASCII, the
+// UTF-8 repair made when it is due. Returns the piece itself when nothing changes.
+std::string_view PieceText(Platform& platform, std::string_view piece, bool ansi, bool repair,
+                           std::string& decoded) {
+  std::string_view text = piece;
+  if (ansi && FindNonAscii(piece, 0) != std::string_view::npos) {
+    decoded.clear();
+    AppendAnsiAsUtf8(platform, piece, decoded);
+    text = decoded;
+  }
+  if (repair && text.find("Ã") != std::string_view::npos) {
+    decoded = RepairUtf8(text);
+    text = decoded;
+  }
+  return text;
+}
+
+// Whether a text read as ANSI is UTF-8 and needs the repair. A case-insensitive "Ã¶":
+// the "¶" has no other case, so the two byte forms are all.
+bool NeedsRepair(std::string_view text) {
+  return text.find("Ã¶") != std::string_view::npos || text.find("ã¶") != std::string_view::npos;
+}
+
+// Whether the ANSI bytes of a piece, converted, need the UTF-8 repair. Only the stretches
+// that are converted can hold the letters looked for (see AppendAnsiAsUtf8), and a
+// stretch never reaches over a line break.
+bool AnsiNeedsRepair(Platform& platform, std::string_view bytes) {
+  const auto isBoundary = [](char c) { return static_cast<unsigned char>(c) < 0x40; };
+  for (std::size_t high = FindNonAscii(bytes, 0); high != std::string_view::npos;) {
+    std::size_t from = high;
+    while (from > 0 && !isBoundary(bytes[from - 1])) --from;
+    std::size_t to = high + 1;
+    while (to < bytes.size() && !isBoundary(bytes[to])) ++to;
+    if (NeedsRepair(platform.AnsiToUtf8(bytes.substr(from, to - from)))) return true;
+    high = FindNonAscii(bytes, to);
+  }
+  return false;
+}
+
+TextSurvey SurveyText(TextPieces& pieces, Platform& platform, bool ansi,
+                      const RegionalSettings& regional) {
+  TextSurvey survey;
+  std::string raw;
   std::vector<std::string_view> fields;
   fields.reserve(64);
-  std::size_t position = 0;
-  const std::string_view headerLine = NextLineView(all, position);
-  const RegionalSettings regional = context.platform.Regional();
-  const HeaderSettings header = ReadHeader(headerLine, regional, fields);
-  result.exportUnit = header.exportUnit;
-  const std::size_t firstRow = position;
+  bool first = true;
+  for (;;) {
+    // ANSI bytes are surveyed as they stand: the separators, quotes, digits and blanks
+    // that the header's separator and the star marker depend on are ASCII and single
+    // bytes in every code page, and any other byte ends a number either way.
+    const std::string_view text = pieces.Next(raw);
+    if (text.empty()) break;
+    std::size_t position = 0;
+    if (first) {
+      // The header's settings depend only on ASCII text as well; its letters matter for
+      // nothing but the unit words, so the header is read converted and unrepaired.
+      const std::string_view line = NextLineView(text, position);
+      const std::string header = ansi ? AnsiBytesToUtf8(platform, line) : std::string(line);
+      survey.empty = false;
+      survey.header = ReadHeader(header, regional, fields);
+      first = false;
+    }
+    if (!survey.repair) survey.repair = ansi ? AnsiNeedsRepair(platform, text) : NeedsRepair(text);
+    if (!survey.starMarker) {
+      survey.starMarker = PreScanStarMarker(text, position, survey.header.separator, fields);
+    }
+    if (survey.repair && survey.starMarker) break;
+  }
+  return survey;
+}
 
-  const std::string progressText = context.Message(303, {"%1"});
-  const bool starMarker = PreScanStarMarker(all, firstRow, header.separator, fields);
+// The rows of one piece: its share of the RowText and of the counts.
+struct PieceRows {
+  std::string raw;      // the piece's bytes, when they are copied from a file
+  std::string decoded;  // the piece as UTF-8, when it differs from the bytes
+  std::string rowText;
+  long lines = 0;
+  long rowsWithoutDate = 0;
+  std::vector<long> skippedLines;  // 1-based within the piece, the first few
+};
 
-  std::string& out = result.rowText;
-  out.reserve(all.size() / 2);  // about the size of a typical export's row text
-  RowWriter writer(out);
+// Turns the lines of a piece into rows. May run on a worker thread: it touches nothing
+// but its own PieceRows and reads the shared settings.
+void ReadPieceRows(Platform& platform, std::string_view piece, bool skipFirstLine,
+                   const TextSurvey& survey, bool ansi, const RegionalSettings& regional,
+                   PieceRows& out) {
+  out.rowText.clear();
+  out.lines = 0;
+  out.rowsWithoutDate = 0;
+  out.skippedLines.clear();
+  const std::string_view text = PieceText(platform, piece, ansi, survey.repair, out.decoded);
+
+  RowWriter writer(out.rowText);
   RowFields row;
+  std::vector<std::string_view> fields;
   NumericDateTimeReader numericDates(regional);
-  long count = 0;
-  long shown = 0;
-  position = firstRow;
-  while (position < all.size()) {
-    const std::string_view line = NextLineView(all, position);
-    SplitRow(line, header.separator, row, fields);
-    ++count;
+  std::size_t position = 0;
+  if (skipFirstLine) NextLineView(text, position);
+  while (position < text.size()) {
+    const std::string_view line = NextLineView(text, position);
+    SplitRow(line, survey.header.separator, row, fields);
+    ++out.lines;
 
-    bool written = false;
     std::optional<DateTime> when;
     if (!row[kDate].empty() || !row[kTime].empty()) {
       SkipOnError([&] {
@@ -684,26 +851,108 @@ ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes)
     }
     if (when) {
       writer.SetStamp(*when);
-      WriteRowLines(writer, row, header, starMarker, regional);
-      written = true;
-    }
-    // A row that carries values but no readable date is lost to the import; count it for
-    // the trace log. Blank rows and empty lines are not worth a note.
-    if (!written && AnyFieldSet(row)) {
-      ++result.rowsWithoutDate;
-      if (result.skippedLineNumbers.size() < kMaxSkippedLineNumbers) {
-        result.skippedLineNumbers.push_back(count + 1);  // line 1 is the header
-      }
-    }
-    if (count % kProgressEvery == 0) {
-      ShowProgress(context, progressText, count);
-      shown = count;
+      WriteRowLines(writer, row, survey.header, survey.starMarker, regional);
+    } else if (AnyFieldSet(row)) {
+      // A row that carries values but no readable date is lost to the import; count it
+      // for the trace log. Blank rows and empty lines are not worth a note.
+      ++out.rowsWithoutDate;
+      if (out.skippedLines.size() < kMaxSkippedLineNumbers) out.skippedLines.push_back(out.lines);
     }
   }
-  if (shown != count) ShowProgress(context, progressText, count);
-  result.linesRead = count;
+}
+
+// Adds a piece's rows to the result; `lines` counts the data lines before the piece.
+void AddPieceRows(PieceRows& piece, ExportReadResult& result) {
+  result.rowText.append(piece.rowText);
+  for (const long line : piece.skippedLines) {
+    if (result.skippedLineNumbers.size() >= kMaxSkippedLineNumbers) break;
+    result.skippedLineNumbers.push_back(result.linesRead + line + 1);  // line 1 is the header
+  }
+  result.rowsWithoutDate += piece.rowsWithoutDate;
+  result.linesRead += piece.lines;
+}
+
+ExportReadResult ReadPieces(ProcessContext& context, TextPieces& pieces, bool ansi,
+                            std::size_t sizeHint) {
+  ExportReadResult result;
+  const RegionalSettings regional = context.platform.Regional();
+  const TextSurvey survey = SurveyText(pieces, context.platform, ansi, regional);
+  if (survey.empty) return result;
+  result.exportUnit = survey.header.exportUnit;
+  result.rowText.reserve(sizeHint / 2);  // room for a typical export's row text
+
+  const std::string progressText = context.Message(303, {"%1"});
+  pieces.Rewind();
+  std::array<PieceRows, 2> work;
+  bool first = true;
+  long shown = 0;
+  for (;;) {
+    const std::string_view own = pieces.Next(work[0].raw);
+    if (own.empty()) break;
+    const std::string_view other = pieces.Next(work[1].raw);
+    // The second piece goes to a worker thread while this thread reads the first; the
+    // future's destructor waits for the worker should this thread's piece throw.
+    std::future<void> worker;
+    if (!other.empty()) {
+      worker = std::async(std::launch::async, [&] {
+        ReadPieceRows(context.platform, other, false, survey, ansi, regional, work[1]);
+      });
+    }
+    ReadPieceRows(context.platform, own, first, survey, ansi, regional, work[0]);
+    first = false;
+    if (worker.valid()) worker.get();
+    AddPieceRows(work[0], result);
+    if (!other.empty()) AddPieceRows(work[1], result);
+    // The count after every two pieces (some 20,000 rows), and always the final count.
+    if (result.linesRead != shown) {
+      ShowProgress(context, progressText, result.linesRead);
+      shown = result.linesRead;
+    }
+    if (other.empty()) break;
+  }
   TraceSkippedRows(context, result);
   return result;
+}
+
+}  // namespace
+
+ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path) {
+  if (path.empty()) return ExportReadResult{};
+  const std::filesystem::path fsPath = FsPath(path);
+  std::error_code ec;
+  if (!std::filesystem::exists(fsPath, ec)) return ExportReadResult{};
+  if (std::filesystem::is_directory(fsPath, ec)) {
+    throw RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path);
+  }
+  const auto size = std::filesystem::file_size(fsPath, ec);
+  FilePieces pieces(path, kPieceBytes);
+  {
+    // A file with a byte-order mark is decoded whole (spreadsheet programs write such
+    // files; they are small).
+    std::string first;
+    if (StartsWithByteOrderMark(pieces.Next(first))) {
+      const std::optional<std::string> bytes = ReadFileBytes(path);
+      return ReadExportText(context, bytes ? *bytes : std::string());
+    }
+  }
+  pieces.Rewind();
+  return ReadPieces(context, pieces, true, ec ? 0 : static_cast<std::size_t>(size));
+}
+
+ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes) {
+  return ReadExportText(context, bytes, kPieceBytes);
+}
+
+ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
+                                std::size_t pieceBytes) {
+  if (StartsWithByteOrderMark(bytes)) {
+    const std::string decoded = DecodeExportBytes(context.platform, bytes);
+    MemoryPieces pieces(decoded, pieceBytes);
+    return ReadPieces(context, pieces, false, decoded.size());
+  }
+  // Without a mark the bytes are ANSI; plain ASCII pieces are used as they stand.
+  MemoryPieces pieces(bytes, pieceBytes);
+  return ReadPieces(context, pieces, true, bytes.size());
 }
 
 std::string ReadAnsiFile(Platform& platform, const std::string& path) {

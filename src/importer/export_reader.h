@@ -34,6 +34,11 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
 // The same for the file's bytes already in memory.
 ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes);
 
+// The same, reading the text in pieces of about pieceBytes bytes (the reader's own size
+// is a few megabytes): the result does not depend on it.
+ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
+                                std::size_t pieceBytes);
+
 // The whole file as text in the system's ANSI code page; empty when the file does not
 // exist. Throws RuntimeError 75 when it exists but cannot be read.
 std::string ReadAnsiFile(Platform& platform, const std::string& path);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "../../tools/export_generator.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
 #include "fakes/temp_dir.h"
@@ -360,12 +361,64 @@ TEST_F(ExportReaderTest, TraceListsTenLineNumbersAndNothingWhenAllRowsRead) {
             std::string::npos);
 }
 
-TEST_F(ExportReaderTest, ProgressShowsTheFinalCount) {
+TEST_F(ExportReaderTest, ProgressShowsRisingCountsAndTheFinalCount) {
   std::string text = Header(';') + "\r\n";
   for (int i = 0; i < 300; ++i) text += "\r\n";  // empty rows count as well
   EXPECT_EQ(Read(text).linesRead, 300);
-  EXPECT_EQ(ui.statusTexts, (std::vector<std::string>{"Importiere 256...", "Importiere 300..."}));
-  EXPECT_EQ(ui.doEventsCalls, 2);
+  EXPECT_EQ(ui.statusTexts, (std::vector<std::string>{"Importiere 300..."}));
+  EXPECT_EQ(ui.doEventsCalls, 1);
+
+  // Read in pieces of about 100 lines: a count after every two pieces.
+  ui.statusTexts.clear();
+  EXPECT_EQ(ReadExportText(*context, text, 200).linesRead, 300);
+  EXPECT_GE(ui.statusTexts.size(), 2u);
+  EXPECT_EQ(ui.statusTexts.back(), "Importiere 300...");
+
+  ui.statusTexts.clear();
+  Read(Header(';'));  // a header alone reads no row and shows no count
+  EXPECT_TRUE(ui.statusTexts.empty());
+}
+
+// An export that exercises everything a cut between pieces could disturb: quoted rows,
+// ANSI letters, rows without a date, a long note, the star marker set by the last row
+// and UTF-8 letters (to be repaired) only near the end.
+std::string MixedExport(bool finalLineBreak) {
+  std::string text = Header(';') + "\r\n";
+  for (int i = 0; i < 40; ++i) {
+    const std::string day = (i % 28 < 9 ? "0" : "") + std::to_string(i % 28 + 1);
+    const std::string date = day + ".11.2026";
+    text += Row(';', {{0, date}, {1, "07:05"}, {3, std::to_string(90 + i)}, {4, "4"}}) + "\r\n";
+    text +=
+        Row(';', {{0, "\"" + date + "\""}, {1, "\"12:30\""}, {17, "\"Mittag; groß\""}}) + "\r\n";
+    text += Utf8ToWindows1252(Row(';', {{0, date}, {1, "18:00"}, {17, "Frühstück"}})) + "\r\n";
+    if (i % 7 == 3) text += Row(';', {{0, "gestern"}, {3, "5"}}) + "\r\n";
+    if (i == 20) text += Row(';', {{0, date}, {1, "19:00"}, {17, std::string(3000, 'x')}}) + "\r\n";
+  }
+  text += Row(';', {{0, "01.12.2026"}, {1, "08:00"}, {17, "Müde, schön"}}) + "\r\n";
+  text += Row(';', {{0, "02.12.2026"}, {1, "08:00"}, {6, "1"}});
+  if (finalLineBreak) text += "\r\n";
+  return text;
+}
+
+TEST_F(ExportReaderTest, ReadingInPiecesGivesTheSameResult) {
+  for (const bool finalLineBreak : {true, false}) {
+    const std::string text = MixedExport(finalLineBreak);
+    const ExportReadResult whole = ReadExportText(*context, text, text.size() + 1);
+    ASSERT_EQ(whole.linesRead, 129);
+    EXPECT_EQ(whole.rowsWithoutDate, 6);
+    EXPECT_EQ(whole.skippedLineNumbers, (std::vector<long>{14, 36, 58, 81, 103, 125}));
+    // The repair and the star marker, both settled by the last rows, reach the first.
+    EXPECT_TRUE(whole.rowText.starts_with("01.11.2026 07:05;1;90\r\n01.11.2026 07:05;4;4*\r\n"));
+    EXPECT_NE(whole.rowText.find("01.11.2026 18:00;7;18:00: Frühstück\r\n"), std::string::npos);
+    EXPECT_NE(whole.rowText.find("01.12.2026 08:00;7;08:00: Müde, schön\r\n"), std::string::npos);
+    for (const std::size_t pieceBytes : {1, 2, 3, 7, 64, 500, 4000}) {
+      const ExportReadResult pieces = ReadExportText(*context, text, pieceBytes);
+      EXPECT_EQ(pieces.rowText, whole.rowText) << pieceBytes;
+      EXPECT_EQ(pieces.linesRead, whole.linesRead) << pieceBytes;
+      EXPECT_EQ(pieces.rowsWithoutDate, whole.rowsWithoutDate) << pieceBytes;
+      EXPECT_EQ(pieces.skippedLineNumbers, whole.skippedLineNumbers) << pieceBytes;
+    }
+  }
 }
 
 // --- Encodings and files
@@ -413,6 +466,28 @@ TEST_F(ExportEncodingTest, ReadsFilesFromDisk) {
   } catch (const RuntimeError& e) {
     EXPECT_EQ(e.Number(), 75);
   }
+}
+
+TEST_F(ExportEncodingTest, LargeFilesReadLikeTheSameBytesInMemory) {
+  // Several pieces of the file reader, a line longer than a piece and no final line break.
+  std::string bytes = tools::ExportGenerator::Header();
+  tools::ExportGenerator generator;
+  for (int i = 0; i < 16000; ++i) {
+    generator.AppendRow(bytes);
+    if (i == 9000)
+      bytes +=
+          Row(';', {{0, "01.10.2026"}, {1, "10:00"}, {17, std::string(5 << 20, 'n')}}) + "\r\n";
+  }
+  bytes.resize(bytes.size() - 2);
+  const std::string path = dir.File("large.csv");
+  std::ofstream(path, std::ios::binary) << bytes;
+  const ExportReadResult file = ReadExportFile(*context, path);
+  const ExportReadResult memory = ReadExportText(*context, bytes, bytes.size());
+  EXPECT_EQ(file.linesRead, 16001);
+  EXPECT_EQ(file.linesRead, memory.linesRead);
+  EXPECT_EQ(file.rowsWithoutDate, memory.rowsWithoutDate);
+  EXPECT_TRUE(file.rowText == memory.rowText);
+  EXPECT_GT(file.rowText.size(), 5u << 20);
 }
 
 // --- The bundled sample export
