@@ -500,7 +500,7 @@ void BgRecordStore::AddBgValue(std::string_view date, std::string_view time, int
 
 // --- Output
 
-void BgRecordStore::RenderRecord(std::uint32_t index, bool withEmpty, std::string& out) const {
+void BgRecordStore::RenderRecord(std::uint32_t index, std::string& out) const {
   static constexpr std::string_view kOpen[kAttributeCount] = {
       "", "' Flg='", "' Evt='", "' Carb='", "' Ins1='", "' Ins2='", "' Ins3='"};
   const Record& r = records_[index];
@@ -508,12 +508,27 @@ void BgRecordStore::RenderRecord(std::uint32_t index, bool withEmpty, std::strin
   out.append("<BG Val='").append(View(r.attributes[kVal]));
   out.append("' Dt='").append(View(r.dt));
   out.append("' Tm='").append(View(r.tm));
-  for (int a = kFlg; a < kAttributeCount; ++a) {
-    if (withEmpty || r.attributes[a].length > 0) out.append(kOpen[a]).append(View(r.attributes[a]));
-  }
-  out.append(withEmpty ? "' D='1' remark=''" : "' D='1'");
+  for (int a = kFlg; a < kAttributeCount; ++a) out.append(kOpen[a]).append(View(r.attributes[a]));
+  out.append("' D='1' remark=''");
   if (r.ctrl) out.append(" Ctrl='1'");
   out.append(" />");
+}
+
+// The record's XML line: double quotes, "---" for a missing glucose value, the empty
+// optional attributes and the remark left out. Every value in the store is escaped, so
+// no quote inside a value needs turning.
+void BgRecordStore::AppendXmlLine(std::uint32_t index, std::string& out) const {
+  static constexpr std::string_view kOpen[kAttributeCount] = {
+      "", "\" Flg=\"", "\" Evt=\"", "\" Carb=\"", "\" Ins1=\"", "\" Ins2=\"", "\" Ins3=\""};
+  const Record& r = records_[index];
+  const std::string_view val = View(r.attributes[kVal]);
+  out.append("<BG Val=\"").append(val.empty() ? std::string_view("---") : val);
+  out.append("\" Dt=\"").append(View(r.dt));
+  out.append("\" Tm=\"").append(View(r.tm));
+  for (int a = kFlg; a < kAttributeCount; ++a) {
+    if (r.attributes[a].length > 0) out.append(kOpen[a]).append(View(r.attributes[a]));
+  }
+  out.append(r.ctrl ? "\" D=\"1\" Ctrl=\"1\" />\r\n" : "\" D=\"1\" />\r\n");
 }
 
 std::size_t BgRecordStore::NextLatest(std::size_t position) const {
@@ -521,8 +536,19 @@ std::size_t BgRecordStore::NextLatest(std::size_t position) const {
   return position;
 }
 
-BgRecordStore::TextRange BgRecordStore::Texts() const {
-  return TextRange(this);
+void BgRecordStore::AppendXmlLines(cStringBuilder& xml) const {
+  // Lines are gathered into blocks, so that the builder takes a few large appends.
+  constexpr std::size_t kBlock = 1 << 16;
+  std::string block;
+  block.reserve(kBlock + 1024);
+  for (std::size_t at = NextLatest(0); at < log_.size(); at = NextLatest(at + 1)) {
+    AppendXmlLine(log_[at], block);
+    if (block.size() >= kBlock) {
+      xml.Add(block);
+      block.clear();
+    }
+  }
+  xml.Add(block);
 }
 
 std::vector<std::string> BgRecordStore::RecordTexts() const {
@@ -530,28 +556,10 @@ std::vector<std::string> BgRecordStore::RecordTexts() const {
   texts.reserve(records_.size());
   std::string text;
   for (std::size_t at = NextLatest(0); at < log_.size(); at = NextLatest(at + 1)) {
-    RenderRecord(log_[at], true, text);
+    RenderRecord(log_[at], text);
     texts.push_back(text);
   }
   return texts;
-}
-
-std::string_view BgRecordStore::TextRange::iterator::operator*() const {
-  store_->RenderRecord(store_->log_[position_], false, *buffer_);
-  return *buffer_;
-}
-
-BgRecordStore::TextRange::iterator& BgRecordStore::TextRange::iterator::operator++() {
-  position_ = store_->NextLatest(position_ + 1);
-  return *this;
-}
-
-BgRecordStore::TextRange::iterator BgRecordStore::TextRange::begin() const {
-  return iterator(store_, store_->NextLatest(0), &buffer_);
-}
-
-BgRecordStore::TextRange::iterator BgRecordStore::TextRange::end() const {
-  return iterator(store_, store_->log_.size(), &buffer_);
 }
 
 }  // namespace tavrin

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/string_builder.h"
+
 namespace tavrin {
 
 class ProcessContext;
@@ -68,11 +70,11 @@ class BgRecordStore {
   bool Exists(std::string_view key) const;
   std::size_t Count() const { return records_.size(); }
 
-  // The record texts in their working form (single-quoted attributes), oldest change
-  // first: for the XML writer without the empty optional attributes, which it would drop
-  // anyway; as a list with every attribute present.
-  class TextRange;
-  TextRange Texts() const;
+  // Appends one line of the host XML document per record, oldest change first: what the
+  // XML writer's WriteBgRecords makes of RecordTexts(), written directly.
+  void AppendXmlLines(cStringBuilder& xml) const;
+  // The record texts in their working form (single-quoted attributes, every attribute
+  // present), oldest change first.
   std::vector<std::string> RecordTexts() const;
 
  private:
@@ -137,7 +139,8 @@ class BgRecordStore {
                             Attribute a, std::string_view v, bool ctrl);
   void AddEvent(std::uint32_t index, std::string_view escapedValue);
 
-  void RenderRecord(std::uint32_t index, bool withEmpty, std::string& out) const;
+  void RenderRecord(std::uint32_t index, std::string& out) const;
+  void AppendXmlLine(std::uint32_t index, std::string& out) const;
   // The log position of the next record in output order at or after position.
   std::size_t NextLatest(std::size_t position) const;
 
@@ -152,34 +155,6 @@ class BgRecordStore {
   std::string work_;
   std::string lastKey_;  // the key text last looked up, and its record
   std::uint32_t lastIndex_ = kNone;
-};
-
-// The record texts in output order, rendered one at a time into a shared buffer, for the
-// XML writer's WriteBgRecords.
-class BgRecordStore::TextRange {
- public:
-  class iterator {
-   public:
-    iterator(const BgRecordStore* store, std::size_t position, std::string* buffer)
-        : store_(store), position_(position), buffer_(buffer) {}
-    std::string_view operator*() const;
-    iterator& operator++();
-    bool operator==(const iterator& other) const { return position_ == other.position_; }
-    bool operator!=(const iterator& other) const { return position_ != other.position_; }
-
-   private:
-    const BgRecordStore* store_;
-    std::size_t position_;
-    std::string* buffer_;
-  };
-
-  explicit TextRange(const BgRecordStore* store) : store_(store) {}
-  iterator begin() const;
-  iterator end() const;
-
- private:
-  const BgRecordStore* store_;
-  mutable std::string buffer_;
 };
 
 }  // namespace tavrin

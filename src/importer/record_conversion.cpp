@@ -346,7 +346,7 @@ class RowConversion {
     out.bgRecords = static_cast<long>(store_.Count());
     out.cgmReadings = static_cast<long>(cgm_.size());
 
-    if (xmlOutput_ && store_.Count() > 0) WriteBgRecords(store_.Texts(), xml);
+    if (xmlOutput_ && store_.Count() > 0) store_.AppendXmlLines(xml);
 
     if (cgmPresent_) {
       if (!cgm_.empty()) {

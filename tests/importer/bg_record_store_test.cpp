@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/xml_writer.h"
 #include "shared/error.h"
 
 namespace tavrin {
@@ -281,6 +282,30 @@ TEST_F(StoreTest, OrderIsTheOrderOfLastChangeAsIfMovedToTheEnd) {
     reference.Merge(time, step.attribute, step.written);
   }
   EXPECT_EQ(store_.RecordTexts(), reference.Texts());
+}
+
+TEST_F(StoreTest, XmlLinesAreWhatTheWriterMakesOfTheRecordTexts) {
+  Add("06:59", 3, "30");  // no glucose value: "---"
+  Add("07:00", 1, "101");
+  Add("07:00", 1, "102");  // a further record
+  Add("07:01", 2, "P2");
+  Add("07:01", 2, "ILL");
+  Add("07:01", 2, "T8");
+  Add("07:02", 7, "Messung mit Kontrolllösung 114 mg/dL");  // Ctrl='1'
+  Add("07:03", -1, "88");
+  Add("07:03", -2, "1,5");
+  Add("07:04", 4, "2");
+  Add("07:04", 5, "12");
+  store_.AddBgValue("2026-12-0'1", "07:<5", 1, "9\"9", "mg/dL");  // escaped key and value
+  store_.AddBgValue("", "", 1, "77", "mg/dL");                    // empty date and time
+  cStringBuilder expected;
+  WriteBgRecords(store_.RecordTexts(), expected);
+  cStringBuilder lines;
+  store_.AppendXmlLines(lines);
+  EXPECT_EQ(lines.ToString(), expected.ToString());
+  EXPECT_NE(lines.ToString().find("<BG Val=\"---\" Dt=\"2026-12-01\" Tm=\"06:59\" Carb=\"30\" "
+                                  "D=\"1\" />\r\n"),
+            std::string::npos);
 }
 
 TEST_F(StoreTest, HandPickedOrder) {
