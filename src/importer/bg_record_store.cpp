@@ -309,6 +309,7 @@ std::uint32_t BgRecordStore::AddRecord(Slice stem, std::uint64_t stemHash, std::
 
 void BgRecordStore::Touch(std::uint32_t index) {
   Record& record = records_[index];
+  record.lastStamp = stamp_++;
   // Already the latest change: the record stands at the end as it is.
   if (!log_.empty() && log_.back() == index && record.lastChange == log_.size() - 1) return;
   if (log_.size() >= kNone) throw RuntimeError(kErrOutOfMemory, "BgRecordStore", "Out of memory");
@@ -536,13 +537,41 @@ std::size_t BgRecordStore::NextLatest(std::size_t position) const {
   return position;
 }
 
+unsigned BgRecordStore::KeyGroup(std::string_view date, std::string_view time) {
+  std::string key;
+  key.reserve(date.size() + time.size());
+  key.append(date).append(time);
+  std::string lowered;
+  // Above the bits that tell the minutes apart: the minutes of one hour share a group.
+  return static_cast<unsigned>(Canonical(key, lowered).stemHash >> 40) & 1u;
+}
+
 void BgRecordStore::AppendXmlLines(cStringBuilder& xml) const {
+  AppendXmlLines(*this, BgRecordStore(), xml);
+}
+
+void BgRecordStore::AppendXmlLines(const BgRecordStore& first, const BgRecordStore& second,
+                                   cStringBuilder& xml) {
   // Lines are gathered into blocks, so that the builder takes a few large appends.
   constexpr std::size_t kBlock = 1 << 16;
   std::string block;
   block.reserve(kBlock + 1024);
-  for (std::size_t at = NextLatest(0); at < log_.size(); at = NextLatest(at + 1)) {
-    AppendXmlLine(log_[at], block);
+  const auto stampAt = [](const BgRecordStore& store, std::size_t at) {
+    return store.records_[store.log_[at]].lastStamp;
+  };
+  std::size_t a = first.NextLatest(0);
+  std::size_t b = second.NextLatest(0);
+  // Each store's latest changes stand in the order of their stamps; the two sequences
+  // are merged by stamp.
+  while (a < first.log_.size() || b < second.log_.size()) {
+    if (b >= second.log_.size() ||
+        (a < first.log_.size() && stampAt(first, a) < stampAt(second, b))) {
+      first.AppendXmlLine(first.log_[a], block);
+      a = first.NextLatest(a + 1);
+    } else {
+      second.AppendXmlLine(second.log_[b], block);
+      b = second.NextLatest(b + 1);
+    }
     if (block.size() >= kBlock) {
       xml.Add(block);
       block.clear();

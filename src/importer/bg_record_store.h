@@ -50,6 +50,13 @@ std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
 // and remembers that log position in the record, and the final order is the log walked
 // once, keeping each record at its latest position. So every operation costs constant
 // time on average, however many records there are.
+//
+// Records of different points in time never meet, so the values of a conversion may be
+// shared out among several stores by the group of their key (KeyGroup), each store fed
+// in row order by its own thread. Each change carries a stamp that grows from change to
+// change (SetChangeStamp sets where the stamps of the next changes start, so the stamps
+// of all stores share one count); AppendXmlLines over the stores then gives the records
+// in the order one store would have given them.
 class BgRecordStore {
  public:
   explicit BgRecordStore(NoteLabels labels = {});
@@ -70,9 +77,18 @@ class BgRecordStore {
   bool Exists(std::string_view key) const;
   std::size_t Count() const { return records_.size(); }
 
+  // The group (0 or 1) of the key date + time: keys that are the same record, or records
+  // of one point in time, fall into one group.
+  static unsigned KeyGroup(std::string_view date, std::string_view time);
+  // The changes that follow are stamped from `stamp` on; stamps must never go back.
+  void SetChangeStamp(std::uint64_t stamp) { stamp_ = stamp; }
+
   // Appends one line of the host XML document per record, oldest change first: what the
   // XML writer's WriteBgRecords makes of RecordTexts(), written directly.
   void AppendXmlLines(cStringBuilder& xml) const;
+  // The same for the records of two stores fed with one count of stamps.
+  static void AppendXmlLines(const BgRecordStore& first, const BgRecordStore& second,
+                             cStringBuilder& xml);
   // The record texts in their working form (single-quoted attributes, every attribute
   // present), oldest change first.
   std::vector<std::string> RecordTexts() const;
@@ -99,6 +115,7 @@ class BgRecordStore {
     // lets MakeKeyUnique skip the keys it has already seen taken.
     std::uint32_t hint = 0;
     std::uint32_t lastChange = 0;  // position of the latest change in the log
+    std::uint64_t lastStamp = 0;   // the stamp of the latest change
     Slice dt;
     Slice tm;
     std::array<Slice, kAttributeCount> attributes{};
@@ -151,6 +168,7 @@ class BgRecordStore {
   // The hash lets a probe pass over other keys without reading their records.
   std::vector<std::uint64_t> table_;
   std::vector<std::uint32_t> log_;  // record numbers in the order of their changes
+  std::uint64_t stamp_ = 0;         // the stamp of the next change
   std::string lowered_;             // work buffers for keys
   std::string work_;
   std::string lastKey_;  // the key text last looked up, and its record

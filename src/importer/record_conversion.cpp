@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <future>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -295,7 +298,7 @@ struct DateRange {
 
 // First pass: the earliest and latest point in time of the rows that carry a date and a
 // code. Lines whose stamp cannot be read do not count.
-DateRange FindDateRange(std::string_view rowText) {
+DateRange FindDateRangeOf(std::string_view rowText) {
   DateRange range;
   std::size_t position = 0;
   RowFields row;
@@ -312,7 +315,52 @@ DateRange FindDateRange(std::string_view rowText) {
   return range;
 }
 
-// The second pass over the rows, with everything it builds.
+// The same, the second half of a long text read by a worker thread. The text is cut
+// behind a line break, so the halves hold the lines of the whole.
+DateRange FindDateRange(std::string_view rowText) {
+  constexpr std::size_t kLongText = std::size_t{1} << 20;
+  std::size_t cut = rowText.size();
+  if (rowText.size() >= kLongText) {
+    const std::size_t found = rowText.find(kCrLf, rowText.size() / 2);
+    if (found != std::string_view::npos) cut = found + kCrLf.size();
+  }
+  if (cut == rowText.size()) return FindDateRangeOf(rowText);
+  std::future<DateRange> second = std::async(
+      std::launch::async, [rowText, cut] { return FindDateRangeOf(rowText.substr(cut)); });
+  DateRange range = FindDateRangeOf(rowText.substr(0, cut));
+  const DateRange other = second.get();
+  range.lines += other.lines;
+  if (other.found) {
+    range.found = true;
+    if (other.earliest < range.earliest) range.earliest = other.earliest;
+    if (other.latest > range.latest) range.latest = other.latest;
+  }
+  return range;
+}
+
+// One thread's share of the second pass: its records and its work buffers.
+struct Lane {
+  explicit Lane(NoteLabels labels) : store(std::move(labels)) {}
+  BgRecordStore store;
+  long rowCount = 0;
+  // The error that ended the lane, and the row it came from.
+  std::exception_ptr error;
+  std::uint64_t errorRow = 0;
+  // Work buffers reused from row to row.
+  std::string codeText;
+  std::string valueText;
+  std::string date;
+  std::string time;
+  std::string listLine;
+};
+
+// Changes a row may stamp: its number shifted by this many bits. One value makes at most
+// four changes.
+constexpr int kStampShift = 3;
+
+// The second pass over the rows, with everything it builds. The XML document without CGM
+// rows, by far the usual work, is built by two threads: each reads every row and merges
+// those whose point in time falls into its group of keys into its own store.
 class RowConversion {
  public:
   RowConversion(ProcessContext& context, std::string_view exportUnit, std::string serial,
@@ -322,7 +370,9 @@ class RowConversion {
         serial_(std::move(serial)),
         xmlOutput_(xmlOutput),
         cgmPresent_(cgmPresent),
-        store_(NoteLabels::FromContext(context)) {
+        labels_(NoteLabels::FromContext(context)) {
+    lanes_.push_back(std::make_unique<Lane>(labels_));
+    if (xmlOutput_ && !cgmPresent_) lanes_.push_back(std::make_unique<Lane>(labels_));
     if (cgmPresent_) {
       json_.emplace(context_.platform, std::string(exportUnit_), serial_);
       json_->WriteJsonOpening();
@@ -331,22 +381,46 @@ class RowConversion {
   }
 
   // Each line opens at most one record (a starred value two, rarely).
-  void Reserve(std::size_t lines) { store_.Reserve(lines + 16); }
+  void Reserve(std::size_t lines) {
+    for (auto& lane : lanes_) lane->store.Reserve(lines / lanes_.size() + 16);
+  }
 
   void ConvertAll(std::string_view rowText) {
-    std::size_t position = 0;
-    RowFields row;
-    while (position + 2 < rowText.size()) {
-      if (NextRow(rowText, position, row)) ConvertRow(row);
+    if (lanes_.size() == 1) {
+      RunLane(rowText, *lanes_[0], -1);
+    } else {
+      // The future's destructor waits for the worker whatever happens here.
+      std::future<void> worker =
+          std::async(std::launch::async, [&] { RunLane(rowText, *lanes_[1], 1); });
+      RunLane(rowText, *lanes_[0], 0);
+      worker.get();
     }
+    // The error of the earliest row, as one pass over the rows would have met it.
+    const Lane* failed = nullptr;
+    for (const auto& lane : lanes_) {
+      if (lane->error && (failed == nullptr || lane->errorRow < failed->errorRow)) {
+        failed = lane.get();
+      }
+    }
+    if (failed != nullptr) std::rethrow_exception(failed->error);
   }
 
   void Finish(ConversionResult& out, cStringBuilder& xml) {
-    out.rowCount = rowCount_;
-    out.bgRecords = static_cast<long>(store_.Count());
+    std::size_t records = 0;
+    for (const auto& lane : lanes_) {
+      out.rowCount += lane->rowCount;
+      records += lane->store.Count();
+    }
+    out.bgRecords = static_cast<long>(records);
     out.cgmReadings = static_cast<long>(cgm_.size());
 
-    if (xmlOutput_ && store_.Count() > 0) store_.AppendXmlLines(xml);
+    if (xmlOutput_ && records > 0) {
+      if (lanes_.size() == 1) {
+        lanes_[0]->store.AppendXmlLines(xml);
+      } else {
+        BgRecordStore::AppendXmlLines(lanes_[0]->store, lanes_[1]->store, xml);
+      }
+    }
 
     if (cgmPresent_) {
       if (!cgm_.empty()) {
@@ -359,10 +433,10 @@ class RowConversion {
     }
 
     if (!xmlOutput_) {
-      std::string list = "Tavrin App;" + serial_ + ";" + std::to_string(rowCount_) + ";";
+      std::string list = "Tavrin App;" + serial_ + ";" + std::to_string(out.rowCount) + ";";
       list.append(exportUnit_).append(kCrLf).append(plainRows_.ToString());
       out.result = std::move(list);
-    } else if (store_.Count() > 0) {
+    } else if (records > 0) {
       WriteXmlTrailer(xml);
       std::string document = xml.Release();
       InsertXmlCheck(document, context_.platform);
@@ -371,12 +445,28 @@ class RowConversion {
   }
 
  private:
-  void ConvertRow(const RowFields& row) {
+  // Converts the rows in order; with a group, only those of that group of keys.
+  void RunLane(std::string_view rowText, Lane& lane, int group) {
+    std::uint64_t rowNumber = 0;
+    try {
+      std::size_t position = 0;
+      RowFields row;
+      while (position + 2 < rowText.size()) {
+        if (NextRow(rowText, position, row)) ConvertRow(row, rowNumber, lane, group);
+        ++rowNumber;
+      }
+    } catch (...) {
+      lane.error = std::current_exception();
+      lane.errorRow = rowNumber;
+    }
+  }
+
+  void ConvertRow(const RowFields& row, std::uint64_t rowNumber, Lane& lane, int group) {
     // Numeric codes in their number form, so that "04" is code 4.
     std::string_view code = row.field[1];
     if (!IsCanonicalNumber(code) && IsNumericText(code)) {
-      codeText_ = DoubleToText(LeadingNumber(code), ".");
-      code = codeText_;
+      lane.codeText = DoubleToText(LeadingNumber(code), ".");
+      code = lane.codeText;
     }
     const bool cgmRow = AsciiEqualsNoCase(code, "UDTCGMS");
 
@@ -390,47 +480,54 @@ class RowConversion {
       if (exportUnit_ == "mmol/L") {
         const double mmol =
             RoundTo(ConvertBgUnit(static_cast<float>(bgValue), "mmol/l", "mg/dl"), 1);
-        valueText_ = SingleToText(static_cast<float>(mmol), ".");
-        value = valueText_;
+        lane.valueText = SingleToText(static_cast<float>(mmol), ".");
+        value = lane.valueText;
       }
     }
 
-    RecordDateTime(row.field[0], date_, time_);
+    RecordDateTime(row.field[0], lane.date, lane.time);
+    if (group >= 0 &&
+        BgRecordStore::KeyGroup(lane.date, lane.time) != static_cast<unsigned>(group)) {
+      return;  // the other lane's row
+    }
 
     if (cgmRow) {
       if (cgmPresent_) {
         if (cgm_.size() == cgm_.capacity()) cgm_.reserve(cgm_.capacity() + kCgmStep);
         std::string entry;
-        entry.reserve(date_.size() + time_.size() + 12);
-        entry.append(date_).append("T").append(time_).append(":00Z_");
+        entry.reserve(lane.date.size() + lane.time.size() + 12);
+        entry.append(lane.date).append("T").append(lane.time).append(":00Z_");
         entry.append(std::to_string(bgValue));
         cgm_.push_back(std::move(entry));
       }
       return;
     }
 
-    if (cgmPresent_) json_->WriteJsonEntry(date_, time_, code, value);
+    if (cgmPresent_) json_->WriteJsonEntry(lane.date, lane.time, code, value);
 
+    BgRecordStore& store = lane.store;
+    store.SetChangeStamp(rowNumber << kStampShift);
     if (code == "4b") {
-      store_.AddBgValue(date_, time_, -2, value, exportUnit_);
+      store.AddBgValue(lane.date, lane.time, -2, value, exportUnit_);
     } else if (code == "1b") {
-      ListRow(code, value);
-      store_.AddBgValue(date_, time_, -1, value, exportUnit_);
+      ListRow(lane, code, value);
+      store.AddBgValue(lane.date, lane.time, -1, value, exportUnit_);
     } else if (code == "0" || (code.size() == 4 && AsciiEqualsNoCase(code, "IPBR"))) {
       // Rows of no interest to the host.
     } else {
-      ListRow(code, value);
-      store_.AddBgValue(date_, time_, ToInt16(LeadingNumber(code)), value, exportUnit_);
+      ListRow(lane, code, value);
+      store.AddBgValue(lane.date, lane.time, ToInt16(LeadingNumber(code)), value, exportUnit_);
     }
   }
 
-  void ListRow(std::string_view code, std::string_view value) {
-    ++rowCount_;
+  void ListRow(Lane& lane, std::string_view code, std::string_view value) {
+    ++lane.rowCount;
     if (xmlOutput_) return;  // the plain list is the result only without XML
-    listLine_.clear();
-    listLine_.append(date_).append(";").append(time_).append(";").append(code).append(";");
-    listLine_.append(value).append(kCrLf);
-    plainRows_.Add(listLine_);
+    std::string& line = lane.listLine;
+    line.clear();
+    line.append(lane.date).append(";").append(lane.time).append(";").append(code).append(";");
+    line.append(value).append(kCrLf);
+    plainRows_.Add(line);
   }
 
   ProcessContext& context_;
@@ -438,17 +535,12 @@ class RowConversion {
   std::string serial_;
   bool xmlOutput_;
   bool cgmPresent_;
-  BgRecordStore store_;
+  NoteLabels labels_;
+  std::vector<std::unique_ptr<Lane>> lanes_;
+  // Built by the single lane of the plain list or of an export with CGM rows.
   std::optional<JsonStreamWriter> json_;
   std::vector<std::string> cgm_;
   cStringBuilder plainRows_;
-  long rowCount_ = 0;
-  // Work buffers reused from row to row.
-  std::string codeText_;
-  std::string valueText_;
-  std::string date_;
-  std::string time_;
-  std::string listLine_;
 };
 
 void QuickSort(std::vector<std::string>& texts, std::ptrdiff_t lower, std::ptrdiff_t upper) {

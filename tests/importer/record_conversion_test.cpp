@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "fakes/golden_text.h"
 #include "fakes/temp_dir.h"
 #include "formats/program_version.h"
+#include "importer/bg_record_store.h"
 #include "importer/export_reader.h"
 #include "platform/languages.h"
 #include "platform/posix/openssl_crypto.h"
@@ -225,6 +227,49 @@ TEST_F(ConversionTest, GeneratedExportReadsAndConvertsIntoAConsistentDocument) {
   }();
   // The check value counts each character as one byte of the ANSI code page.
   EXPECT_EQ(platform_.Utf8ToAnsi(r.result), WithCheckValue(platform_.Utf8ToAnsi(unchecked)));
+}
+
+TEST_F(ConversionTest, RecordsComeInTheOrderOfOnePassOverTheRows) {
+  // Rows over several hours and days, with many values per minute: records of both key
+  // groups, touched again and again, and further records.
+  struct Code {
+    const char* code;
+    int storeCode;
+    const char* value;
+  };
+  const Code kCodes[] = {{"1", 1, "120"}, {"1b", -1, "99"},
+                         {"3", 3, "45"},  {"4", 4, "2,5"},
+                         {"4b", -2, "1"}, {"5", 5, "12"},
+                         {"2", 2, "NBZ"}, {"2", 2, "P1"},
+                         {"8", 8, "Run"}, {"7", 7, "Messung mit Kontrolllösung 104 mg/dL"}};
+  std::mt19937 random(20261206);
+  std::string rows;
+  BgRecordStore reference(NoteLabels::FromContext(*context_));
+  std::vector<unsigned> groups;
+  for (int i = 0; i < 4000; ++i) {
+    const Code& c = kCodes[random() % std::size(kCodes)];
+    const unsigned day = 1 + random() % 3, hour = random() % 24, minute = random() % 3;
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%02u.12.2026 %02u:%02u", day, hour, minute);
+    rows += std::string(stamp) + ";" + c.code + ";" + c.value + "\n";
+    char date[16], time[8];
+    std::snprintf(date, sizeof date, "2026-12-%02u", day);
+    std::snprintf(time, sizeof time, "%02u:%02u", hour, minute);
+    reference.AddBgValue(date, time, c.storeCode, c.value, "mg/dL");
+    groups.push_back(BgRecordStore::KeyGroup(date, time));
+  }
+  // Both groups are in use, so the records of two stores are merged.
+  EXPECT_NE(std::count(groups.begin(), groups.end(), 0u), 0);
+  EXPECT_NE(std::count(groups.begin(), groups.end(), 1u), 0);
+
+  const ConversionResult r = Convert(rows);
+  cStringBuilder expected;
+  reference.AppendXmlLines(expected);
+  const std::size_t from = r.result.find("<BG ");
+  const std::size_t to = r.result.find("</BGDATA>");
+  ASSERT_NE(to, std::string::npos);
+  EXPECT_TRUE(r.result.substr(from, to - from) == expected.ToString());
+  EXPECT_EQ(r.bgRecords, static_cast<long>(reference.Count()));
 }
 
 // --- CGM readings
