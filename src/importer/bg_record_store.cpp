@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 #include <limits>
 
 #include "formats/xml_writer.h"
@@ -16,6 +17,8 @@ namespace tavrin {
 namespace {
 
 constexpr std::int64_t kErrOutOfMemory = 7;
+// Room left behind the records for the document's closing lines.
+constexpr std::size_t kReserveForTrailer = 256;
 constexpr int kMarkedMessage = 1833;
 constexpr int kControlMessage = 1816;
 
@@ -538,12 +541,26 @@ std::size_t BgRecordStore::NextLatest(std::size_t position) const {
 }
 
 unsigned BgRecordStore::KeyGroup(std::string_view date, std::string_view time) {
+  // Above the bits that tell the minutes apart: the minutes of one hour share a group.
+  const auto group = [](std::uint64_t stemHash) {
+    return static_cast<unsigned>(stemHash >> 40) & 1u;
+  };
+  // A short key of digits and separators is its own lower-case form: no copy to the heap.
+  char buffer[32];
+  if (date.size() + time.size() <= sizeof buffer) {
+    std::copy(date.begin(), date.end(), buffer);
+    std::copy(time.begin(), time.end(), buffer + date.size());
+    const std::string_view key(buffer, date.size() + time.size());
+    if (std::all_of(key.begin(), key.end(),
+                    [](char c) { return kPlainKeyChar[static_cast<unsigned char>(c)]; })) {
+      return group(CanonicalOfLower(key).stemHash);
+    }
+  }
   std::string key;
   key.reserve(date.size() + time.size());
   key.append(date).append(time);
   std::string lowered;
-  // Above the bits that tell the minutes apart: the minutes of one hour share a group.
-  return static_cast<unsigned>(Canonical(key, lowered).stemHash >> 40) & 1u;
+  return group(Canonical(key, lowered).stemHash);
 }
 
 void BgRecordStore::AppendXmlLines(cStringBuilder& xml) const {
@@ -552,32 +569,51 @@ void BgRecordStore::AppendXmlLines(cStringBuilder& xml) const {
 
 void BgRecordStore::AppendXmlLines(const BgRecordStore& first, const BgRecordStore& second,
                                    cStringBuilder& xml) {
-  // Lines are gathered into blocks, so that the builder takes a few large appends.
-  constexpr std::size_t kBlock = 1 << 16;
-  std::string block;
-  block.reserve(kBlock + 1024);
+  // The records in output order. Each store's latest changes stand in the order of their
+  // stamps; the two sequences are merged by stamp.
+  struct Entry {
+    const BgRecordStore* store;
+    std::uint32_t index;
+  };
+  std::vector<Entry> order;
+  order.reserve(first.Count() + second.Count());
   const auto stampAt = [](const BgRecordStore& store, std::size_t at) {
     return store.records_[store.log_[at]].lastStamp;
   };
   std::size_t a = first.NextLatest(0);
   std::size_t b = second.NextLatest(0);
-  // Each store's latest changes stand in the order of their stamps; the two sequences
-  // are merged by stamp.
   while (a < first.log_.size() || b < second.log_.size()) {
     if (b >= second.log_.size() ||
         (a < first.log_.size() && stampAt(first, a) < stampAt(second, b))) {
-      first.AppendXmlLine(first.log_[a], block);
+      order.push_back({&first, first.log_[a]});
       a = first.NextLatest(a + 1);
     } else {
-      second.AppendXmlLine(second.log_[b], block);
+      order.push_back({&second, second.log_[b]});
       b = second.NextLatest(b + 1);
     }
-    if (block.size() >= kBlock) {
-      xml.Add(block);
-      block.clear();
-    }
   }
-  xml.Add(block);
+
+  // A line takes some 60 bytes; many lines are written in two halves, the second half by
+  // a worker thread.
+  const auto render = [&order](std::size_t from, std::size_t to, std::string& out) {
+    out.reserve((to - from) * 64);
+    for (std::size_t i = from; i < to; ++i) order[i].store->AppendXmlLine(order[i].index, out);
+  };
+  constexpr std::size_t kManyLines = 2048;
+  std::string lines;
+  std::string secondHalf;
+  if (order.size() < kManyLines) {
+    render(0, order.size(), lines);
+  } else {
+    const std::size_t half = order.size() / 2;
+    std::future<void> worker =
+        std::async(std::launch::async, [&] { render(half, order.size(), secondHalf); });
+    render(0, half, lines);
+    worker.get();
+  }
+  xml.Reserve(xml.ToString().size() + lines.size() + secondHalf.size() + kReserveForTrailer);
+  xml.Add(lines);
+  xml.Add(secondHalf);
 }
 
 std::vector<std::string> BgRecordStore::RecordTexts() const {

@@ -775,34 +775,58 @@ bool AnsiNeedsRepair(Platform& platform, std::string_view bytes) {
   return false;
 }
 
+// What a piece (without the header) tells the first pass.
+struct PieceSurvey {
+  bool repair = false;
+  bool starMarker = false;
+};
+
+// ANSI bytes are surveyed as they stand: the separators, quotes, digits and blanks that
+// the star marker depends on are ASCII and single bytes in every code page, and any other
+// byte ends a number either way. May run on a worker thread.
+PieceSurvey SurveyPiece(Platform& platform, std::string_view text, bool ansi, char separator) {
+  PieceSurvey survey;
+  survey.repair = ansi ? AnsiNeedsRepair(platform, text) : NeedsRepair(text);
+  std::vector<std::string_view> fields;
+  survey.starMarker = PreScanStarMarker(text, 0, separator, fields);
+  return survey;
+}
+
 TextSurvey SurveyText(TextPieces& pieces, Platform& platform, bool ansi,
                       const RegionalSettings& regional) {
   TextSurvey survey;
-  std::string raw;
+  std::array<std::string, 2> raw;
+  std::string_view own = pieces.Next(raw[0]);
+  if (own.empty()) return survey;
+
+  // The header's settings depend only on ASCII text as well; its letters matter for
+  // nothing but the unit words, so the header is read converted and unrepaired.
+  std::size_t position = 0;
+  const std::string_view line = NextLineView(own, position);
+  const std::string header = ansi ? AnsiBytesToUtf8(platform, line) : std::string(line);
   std::vector<std::string_view> fields;
-  fields.reserve(64);
-  bool first = true;
+  survey.empty = false;
+  survey.header = ReadHeader(header, regional, fields);
+  own.remove_prefix(position);
+
+  // Two pieces at a time, the second on a worker thread, until both answers are known.
+  const char separator = survey.header.separator;
   for (;;) {
-    // ANSI bytes are surveyed as they stand: the separators, quotes, digits and blanks
-    // that the header's separator and the star marker depend on are ASCII and single
-    // bytes in every code page, and any other byte ends a number either way.
-    const std::string_view text = pieces.Next(raw);
-    if (text.empty()) break;
-    std::size_t position = 0;
-    if (first) {
-      // The header's settings depend only on ASCII text as well; its letters matter for
-      // nothing but the unit words, so the header is read converted and unrepaired.
-      const std::string_view line = NextLineView(text, position);
-      const std::string header = ansi ? AnsiBytesToUtf8(platform, line) : std::string(line);
-      survey.empty = false;
-      survey.header = ReadHeader(header, regional, fields);
-      first = false;
+    const std::string_view other = pieces.Next(raw[1]);
+    std::future<PieceSurvey> worker;
+    if (!other.empty()) {
+      worker = std::async(std::launch::async, [&platform, other, ansi, separator] {
+        return SurveyPiece(platform, other, ansi, separator);
+      });
     }
-    if (!survey.repair) survey.repair = ansi ? AnsiNeedsRepair(platform, text) : NeedsRepair(text);
-    if (!survey.starMarker) {
-      survey.starMarker = PreScanStarMarker(text, position, survey.header.separator, fields);
+    for (const PieceSurvey& piece : {SurveyPiece(platform, own, ansi, separator),
+                                     worker.valid() ? worker.get() : PieceSurvey{}}) {
+      survey.repair = survey.repair || piece.repair;
+      survey.starMarker = survey.starMarker || piece.starMarker;
     }
-    if (survey.repair && survey.starMarker) break;
+    if (other.empty() || (survey.repair && survey.starMarker)) break;
+    own = pieces.Next(raw[0]);
+    if (own.empty()) break;
   }
   return survey;
 }

@@ -294,17 +294,49 @@ struct DateRange {
   DateTime latest{1900, 1, 1, 0, 0, 0};
   bool found = false;
   std::size_t lines = 0;
+
+  void Add(const DateRange& other) {
+    lines += other.lines;
+    if (!other.found) return;
+    found = true;
+    if (other.earliest < earliest) earliest = other.earliest;
+    if (other.latest > latest) latest = other.latest;
+  }
 };
 
-// First pass: the earliest and latest point in time of the rows that carry a date and a
-// code. Lines whose stamp cannot be read do not count.
-DateRange FindDateRangeOf(std::string_view rowText) {
+// What the first pass over the rows finds: the earliest and latest point in time of the
+// rows that carry a date and a code (lines whose stamp cannot be read do not count), and,
+// when asked for, the rows that carry a value, by the group of their record key: the
+// offsets of their lines in the row text, in row order.
+struct RowSurvey {
   DateRange range;
-  std::size_t position = 0;
+  std::array<std::vector<std::uint64_t>, 2> groups;
+
+  void Add(const RowSurvey& other) {
+    range.Add(other.range);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      groups[g].insert(groups[g].end(), other.groups[g].begin(), other.groups[g].end());
+    }
+  }
+};
+
+// The first pass over the lines that start in [from, to); `to` stands behind a line break
+// or at the end of the text.
+RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t to, bool grouped) {
+  RowSurvey survey;
+  DateRange& range = survey.range;
+  std::size_t position = from;
   RowFields row;
-  while (position + 2 < rowText.size()) {
+  std::string date;
+  std::string time;
+  while (position + 2 < to) {
+    const std::size_t start = position;
     if (!NextRow(rowText, position, row)) continue;
     ++range.lines;
+    if (grouped && !row.field[2].empty()) {
+      RecordDateTime(row.field[0], date, time);
+      survey.groups[BgRecordStore::KeyGroup(date, time)].push_back(start);
+    }
     if (row.field[0].empty() || row.field[1].empty()) continue;
     const std::optional<DateTime> when = StampTime(row.field[0]);
     if (!when) continue;
@@ -312,30 +344,25 @@ DateRange FindDateRangeOf(std::string_view rowText) {
     if (*when < range.earliest) range.earliest = *when;
     if (*when > range.latest) range.latest = *when;
   }
-  return range;
+  return survey;
 }
 
-// The same, the second half of a long text read by a worker thread. The text is cut
-// behind a line break, so the halves hold the lines of the whole.
-DateRange FindDateRange(std::string_view rowText) {
+// The first pass; a long text is read in two halves, the second by a worker thread. The
+// text is cut behind a line break, so the halves hold the lines of the whole.
+RowSurvey SurveyRows(std::string_view rowText, bool grouped) {
   constexpr std::size_t kLongText = std::size_t{1} << 20;
   std::size_t cut = rowText.size();
   if (rowText.size() >= kLongText) {
     const std::size_t found = rowText.find(kCrLf, rowText.size() / 2);
     if (found != std::string_view::npos) cut = found + kCrLf.size();
   }
-  if (cut == rowText.size()) return FindDateRangeOf(rowText);
-  std::future<DateRange> second = std::async(
-      std::launch::async, [rowText, cut] { return FindDateRangeOf(rowText.substr(cut)); });
-  DateRange range = FindDateRangeOf(rowText.substr(0, cut));
-  const DateRange other = second.get();
-  range.lines += other.lines;
-  if (other.found) {
-    range.found = true;
-    if (other.earliest < range.earliest) range.earliest = other.earliest;
-    if (other.latest > range.latest) range.latest = other.latest;
-  }
-  return range;
+  if (cut == rowText.size()) return SurveyRowsIn(rowText, 0, rowText.size(), grouped);
+  std::future<RowSurvey> second = std::async(std::launch::async, [rowText, cut, grouped] {
+    return SurveyRowsIn(rowText, cut, rowText.size(), grouped);
+  });
+  RowSurvey survey = SurveyRowsIn(rowText, 0, cut, grouped);
+  survey.Add(second.get());
+  return survey;
 }
 
 // One thread's share of the second pass: its records and its work buffers.
@@ -345,7 +372,7 @@ struct Lane {
   long rowCount = 0;
   // The error that ended the lane, and the row it came from.
   std::exception_ptr error;
-  std::uint64_t errorRow = 0;
+  std::uint64_t errorRow = 0;  // where the row's line starts in the row text
   // Work buffers reused from row to row.
   std::string codeText;
   std::string valueText;
@@ -354,13 +381,13 @@ struct Lane {
   std::string listLine;
 };
 
-// Changes a row may stamp: its number shifted by this many bits. One value makes at most
-// four changes.
-constexpr int kStampShift = 3;
+// The changes of a row are stamped from its line's offset in the row text shifted by this
+// many bits: one value makes at most three changes.
+constexpr int kStampShift = 2;
 
 // The second pass over the rows, with everything it builds. The XML document without CGM
-// rows, by far the usual work, is built by two threads: each reads every row and merges
-// those whose point in time falls into its group of keys into its own store.
+// rows, by far the usual work, is built by two threads: each converts the rows of one
+// group of record keys, as the first pass found them, into its own store.
 class RowConversion {
  public:
   RowConversion(ProcessContext& context, std::string_view exportUnit, std::string serial,
@@ -372,7 +399,7 @@ class RowConversion {
         cgmPresent_(cgmPresent),
         labels_(NoteLabels::FromContext(context)) {
     lanes_.push_back(std::make_unique<Lane>(labels_));
-    if (xmlOutput_ && !cgmPresent_) lanes_.push_back(std::make_unique<Lane>(labels_));
+    if (Grouped(xmlOutput_, cgmPresent_)) lanes_.push_back(std::make_unique<Lane>(labels_));
     if (cgmPresent_) {
       json_.emplace(context_.platform, std::string(exportUnit_), serial_);
       json_->WriteJsonOpening();
@@ -385,14 +412,17 @@ class RowConversion {
     for (auto& lane : lanes_) lane->store.Reserve(lines / lanes_.size() + 16);
   }
 
-  void ConvertAll(std::string_view rowText) {
+  // Whether the rows are shared out by the group of their record key.
+  static bool Grouped(bool xmlOutput, bool cgmPresent) { return xmlOutput && !cgmPresent; }
+
+  void ConvertAll(std::string_view rowText, const RowSurvey& survey) {
     if (lanes_.size() == 1) {
-      RunLane(rowText, *lanes_[0], -1);
+      RunLane(rowText, *lanes_[0]);
     } else {
       // The future's destructor waits for the worker whatever happens here.
       std::future<void> worker =
-          std::async(std::launch::async, [&] { RunLane(rowText, *lanes_[1], 1); });
-      RunLane(rowText, *lanes_[0], 0);
+          std::async(std::launch::async, [&] { RunLane(rowText, survey.groups[1], *lanes_[1]); });
+      RunLane(rowText, survey.groups[0], *lanes_[0]);
       worker.get();
     }
     // The error of the earliest row, as one pass over the rows would have met it.
@@ -445,23 +475,39 @@ class RowConversion {
   }
 
  private:
-  // Converts the rows in order; with a group, only those of that group of keys.
-  void RunLane(std::string_view rowText, Lane& lane, int group) {
-    std::uint64_t rowNumber = 0;
+  // Converts every row in order.
+  void RunLane(std::string_view rowText, Lane& lane) {
+    std::size_t position = 0;
     try {
-      std::size_t position = 0;
       RowFields row;
       while (position + 2 < rowText.size()) {
-        if (NextRow(rowText, position, row)) ConvertRow(row, rowNumber, lane, group);
-        ++rowNumber;
+        const std::size_t start = position;
+        if (NextRow(rowText, position, row)) ConvertRow(row, start, lane);
       }
     } catch (...) {
       lane.error = std::current_exception();
-      lane.errorRow = rowNumber;
+      lane.errorRow = position;
     }
   }
 
-  void ConvertRow(const RowFields& row, std::uint64_t rowNumber, Lane& lane, int group) {
+  // Converts the rows whose lines start at the given offsets, in order.
+  void RunLane(std::string_view rowText, const std::vector<std::uint64_t>& starts, Lane& lane) {
+    std::uint64_t start = 0;
+    try {
+      RowFields row;
+      for (const std::uint64_t offset : starts) {
+        start = offset;
+        std::size_t position = static_cast<std::size_t>(offset);
+        if (NextRow(rowText, position, row)) ConvertRow(row, offset, lane);
+      }
+    } catch (...) {
+      lane.error = std::current_exception();
+      lane.errorRow = start;
+    }
+  }
+
+  // Converts one row; `offset` is where its line starts in the row text.
+  void ConvertRow(const RowFields& row, std::uint64_t offset, Lane& lane) {
     // Numeric codes in their number form, so that "04" is code 4.
     std::string_view code = row.field[1];
     if (!IsCanonicalNumber(code) && IsNumericText(code)) {
@@ -486,10 +532,6 @@ class RowConversion {
     }
 
     RecordDateTime(row.field[0], lane.date, lane.time);
-    if (group >= 0 &&
-        BgRecordStore::KeyGroup(lane.date, lane.time) != static_cast<unsigned>(group)) {
-      return;  // the other lane's row
-    }
 
     if (cgmRow) {
       if (cgmPresent_) {
@@ -506,7 +548,7 @@ class RowConversion {
     if (cgmPresent_) json_->WriteJsonEntry(lane.date, lane.time, code, value);
 
     BgRecordStore& store = lane.store;
-    store.SetChangeStamp(rowNumber << kStampShift);
+    store.SetChangeStamp(offset << kStampShift);
     if (code == "4b") {
       store.AddBgValue(lane.date, lane.time, -2, value, exportUnit_);
     } else if (code == "1b") {
@@ -613,7 +655,9 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   const bool staticSerial = IsTrueText(settings.Load("OXSW", "XML-SNo-Static", "0"));
 
   // Without a single dated row there is no age to warn about.
-  const DateRange range = FindDateRange(rowText);
+  const bool cgmPresent = HasCgmRows(rowText);
+  const RowSurvey survey = SurveyRows(rowText, RowConversion::Grouped(xmlOutput, cgmPresent));
+  const DateRange& range = survey.range;
   if (range.found && CheckDataAge(context, range.earliest, range.latest)) {
     context.dialogResult = std::string(kCancel);
     out.cancelled = true;
@@ -631,9 +675,9 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   cStringBuilder xml;
   WriteXmlHeader(xml, exportUnit, serial, staticSerial, context.platform.Now());
 
-  RowConversion conversion(context, exportUnit, serial, xmlOutput, HasCgmRows(rowText));
+  RowConversion conversion(context, exportUnit, serial, xmlOutput, cgmPresent);
   conversion.Reserve(range.lines);
-  conversion.ConvertAll(rowText);
+  conversion.ConvertAll(rowText, survey);
   conversion.Finish(out, xml);
   return out;
 }

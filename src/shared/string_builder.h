@@ -14,6 +14,8 @@ class cStringBuilder {
  public:
   cStringBuilder();
   void Add(std::string_view text);
+  // Makes room for a text of this many bytes, so that appends up to it do not move it.
+  void Reserve(std::size_t bytes) { text_.reserve(bytes); }
   const std::string& ToString() const { return text_; }
   // Hands the text over without copying it and leaves the builder empty.
   std::string Release();

@@ -18,6 +18,7 @@
 #include "fakes/golden_text.h"
 #include "fakes/temp_dir.h"
 #include "formats/program_version.h"
+#include "formats/xml_writer.h"
 #include "importer/bg_record_store.h"
 #include "importer/export_reader.h"
 #include "platform/languages.h"
@@ -230,8 +231,8 @@ TEST_F(ConversionTest, GeneratedExportReadsAndConvertsIntoAConsistentDocument) {
 }
 
 TEST_F(ConversionTest, RecordsComeInTheOrderOfOnePassOverTheRows) {
-  // Rows over several hours and days, with many values per minute: records of both key
-  // groups, touched again and again, and further records.
+  // Rows over several hours and days: records of both key groups, touched again and again,
+  // and further records; then so many records that their lines are written in two halves.
   struct Code {
     const char* code;
     int storeCode;
@@ -242,34 +243,37 @@ TEST_F(ConversionTest, RecordsComeInTheOrderOfOnePassOverTheRows) {
                          {"4b", -2, "1"}, {"5", 5, "12"},
                          {"2", 2, "NBZ"}, {"2", 2, "P1"},
                          {"8", 8, "Run"}, {"7", 7, "Messung mit Kontrolllösung 104 mg/dL"}};
-  std::mt19937 random(20261206);
-  std::string rows;
-  BgRecordStore reference(NoteLabels::FromContext(*context_));
-  std::vector<unsigned> groups;
-  for (int i = 0; i < 4000; ++i) {
-    const Code& c = kCodes[random() % std::size(kCodes)];
-    const unsigned day = 1 + random() % 3, hour = random() % 24, minute = random() % 3;
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%02u.12.2026 %02u:%02u", day, hour, minute);
-    rows += std::string(stamp) + ";" + c.code + ";" + c.value + "\n";
-    char date[16], time[8];
-    std::snprintf(date, sizeof date, "2026-12-%02u", day);
-    std::snprintf(time, sizeof time, "%02u:%02u", hour, minute);
-    reference.AddBgValue(date, time, c.storeCode, c.value, "mg/dL");
-    groups.push_back(BgRecordStore::KeyGroup(date, time));
-  }
-  // Both groups are in use, so the records of two stores are merged.
-  EXPECT_NE(std::count(groups.begin(), groups.end(), 0u), 0);
-  EXPECT_NE(std::count(groups.begin(), groups.end(), 1u), 0);
+  for (const auto& [rowCount, minutes] : {std::pair{4000, 3u}, std::pair{9000, 60u}}) {
+    std::mt19937 random(20261206);
+    std::string rows;
+    BgRecordStore reference(NoteLabels::FromContext(*context_));
+    std::vector<unsigned> groups;
+    for (int i = 0; i < rowCount; ++i) {
+      const Code& c = kCodes[random() % std::size(kCodes)];
+      const unsigned day = 1 + random() % 3, hour = random() % 24, minute = random() % minutes;
+      char stamp[32];
+      std::snprintf(stamp, sizeof stamp, "%02u.12.2026 %02u:%02u", day, hour, minute);
+      rows += std::string(stamp) + ";" + c.code + ";" + c.value + "\n";
+      char date[32], time[32];
+      std::snprintf(date, sizeof date, "2026-12-%02u", day);
+      std::snprintf(time, sizeof time, "%02u:%02u", hour, minute);
+      reference.AddBgValue(date, time, c.storeCode, c.value, "mg/dL");
+      groups.push_back(BgRecordStore::KeyGroup(date, time));
+    }
+    // Both groups are in use, so the records of two stores are merged.
+    EXPECT_NE(std::count(groups.begin(), groups.end(), 0u), 0);
+    EXPECT_NE(std::count(groups.begin(), groups.end(), 1u), 0);
 
-  const ConversionResult r = Convert(rows);
-  cStringBuilder expected;
-  reference.AppendXmlLines(expected);
-  const std::size_t from = r.result.find("<BG ");
-  const std::size_t to = r.result.find("</BGDATA>");
-  ASSERT_NE(to, std::string::npos);
-  EXPECT_TRUE(r.result.substr(from, to - from) == expected.ToString());
-  EXPECT_EQ(r.bgRecords, static_cast<long>(reference.Count()));
+    const ConversionResult r = Convert(rows);
+    cStringBuilder expected;
+    WriteBgRecords(reference.RecordTexts(), expected);
+    const std::size_t from = r.result.find("<BG ");
+    const std::size_t to = r.result.find("</BGDATA>");
+    ASSERT_NE(to, std::string::npos);
+    EXPECT_TRUE(r.result.substr(from, to - from) == expected.ToString()) << rowCount;
+    EXPECT_EQ(r.bgRecords, static_cast<long>(reference.Count()));
+    EXPECT_GT(r.bgRecords, rowCount == 4000 ? 200 : 4000);
+  }
 }
 
 // --- CGM readings
