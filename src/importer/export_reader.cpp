@@ -223,23 +223,33 @@ bool HasHighBit(std::string_view bytes) {
 // bytes go through the platform's conversion; everything else is copied as it stands.
 // Large exports are mostly plain ASCII, and this keeps their reading fast. It also means
 // that a text cut behind a line break converts piece by piece exactly as it does whole.
-void AppendAnsiAsUtf8(Platform& platform, std::string_view bytes, std::string& out) {
+struct Stretch {
+  std::size_t from = std::string_view::npos;
+  std::size_t to = std::string_view::npos;
+};
+
+// The next stretch of bytes from `done` on that needs the platform's conversion: the
+// bytes of 0x40 and above around the first byte that is not ASCII. None at the end.
+Stretch NextAnsiStretch(std::string_view bytes, std::size_t done) {
   const auto isBoundary = [](char c) { return static_cast<unsigned char>(c) < 0x40; };
+  const std::size_t high = FindNonAscii(bytes, done);
+  if (high == std::string_view::npos) return {};
+  std::size_t from = high;
+  while (from > done && !isBoundary(bytes[from - 1])) --from;
+  std::size_t to = high + 1;
+  while (to < bytes.size() && !isBoundary(bytes[to])) ++to;
+  return {from, to};
+}
+
+void AppendAnsiAsUtf8(Platform& platform, std::string_view bytes, std::string& out) {
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const std::size_t high = FindNonAscii(bytes, done);
-    if (high == std::string_view::npos) {
-      out.append(bytes.substr(done));
-      break;
-    }
-    std::size_t from = high;
-    while (from > done && !isBoundary(bytes[from - 1])) --from;
-    std::size_t to = high + 1;
-    while (to < bytes.size() && !isBoundary(bytes[to])) ++to;
-    out.append(bytes.substr(done, from - done));
-    out.append(platform.AnsiToUtf8(bytes.substr(from, to - from)));
-    done = to;
+  for (Stretch s = NextAnsiStretch(bytes, 0); s.from != std::string_view::npos;
+       s = NextAnsiStretch(bytes, done)) {
+    out.append(bytes.substr(done, s.from - done));
+    out.append(platform.AnsiToUtf8(bytes.substr(s.from, s.to - s.from)));
+    done = s.to;
   }
+  out.append(bytes.substr(done));
 }
 
 std::string AnsiBytesToUtf8(Platform& platform, std::string_view bytes) {
@@ -763,14 +773,9 @@ bool NeedsRepair(std::string_view text) {
 // that are converted can hold the letters looked for (see AppendAnsiAsUtf8), and a
 // stretch never reaches over a line break.
 bool AnsiNeedsRepair(Platform& platform, std::string_view bytes) {
-  const auto isBoundary = [](char c) { return static_cast<unsigned char>(c) < 0x40; };
-  for (std::size_t high = FindNonAscii(bytes, 0); high != std::string_view::npos;) {
-    std::size_t from = high;
-    while (from > 0 && !isBoundary(bytes[from - 1])) --from;
-    std::size_t to = high + 1;
-    while (to < bytes.size() && !isBoundary(bytes[to])) ++to;
-    if (NeedsRepair(platform.AnsiToUtf8(bytes.substr(from, to - from)))) return true;
-    high = FindNonAscii(bytes, to);
+  for (Stretch s = NextAnsiStretch(bytes, 0); s.from != std::string_view::npos;
+       s = NextAnsiStretch(bytes, s.to)) {
+    if (NeedsRepair(platform.AnsiToUtf8(bytes.substr(s.from, s.to - s.from)))) return true;
   }
   return false;
 }

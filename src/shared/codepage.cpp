@@ -54,10 +54,24 @@ std::string Utf8ToWindows1252(std::string_view utf8) {
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
-  std::u16string units;
-  units.reserve(bytes.size());
-  for (char c : bytes) units += ByteToUnit(static_cast<unsigned char>(c));
-  return Utf16ToUtf8(units);
+  // Every character of the code page lies in the Basic Multilingual Plane and none is a
+  // surrogate, so each byte is one to three bytes of UTF-8, written directly.
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (const char c : bytes) {
+    const char16_t u = ByteToUnit(static_cast<unsigned char>(c));
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+    } else if (u < 0x800) {
+      out += static_cast<char>(0xC0 | (u >> 6));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return out;
 }
 
 }  // namespace tavrin
