@@ -746,23 +746,6 @@ struct TextSurvey {
   bool starMarker = false;
 };
 
-// A piece as UTF-8 text: ANSI bytes converted when they hold other than ASCII, the
-// UTF-8 repair made when it is due. Returns the piece itself when nothing changes.
-std::string_view PieceText(Platform& platform, std::string_view piece, bool ansi, bool repair,
-                           std::string& decoded) {
-  std::string_view text = piece;
-  if (ansi && FindNonAscii(piece, 0) != std::string_view::npos) {
-    decoded.clear();
-    AppendAnsiAsUtf8(platform, piece, decoded);
-    text = decoded;
-  }
-  if (repair && text.find("Ã") != std::string_view::npos) {
-    decoded = RepairUtf8(text);
-    text = decoded;
-  }
-  return text;
-}
-
 // Whether a text read as ANSI is UTF-8 and needs the repair. A case-insensitive "Ã¶":
 // the "¶" has no other case, so the two byte forms are all.
 bool NeedsRepair(std::string_view text) {
@@ -838,13 +821,35 @@ TextSurvey SurveyText(TextPieces& pieces, Platform& platform, bool ansi,
 
 // The rows of one piece: its share of the RowText and of the counts.
 struct PieceRows {
-  std::string raw;      // the piece's bytes, when they are copied from a file
-  std::string decoded;  // the piece as UTF-8, when it differs from the bytes
+  std::string raw;  // the piece's bytes, when they are copied from a file
+  std::array<std::string, kRowFields> fieldTexts;  // fields of a row converted to UTF-8
   std::string rowText;
   long lines = 0;
   long rowsWithoutDate = 0;
   std::vector<long> skippedLines;  // 1-based within the piece, the first few
 };
+
+// The fields of a row that hold more than ASCII as UTF-8 text: ANSI bytes converted, the
+// UTF-8 repair made when it is due. Lines are split as they stand (separators and quotes
+// are ASCII and single bytes in every code page), and neither conversion nor repair
+// reaches over a separator, so each field comes out as its part of the whole text
+// converted would. Only the few fields that need it are converted.
+void ConvertRowFields(Platform& platform, bool ansi, bool repair, RowFields& row,
+                      std::array<std::string, kRowFields>& texts) {
+  for (std::size_t i = 0; i < kRowFields; ++i) {
+    if (FindNonAscii(row[i], 0) == std::string_view::npos) continue;
+    std::string& text = texts[i];
+    if (ansi) {
+      text.clear();
+      AppendAnsiAsUtf8(platform, row[i], text);
+      row[i] = text;
+    }
+    if (repair && row[i].find("Ã") != std::string_view::npos) {
+      text = RepairUtf8(row[i]);
+      row[i] = text;
+    }
+  }
+}
 
 // Turns the lines of a piece into rows. May run on a worker thread: it touches nothing
 // but its own PieceRows and reads the shared settings.
@@ -855,7 +860,8 @@ void ReadPieceRows(Platform& platform, std::string_view piece, bool skipFirstLin
   out.lines = 0;
   out.rowsWithoutDate = 0;
   out.skippedLines.clear();
-  const std::string_view text = PieceText(platform, piece, ansi, survey.repair, out.decoded);
+  const std::string_view text = piece;
+  const bool convert = ansi || survey.repair;
 
   RowWriter writer(out.rowText);
   RowFields row;
@@ -866,6 +872,9 @@ void ReadPieceRows(Platform& platform, std::string_view piece, bool skipFirstLin
   while (position < text.size()) {
     const std::string_view line = NextLineView(text, position);
     SplitRow(line, survey.header.separator, row, fields);
+    if (convert && FindNonAscii(line, 0) != std::string_view::npos) {
+      ConvertRowFields(platform, ansi, survey.repair, row, out.fieldTexts);
+    }
     ++out.lines;
 
     std::optional<DateTime> when;

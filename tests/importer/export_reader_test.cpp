@@ -394,6 +394,7 @@ std::string MixedExport(bool finalLineBreak) {
     if (i % 7 == 3) text += Row(';', {{0, "gestern"}, {3, "5"}}) + "\r\n";
     if (i == 20) text += Row(';', {{0, date}, {1, "19:00"}, {17, std::string(3000, 'x')}}) + "\r\n";
   }
+  text += Utf8ToWindows1252(Row(';', {{0, "12. März 2026"}, {1, "09:30"}, {3, "111"}})) + "\r\n";
   text += Row(';', {{0, "01.12.2026"}, {1, "08:00"}, {17, "Müde, schön"}}) + "\r\n";
   text += Row(';', {{0, "02.12.2026"}, {1, "08:00"}, {6, "1"}});
   if (finalLineBreak) text += "\r\n";
@@ -404,13 +405,14 @@ TEST_F(ExportReaderTest, ReadingInPiecesGivesTheSameResult) {
   for (const bool finalLineBreak : {true, false}) {
     const std::string text = MixedExport(finalLineBreak);
     const ExportReadResult whole = ReadExportText(*context, text, text.size() + 1);
-    ASSERT_EQ(whole.linesRead, 129);
+    ASSERT_EQ(whole.linesRead, 130);
     EXPECT_EQ(whole.rowsWithoutDate, 6);
     EXPECT_EQ(whole.skippedLineNumbers, (std::vector<long>{14, 36, 58, 81, 103, 125}));
     // The repair and the star marker, both settled by the last rows, reach the first.
     EXPECT_TRUE(whole.rowText.starts_with("01.11.2026 07:05;1;90\r\n01.11.2026 07:05;4;4*\r\n"));
     EXPECT_NE(whole.rowText.find("01.11.2026 18:00;7;18:00: Frühstück\r\n"), std::string::npos);
     EXPECT_NE(whole.rowText.find("01.12.2026 08:00;7;08:00: Müde, schön\r\n"), std::string::npos);
+    EXPECT_NE(whole.rowText.find("12.03.2026 09:30;1;111\r\n"), std::string::npos);
     for (const std::size_t pieceBytes : {1, 2, 3, 7, 64, 500, 4000}) {
       const ExportReadResult pieces = ReadExportText(*context, text, pieceBytes);
       EXPECT_EQ(pieces.rowText, whole.rowText) << pieceBytes;
