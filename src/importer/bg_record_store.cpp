@@ -593,26 +593,33 @@ void BgRecordStore::AppendXmlLines(const BgRecordStore& first, const BgRecordSto
     }
   }
 
-  // A line takes some 60 bytes; many lines are written in two halves, the second half by
-  // a worker thread.
+  // A line takes some 60 bytes. Many lines are written in two halves: the first straight
+  // into the document in blocks (so the builder takes a few large appends), the second
+  // by a worker thread into a text of its own.
+  constexpr std::size_t kLineBytes = 64;
+  constexpr std::size_t kBlock = 1 << 16;
   const auto render = [&order](std::size_t from, std::size_t to, std::string& out) {
-    out.reserve((to - from) * 64);
     for (std::size_t i = from; i < to; ++i) order[i].store->AppendXmlLine(order[i].index, out);
   };
   constexpr std::size_t kManyLines = 2048;
-  std::string lines;
+  const std::size_t half = order.size() < kManyLines ? order.size() : order.size() / 2;
   std::string secondHalf;
-  if (order.size() < kManyLines) {
-    render(0, order.size(), lines);
-  } else {
-    const std::size_t half = order.size() / 2;
-    std::future<void> worker =
-        std::async(std::launch::async, [&] { render(half, order.size(), secondHalf); });
-    render(0, half, lines);
-    worker.get();
+  std::future<void> worker;
+  if (half < order.size()) {
+    worker = std::async(std::launch::async, [&] {
+      secondHalf.reserve((order.size() - half) * kLineBytes);
+      render(half, order.size(), secondHalf);
+    });
   }
-  xml.Reserve(xml.ToString().size() + lines.size() + secondHalf.size() + kReserveForTrailer);
-  xml.Add(lines);
+  xml.Reserve(xml.ToString().size() + order.size() * kLineBytes + kReserveForTrailer);
+  std::string block;
+  block.reserve(kBlock + 1024);
+  for (std::size_t from = 0; from < half; from += kBlock / kLineBytes) {
+    block.clear();
+    render(from, std::min(half, from + kBlock / kLineBytes), block);
+    xml.Add(block);
+  }
+  if (worker.valid()) worker.get();
   xml.Add(secondHalf);
 }
 

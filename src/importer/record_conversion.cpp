@@ -1,5 +1,7 @@
 #include "importer/record_conversion.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -126,11 +128,23 @@ int DaysInMonth(int year, int month) {
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
+// Where the digits of "DD.MM.YYYY HH:NN" stand.
+constexpr std::array<std::size_t, 12> kStampDigits = {0, 1, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15};
+
 // The point in time of a row stamp, read at the fixed positions; rolls over like calendar
 // arithmetic. None when a part is not a number or the date leaves the calendar's range.
 std::optional<DateTime> StampTime(std::string_view stamp) {
   std::optional<int> year, month, day, hour, minute;
-  if (stamp.size() >= 16 && IsAscii(stamp.substr(0, 16))) {
+  // The reader writes every stamp as "DD.MM.YYYY HH:NN": digits where digits belong.
+  const auto digit = [&stamp](std::size_t at) { return stamp[at] - '0'; };
+  if (stamp.size() >= 16 && std::all_of(kStampDigits.begin(), kStampDigits.end(),
+                                        [&](std::size_t at) { return IsDigit(stamp[at]); })) {
+    year = digit(6) * 1000 + digit(7) * 100 + digit(8) * 10 + digit(9);
+    month = digit(3) * 10 + digit(4);
+    day = digit(0) * 10 + digit(1);
+    hour = digit(11) * 10 + digit(12);
+    minute = digit(14) * 10 + digit(15);
+  } else if (stamp.size() >= 16 && IsAscii(stamp.substr(0, 16))) {
     year = WholeNumber(stamp.substr(6, 4));
     month = WholeNumber(stamp.substr(3, 2));
     day = WholeNumber(stamp.substr(0, 2));
