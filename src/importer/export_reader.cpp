@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -639,8 +642,9 @@ void TraceSkippedRows(ProcessContext& context, const ExportReadResult& result) {
 //
 // The export is read in pieces of whole lines, twice: the first pass reads the header,
 // settles the star marker and whether the text needs the UTF-8 repair; the second writes
-// the rows. A file is never held whole, and in the second pass two pieces at a time are
-// turned into rows, one on a worker thread, their row texts joined in file order.
+// the rows. A file is never held whole. A long text is cut in two halves at a line
+// start, and a worker thread reads the second half in both passes; the halves' row
+// texts are joined in file order.
 
 // How many bytes a piece holds at least (it runs on to the end of its last line).
 constexpr std::size_t kPieceBytes = std::size_t{2} << 20;
@@ -658,8 +662,19 @@ class TextPieces {
   virtual ~TextPieces() = default;
   // The next piece, kept in `buffer` when it must be copied; empty at the end.
   virtual std::string_view Next(std::string& buffer) = 0;
-  // Back to the start of the text.
-  virtual void Rewind() = 0;
+};
+
+// A text to be read in pieces, whole or in parts that start at line starts.
+class TextSource {
+ public:
+  virtual ~TextSource() = default;
+  virtual std::uint64_t Size() = 0;
+  // Where the line after the first CR LF at or behind `at` starts; Size() when none.
+  virtual std::uint64_t LineStartAfter(std::uint64_t at) = 0;
+  // The pieces of the part from `begin` (a line start) up to `end`.
+  virtual std::unique_ptr<TextPieces> Pieces(std::uint64_t begin, std::uint64_t end) = 0;
+  // How long a text must be for the worker thread to read half of it.
+  virtual std::uint64_t LongText() = 0;
 };
 
 // The end of the piece that starts at `from`: behind the first CR LF that ends at or
@@ -673,14 +688,13 @@ std::size_t PieceEnd(std::string_view text, std::size_t from, std::size_t pieceB
 class MemoryPieces : public TextPieces {
  public:
   MemoryPieces(std::string_view text, std::size_t pieceBytes)
-      : text_(text), pieceBytes_(std::max<std::size_t>(pieceBytes, 1)) {}
+      : text_(text), pieceBytes_(pieceBytes) {}
   std::string_view Next(std::string&) override {
     const std::size_t end = PieceEnd(text_, position_, pieceBytes_);
     const std::string_view piece = text_.substr(position_, end - position_);
     position_ = end;
     return piece;
   }
-  void Rewind() override { position_ = 0; }
 
  private:
   std::string_view text_;
@@ -688,11 +702,43 @@ class MemoryPieces : public TextPieces {
   std::size_t position_ = 0;
 };
 
+class MemorySource : public TextSource {
+ public:
+  MemorySource(std::string_view text, std::size_t pieceBytes)
+      : text_(text), pieceBytes_(std::max<std::size_t>(pieceBytes, 1)) {}
+  std::uint64_t Size() override { return text_.size(); }
+  std::uint64_t LineStartAfter(std::uint64_t at) override {
+    const std::size_t found = text_.find(kCrLf, static_cast<std::size_t>(at));
+    return found == std::string_view::npos ? text_.size() : found + kCrLf.size();
+  }
+  std::unique_ptr<TextPieces> Pieces(std::uint64_t begin, std::uint64_t end) override {
+    return std::make_unique<MemoryPieces>(
+        text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)),
+        pieceBytes_);
+  }
+  // More than one piece.
+  std::uint64_t LongText() override { return pieceBytes_ + 1; }
+
+ private:
+  std::string_view text_;
+  std::size_t pieceBytes_;
+};
+
+RuntimeError FileAccessError(const std::string& path) {
+  return RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path);
+}
+
 class FilePieces : public TextPieces {
  public:
-  FilePieces(const std::string& path, std::size_t pieceBytes)
-      : path_(path), in_(FsPath(path), std::ios::binary), pieceBytes_(pieceBytes) {
-    if (!in_) throw Fail();
+  FilePieces(const std::string& path, std::uint64_t begin, std::uint64_t end,
+             std::size_t pieceBytes)
+      : path_(path),
+        in_(FsPath(path), std::ios::binary),
+        left_(end - begin),
+        pieceBytes_(pieceBytes) {
+    if (!in_) throw FileAccessError(path_);
+    in_.seekg(static_cast<std::streamoff>(begin));
+    if (!in_) throw FileAccessError(path_);
   }
   std::string_view Next(std::string& buffer) override {
     buffer.assign(carry_);
@@ -700,12 +746,14 @@ class FilePieces : public TextPieces {
     std::size_t searchFrom = 0;
     for (;;) {
       const std::size_t had = buffer.size();
-      const std::size_t want = std::max(pieceBytes_, had / 2);
+      const auto want =
+          static_cast<std::size_t>(std::min<std::uint64_t>(std::max(pieceBytes_, had / 2), left_));
       buffer.resize(had + want);
       in_.read(buffer.data() + had, static_cast<std::streamsize>(want));
       const auto got = static_cast<std::size_t>(in_.gcount());
       buffer.resize(had + got);
-      if (in_.bad()) throw Fail();
+      left_ -= got;
+      if (in_.bad()) throw FileAccessError(path_);
       if (got == 0) return buffer;  // the end: the rest, maybe without a line break
       // The last CR LF of what has been read; a line longer than a piece reads on, and
       // only the newly read bytes (and the one before them) are searched again.
@@ -720,22 +768,47 @@ class FilePieces : public TextPieces {
       searchFrom = buffer.size();
     }
   }
-  void Rewind() override {
-    in_.clear();
-    in_.seekg(0);
-    carry_.clear();
-    if (!in_) throw Fail();
-  }
 
  private:
-  RuntimeError Fail() const {
-    return RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path_);
-  }
-
   std::string path_;
   std::ifstream in_;
+  std::uint64_t left_;  // bytes of the part not read yet
   std::size_t pieceBytes_;
   std::string carry_;  // the start of a line that the previous read cut off
+};
+
+class FileSource : public TextSource {
+ public:
+  FileSource(const std::string& path, std::uint64_t size, std::size_t pieceBytes)
+      : path_(path), size_(size), pieceBytes_(pieceBytes) {}
+  std::uint64_t Size() override { return size_; }
+  std::uint64_t LineStartAfter(std::uint64_t at) override {
+    std::ifstream in(FsPath(path_), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(at));
+    if (!in) throw FileAccessError(path_);
+    char block[1 << 16];
+    bool carriageReturn = false;  // the block before ended with a CR
+    std::uint64_t position = at;
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+      const auto got = static_cast<std::size_t>(in.gcount());
+      if (carriageReturn && block[0] == '\n') return position + 1;
+      const std::size_t found = std::string_view(block, got).find(kCrLf);
+      if (found != std::string_view::npos) return position + found + kCrLf.size();
+      carriageReturn = block[got - 1] == '\r';
+      position += got;
+    }
+    if (in.bad()) throw FileAccessError(path_);
+    return size_;
+  }
+  std::unique_ptr<TextPieces> Pieces(std::uint64_t begin, std::uint64_t end) override {
+    return std::make_unique<FilePieces>(path_, begin, end, pieceBytes_);
+  }
+  std::uint64_t LongText() override { return std::uint64_t{2} * pieceBytes_; }
+
+ private:
+  std::string path_;
+  std::uint64_t size_;
+  std::size_t pieceBytes_;
 };
 
 // What the first pass finds out.
@@ -780,53 +853,64 @@ PieceSurvey SurveyPiece(Platform& platform, std::string_view text, bool ansi, ch
   return survey;
 }
 
-TextSurvey SurveyText(TextPieces& pieces, Platform& platform, bool ansi,
+// Surveys a part of the text, from `text` (the rest of its first piece) on, until both
+// answers are known. May run on a worker thread.
+PieceSurvey SurveyPart(Platform& platform, TextPieces& pieces, std::string_view text, bool ansi,
+                       char separator) {
+  PieceSurvey part;
+  std::string raw;
+  for (; !text.empty(); text = pieces.Next(raw)) {
+    const PieceSurvey piece = SurveyPiece(platform, text, ansi, separator);
+    part.repair = part.repair || piece.repair;
+    part.starMarker = part.starMarker || piece.starMarker;
+    if (part.repair && part.starMarker) break;
+  }
+  return part;
+}
+
+// The first pass; the second half of the text (from `half` on) surveyed by a worker thread.
+TextSurvey SurveyText(TextSource& source, std::uint64_t half, Platform& platform, bool ansi,
                       const RegionalSettings& regional) {
   TextSurvey survey;
-  std::array<std::string, 2> raw;
-  std::string_view own = pieces.Next(raw[0]);
-  if (own.empty()) return survey;
+  const std::unique_ptr<TextPieces> pieces = source.Pieces(0, half);
+  std::string raw;
+  std::string_view first = pieces->Next(raw);
+  if (first.empty()) return survey;
 
   // The header's settings depend only on ASCII text as well; its letters matter for
   // nothing but the unit words, so the header is read converted and unrepaired.
   std::size_t position = 0;
-  const std::string_view line = NextLineView(own, position);
+  const std::string_view line = NextLineView(first, position);
   const std::string header = ansi ? AnsiBytesToUtf8(platform, line) : std::string(line);
   std::vector<std::string_view> fields;
   survey.empty = false;
   survey.header = ReadHeader(header, regional, fields);
-  own.remove_prefix(position);
+  first.remove_prefix(position);
 
-  // Two pieces at a time, the second on a worker thread, until both answers are known.
   const char separator = survey.header.separator;
-  for (;;) {
-    const std::string_view other = pieces.Next(raw[1]);
-    std::future<PieceSurvey> worker;
-    if (!other.empty()) {
-      worker = std::async(std::launch::async, [&platform, other, ansi, separator] {
-        return SurveyPiece(platform, other, ansi, separator);
-      });
-    }
-    for (const PieceSurvey& piece : {SurveyPiece(platform, own, ansi, separator),
-                                     worker.valid() ? worker.get() : PieceSurvey{}}) {
-      survey.repair = survey.repair || piece.repair;
-      survey.starMarker = survey.starMarker || piece.starMarker;
-    }
-    if (other.empty() || (survey.repair && survey.starMarker)) break;
-    own = pieces.Next(raw[0]);
-    if (own.empty()) break;
+  std::future<PieceSurvey> worker;
+  if (half < source.Size()) {
+    worker = std::async(std::launch::async, [&source, half, &platform, ansi, separator] {
+      const std::unique_ptr<TextPieces> rest = source.Pieces(half, source.Size());
+      std::string buffer;
+      return SurveyPart(platform, *rest, rest->Next(buffer), ansi, separator);
+    });
+  }
+  for (const PieceSurvey& part : {SurveyPart(platform, *pieces, first, ansi, separator),
+                                  worker.valid() ? worker.get() : PieceSurvey{}}) {
+    survey.repair = survey.repair || part.repair;
+    survey.starMarker = survey.starMarker || part.starMarker;
   }
   return survey;
 }
 
-// The rows of one piece: its share of the RowText and of the counts.
-struct PieceRows {
-  std::string raw;  // the piece's bytes, when they are copied from a file
-  std::array<std::string, kRowFields> fieldTexts;  // fields of a row converted to UTF-8
+// The rows of a part of the text: its share of the RowText and of the counts.
+struct PartRows {
   std::string rowText;
   long lines = 0;
   long rowsWithoutDate = 0;
-  std::vector<long> skippedLines;  // 1-based within the piece, the first few
+  std::vector<long> skippedLines;                  // 1-based within the part, the first few
+  std::array<std::string, kRowFields> fieldTexts;  // fields of a row converted to UTF-8
 };
 
 // The fields of a row that hold more than ASCII as UTF-8 text: ANSI bytes converted, the
@@ -851,18 +935,12 @@ void ConvertRowFields(Platform& platform, bool ansi, bool repair, RowFields& row
   }
 }
 
-// Turns the lines of a piece into rows. May run on a worker thread: it touches nothing
-// but its own PieceRows and reads the shared settings.
-void ReadPieceRows(Platform& platform, std::string_view piece, bool skipFirstLine,
+// Adds the rows of a piece to those of its part. May run on a worker thread: it touches
+// nothing but its own PartRows and reads the shared settings.
+void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine,
                    const TextSurvey& survey, bool ansi, const RegionalSettings& regional,
-                   PieceRows& out) {
-  out.rowText.clear();
-  out.lines = 0;
-  out.rowsWithoutDate = 0;
-  out.skippedLines.clear();
-  const std::string_view text = piece;
+                   PartRows& out) {
   const bool convert = ansi || survey.repair;
-
   RowWriter writer(out.rowText);
   RowFields row;
   std::vector<std::string_view> fields;
@@ -899,55 +977,71 @@ void ReadPieceRows(Platform& platform, std::string_view piece, bool skipFirstLin
   }
 }
 
-// Adds a piece's rows to the result; `lines` counts the data lines before the piece.
-void AddPieceRows(PieceRows& piece, ExportReadResult& result) {
-  result.rowText.append(piece.rowText);
-  for (const long line : piece.skippedLines) {
+// Adds the rows of a part to the result, behind those already there.
+void AddPartRows(PartRows& part, ExportReadResult& result) {
+  result.rowText.append(part.rowText);
+  for (const long line : part.skippedLines) {
     if (result.skippedLineNumbers.size() >= kMaxSkippedLineNumbers) break;
     result.skippedLineNumbers.push_back(result.linesRead + line + 1);  // line 1 is the header
   }
-  result.rowsWithoutDate += piece.rowsWithoutDate;
-  result.linesRead += piece.lines;
+  result.rowsWithoutDate += part.rowsWithoutDate;
+  result.linesRead += part.lines;
 }
 
-ExportReadResult ReadPieces(ProcessContext& context, TextPieces& pieces, bool ansi,
-                            std::size_t sizeHint) {
+ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi) {
   ExportReadResult result;
+  const std::uint64_t size = source.Size();
+  const std::uint64_t half = size >= source.LongText() ? source.LineStartAfter(size / 2) : size;
   const RegionalSettings regional = context.platform.Regional();
-  const TextSurvey survey = SurveyText(pieces, context.platform, ansi, regional);
+  const TextSurvey survey = SurveyText(source, half, context.platform, ansi, regional);
   if (survey.empty) return result;
   result.exportUnit = survey.header.exportUnit;
-  result.rowText.reserve(sizeHint / 2);  // room for a typical export's row text
+
+  // The worker thread reads the second half; its progress is shown with this thread's.
+  std::atomic<long> workerLines = 0;
+  PartRows second;
+  std::future<void> worker;
+  if (half < size) {
+    worker = std::async(std::launch::async, [&] {
+      second.rowText.reserve(static_cast<std::size_t>((size - half) / 4));
+      const std::unique_ptr<TextPieces> pieces = source.Pieces(half, size);
+      std::string raw;
+      for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
+        ReadPieceRows(context.platform, piece, false, survey, ansi, regional, second);
+        workerLines = second.lines;
+      }
+    });
+  }
 
   const std::string progressText = context.Message(303, {"%1"});
-  pieces.Rewind();
-  std::array<PieceRows, 2> work;
-  bool first = true;
   long shown = 0;
-  for (;;) {
-    const std::string_view own = pieces.Next(work[0].raw);
-    if (own.empty()) break;
-    const std::string_view other = pieces.Next(work[1].raw);
-    // The second piece goes to a worker thread while this thread reads the first; the
-    // future's destructor waits for the worker should this thread's piece throw.
-    std::future<void> worker;
-    if (!other.empty()) {
-      worker = std::async(std::launch::async, [&] {
-        ReadPieceRows(context.platform, other, false, survey, ansi, regional, work[1]);
-      });
-    }
-    ReadPieceRows(context.platform, own, first, survey, ansi, regional, work[0]);
-    first = false;
-    if (worker.valid()) worker.get();
-    AddPieceRows(work[0], result);
-    if (!other.empty()) AddPieceRows(work[1], result);
-    // The count after every two pieces (some 20,000 rows), and always the final count.
-    if (result.linesRead != shown) {
-      ShowProgress(context, progressText, result.linesRead);
-      shown = result.linesRead;
-    }
-    if (other.empty()) break;
+  const auto showProgress = [&](long count) {
+    if (count == shown) return;
+    ShowProgress(context, progressText, count);
+    shown = count;
+  };
+  PartRows first;
+  first.rowText.reserve(static_cast<std::size_t>(size / 2));  // room for the whole row text
+  const std::unique_ptr<TextPieces> pieces = source.Pieces(0, half);
+  std::string raw;
+  bool header = true;
+  for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
+    ReadPieceRows(context.platform, piece, header, survey, ansi, regional, first);
+    header = false;
+    // The count after every piece (some 10,000 rows), and always the final count.
+    showProgress(first.lines + workerLines);
   }
+  if (worker.valid()) {
+    while (worker.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+      showProgress(first.lines + workerLines);
+    }
+    worker.get();
+  }
+  result.rowText = std::move(first.rowText);
+  first.rowText.clear();
+  AddPartRows(first, result);
+  AddPartRows(second, result);
+  showProgress(result.linesRead);
   TraceSkippedRows(context, result);
   return result;
 }
@@ -963,18 +1057,20 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
     throw RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path);
   }
   const auto size = std::filesystem::file_size(fsPath, ec);
-  FilePieces pieces(path, kPieceBytes);
+  if (ec) throw FileAccessError(path);
+  FileSource source(path, size, kPieceBytes);
   {
     // A file with a byte-order mark is decoded whole (spreadsheet programs write such
     // files; they are small).
-    std::string first;
-    if (StartsWithByteOrderMark(pieces.Next(first))) {
+    char mark[3] = {};
+    std::ifstream in(fsPath, std::ios::binary);
+    in.read(mark, sizeof mark);
+    if (StartsWithByteOrderMark(std::string_view(mark, static_cast<std::size_t>(in.gcount())))) {
       const std::optional<std::string> bytes = ReadFileBytes(path);
       return ReadExportText(context, bytes ? *bytes : std::string());
     }
   }
-  pieces.Rewind();
-  return ReadPieces(context, pieces, true, ec ? 0 : static_cast<std::size_t>(size));
+  return ReadText(context, source, true);
 }
 
 ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes) {
@@ -985,12 +1081,12 @@ ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
                                 std::size_t pieceBytes) {
   if (StartsWithByteOrderMark(bytes)) {
     const std::string decoded = DecodeExportBytes(context.platform, bytes);
-    MemoryPieces pieces(decoded, pieceBytes);
-    return ReadPieces(context, pieces, false, decoded.size());
+    MemorySource source(decoded, pieceBytes);
+    return ReadText(context, source, false);
   }
-  // Without a mark the bytes are ANSI; plain ASCII pieces are used as they stand.
-  MemoryPieces pieces(bytes, pieceBytes);
-  return ReadPieces(context, pieces, true, bytes.size());
+  // Without a mark the bytes are ANSI; plain ASCII fields are used as they stand.
+  MemorySource source(bytes, pieceBytes);
+  return ReadText(context, source, true);
 }
 
 std::string ReadAnsiFile(Platform& platform, const std::string& path) {

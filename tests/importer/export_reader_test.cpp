@@ -492,6 +492,28 @@ TEST_F(ExportEncodingTest, LargeFilesReadLikeTheSameBytesInMemory) {
   EXPECT_GT(file.rowText.size(), 5u << 20);
 }
 
+TEST_F(ExportEncodingTest, FileCutInHalvesWhereALineBreakStraddlesTwoReads) {
+  // The reader cuts a long file behind the first CR LF from the middle on, reading 64 KiB
+  // at a time: here that CR is the last byte of the first read and its LF the first of
+  // the next.
+  tools::ExportGenerator generator;
+  std::string rest;
+  for (int i = 0; i < 22000; ++i) generator.AppendRow(rest);
+  const std::string header = tools::ExportGenerator::Header();
+  std::string longRow = Row(';', {{0, "01.10.2026"}, {1, "10:00"}, {17, ""}});
+  // The CR behind the long row stands at size / 2 + 65535 when it stands at rest + 131072.
+  longRow.insert(longRow.size() - 18, rest.size() + 131072 - header.size() - longRow.size(), 'n');
+  const std::string bytes = header + longRow + "\r\n" + rest;
+  ASSERT_EQ(header.size() + longRow.size(), bytes.size() / 2 + 65535);
+  const std::string path = dir.File("halves.csv");
+  std::ofstream(path, std::ios::binary) << bytes;
+  const ExportReadResult file = ReadExportFile(*context, path);
+  const ExportReadResult memory = ReadExportText(*context, bytes, bytes.size());
+  EXPECT_EQ(file.linesRead, 22001);
+  EXPECT_EQ(file.linesRead, memory.linesRead);
+  EXPECT_TRUE(file.rowText == memory.rowText);
+}
+
 // --- The bundled sample export
 
 TEST_F(ExportReaderTest, SampleExportReadsCompletely) {
