@@ -197,6 +197,8 @@ void BgRecordStore::Reserve(std::size_t records) {
   // Reserved memory that stays unused costs address space, not memory.
   records_.reserve(records);
   log_.reserve(records + records / 2);
+  logStamps_.reserve(records + records / 2);
+  lastChange_.reserve(records);
   arena_.reserve(records * 24);
   // Rows of one point in time share a record, so fewer records than rows are usual; the
   // table grows should they all be records.
@@ -304,6 +306,7 @@ std::uint32_t BgRecordStore::AddRecord(Slice stem, std::uint64_t stemHash, std::
   record.tm = tm;
   const auto index = static_cast<std::uint32_t>(records_.size());
   records_.push_back(record);
+  lastChange_.push_back(kNone);
   if (2 * records_.size() > table_.size()) GrowTable(table_.empty() ? 16 : 2 * table_.size());
   InsertIntoTable(index, HashOf(stemHash, suffix));
   Touch(index);
@@ -311,13 +314,18 @@ std::uint32_t BgRecordStore::AddRecord(Slice stem, std::uint64_t stemHash, std::
 }
 
 void BgRecordStore::Touch(std::uint32_t index) {
-  Record& record = records_[index];
-  record.lastStamp = stamp_++;
+  const std::uint64_t stamp = stamp_++;
   // Already the latest change: the record stands at the end as it is.
-  if (!log_.empty() && log_.back() == index && record.lastChange == log_.size() - 1) return;
-  if (log_.size() >= kNone) throw RuntimeError(kErrOutOfMemory, "BgRecordStore", "Out of memory");
-  record.lastChange = static_cast<std::uint32_t>(log_.size());
+  if (!log_.empty() && log_.back() == index && lastChange_[index] == log_.size() - 1) {
+    logStamps_.back() = stamp;
+    return;
+  }
+  if (log_.size() >= kNone - 1) {
+    throw RuntimeError(kErrOutOfMemory, "BgRecordStore", "Out of memory");
+  }
+  lastChange_[index] = static_cast<std::uint32_t>(log_.size());
   log_.push_back(index);
+  logStamps_.push_back(stamp);
 }
 
 BgRecordStore::Slice BgRecordStore::Store(std::string_view text) {
@@ -536,7 +544,7 @@ void BgRecordStore::AppendXmlLine(std::uint32_t index, std::string& out) const {
 }
 
 std::size_t BgRecordStore::NextLatest(std::size_t position) const {
-  while (position < log_.size() && records_[log_[position]].lastChange != position) ++position;
+  while (position < log_.size() && lastChange_[log_[position]] != position) ++position;
   return position;
 }
 
@@ -577,14 +585,11 @@ void BgRecordStore::AppendXmlLines(const BgRecordStore& first, const BgRecordSto
   };
   std::vector<Entry> order;
   order.reserve(first.Count() + second.Count());
-  const auto stampAt = [](const BgRecordStore& store, std::size_t at) {
-    return store.records_[store.log_[at]].lastStamp;
-  };
   std::size_t a = first.NextLatest(0);
   std::size_t b = second.NextLatest(0);
   while (a < first.log_.size() || b < second.log_.size()) {
     if (b >= second.log_.size() ||
-        (a < first.log_.size() && stampAt(first, a) < stampAt(second, b))) {
+        (a < first.log_.size() && first.logStamps_[a] < second.logStamps_[b])) {
       order.push_back({&first, first.log_[a]});
       a = first.NextLatest(a + 1);
     } else {

@@ -114,8 +114,6 @@ class BgRecordStore {
     // Every key from this record's key up to (not including) stem + hint "i" exists;
     // lets MakeKeyUnique skip the keys it has already seen taken.
     std::uint32_t hint = 0;
-    std::uint32_t lastChange = 0;  // position of the latest change in the log
-    std::uint64_t lastStamp = 0;   // the stamp of the latest change
     Slice dt;
     Slice tm;
     std::array<Slice, kAttributeCount> attributes{};
@@ -168,8 +166,13 @@ class BgRecordStore {
   // The hash lets a probe pass over other keys without reading their records.
   std::vector<std::uint64_t> table_;
   std::vector<std::uint32_t> log_;  // record numbers in the order of their changes
-  std::uint64_t stamp_ = 0;         // the stamp of the next change
-  std::string lowered_;             // work buffers for keys
+  // Per log entry its change's stamp (the latest, when one entry stands for several
+  // changes in a row); per record the position of its latest change in the log. Kept
+  // apart from the records, so that walking the log reads little memory.
+  std::vector<std::uint64_t> logStamps_;
+  std::vector<std::uint32_t> lastChange_;
+  std::uint64_t stamp_ = 0;  // the stamp of the next change
+  std::string lowered_;      // work buffers for keys
   std::string work_;
   std::string lastKey_;  // the key text last looked up, and its record
   std::uint32_t lastIndex_ = kNone;

@@ -270,13 +270,16 @@ bool AsciiEqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Whether the row text holds a CGM row: ";UDTCGMS;" anywhere, letter case ignored.
+// Whether the row text holds a CGM row: ";UDTCGMS;" anywhere, letter case ignored. The
+// letter U is rare in row texts, so the search goes from one U to the next.
 bool HasCgmRows(std::string_view text) {
   constexpr std::string_view kMarker = ";UDTCGMS;";
-  for (std::size_t at = text.find(';'); at != std::string_view::npos; at = text.find(';', at + 1)) {
-    if (at + 1 < text.size() && (text[at + 1] == 'U' || text[at + 1] == 'u') &&
-        AsciiEqualsNoCase(text.substr(at, kMarker.size()), kMarker)) {
-      return true;
+  for (const char u : {'U', 'u'}) {
+    for (std::size_t at = text.find(u, 1); at != std::string_view::npos;
+         at = text.find(u, at + 1)) {
+      if (text[at - 1] == ';' && AsciiEqualsNoCase(text.substr(at - 1, kMarker.size()), kMarker)) {
+        return true;
+      }
     }
   }
   return false;
@@ -421,10 +424,9 @@ class RowConversion {
     }
   }
 
-  // Each line opens at most one record (a starred value two, rarely).
-  void Reserve(std::size_t lines) {
-    for (auto& lane : lanes_) lane->store.Reserve(lines / lanes_.size() + 16);
-  }
+  // Each line opens at most one record (a starred value two, rarely); each lane makes
+  // room for its share on its own thread.
+  void Reserve(std::size_t lines) { reserveLines_ = lines / lanes_.size() + 16; }
 
   // Whether the rows are shared out by the group of their record key.
   static bool Grouped(bool xmlOutput, bool cgmPresent) { return xmlOutput && !cgmPresent; }
@@ -493,6 +495,7 @@ class RowConversion {
   void RunLane(std::string_view rowText, Lane& lane) {
     std::size_t position = 0;
     try {
+      lane.store.Reserve(reserveLines_);
       RowFields row;
       while (position + 2 < rowText.size()) {
         const std::size_t start = position;
@@ -508,6 +511,7 @@ class RowConversion {
   void RunLane(std::string_view rowText, const std::vector<std::uint64_t>& starts, Lane& lane) {
     std::uint64_t start = 0;
     try {
+      lane.store.Reserve(reserveLines_);
       RowFields row;
       for (const std::uint64_t offset : starts) {
         start = offset;
@@ -597,6 +601,7 @@ class RowConversion {
   std::optional<JsonStreamWriter> json_;
   std::vector<std::string> cgm_;
   cStringBuilder plainRows_;
+  std::size_t reserveLines_ = 0;
 };
 
 void QuickSort(std::vector<std::string>& texts, std::ptrdiff_t lower, std::ptrdiff_t upper) {
