@@ -432,6 +432,8 @@ class ExportEncodingTest : public ExportReaderTest {
              Row(';', {{0, "04.12.2026"}, {1, "07:05"}, {17, "Müde nach Spaß, Kontrollösung"}})});
   const std::string expected = L("7;07:05: Müde nach Spaß, Kontrollösung");
 
+  ExportReadResult ExpectFileReadsLikeBytes(const std::string& bytes, long lines);
+
   static std::string Utf16Bytes(std::string_view text, bool bigEndian) {
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (char16_t u : Utf8ToUtf16(text)) {
@@ -470,6 +472,21 @@ TEST_F(ExportEncodingTest, ReadsFilesFromDisk) {
   }
 }
 
+// Reads the bytes from a file (in halves and pieces) and from memory in one piece, and
+// expects the same rows.
+ExportReadResult ExportEncodingTest::ExpectFileReadsLikeBytes(const std::string& bytes,
+                                                              long lines) {
+  const std::string path = dir.File("large.csv");
+  std::ofstream(path, std::ios::binary) << bytes;
+  ExportReadResult file = ReadExportFile(*context, path);
+  const ExportReadResult memory = ReadExportText(*context, bytes, bytes.size());
+  EXPECT_EQ(file.linesRead, lines);
+  EXPECT_EQ(file.linesRead, memory.linesRead);
+  EXPECT_EQ(file.rowsWithoutDate, memory.rowsWithoutDate);
+  EXPECT_TRUE(file.rowText == memory.rowText);
+  return file;
+}
+
 TEST_F(ExportEncodingTest, LargeFilesReadLikeTheSameBytesInMemory) {
   // Several pieces of the file reader, a line longer than a piece and no final line break.
   std::string bytes = tools::ExportGenerator::Header();
@@ -481,15 +498,7 @@ TEST_F(ExportEncodingTest, LargeFilesReadLikeTheSameBytesInMemory) {
           Row(';', {{0, "01.10.2026"}, {1, "10:00"}, {17, std::string(5 << 20, 'n')}}) + "\r\n";
   }
   bytes.resize(bytes.size() - 2);
-  const std::string path = dir.File("large.csv");
-  std::ofstream(path, std::ios::binary) << bytes;
-  const ExportReadResult file = ReadExportFile(*context, path);
-  const ExportReadResult memory = ReadExportText(*context, bytes, bytes.size());
-  EXPECT_EQ(file.linesRead, 16001);
-  EXPECT_EQ(file.linesRead, memory.linesRead);
-  EXPECT_EQ(file.rowsWithoutDate, memory.rowsWithoutDate);
-  EXPECT_TRUE(file.rowText == memory.rowText);
-  EXPECT_GT(file.rowText.size(), 5u << 20);
+  EXPECT_GT(ExpectFileReadsLikeBytes(bytes, 16001).rowText.size(), 5u << 20);
 }
 
 TEST_F(ExportEncodingTest, FileCutInHalvesWhereALineBreakStraddlesTwoReads) {
@@ -505,13 +514,7 @@ TEST_F(ExportEncodingTest, FileCutInHalvesWhereALineBreakStraddlesTwoReads) {
   longRow.insert(longRow.size() - 18, rest.size() + 131072 - header.size() - longRow.size(), 'n');
   const std::string bytes = header + longRow + "\r\n" + rest;
   ASSERT_EQ(header.size() + longRow.size(), bytes.size() / 2 + 65535);
-  const std::string path = dir.File("halves.csv");
-  std::ofstream(path, std::ios::binary) << bytes;
-  const ExportReadResult file = ReadExportFile(*context, path);
-  const ExportReadResult memory = ReadExportText(*context, bytes, bytes.size());
-  EXPECT_EQ(file.linesRead, 22001);
-  EXPECT_EQ(file.linesRead, memory.linesRead);
-  EXPECT_TRUE(file.rowText == memory.rowText);
+  ExpectFileReadsLikeBytes(bytes, 22001);
 }
 
 // --- The bundled sample export
