@@ -74,7 +74,8 @@ class Platform {
   virtual std::string GetEnvironmentVariable(const std::string& name) = 0;
 
   // --- The system's ANSI code page (Windows-1252 where the system has none)
-  // Characters the code page lacks become "?".
+  // Characters the code page lacks become "?". Both may be called from several threads
+  // at once: the export reader converts on two.
   virtual std::string Utf8ToAnsi(std::string_view utf8) = 0;
   virtual std::string AnsiToUtf8(std::string_view ansi) = 0;
 
