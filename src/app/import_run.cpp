@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "app/file_dialog.h"
 #include "app/main_window.h"
 #include "handover/import_call.h"
 #include "handover/serial_numbers.h"
@@ -18,7 +19,6 @@
 #include "platform/temp_files.h"
 #include "shared/date_time.h"
 #include "shared/error.h"
-#include "shared/file_dialog.h"
 #include "shared/fs.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
@@ -28,7 +28,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t kErrPathAccess = 75;
 constexpr int kWindowStyleNormal = 1;
 constexpr const char* kHostExecutable = "Veltra Orvolux Software.exe";
 constexpr const char* kImportToolName = "KelsarImport.exe";
@@ -82,7 +81,7 @@ void WriteBatchFile(Platform& platform, const std::string& path,
   std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.close();
-  if (!out) throw RuntimeError(kErrPathAccess, "WriteBatchFile", "Path/File access error: " + path);
+  if (!out) throw PathFileAccessError("WriteBatchFile", path);
 }
 
 // Dump copies are a help for support; failing to keep them never stops the hand-over.
@@ -233,7 +232,7 @@ void RunImport(ProcessContext& context, frmMeterImport& window, const std::strin
 }
 
 void EndAfterRunError(ProcessContext& context, const RuntimeError& error) {
-  const std::string detail = error.Description() + " (" + std::to_string(error.Number()) + ")";
+  const std::string detail = error.Detail();
   context.ui.ShowMessage(context.Message(5051, {context.Message(5390), detail}), kProgramTitle,
                          MessageButtons::Ok, MessageIcon::None);
   try {

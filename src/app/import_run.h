@@ -9,9 +9,6 @@ class RuntimeError;
 class frmMeterImport;
 struct DateTime;
 
-// The number reported for failures that carry no number of their own.
-inline constexpr int kErrInternal = 51;
-
 // One import from the main window: converts the row text of the export, writes the host
 // documents to temporary files (and, with "CreateDump", dump copies and replay batch
 // files), hands them to the host's import tool and ends the process. Returns only when

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/command_line.h"
+#include "app/file_dialog.h"
 #include "app/import_run.h"
 #include "app/startup.h"
 #include "handover/transfer_job.h"
@@ -11,7 +12,6 @@
 #include "platform/system_info.h"
 #include "platform/temp_files.h"
 #include "shared/error.h"
-#include "shared/file_dialog.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
 #include "shared/version.h"
@@ -150,9 +150,8 @@ void frmMeterImport::cmdImportStarten_Click() {
     const ExportReadResult export_ = ReadExportFile(context_, path);
     RunImport(context_, *this, export_.rowText, export_.exportUnit);
   } catch (const RuntimeError& error) {
-    context_.ui.ShowMessage(
-        "Internal Error: " + error.Description() + " (" + std::to_string(error.Number()) + ")",
-        kProgramTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+    context_.ui.ShowMessage("Internal Error: " + error.Detail(), kProgramTitle, MessageButtons::Ok,
+                            MessageIcon::Exclamation);
   } catch (const std::exception& error) {
     context_.ui.ShowMessage(
         std::string("Internal Error: ") + error.what() + " (" + std::to_string(kErrInternal) + ")",

@@ -46,10 +46,6 @@ std::string AbsolutePath(const std::string& path) {
   return ec ? path : PathText(absolute.lexically_normal());
 }
 
-std::string ErrorText(const RuntimeError& error) {
-  return error.Description() + " (" + std::to_string(error.Number()) + ")";
-}
-
 // The import tool splits its command line at blanks and the path goes in unquoted, so a
 // path holding a blank, tab or quote would reach it cut in pieces.
 bool PathFitsCommandLine(std::string_view path) {
@@ -152,7 +148,7 @@ int ConverterRun::Read() {
   try {
     read_ = ReadExportFile(context_, path);
   } catch (const RuntimeError& error) {
-    return Fail(kExitBadInput, "cannot read the export file " + path + ": " + ErrorText(error));
+    return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.Detail());
   } catch (const std::exception& error) {
     return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.what());
   }
@@ -168,7 +164,7 @@ int ConverterRun::Convert() {
   try {
     converted_ = ConvertRows(context_, read_.rowText, read_.exportUnit, serial);
   } catch (const RuntimeError& error) {
-    return Fail(kExitConversion, "conversion failed: " + ErrorText(error));
+    return Fail(kExitConversion, "conversion failed: " + error.Detail());
   } catch (const ProgramEnded&) {
     return Fail(kExitConversion, "conversion ended early");
   } catch (const std::exception& error) {
@@ -209,7 +205,7 @@ int ConverterRun::WriteOutputs() {
       jsonPath_ = json;
     }
   } catch (const RuntimeError& error) {
-    return Fail(kExitConversion, "cannot write the output: " + ErrorText(error));
+    return Fail(kExitConversion, "cannot write the output: " + error.Detail());
   }
   return kExitSuccess;
 }
@@ -225,7 +221,7 @@ int ConverterRun::HandOver() {
   } catch (const ProgramEnded&) {
     return Fail(kExitHandoverFailed, "no usable Orvolux installation in " + folder);
   } catch (const RuntimeError& error) {
-    return Fail(kExitHandoverFailed, "cannot read the Orvolux installation: " + ErrorText(error));
+    return Fail(kExitHandoverFailed, "cannot read the Orvolux installation: " + error.Detail());
   }
   // A converter kept in a "plugins" folder of another installation finds that one first.
   const std::string& base = context_.host.baseFolder;
@@ -271,7 +267,7 @@ int ConverterRun::HandOver() {
     }
     ChangeDirectory(platform_, savedFolder);
   } catch (const RuntimeError& error) {
-    return Fail(kExitHandoverFailed, "hand-over failed: " + ErrorText(error));
+    return Fail(kExitHandoverFailed, "hand-over failed: " + error.Detail());
   } catch (const std::exception& error) {
     return Fail(kExitHandoverFailed, std::string("hand-over failed: ") + error.what());
   }

@@ -26,27 +26,6 @@ std::span<const std::uint8_t> AsBytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Reads the whole file; false when it cannot be opened or read to its end. A folder
-// opens like a file on some systems and only fails (with an exception) when read.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(FsPath(path), ec)) return false;
-  try {
-    std::ifstream in(FsPath(path), std::ios::binary);
-    if (!in) return false;
-    char buffer[64 * 1024];
-    for (;;) {
-      in.read(buffer, sizeof buffer);
-      const std::streamsize got = in.gcount();
-      if (got > 0) bytes.insert(bytes.end(), buffer, buffer + got);
-      if (!in) break;
-    }
-    return !in.bad();
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
 }  // namespace
 
 std::string cHashAPI::Hash(HashAlgorithm algorithm, std::span<const std::uint8_t> data) {
@@ -61,9 +40,9 @@ std::string cHashAPI::HashString(HashAlgorithm algorithm, std::string_view utf8T
 }
 
 std::string cHashAPI::HashFile(HashAlgorithm algorithm, const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes)) return {};
-  return Hash(algorithm, bytes);
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) return {};
+  return Hash(algorithm, AsBytes(*bytes));
 }
 
 std::string cHashAPI::CreateMD5Hash(std::span<const std::uint8_t> data) {

@@ -7,19 +7,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t kErrDecodedLength = 0x8004C302;
-constexpr std::int64_t kErrEncodedLength = 0x8004C30A;
-constexpr std::int64_t kErrDecodeString = 0x8004C312;
-constexpr std::int64_t kErrNoKey = 0x8004C322;
-constexpr std::int64_t kErrCreateHmac = 0x8004C32A;
-constexpr std::int64_t kErrHashValue = 0x8004C334;
-constexpr std::int64_t kErrNoAesContext = 0x8004C342;
-constexpr std::int64_t kErrNoBaseContext = 0x8004C352;
-constexpr std::int64_t kErrCreateHash = 0x8004C354;
-constexpr std::int64_t kErrHashValueMd5 = 0x8004C35A;
-constexpr std::int64_t kErrVersion = 0x8004C362;
-constexpr std::int64_t kErrOldWindows = 0x8004C364;
-
 // Windows system error numbers the portable code reports in the same cases.
 constexpr std::uint32_t kErrorInvalidData = 13;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
@@ -85,14 +72,14 @@ cHS256::cHS256(Platform& platform) : platform_(platform) {
   if (os.systemName.empty()) {
     // Windows: a major version of 0 means the version could not be read.
     if (os.major == 0) {
-      Raise(kErrVersion, "Class_Initialize",
+      Raise(kErrHmacVersion, "Class_Initialize",
             SystemError("Failed to obtain Windows version, system error ", 0));
     }
     if (os.productType == 1 && os.major == 5 && os.minor >= 1) {
       windowsXp_ = true;
     } else if (os.major * 1000 + os.minor < 5002) {
       // major + minor / 1000 below 5.002, compared in thousandths to stay exact.
-      Raise(kErrOldWindows, "Class_Initialize", "Requires Windows XP or later");
+      Raise(kErrHmacOldWindows, "Class_Initialize", "Requires Windows XP or later");
     }
   }
   provider_ = &platform_.Crypto();
@@ -111,7 +98,7 @@ bool cHS256::ToUTF8(std::string_view text, std::vector<std::uint8_t>& bytes) {
 
 std::string cHS256::FromUTF8(std::span<const std::uint8_t> bytes) {
   if (!IsValidUtf8(bytes)) {
-    Raise(kErrDecodeString, "FromUTF8",
+    Raise(kErrHmacDecodeString, "FromUTF8",
           SystemError("Failed to decode string, system error ", kErrorNoUnicodeTranslation));
   }
   return std::string(bytes.begin(), bytes.end());
@@ -120,7 +107,7 @@ std::string cHS256::FromUTF8(std::span<const std::uint8_t> bytes) {
 void cHS256::InitHmac(std::span<const std::uint8_t> key) {
   ReleaseHandles(false);
   if (provider_ == nullptr) {
-    Raise(kErrNoAesContext, "InitHmac", "No cryptographic RSA AES provider context");
+    Raise(kErrHmacNoAesContext, "InitHmac", "No cryptographic RSA AES provider context");
   }
   key_.assign(key.begin(), key.end());
   hasKey_ = true;
@@ -128,7 +115,7 @@ void cHS256::InitHmac(std::span<const std::uint8_t> key) {
 
 bool cHS256::HmacSha256(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& mac) {
   if (!hasKey_ || provider_ == nullptr) {
-    Raise(kErrNoKey, "HmacSha256", "No key set, call InitHmac first");
+    Raise(kErrHmacNoKey, "HmacSha256", "No key set, call InitHmac first");
   }
   std::vector<std::uint8_t> result;
   const bool ok = provider_->HmacSha256(key_, data, result);
@@ -136,11 +123,11 @@ bool cHS256::HmacSha256(std::span<const std::uint8_t> data, std::vector<std::uin
   // The key serves one MAC, whatever its outcome.
   ReleaseHandles(false);
   if (!ok) {
-    Raise(kErrCreateHmac, "HmacSha256",
+    Raise(kErrHmacCreateHmac, "HmacSha256",
           SystemError("Failed to create HMAC hash object, system error ", error));
   }
   if (result.size() != kSha256Length) {
-    Raise(kErrHashValue, "HmacSha256",
+    Raise(kErrHmacHashValue, "HmacSha256",
           SystemError("Failed to obtain hash value, system error ", kErrorInvalidData));
   }
   mac = std::move(result);
@@ -161,7 +148,7 @@ std::string cHS256::ByteArrayToHexString(std::span<const std::uint8_t> bytes) {
 std::string cHS256::Encode(std::span<const std::uint8_t> data, int format, int lineBreakOption) {
   BinaryTextFormat textFormat{};
   if (!ToFormat(format, textFormat) || lineBreakOption < 0 || lineBreakOption > 2) {
-    Raise(kErrEncodedLength, "Encode",
+    Raise(kErrHmacEncodedLength, "Encode",
           SystemError("Failed to determine encoded length, system error ", kErrorInvalidParameter));
   }
   // Windows XP's provider has no raw hex; there the digits are written directly, in
@@ -174,12 +161,12 @@ std::string cHS256::Encode(std::span<const std::uint8_t> data, int format, int l
 std::vector<std::uint8_t> cHS256::Decode(std::string_view text, int format) {
   BinaryTextFormat textFormat{};
   if (!ToFormat(format, textFormat)) {
-    Raise(kErrDecodedLength, "Decode",
+    Raise(kErrHmacDecodedLength, "Decode",
           SystemError("Failed to determine decoded length, system error ", kErrorInvalidParameter));
   }
   std::vector<std::uint8_t> bytes;
   if (!DecodeBinaryText(text, textFormat, bytes)) {
-    Raise(kErrDecodedLength, "Decode",
+    Raise(kErrHmacDecodedLength, "Decode",
           SystemError("Failed to determine decoded length, system error ", kErrorInvalidData));
   }
   return bytes;
@@ -187,16 +174,16 @@ std::vector<std::uint8_t> cHS256::Decode(std::string_view text, int format) {
 
 std::vector<std::uint8_t> cHS256::MD5(std::span<const std::uint8_t> data) {
   if (provider_ == nullptr) {
-    Raise(kErrNoBaseContext, "MD5", "No cryptographic Base provider context");
+    Raise(kErrHmacNoBaseContext, "MD5", "No cryptographic Base provider context");
   }
   std::vector<std::uint8_t> digest;
   if (!provider_->Digest(HashAlgorithm::MD5, data, digest)) {
-    Raise(kErrCreateHash, "MD5",
+    Raise(kErrHmacCreateHash, "MD5",
           SystemError("Failed to create CryptoAPI Hash object, system error ",
                       provider_->LastError()));
   }
   if (digest.size() != kMd5Length) {
-    Raise(kErrHashValueMd5, "MD5",
+    Raise(kErrHmacHashValueMd5, "MD5",
           SystemError("Failed to obtain hash value, system error ", kErrorInvalidData));
   }
   return digest;

@@ -20,14 +20,13 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t kErrPathFileAccess = 75;
 constexpr int kNormalWindowWithFocus = 1;
 
 // Copies a file, replacing the target; raises 53 when the source is missing and 75 when
 // the copy fails otherwise.
 void CopyFile(const std::string& source, const std::string& target, const char* procedure) {
   if (!FileExists(source)) {
-    throw RuntimeError(kErrFileNotFound, procedure, "File not found: " + source);
+    throw FileNotFoundError(procedure, source);
   }
   std::error_code ec;
   std::filesystem::copy_file(FsPath(source), FsPath(target),
@@ -36,12 +35,6 @@ void CopyFile(const std::string& source, const std::string& target, const char* 
     throw RuntimeError(kErrPathFileAccess, procedure,
                        "Cannot copy " + source + " to " + target + ": " + ec.message());
   }
-}
-
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path, const char* procedure) {
-  std::ifstream in(FsPath(path), std::ios::binary);
-  if (!in) throw RuntimeError(kErrFileNotFound, procedure, "Cannot read " + path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Only the numbers CreateTransferJob draws: nine digits without a leading zero. Anything
@@ -101,7 +94,9 @@ void RunTransferJob(ProcessContext& context, cTempFiles& tempFiles) {
 
   // The MAC covers the copy's bytes: decoded from UTF-8 and encoded again.
   cHS256 hs(context.platform);
-  const std::string document = hs.FromUTF8(ReadFileBytes(copyPath, "RunTransferJob"));
+  const std::optional<std::string> bytes = ReadFileBytes(copyPath);
+  if (!bytes) throw FileNotFoundError("RunTransferJob", copyPath);
+  const std::string document = hs.FromUTF8(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
   const std::string mac = ComputeFileMac(context, document);
 
   const std::string toolFolder = ShortBaseFolder(context) + "_EXTRAS" + kPathSep;

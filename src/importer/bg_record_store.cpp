@@ -16,7 +16,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t kErrOutOfMemory = 7;
 // Room left behind the records for the document's closing lines.
 constexpr std::size_t kReserveForTrailer = 256;
 constexpr int kMarkedMessage = 1833;
@@ -296,7 +295,7 @@ void BgRecordStore::GrowTable(std::size_t size) {
 std::uint32_t BgRecordStore::AddRecord(Slice stem, std::uint64_t stemHash, std::uint32_t suffix,
                                        Slice dt, Slice tm) {
   if (records_.size() >= kNone - 1) {
-    throw RuntimeError(kErrOutOfMemory, "BgRecordStore", "Out of memory");
+    throw OutOfMemoryError("BgRecordStore");
   }
   Record record;
   record.stem = stem;
@@ -321,7 +320,7 @@ void BgRecordStore::Touch(std::uint32_t index) {
     return;
   }
   if (log_.size() >= kNone - 1) {
-    throw RuntimeError(kErrOutOfMemory, "BgRecordStore", "Out of memory");
+    throw OutOfMemoryError("BgRecordStore");
   }
   lastChange_[index] = static_cast<std::uint32_t>(log_.size());
   log_.push_back(index);
@@ -330,7 +329,7 @@ void BgRecordStore::Touch(std::uint32_t index) {
 
 BgRecordStore::Slice BgRecordStore::Store(std::string_view text) {
   if (arena_.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
-    throw RuntimeError(kErrOutOfMemory, "BgRecordStore", "Out of memory");
+    throw OutOfMemoryError("BgRecordStore");
   }
   Slice slice{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(text.size())};
   arena_.append(text);

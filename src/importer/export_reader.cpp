@@ -30,9 +30,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t kErrSubscript = 9;
-constexpr std::int64_t kErrPathAccess = 75;
-
 constexpr std::string_view kCrLf = "\r\n";
 // A data row is padded to the columns the import uses; the export's later columns
 // (up to 36) are never looked at, so splitting stops behind the weight column.
@@ -213,13 +210,6 @@ std::optional<std::size_t> SplitPlainFields(std::string_view line, char separato
   return count;
 }
 
-bool HasHighBit(std::string_view bytes) {
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) return true;
-  }
-  return false;
-}
-
 // Bytes below 0x40 (digits, blanks, separators, line ends) are single characters in
 // every ANSI code page, single-byte or double-byte (no trail byte is below 0x40), and
 // mean the same as in ASCII. So only the stretches between such bytes that hold other
@@ -274,29 +264,6 @@ std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
   // A dangling odd byte cannot be half of a character; it becomes a replacement character.
   if (bytes.size() % 2 != 0) units.push_back(u'\uFFFD');
   return Utf16ToUtf8(units);
-}
-
-// The whole file's bytes; nullopt when there is no such file.
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-  if (path.empty()) return std::nullopt;
-  const std::filesystem::path fsPath = FsPath(path);
-  std::error_code ec;
-  if (!std::filesystem::exists(fsPath, ec)) return std::nullopt;
-  const auto fail = [&path]() {
-    return RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path);
-  };
-  if (std::filesystem::is_directory(fsPath, ec)) throw fail();
-  std::ifstream in(fsPath, std::ios::binary);
-  if (!in) throw fail();
-  std::string bytes;
-  const auto size = std::filesystem::file_size(fsPath, ec);
-  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
-  char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) throw fail();
-  return bytes;
 }
 
 // A field taken as a number: its decimal value as a single in the program's number
@@ -371,7 +338,7 @@ HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regio
   // splitting all of it would hold a view of every field of the file.
   SplitCsvView(header, settings.separator, '"', fields, kMinHeaderFields);
   if (fields.size() < kMinHeaderFields) {
-    throw RuntimeError(kErrSubscript, "ReadExportFile", "Subscript out of range");
+    throw SubscriptError("ReadExportFile");
   }
 
   settings.exportUnit =
@@ -725,7 +692,7 @@ class MemorySource : public TextSource {
 };
 
 RuntimeError FileAccessError(const std::string& path) {
-  return RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path);
+  return PathFileAccessError("ReadAnsiFile", path);
 }
 
 class FilePieces : public TextPieces {
@@ -1054,7 +1021,7 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
   std::error_code ec;
   if (!std::filesystem::exists(fsPath, ec)) return ExportReadResult{};
   if (std::filesystem::is_directory(fsPath, ec)) {
-    throw RuntimeError(kErrPathAccess, "ReadAnsiFile", "Path/File access error: " + path);
+    throw PathFileAccessError("ReadAnsiFile", path);
   }
   const auto size = std::filesystem::file_size(fsPath, ec);
   if (ec) throw FileAccessError(path);
@@ -1067,7 +1034,8 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
     in.read(mark, sizeof mark);
     if (StartsWithByteOrderMark(std::string_view(mark, static_cast<std::size_t>(in.gcount())))) {
       const std::optional<std::string> bytes = ReadFileBytes(path);
-      return ReadExportText(context, bytes ? *bytes : std::string());
+      if (!bytes) throw FileAccessError(path);
+      return ReadExportText(context, *bytes);
     }
   }
   return ReadText(context, source, true);
@@ -1089,18 +1057,12 @@ ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
   return ReadText(context, source, true);
 }
 
-std::string ReadAnsiFile(Platform& platform, const std::string& path) {
-  const std::optional<std::string> bytes = ReadFileBytes(path);
-  if (!bytes) return std::string();
-  return AnsiBytesToUtf8(platform, *bytes);
-}
-
 std::string DecodeExportBytes(Platform& platform, std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) {
     const std::string_view rest = bytes.substr(3);
     // Invalid sequences become replacement characters, so the rest of the program only
     // ever sees well-formed UTF-8.
-    return HasHighBit(rest) ? Utf16ToUtf8(Utf8ToUtf16(rest)) : std::string(rest);
+    return IsAscii(rest) ? std::string(rest) : Utf16ToUtf8(Utf8ToUtf16(rest));
   }
   if (bytes.starts_with("\xFF\xFE")) return Utf16BytesToUtf8(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return Utf16BytesToUtf8(bytes.substr(2), true);

@@ -39,10 +39,6 @@ ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes)
 ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
                                 std::size_t pieceBytes);
 
-// The whole file as text in the system's ANSI code page; empty when the file does not
-// exist. Throws RuntimeError 75 when it exists but cannot be read.
-std::string ReadAnsiFile(Platform& platform, const std::string& path);
-
 // The file's bytes as UTF-8 text: a UTF-8 or UTF-16 (either byte order) byte-order mark
 // selects that encoding and is dropped; bytes without a mark are read in the ANSI code page.
 std::string DecodeExportBytes(Platform& platform, std::string_view bytes);

@@ -29,17 +29,9 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t kErrOverflow = 6;
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kCancel = "Cancel";
 constexpr std::size_t kCgmStep = 100000;
-
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -217,9 +209,10 @@ double LeadingNumber(std::string_view text) {
   return negative && value != 0.0 ? -value : value;
 }
 
-// Whether the whole text reads as a number: blanks around it, an optional sign, digits
-// with at most one ".".
-bool IsNumericText(std::string_view text) {
+// Whether the whole text reads as a number in the row text's own form: blanks around it,
+// an optional sign, digits with at most one "." (no regional separators; compare
+// IsNumericText of the export reader).
+bool IsPlainDecimalText(std::string_view text) {
   const std::string trimmed = Trim(text);
   std::string_view rest = trimmed;
   if (!rest.empty() && (rest.front() == '-' || rest.front() == '+')) rest.remove_prefix(1);
@@ -253,7 +246,7 @@ int ToInt16(double value) {
   const double fraction = value - rounded;
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
   if (!(rounded >= -32768.0 && rounded <= 32767.0)) {
-    throw RuntimeError(kErrOverflow, "ConvertRows", "Overflow");
+    throw OverflowError("ConvertRows");
   }
   return static_cast<int>(rounded);
 }
@@ -528,7 +521,7 @@ class RowConversion {
   void ConvertRow(const RowFields& row, std::uint64_t offset, Lane& lane) {
     // Numeric codes in their number form, so that "04" is code 4.
     std::string_view code = row.field[1];
-    if (!IsCanonicalNumber(code) && IsNumericText(code)) {
+    if (!IsCanonicalNumber(code) && IsPlainDecimalText(code)) {
       lane.codeText = DoubleToText(LeadingNumber(code), ".");
       code = lane.codeText;
     }

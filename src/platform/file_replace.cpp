@@ -20,18 +20,6 @@ bool Fail(std::string* error, std::string text) {
 
 }  // namespace
 
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-  if (path.empty()) return std::nullopt;
-  std::error_code ec;
-  const fs::path p = FsPath(path);
-  if (!fs::is_regular_file(p, ec)) return std::nullopt;
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
 std::string ReplacementFileName(const std::string& path) {
   return path + ".~new";
 }

@@ -6,10 +6,8 @@
 
 namespace tavrin {
 
-// Whole-file reads and crash-safe whole-file replacement for the settings and INI files.
-
-// The file's bytes; nullopt when the file does not exist or cannot be read.
-std::optional<std::string> ReadFileBytes(const std::string& path);
+// Crash-safe whole-file replacement for the settings and INI files. (Whole-file reads:
+// ReadFileBytes in shared/fs.h.)
 
 // Replaces the file's content with the given bytes without ever leaving a truncated file
 // behind: the bytes go to a new file beside the target (same folder, the target's name

@@ -287,8 +287,7 @@ void cIniFile::Save(const std::string& section, const std::string& key, double v
 void cIniFile::Save(const std::string& section, const std::string& key,
                     std::string_view valueText) {
   static constexpr const char* kSource = "cIniFile.Save";
-  if (fileName_.empty() && !offline_)
-    throw RuntimeError(kErrFileNotFound, kSource, "File not found");
+  if (fileName_.empty() && !offline_) throw FileNotFoundError(kSource);
   // A line break would end the line early and let the rest pose as further keys or
   // sections.
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(valueText)) {
@@ -337,27 +336,27 @@ void cIniFile::Save(const std::string& section, const std::string& key,
       ParseSections(memContent_, *sections_);
     }
   } else if (!platform_.WriteProfileString(fileName_, section, key, value)) {
-    throw RuntimeError(75, kSource, "Path/File access error: " + fileName_);
+    throw PathFileAccessError(kSource, fileName_);
   }
 
   if (!useCacheDirectly_) cachedStamp_.reset();
 }
 
 void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
-  if (fileName_.empty()) throw RuntimeError(kErrFileNotFound, source, "File not found");
+  if (fileName_.empty()) throw FileNotFoundError(source);
   const std::string bytes = platform_.Utf8ToAnsi(WithoutTrailingCrLf(content) + "\r\n");
   std::string error;
   if (!ReplaceFileBytes(fileName_, bytes, &error)) {
-    throw RuntimeError(75, source, "Path/File access error: " + error);
+    throw PathFileAccessError(source, error);
   }
 }
 
 void cIniFile::WriteUnicodeFile(const char* source) {
-  if (fileName_.empty()) throw RuntimeError(kErrFileNotFound, source, "File not found");
+  if (fileName_.empty()) throw FileNotFoundError(source);
   const std::string bytes = Utf16LeBytes(std::string(kMarker) + unicodeContent_);
   std::string error;
   if (!ReplaceFileBytes(fileName_, bytes, &error)) {
-    throw RuntimeError(75, source, "Path/File access error: " + error);
+    throw PathFileAccessError(source, error);
   }
 }
 
@@ -419,7 +418,7 @@ void cIniFile::StoreText(Origin origin, const std::string& text, const char* sou
     case Origin::AnsiFile:
       if (text.empty()) {
         if (!ReplaceFileBytes(fileName_, "")) {
-          throw RuntimeError(75, source, "Path/File access error: " + fileName_);
+          throw PathFileAccessError(source, fileName_);
         }
       } else {
         WriteAnsiFile(text, source);
@@ -509,8 +508,7 @@ bool cIniFile::RebuildIniStructure() {
     WriteUnicodeFile("cIniFile.RebuildIniStructure");
   } else if (result.empty()) {
     if (!ReplaceFileBytes(fileName_, "")) {
-      throw RuntimeError(75, "cIniFile.RebuildIniStructure",
-                         "Path/File access error: " + fileName_);
+      throw PathFileAccessError("cIniFile.RebuildIniStructure", fileName_);
     }
   } else {
     WriteAnsiFile(result, "cIniFile.RebuildIniStructure");

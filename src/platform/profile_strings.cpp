@@ -6,6 +6,7 @@
 
 #include "platform/file_replace.h"
 #include "shared/codepage.h"
+#include "shared/fs.h"
 #include "shared/utf8.h"
 
 namespace tavrin {

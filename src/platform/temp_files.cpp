@@ -130,7 +130,7 @@ std::string cTempFiles::NumberedName(const std::string& prefix, const std::strin
     const std::string path = tempPath_ + start + number + "." + extension;
     if (!NameTaken(path)) return path;
   }
-  throw RuntimeError(75, "cTempFiles.GetTempFile", "Path/File access error: " + tempPath_);
+  throw PathFileAccessError("cTempFiles.GetTempFile", tempPath_);
 }
 
 int cTempFiles::RecordedCount() {

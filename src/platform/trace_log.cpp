@@ -41,7 +41,7 @@ void TraceLog::Write(std::string& message) {
   std::ofstream out(FsPath(path), std::ios::binary | std::ios::app);
   if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (out) out.close();
-  if (!out) throw RuntimeError(75, "WriteTraceLog", "Path/File access error: " + path);
+  if (!out) throw PathFileAccessError("WriteTraceLog", path);
 }
 
 }  // namespace tavrin

@@ -11,7 +11,6 @@ namespace tavrin {
 namespace {
 
 constexpr long long kSecondsPerDay = 86400;
-constexpr std::int64_t kErrOverflow = 6;
 
 long long FloorDiv(long long a, long long b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
@@ -116,7 +115,7 @@ DateTime FromSerial(double serial) {
   // About 270,000 years either way: far beyond any date the program meets, and small
   // enough to convert to whole numbers safely.
   if (!std::isfinite(serial) || std::fabs(serial) > 1e8) {
-    throw RuntimeError(kErrOverflow, "FromSerial", "Overflow");
+    throw OverflowError("FromSerial");
   }
   DaySecond ds;
   ds.day = static_cast<long long>(std::trunc(serial));

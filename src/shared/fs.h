@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,10 @@ inline std::string PathText(const std::filesystem::path& path) {
   const std::u8string u8 = path.u8string();
   return std::string(u8.begin(), u8.end());
 }
+
+// The whole file's bytes; nullopt when the path names no regular file (nothing, a folder,
+// a device) or the file cannot be read to its end. The one whole-file reader: callers
+// that must tell a missing file from an unreadable one look at the path first.
+std::optional<std::string> ReadFileBytes(const std::string& path);
 
 }  // namespace tavrin

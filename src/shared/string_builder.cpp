@@ -11,7 +11,6 @@ namespace tavrin {
 namespace {
 
 constexpr std::size_t kInitialBytes = 1024;
-constexpr std::int64_t kErrSubscript = 9;
 
 bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -64,7 +63,7 @@ void cStringBuilder::RemoveAtEnd(std::size_t n) {
 
 std::uint8_t cStringBuilder::ByteChar(std::size_t i) const {
   if (i >= NumChars()) {
-    throw RuntimeError(kErrSubscript, "cStringBuilder.ByteChar", "Subscript out of range");
+    throw SubscriptError("cStringBuilder.ByteChar");
   }
   const std::size_t unit = i / 2;
   if (unit < cursorUnit_) cursorByte_ = cursorUnit_ = 0;

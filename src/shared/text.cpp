@@ -16,9 +16,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::int64_t kErrOverflow = 6;
-constexpr std::int64_t kErrPathAccess = 75;
-
 bool IsValBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n';
 }
@@ -115,7 +112,7 @@ int KillFile(const std::string& path) {
         std::filesystem::is_directory(status)) {
       return static_cast<int>(kErrFileNotFound);
     }
-    if (!std::filesystem::remove(fsPath, ec) || ec) return static_cast<int>(kErrPathAccess);
+    if (!std::filesystem::remove(fsPath, ec) || ec) return static_cast<int>(kErrPathFileAccess);
     return 0;
   } catch (const std::exception&) {
     return static_cast<int>(kErrFileNotFound);
@@ -202,7 +199,7 @@ float ParseDecimal(std::string_view input) {
   }
   value *= sign;
   if (!(std::fabs(value) <= FLT_MAX)) {
-    throw RuntimeError(kErrOverflow, "ParseDecimal", "Overflow: " + std::string(input));
+    throw OverflowError("ParseDecimal", std::string(input));
   }
   return static_cast<float>(value);
 }

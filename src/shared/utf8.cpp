@@ -343,26 +343,12 @@ std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string ReadUtf8File(const std::string& path) {
-  const auto fail = [&path]() {
-    return RuntimeError(kErrFileNotFound, "mUTF8.ReadUtf8File", "File not found: " + path);
-  };
-  std::error_code ec;
-  const std::filesystem::path fsPath = FsPath(path);
-  if (path.empty() || !std::filesystem::is_regular_file(fsPath, ec)) throw fail();
-  std::ifstream in(fsPath, std::ios::binary);
-  if (!in) throw fail();
-  std::string bytes;
-  char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) throw fail();
-  return SanitizeUtf8(bytes);
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) throw FileNotFoundError("mUTF8.ReadUtf8File", path);
+  return SanitizeUtf8(*bytes);
 }
 
 void WriteUtf8File(const std::string& path, std::string_view text) {
-  constexpr std::int64_t kErrPathAccess = 75;
-  constexpr std::int64_t kErrDeviceIo = 57;
   const std::string clean = SanitizeUtf8(text);
   const std::filesystem::path target = FsPath(path);
   // The new content goes into a file beside the target first; only a complete file
@@ -373,7 +359,7 @@ void WriteUtf8File(const std::string& path, std::string_view text) {
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) {
-      throw RuntimeError(kErrPathAccess, "mUTF8.WriteUtf8File", "Cannot create file: " + path);
+      throw RuntimeError(kErrPathFileAccess, "mUTF8.WriteUtf8File", "Cannot create file: " + path);
     }
     out.write(clean.data(), static_cast<std::streamsize>(clean.size()));
     out.flush();
@@ -387,7 +373,7 @@ void WriteUtf8File(const std::string& path, std::string_view text) {
   if (ec) {
     std::error_code ignored;
     std::filesystem::remove(temp, ignored);
-    throw RuntimeError(kErrPathAccess, "mUTF8.WriteUtf8File", "Cannot replace file: " + path);
+    throw RuntimeError(kErrPathFileAccess, "mUTF8.WriteUtf8File", "Cannot replace file: " + path);
   }
 }
 

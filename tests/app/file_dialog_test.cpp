@@ -1,4 +1,4 @@
-#include "shared/file_dialog.h"
+#include "app/file_dialog.h"
 
 #include <gtest/gtest.h>
 

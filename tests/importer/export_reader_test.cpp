@@ -455,14 +455,12 @@ TEST_F(ExportEncodingTest, AnsiFileAndByteOrderMarksGiveTheSameRows) {
 
 TEST_F(ExportEncodingTest, Utf8ReadAsAnsiIsRepaired) {
   EXPECT_EQ(Read(utf8).rowText, expected);
-  EXPECT_EQ(ReadAnsiFile(platform, dir.File("missing.csv")), "");
 }
 
 TEST_F(ExportEncodingTest, ReadsFilesFromDisk) {
   const std::string path = dir.File("export.csv");
   std::ofstream(path, std::ios::binary) << Utf8ToWindows1252(utf8);
   EXPECT_EQ(ReadExportFile(*context, path).rowText, expected);
-  EXPECT_EQ(ReadAnsiFile(platform, path), utf8);
   EXPECT_EQ(ReadExportFile(*context, dir.File("missing.csv")).exportUnit, "");
   try {
     ReadExportFile(*context, dir.Path());

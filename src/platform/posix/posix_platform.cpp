@@ -29,6 +29,7 @@
 #include "platform/profile_strings.h"
 #include "shared/codepage.h"
 #include "shared/error.h"
+#include "shared/fs.h"
 #include "shared/utf8.h"
 
 extern char** environ;
@@ -57,7 +58,6 @@ DateTime FromTm(const std::tm& tm) {
   return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-constexpr int kErrPathNotFound = 76;
 constexpr auto kWaitSlice = std::chrono::milliseconds(20);
 
 // A program started with posix_spawnp, polled with waitpid.
@@ -387,7 +387,7 @@ std::string PosixPlatform::CurrentDirectory() {
 }
 
 int PosixPlatform::ChangeDirectory(const std::string& folder) {
-  if (folder.empty() || ::chdir(folder.c_str()) != 0) return kErrPathNotFound;
+  if (folder.empty() || ::chdir(folder.c_str()) != 0) return static_cast<int>(kErrPathNotFound);
   return 0;
 }
 
@@ -442,7 +442,7 @@ std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const std::string& com
         return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
       });
   const std::string program = arguments.empty() ? std::string() : arguments.front();
-  if (program.empty()) throw RuntimeError(kErrFileNotFound, "ShellAndWait", "File not found: ");
+  if (program.empty()) throw FileNotFoundError("ShellAndWait", "");
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 1);
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -452,7 +452,7 @@ std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const std::string& com
   // executable) through its result rather than as exit code 127 of the child.
   const int rc = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
   if (rc != 0) {
-    throw RuntimeError(kErrFileNotFound, "ShellAndWait", "File not found: " + program);
+    throw FileNotFoundError("ShellAndWait", program);
   }
   return std::make_unique<PosixChildProcess>(pid);
 }

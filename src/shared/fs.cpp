@@ -1,0 +1,26 @@
+#include "shared/fs.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace tavrin {
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  const std::filesystem::path fsPath = FsPath(path);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(fsPath, ec)) return std::nullopt;
+  std::ifstream in(fsPath, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes;
+  const std::uintmax_t size = std::filesystem::file_size(fsPath, ec);
+  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace tavrin
