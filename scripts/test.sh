@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Builds the project and runs every test: the debug build, then the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds the project and runs every test once, under AddressSanitizer and
+# UndefinedBehaviorSanitizer (a debug build with the same warnings as errors), then the
+# importer's tests, which run the export reader and the conversion on two threads, under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup-debian.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-for preset in debug asan; do
-  echo "=== $preset ==="
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs"
-done
+
+echo "=== asan ==="
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+
+echo "=== tsan (importer) ==="
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$jobs" --target tests_importer
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/tests/tests_importer --gtest_brief=1

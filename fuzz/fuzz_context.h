@@ -1,0 +1,56 @@
+#pragma once
+
+// The process context the fuzz targets share: fake platform and user interface, the
+// program folder (and so settings, trace log and language files) in a temporary folder of
+// the target's own, and the regional settings picked by one input byte.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "fakes/fake_platform.h"
+#include "fakes/fake_ui.h"
+#include "platform/posix/openssl_crypto.h"
+#include "platform/process_context.h"
+#include "shared/fs.h"
+
+namespace tavrin::fuzzing {
+
+struct FuzzContext {
+  explicit FuzzContext(const std::string& name) {
+    std::error_code ec;
+    folder = std::filesystem::temp_directory_path(ec) / ("tavrin-fuzz-" + name);
+    std::filesystem::create_directories(folder, ec);
+    platform.programPath = PathText(folder / "TavrinPlugin");
+    platform.crypto = &crypto;
+    context = std::make_unique<ProcessContext>(platform, ui);
+    context->languages = std::make_unique<Languages>(platform, context->paths, "DE");
+  }
+
+  void PickRegional(std::uint8_t byte) {
+    static const RegionalSettings kChoices[] = {
+        RegionalSettings::German(), RegionalSettings::EnglishUS(), RegionalSettings::EnglishUK()};
+    platform.regional = kChoices[byte % 3];
+  }
+
+  // Keeps what the code under test collects (status texts, trace lines) from growing
+  // without end over millions of runs.
+  void Tidy() {
+    ui.statusTexts.clear();
+    ui.messages.clear();
+    if (++runs % 4096 == 0) {
+      std::error_code ec;
+      std::filesystem::remove(context->trace.FilePath(), ec);
+    }
+  }
+
+  std::filesystem::path folder;
+  OpenSslCrypto crypto;
+  testing::FakePlatform platform;
+  testing::FakeUi ui;
+  std::unique_ptr<ProcessContext> context;
+  long runs = 0;
+};
+
+}  // namespace tavrin::fuzzing
