@@ -16,7 +16,7 @@ TEST(Crc, CatalogueCheckValues) {
   cCRC crc;
   EXPECT_EQ(crc.CRC_Str("123456789"), 0x6F91);  // CRC-16/MCRF4XX, the default
   EXPECT_EQ(crc.CRC_Str("abc"), 0x61DA);
-  EXPECT_EQ(crc.CRC_Str(""), 0xFFFF);
+  EXPECT_EQ(crc.CRC(nullptr, 0), 0xFFFF);
   crc.SetFinalValue(0xFFFF);
   EXPECT_EQ(crc.CRC_Str("123456789"), 0x906E);  // CRC-16/X-25
   crc.SetCRCMode(2);

@@ -17,7 +17,7 @@ TEST(ComposeDateTime, EveryPartRollsOver) {
   EXPECT_EQ(ComposeDateTime(2026, 12, 32, 0, 0, 0), D(2027, 1, 1));
   EXPECT_EQ(ComposeDateTime(2026, 0, 1, 0, 0, 0), D(2025, 12, 1));
   EXPECT_EQ(ComposeDateTime(2024, 3, 0, 0, 0, 0), D(2024, 2, 29));
-  EXPECT_EQ(ComposeDateTime(2026, 12, 4, 25, 0, 0), D(2026, 12, 5, 1, 0, 0));
+  EXPECT_EQ(ComposeDateTime(2026, 12, 4, 24, 75, 0), D(2026, 12, 5, 1, 15, 0));
   EXPECT_EQ(ComposeDateTime(2026, 1, 1, 0, -1, 0), D(2025, 12, 31, 23, 59, 0));
   EXPECT_EQ(ComposeDateTime(2026, 12, 31, 23, 59, 60), D(2027, 1, 1));
 }
@@ -52,8 +52,8 @@ TEST(FormatDate, GeneralFormAndPictures) {
   // the first letter of the AM/PM symbol, and quoted literals.
   EXPECT_EQ(FormatWithPicture(t, "dddd, d. MMMM yyyy", de), "Freitag, 4. Dezember 2026");
   EXPECT_EQ(FormatWithPicture(D(2009, 3, 1), "ddd MMM y t", RegionalSettings{}), "Sun Mar 9 ");
-  EXPECT_EQ(FormatWithPicture(t, "'Day' d 'It''s' yy-MM h:m:s t", us),
-            "Day 4 It's 26-12 11:35:8 P");
+  EXPECT_EQ(FormatWithPicture(t, "'Day' ddd d MMM 'It''s' yy-MM h:m:s t", us),
+            "Day Fri 4 Dec It's 26-12 11:35:8 P");
 }
 
 }  // namespace
