@@ -23,12 +23,14 @@ TEST(StandinTool, JudgesCheckValuesAndMacs) {
   struct Case {
     const char* kind;
     std::string document;
-    std::string macOver;  // a damaged document comes with a MAC that fits it
+    // What the MAC is taken over; empty for the document itself, so that a damaged
+    // document comes with a MAC that fits it.
+    std::string macOver;
     const char* verdict;
   };
   const Case cases[] = {
-      {"xml", xml, xml, "yes yes yes 0"},
-      {"json", json, json, "yes yes yes 0"},
+      {"xml", xml, "", "yes yes yes 0"},
+      {"json", json, "", "yes yes yes 0"},
       {"xml", Replaced(xml, "Val=\"132\"", "Val=\"133\""), "", "no yes yes 10"},
       {"json", Replaced(json, "102", "109"), "", "no yes yes 10"},
       {"xml", xml, "something else", "yes no yes 10"},
@@ -44,12 +46,6 @@ TEST(StandinTool, JudgesCheckValuesAndMacs) {
     EXPECT_EQ(entry.at("kind"), c.kind);
     EXPECT_EQ(Verdict(entry), c.verdict);
   }
-  // What the flows read from the record of a sound document.
-  const std::vector<Received> log = host.ReceivedLog();
-  EXPECT_EQ(log[0].at("records"), "4");
-  EXPECT_EQ(log[0].at("sn"), "T1234567");
-  EXPECT_EQ(log[1].at("sequences"), "2");
-  EXPECT_EQ(log[1].at("entries"), "3");
 }
 
 }  // namespace
