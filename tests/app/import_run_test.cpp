@@ -249,19 +249,6 @@ TEST_F(ImportRunTest, DumpFolderThatCannotBeMadeDoesNotStopTheHandOver) {
   EXPECT_EQ(TraceLines().back(), "Job completed.");
 }
 
-TEST(ReplayCommandLineTest, HostExecutableFromVersion31On) {
-  const std::string base = std::string("/b") + kPathSep;
-  const std::string tool = base + "_EXTRAS" + kPathSep + "KelsarImport.exe";
-  EXPECT_EQ(
-      ReplayCommandLine(base, "3.1", "/d/stream.xml", "ab"),
-      "\"" + base + "Veltra Orvolux Software.exe\" import -filepath /d/stream.xml -filemac ab");
-  EXPECT_EQ(ReplayCommandLine(base, "3.1.0.0", "f", "m").rfind("\"", 0), 0u);
-  // Versions compare as text.
-  EXPECT_EQ(ReplayCommandLine(base, "3.0.9.1", "f", "m"), tool + " import -filepath f -filemac m");
-  EXPECT_EQ(ReplayCommandLine(base, "10.0.0.0", "f", "m"), tool + " import -filepath f -filemac m");
-  EXPECT_EQ(ReplayCommandLine(base, "", "f", "m"), tool + " import -filepath f -filemac m");
-}
-
 // --- The whole start button, from the export file to the hand-over
 
 TEST_F(ImportRunTest, StartButtonReadsTheExportAndHandsItOver) {
