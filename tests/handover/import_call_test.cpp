@@ -9,6 +9,7 @@
 #include "handover/transfer_job.h"
 #include "handover_fixture.h"
 #include "platform/temp_files.h"
+#include "shared/utf8.h"
 
 namespace tavrin {
 namespace {
@@ -97,6 +98,13 @@ TEST_F(ImportCallTest, CurrentFolderComesBackOnEveryWayOut) {
   platform.startFails = true;
   EXPECT_THROW(HandOverToImportTool(context, {.document = kDocument}), RuntimeError);
   EXPECT_EQ(platform.currentDirectory, dir.Path());
+  // The host switch replaces every occurrence of the tool's path, case-sensitively; the
+  // trace line goes to the trace log unless the caller writes it.
+  platform.startFails = false;
+  context.host.hostVersion = "3.1";
+  HandOverToImportTool(context, {.filePath = tool + ToLower(tool), .document = kDocument});
+  EXPECT_TRUE(Traced("Started transfer: " +
+                     Call("\"" + context.host.baseFolder + host + "\"", host + ToLower(tool), "")));
 }
 
 TEST_F(ImportCallTest, ExitCodesInWords) {
@@ -137,6 +145,13 @@ TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
   const std::string copy = platform.ReadUserValue(cTempFiles::kRecordKey, "1");
   EXPECT_EQ(ReadFile(copy), kDocument);
   EXPECT_TRUE(Traced("Received 2.part transfer job: " + number));
+
+  WriteFile(JobFile(number), kDocument);
+  std::filesystem::create_directories(FsPath(context.host.baseFolder + "_EXTRAS"));
+  RunTransferJob(context, tempFiles);
+  const std::string secondCopy = platform.ReadUserValue(cTempFiles::kRecordKey, "2");
+  EXPECT_TRUE(Traced("Started transfer for job " + number + ": " +
+                     Call("\"" + context.host.baseFolder + tool + "\"", secondCopy, "")));
 }
 
 TEST_F(ImportCallTest, OnlyRealJobNumbersNameAFile) {
