@@ -30,7 +30,8 @@ bool HostImportsItself(std::string_view hostVersionText) {
   return hostVersionText >= std::string_view("3.1");
 }
 
-// A normal window with the focus: the tool may ask the user to log in to the host.
+// A normal window with the focus, so that the tool's own windows (its login among them)
+// come up in front of the plug-in.
 constexpr int kNormalWindowWithFocus = 1;
 
 // The program path in double quotes when its folder contains a blank.

