@@ -12,7 +12,6 @@
 #include "handover/transfer_job.h"
 #include "importer/record_conversion.h"
 #include "platform/end_program.h"
-#include "platform/host_discovery.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
 #include "platform/system_info.h"
@@ -28,14 +27,7 @@ namespace tavrin {
 
 namespace {
 
-constexpr int kWindowStyleNormal = 1;
-constexpr const char* kHostExecutable = "Veltra Orvolux Software.exe";
-constexpr const char* kImportToolName = "KelsarImport.exe";
 constexpr const char* kCancel = "Cancel";
-
-std::string ExtrasFolder(const std::string& baseFolder) {
-  return baseFolder + "_EXTRAS" + kPathSep;
-}
 
 // Settles the serial number through the serial-number dialogs and keeps it in the window.
 class WindowSerialSource : public SerialNumberSource {
@@ -64,13 +56,6 @@ std::string WithShortFolder(Platform& platform, const std::string& path) {
   const std::string folder = FolderOfPath(path);
   if (folder.empty()) return path;
   return AddBackslash(ShortPath(platform, folder)) + path.substr(folder.size());
-}
-
-void ChangeToFolder(ProcessContext& context, const std::string& folder) {
-  const int error = ChangeDirectory(context.platform, folder);
-  if (error != 0) {
-    throw RuntimeError(error, "ChangeDirectory", "Path not found: " + folder);
-  }
 }
 
 // Batch files are read by the command interpreter in the ANSI code page, line by line.
@@ -107,8 +92,7 @@ class ImportRun {
 
  private:
   void PrepareDumpFolder();
-  void HandOverJson(const std::string& json, const std::string& jobSuffix);
-  void HandOverXml(const std::string& xml);
+  void WriteJsonReplay(const std::string& mac);
   void WriteXmlReplay(const std::string& mac);
   std::string Replay(const std::string& dumpFileName, const std::string& mac);
 
@@ -129,7 +113,6 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
   cTempFiles& tempFiles = window_.TempFiles();
   xmlPath_ = WithShortFolder(platform_, tempFiles.GetTempFile("xml", true));
   jsonPath_ = WithShortFolder(platform_, tempFiles.GetTempFile("json", true));
-  const std::string savedFolder = platform_.CurrentDirectory();
 
   // "CreateFormattedJSON" only changes the layout switch of the JSON writer, whose
   // stream comes out the same either way, so it is not consulted here.
@@ -154,18 +137,30 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
     jobSuffix = CreateTransferJob(context_, xmlPath_, window_.JobNumbers());
   }
 
+  // Each hand-over puts the current folder back as it found it.
   if (!json.empty()) {
-    HandOverJson(json, jobSuffix);
+    const HandOverResult call = HandOverToImportTool(
+        context_, {.form = CommandForm::L,
+                   .filePath = jsonPath_,
+                   .document = json,
+                   .jobSuffix = jobSuffix,
+                   .beforeStart = [this](const std::string& mac) { WriteJsonReplay(mac); }});
+    context_.trace.Write("JSON-Call-Results: " + std::to_string(call.exitCode) +
+                         "|0|Currently not retrievable!");
     if (!dumpFolder_.empty() && !xml.empty()) WriteXmlReplay(ComputeFileMac(context_, xml));
   } else if (!xml.empty()) {
-    HandOverXml(xml);
+    const HandOverResult call = HandOverToImportTool(
+        context_, {.form = CommandForm::S,
+                   .filePath = xmlPath_,
+                   .document = xml,
+                   .beforeStart = [this](const std::string& mac) { WriteXmlReplay(mac); }});
+    context_.trace.Write("XML-Call-Results: " + std::to_string(call.exitCode) + "|0|");
   } else {
     // Ending without a word would look like a successful import.
     context_.ui.ShowMessage(context_.Message(5700, {window_.txtImportDatei}), kProgramTitle,
                             MessageButtons::Ok, MessageIcon::Information);
   }
 
-  static_cast<void>(ChangeDirectory(platform_, savedFolder));  // best effort on the way out
   context_.trace.Write("Job completed.");
   EndProgram(context_);
 }
@@ -178,41 +173,19 @@ void ImportRun::PrepareDumpFolder() {
 }
 
 std::string ImportRun::Replay(const std::string& dumpFileName, const std::string& mac) {
-  return ReplayCommandLine(ShortBaseFolder(context_), HostVersion(context_),
-                           ShortPath(platform_, dumpFolder_ + dumpFileName), mac);
+  return ReplayCommandLine(context_, ShortPath(platform_, dumpFolder_ + dumpFileName), mac);
 }
 
-void ImportRun::HandOverJson(const std::string& json, const std::string& jobSuffix) {
-  const std::string mac = ComputeFileMac(context_, json);
-  ChangeToFolder(context_, ExtrasFolder(ShortBaseFolder(context_)));
-  const std::string commandLine =
-      ApplyHostSwitch(BuildImportCommand(context_, CommandForm::L, jsonPath_, mac, jobSuffix),
-                      HostVersion(context_));
-  context_.trace.Write("Started transfer: " + commandLine);
-  if (!dumpFolder_.empty()) {
-    WriteBatchFile(platform_, dumpFolder_ + "StartJSN.bat",
-                   {Replay("stream.json", mac) + " 2>errJSN.log"});
-  }
-  const std::uint32_t exitCode = ShellAndWait(context_, commandLine, kWindowStyleNormal);
-  context_.trace.Write("JSON-Call-Results: " + std::to_string(exitCode) +
-                       "|0|Currently not retrievable!");
-}
-
-void ImportRun::HandOverXml(const std::string& xml) {
-  const std::string mac = ComputeFileMac(context_, xml);
-  ChangeToFolder(context_, ExtrasFolder(ShortBaseFolder(context_)));
-  const std::string commandLine =
-      ApplyHostSwitch(BuildImportCommand(context_, CommandForm::S, xmlPath_, mac, std::string()),
-                      HostVersion(context_));
-  context_.trace.Write("Started transfer: " + commandLine);
-  if (!dumpFolder_.empty()) WriteXmlReplay(mac);
-  const std::uint32_t exitCode = ShellAndWait(context_, commandLine, kWindowStyleNormal);
-  context_.trace.Write("XML-Call-Results: " + std::to_string(exitCode) + "|0|");
+void ImportRun::WriteJsonReplay(const std::string& mac) {
+  if (dumpFolder_.empty()) return;
+  WriteBatchFile(platform_, dumpFolder_ + "StartJSN.bat",
+                 {Replay("stream.json", mac) + " 2>errJSN.log"});
 }
 
 // The replay of the XML document always carries the MAC of that document, also in runs
 // where the JSON stream went first, so that the dump copy can be handed over again.
 void ImportRun::WriteXmlReplay(const std::string& mac) {
+  if (dumpFolder_.empty()) return;
   WriteBatchFile(platform_, dumpFolder_ + "StartXML.bat",
                  {"echo key=xxx{" + context_.host.databaseId + "}",
                   Replay("stream.xml", mac) + " 2>errXml.log", "pause"});
@@ -248,14 +221,6 @@ std::string RunTimeStamp(const DateTime& now) {
   std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", now.year, now.month, now.day,
                 now.hour, now.minute, now.second);
   return stamp;
-}
-
-std::string ReplayCommandLine(const std::string& shortBaseFolder, const std::string& hostVersion,
-                              const std::string& filePath, const std::string& mac) {
-  const std::string program = hostVersion >= "3.1"
-                                  ? "\"" + shortBaseFolder + kHostExecutable + "\""
-                                  : ExtrasFolder(shortBaseFolder) + kImportToolName;
-  return program + " import -filepath " + filePath + " -filemac " + mac;
 }
 
 }  // namespace tavrin

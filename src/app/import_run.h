@@ -24,10 +24,4 @@ void RunImport(ProcessContext& context, frmMeterImport& window, const std::strin
 // The run's time stamp "yyyymmddHHMMSS", which names its dump folder.
 std::string RunTimeStamp(const DateTime& now);
 
-// The command line that hands a dump copy to the host again: the host executable (quoted)
-// from host version "3.1" on, else the import tool, both in the short base folder, with
-// " import -filepath " + file + " -filemac " + mac.
-std::string ReplayCommandLine(const std::string& shortBaseFolder, const std::string& hostVersion,
-                              const std::string& filePath, const std::string& mac);
-
 }  // namespace tavrin

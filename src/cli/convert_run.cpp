@@ -240,32 +240,19 @@ int ConverterRun::HandOver() {
   }
 
   std::uint32_t exitCode = 0;
-  std::string commandLine;
   try {
-    if (json) {
-      // Both documents: the XML one waits as a transfer job until the host asks for it.
-      const std::string suffix = xmlPath_.empty() ? "" : CreateTransferJob(context_, xmlPath_);
-      const std::string mac = ComputeFileMac(context_, converted_.json);
-      commandLine = BuildImportCommand(context_, CommandForm::L, jsonPath_, mac, suffix);
-    } else {
-      const std::string mac = ComputeFileMac(context_, converted_.result);
-      commandLine = BuildImportCommand(context_, CommandForm::S, xmlPath_, mac, "");
-    }
-    commandLine = ApplyHostSwitch(commandLine, HostVersion(context_));
-
-    const std::string savedFolder = platform_.CurrentDirectory();
-    const std::string toolFolder = ShortBaseFolder(context_) + "_EXTRAS" + kPathSep;
-    if (ChangeDirectory(platform_, toolFolder) != 0) {
-      return Fail(kExitHandoverFailed, "cannot enter the import tool's folder " + toolFolder);
-    }
-    Trace("Started transfer: " + commandLine);
-    try {
-      exitCode = ShellAndWait(context_, commandLine, 1);
-    } catch (...) {
-      ChangeDirectory(platform_, savedFolder);
-      throw;
-    }
-    ChangeDirectory(platform_, savedFolder);
+    // Both documents: the XML one waits as a transfer job until the host asks for it.
+    const std::string jobSuffix =
+        json && !xmlPath_.empty() ? CreateTransferJob(context_, xmlPath_) : std::string();
+    exitCode =
+        HandOverToImportTool(context_, {.form = json ? CommandForm::L : CommandForm::S,
+                                        .filePath = file,
+                                        .document = json ? converted_.json : converted_.result,
+                                        .jobSuffix = jobSuffix,
+                                        .trace = [this](const std::string& line) { Trace(line); }})
+            .exitCode;
+  } catch (const ToolFolderError& error) {
+    return Fail(kExitHandoverFailed, "cannot enter the import tool's folder " + error.Folder());
   } catch (const RuntimeError& error) {
     return Fail(kExitHandoverFailed, "hand-over failed: " + error.Detail());
   } catch (const std::exception& error) {

@@ -17,18 +17,75 @@ namespace tavrin {
 
 namespace {
 
-// The import tool, relative to the host's base folder.
+// The host's programs, relative to its base folder.
+constexpr std::string_view kToolFolderName = "_EXTRAS";
+constexpr std::string_view kImportToolName = "KelsarImport.exe";
 std::string ImportToolPath() {
-  return std::string("_EXTRAS") + kPathSep + "KelsarImport.exe";
+  return std::string(kToolFolderName) + kPathSep + std::string(kImportToolName);
 }
-// The first host version whose own executable takes over the import.
-constexpr std::string_view kFirstSelfImportingVersion = "3.1";
+
+// Hosts from this version on import through their own executable. A plain text
+// comparison: "10.0.0.0" sorts before "3.1" and keeps the import tool.
+bool HostImportsItself(std::string_view hostVersionText) {
+  return hostVersionText >= std::string_view("3.1");
+}
+
+// A normal window with the focus, so that the tool's own windows (its login among them)
+// come up in front of the plug-in.
+constexpr int kNormalWindowWithFocus = 1;
 
 // The program path in double quotes when its folder contains a blank.
 std::string QuotedWhenBlank(const std::string& folder, const std::string& program) {
   if (folder.find(' ') == std::string::npos) return program;
   return "\"" + program + "\"";
 }
+
+// The host's base folder in its short form, with a trailing separator; the long form when
+// the system has no short form for it.
+std::string ShortBaseFolder(ProcessContext& context) {
+  const std::string longForm = AddBackslash(context.host.baseFolder);
+  if (longForm.empty()) return longForm;
+  return AddBackslash(ShortPath(context.platform, longForm));
+}
+
+std::string BuildImportCommand(ProcessContext& context, const HandOverRequest& request,
+                               const std::string& mac) {
+  // Form S takes the short folder, which normally has no blanks, so its program path goes
+  // unquoted. A volume without short names hands back the long folder, blanks and all;
+  // quoting it then keeps the program path in one piece.
+  const bool shortForm = request.form == CommandForm::S;
+  const std::string folder =
+      shortForm ? ShortBaseFolder(context) : AddBackslash(context.host.baseFolder);
+  const std::string commandLine = QuotedWhenBlank(folder, folder + ImportToolPath()) +
+                                  " import -filepath " + request.filePath + " -filemac " + mac +
+                                  (shortForm ? std::string() : request.jobSuffix);
+  if (!HostImportsItself(HostVersion(context))) return commandLine;
+  return ReplaceAll(commandLine, ImportToolPath(), kHostExeName);
+}
+
+// Makes a folder the current one and puts the one before back when it goes out of scope.
+class CurrentFolderChange {
+ public:
+  explicit CurrentFolderChange(Platform& platform)
+      : platform_(platform), saved_(platform.CurrentDirectory()) {}
+  CurrentFolderChange(const CurrentFolderChange&) = delete;
+  CurrentFolderChange& operator=(const CurrentFolderChange&) = delete;
+  ~CurrentFolderChange() {
+    try {
+      static_cast<void>(ChangeDirectory(platform_, saved_));  // best effort on the way out
+    } catch (...) {
+    }
+  }
+  void To(const std::string& folder) {
+    if (const int error = ChangeDirectory(platform_, folder); error != 0) {
+      throw ToolFolderError(error, folder);
+    }
+  }
+
+ private:
+  Platform& platform_;
+  std::string saved_;
+};
 
 }  // namespace
 
@@ -45,31 +102,30 @@ std::string ComputeFileMac(ProcessContext& context, std::string_view documentTex
   return ToLower(cHS256::ByteArrayToHexString(mac));
 }
 
-std::string ShortBaseFolder(ProcessContext& context) {
-  const std::string longForm = AddBackslash(context.host.baseFolder);
-  if (longForm.empty()) return longForm;
-  return AddBackslash(ShortPath(context.platform, longForm));
-}
-
-std::string BuildImportCommand(ProcessContext& context, CommandForm form,
-                               const std::string& filePath, const std::string& mac,
-                               const std::string& jobSuffix) {
-  const std::string arguments = " import -filepath " + filePath + " -filemac " + mac;
-  if (form == CommandForm::S) {
-    // The short folder normally has no blanks and the program path goes unquoted. A volume
-    // without short names hands back the long folder, blanks and all; quoting it then keeps
-    // the program path in one piece.
-    const std::string folder = ShortBaseFolder(context);
-    return QuotedWhenBlank(folder, folder + ImportToolPath()) + arguments;
+HandOverResult HandOverToImportTool(ProcessContext& context, const HandOverRequest& request) {
+  HandOverResult call;
+  call.mac = ComputeFileMac(context, request.document);
+  CurrentFolderChange folder(context.platform);
+  folder.To(ShortBaseFolder(context) + std::string(kToolFolderName) + kPathSep);
+  call.commandLine = BuildImportCommand(context, request, call.mac);
+  const std::string traceLine = request.tracePrefix + call.commandLine;
+  if (request.trace) {
+    request.trace(traceLine);
+  } else {
+    context.trace.Write(traceLine);
   }
-  const std::string folder = AddBackslash(context.host.baseFolder);
-  return QuotedWhenBlank(folder, folder + ImportToolPath()) + arguments + jobSuffix;
+  if (request.beforeStart) request.beforeStart(call.mac);
+  call.exitCode = ShellAndWait(context, call.commandLine, kNormalWindowWithFocus);
+  return call;
 }
 
-std::string ApplyHostSwitch(std::string_view commandLine, std::string_view hostVersionText) {
-  // A plain text comparison: "10.0.0.0" sorts before "3.1" and keeps the import tool.
-  if (hostVersionText < kFirstSelfImportingVersion) return std::string(commandLine);
-  return ReplaceAll(commandLine, ImportToolPath(), kHostExeName);
+std::string ReplayCommandLine(ProcessContext& context, const std::string& filePath,
+                              const std::string& mac) {
+  const std::string folder = ShortBaseFolder(context);
+  const std::string program = HostImportsItself(HostVersion(context))
+                                  ? "\"" + folder + kHostExeName + "\""
+                                  : folder + ImportToolPath();
+  return program + " import -filepath " + filePath + " -filemac " + mac;
 }
 
 ImportToolExit ImportToolExitText(int exitCode) {

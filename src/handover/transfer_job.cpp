@@ -8,7 +8,6 @@
 
 #include "handover/hs256.h"
 #include "handover/import_call.h"
-#include "platform/host_discovery.h"
 #include "platform/process_context.h"
 #include "platform/temp_files.h"
 #include "shared/error.h"
@@ -19,8 +18,6 @@
 namespace tavrin {
 
 namespace {
-
-constexpr int kNormalWindowWithFocus = 1;
 
 // Copies a file, replacing the target; raises 53 when the source is missing and 75 when
 // the copy fails otherwise.
@@ -97,16 +94,16 @@ void RunTransferJob(ProcessContext& context, cTempFiles& tempFiles) {
   const std::optional<std::string> bytes = ReadFileBytes(copyPath);
   if (!bytes) throw FileNotFoundError("RunTransferJob", copyPath);
   const std::string document = hs.FromUTF8(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
-  const std::string mac = ComputeFileMac(context, document);
-
-  const std::string toolFolder = ShortBaseFolder(context) + "_EXTRAS" + kPathSep;
-  if (const int error = ChangeDirectory(context.platform, toolFolder); error != 0) {
-    throw RuntimeError(error, "RunTransferJob", "Cannot change to the folder " + toolFolder);
+  try {
+    HandOverToImportTool(context, {.form = CommandForm::S,
+                                   .filePath = copyPath,
+                                   .document = document,
+                                   .tracePrefix = "Started transfer for job " + jobNumber + ": "});
+  } catch (const ToolFolderError& error) {
+    // The second step names the folder in words of its own.
+    throw RuntimeError(error.Number(), "RunTransferJob",
+                       "Cannot change to the folder " + error.Folder());
   }
-  const std::string commandLine = ApplyHostSwitch(
-      BuildImportCommand(context, CommandForm::S, copyPath, mac, ""), HostVersion(context));
-  context.trace.Write("Started transfer for job " + jobNumber + ": " + commandLine);
-  ShellAndWait(context, commandLine, kNormalWindowWithFocus);
 }
 
 void StripPatientArguments(ProcessContext& context) {

@@ -1,55 +1,36 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <openssl/hmac.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
 #include "fakes/temp_dir.h"
-#include "handover/mac_key.h"
+#include "platform/end_program.h"
 #include "platform/posix/openssl_crypto.h"
 #include "platform/process_context.h"
 #include "shared/fs.h"
+#include "shared/text.h"
 
 namespace tavrin::testing {
 
-inline std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(FsPath(path), std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+inline std::string ReadFile(const std::string& path) {
+  return ReadFileBytes(path).value_or("");
 }
 
-inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::filesystem::create_directories(FsPath(path).parent_path());
-  std::ofstream out(FsPath(path), std::ios::binary);
-  out << bytes;
+  std::ofstream(FsPath(path), std::ios::binary) << bytes;
 }
 
-// HMAC-SHA-256 as lower-case hex, computed with OpenSSL directly, for checking the MACs
-// the program puts on its command lines.
-inline std::string HmacHex(const std::string& key, const std::string& data) {
-  unsigned char mac[32];
-  unsigned int length = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
-       reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac, &length);
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kHex[mac[i] >> 4];
-    hex += kHex[mac[i] & 0x0F];
-  }
-  return hex;
-}
-
-// A plug-in installed beside a host installation, all inside a temporary folder:
+// A plug-in installed beside a host installation, all inside a temporary folder, which is
+// also the current folder:
 //   prog/TavrinPlugin(.ini)        the program and its settings (OXSWBaseFolder -> Orvolux)
 //   Orvolux/ox2.ini                the host's configuration
 //   Orvolux/Diaries/palist.xml     the patient list with the database GUID
@@ -60,54 +41,58 @@ class AppFixture : public ::testing::Test {
   static constexpr const char* kGuid = "6F1C2A3B-0000-4D5E-9A8B-112233445566";
 
   AppFixture() {
-    base = dir.File("Orvolux") + kPathSep;
     std::filesystem::create_directories(FsPath(base + "_EXTRAS"));
-    WriteFileBytes(base + "ox2.ini", "[General]\r\nDiaryFolder=Diaries\r\n");
-    WriteFileBytes(base + "Diaries" + kPathSep + "palist.xml",
-                   std::string("<?xml version=\"1.0\"?>\r\n<PATIENTS GUID=\"{") + kGuid +
-                       "}\" Count=\"2\">\r\n</PATIENTS>\r\n");
+    WriteFile(base + "ox2.ini", "[General]\r\nDiaryFolder=Diaries\r\n");
+    WriteFile(base + "Diaries" + kPathSep + "palist.xml",
+              std::string("<?xml version=\"1.0\"?>\r\n<PATIENTS GUID=\"{") + kGuid +
+                  "}\" Count=\"2\">\r\n</PATIENTS>\r\n");
     WriteSettings("");
   }
 
   // The settings file with the host folder, German texts and no data-age questions,
   // followed by the extra lines of the "Config" section.
   void WriteSettings(const std::string& extraConfigLines, const std::string& language = "DE") {
-    WriteFileBytes(dir.File("prog") + kPathSep + "TavrinPlugin.ini",
-                   "[Config]\r\nOXSWBaseFolder=" + base + "\r\nLanguage=" + language +
-                       "\r\nShowOldOrNewDataWarning=0\r\n" + extraConfigLines);
+    WriteFile(ProgramFolder() + "TavrinPlugin.ini",
+              "[Config]\r\nOXSWBaseFolder=" + base + "\r\nLanguage=" + language +
+                  "\r\nShowOldOrNewDataWarning=0\r\n" + extraConfigLines);
   }
 
   std::string ProgramFolder() const { return dir.File("prog") + kPathSep; }
 
-  // The messages of the trace log, without date and time and the first line's "Started, ".
-  std::vector<std::string> TraceLines() {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFileBytes(context.trace.FilePath()));
-    std::string line;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      const std::size_t colon = line.find(": ");
-      std::string message = colon == std::string::npos ? line : line.substr(colon + 2);
-      if (message.rfind("Started, ", 0) == 0) message = message.substr(9);
-      lines.push_back(message);
+  // Starts the process with a command line and runs the window's load sequence; true
+  // when the window is ready, false when the process ended during load.
+  bool Load(const std::string& commandLine = "") {
+    context.rawCommandLine = commandLine;
+    Main(context);
+    try {
+      window.Form_Load();
+      return true;
+    } catch (const ProgramEnded&) {
+      return false;
     }
-    return lines;
   }
 
-  bool TraceHas(const std::string& message) {
-    for (const std::string& line : TraceLines()) {
-      if (line == message) return true;
+  // Whether the trace log holds the messages in this order; the date and time before each
+  // and the first line's "Started, " do not count.
+  bool Traced(const std::vector<std::string>& messages) {
+    const std::string log = ReplaceAll(ReadFile(context.trace.FilePath()), ": Started, ", ": ");
+    std::size_t at = 0;
+    for (const std::string& message : messages) {
+      at = log.find(": " + message + "\r\n", at);
+      if (at == std::string::npos) return false;
+      at += message.size();
     }
-    return false;
+    return true;
   }
-
-  std::string MacKey() const { return MacKeyText(kGuid); }
+  bool TracedLast(const std::string& message) {
+    return ReadFile(context.trace.FilePath()).ends_with(": " + message + "\r\n");
+  }
 
   // The program's paths are fixed when the context is made, so the platform is set up
   // before that.
   FakePlatform MakePlatform() {
     FakePlatform fake;
-    fake.programPath = dir.File("prog") + kPathSep + "TavrinPlugin";
+    fake.programPath = ProgramFolder() + "TavrinPlugin";
     fake.crypto = &crypto;
     fake.localeInfo[3] = "DEU";
     fake.currentDirectory = dir.Path();
@@ -118,11 +103,12 @@ class AppFixture : public ::testing::Test {
   }
 
   TempDir dir;
+  std::string base = dir.File("Orvolux") + kPathSep;
   OpenSslCrypto crypto;
   FakePlatform platform = MakePlatform();
   FakeUi ui;
   ProcessContext context{platform, ui};
-  std::string base;
+  frmMeterImport window{context};
 };
 
 }  // namespace tavrin::testing

@@ -7,67 +7,44 @@
 namespace tavrin {
 namespace {
 
-TEST(JobModeTest, FoundInAnyLetterCase) {
-  EXPECT_TRUE(IsJobMode("-JOBID 17"));
-  EXPECT_TRUE(IsJobMode("x -jobid 123456789 -pid1 Meier"));
-  EXPECT_TRUE(IsJobMode("-JobId"));
-  EXPECT_FALSE(IsJobMode("-job 17"));
-  EXPECT_FALSE(IsJobMode(""));
+TEST(CommandLineTest, JobModeAndDumpFilesAreRecognised) {
+  std::string seen;
+  for (const char* line :
+       {"-JOBID 17", "x -jobid 123456789 -pid1 Meier", "-JobId", "-job 17", ""}) {
+    seen += IsJobMode(line) ? "J" : "-";
+  }
+  // The leftmost "." within the last seven characters decides: "b.xml" is no dump name.
+  for (const char* line :
+       {"C:\\data\\stream.xml", "/data/archive.tar.JSON", "/d/export.csv", "", "a.b.xml"}) {
+    seen += IsDumpFileName(line) ? "D" : "-";
+  }
+  EXPECT_EQ(seen, "JJJ--DD---");
 }
 
-TEST(HostCallFormTest, IdWithFileCutsTheCommandLineAndNamesTheFile) {
-  std::string commandLine = "/ID:5 /f:C:\\x\\export.csv";
-  EXPECT_EQ(ApplyHostCallForm(commandLine), "C:\\x\\export.csv");
-  EXPECT_EQ(commandLine, "");
+// The host's call form: the command line that stays and the file named after "/f:".
+TEST(CommandLineTest, HostCallFormCutsTheCommandLine) {
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"/ID:5 /f:C:\\x\\export.csv", "", "C:\\x\\export.csv"},
+      {"/ID:7 /f:c:\\a.csv /q", "", "c:\\a.csv"},  // the name ends at the next switch
+      {"/ID:5", "", ""},
+      {"  keep me /id:9 /F:/data/e.csv", "keep me", "/data/e.csv"},
+      // Other command lines are cut at their first blank and slash.
+      {"abc /x", "abc", ""},
+      {"a/b c /d /e", "a/b c", ""},
+      {"plain", "plain", ""},
+  };
+  for (const auto& [line, rest, file] : cases) {
+    std::string commandLine = line;
+    EXPECT_EQ(ApplyHostCallForm(commandLine), file) << line;
+    EXPECT_EQ(commandLine, rest) << line;
+  }
 }
 
-TEST(HostCallFormTest, FileNameEndsAtTheNextSwitch) {
-  std::string commandLine = "/ID:7 /f:c:\\a.csv /q";
-  EXPECT_EQ(ApplyHostCallForm(commandLine), "c:\\a.csv");
-}
-
-TEST(HostCallFormTest, IdAloneLeavesAnEmptyCommandLineAndNoFile) {
-  std::string commandLine = "/ID:5";
-  EXPECT_EQ(ApplyHostCallForm(commandLine), "");
-  EXPECT_EQ(commandLine, "");
-}
-
-TEST(HostCallFormTest, TextBeforeTheFirstSlashStays) {
-  std::string commandLine = "  keep me /id:9 /F:/data/e.csv";
-  EXPECT_EQ(ApplyHostCallForm(commandLine), "/data/e.csv");
-  EXPECT_EQ(commandLine, "keep me");
-}
-
-TEST(HostCallFormTest, OtherSwitchesAreCutAtTheFirstBlankSlash) {
-  std::string commandLine = "abc /x";
-  EXPECT_EQ(ApplyHostCallForm(commandLine), "");
-  EXPECT_EQ(commandLine, "abc");
-
-  commandLine = "a/b c /d /e";
-  ApplyHostCallForm(commandLine);
-  EXPECT_EQ(commandLine, "a/b c");
-
-  commandLine = "plain";
-  ApplyHostCallForm(commandLine);
-  EXPECT_EQ(commandLine, "plain");
-}
-
-TEST(FileDumpTest, OnlyXmlAndJsonNamesAreDumped) {
-  EXPECT_TRUE(IsDumpFileName("C:\\data\\stream.xml"));
-  EXPECT_TRUE(IsDumpFileName("/data/archive.tar.JSON"));
-  EXPECT_FALSE(IsDumpFileName("/data/export.csv"));
-  EXPECT_FALSE(IsDumpFileName(""));
-  // The leftmost "." within the last seven characters decides: "b.xml".
-  EXPECT_FALSE(IsDumpFileName("a.b.xml"));
-}
-
-TEST(FileDumpTest, HexDumpUsesTheAnsiCodeOfEachCharacter) {
+TEST(CommandLineTest, HexDumpUsesTheAnsiCodeOfEachCharacter) {
   testing::FakePlatform platform;
-  EXPECT_EQ(HexDumpOfText(platform, "A\n"), "0x41 0x0A ");
   // "ä" and "€" in Windows-1252; a character the code page lacks becomes "?".
-  EXPECT_EQ(HexDumpOfText(platform, "ä€"), "0xE4 0x80 ");
-  EXPECT_EQ(HexDumpOfText(platform, "中"), "0x3F ");
-  EXPECT_EQ(HexDumpOfText(platform, ""), "");
+  EXPECT_EQ(HexDumpOfText(platform, "A\nä€中") + "|" + HexDumpOfText(platform, ""),
+            "0x41 0x0A 0xE4 0x80 0x3F |");
 }
 
 }  // namespace

@@ -1,35 +1,24 @@
+// The HMAC and text service: known answers, the text layouts of Windows'
+// CryptBinaryToString, and the run-time errors by number, source and description.
+
 #include "handover/hs256.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <functional>
+#include <random>
 
-#include "fakes/fake_platform.h"
-#include "platform/posix/openssl_crypto.h"
-#include "shared/error.h"
+#include "handover_fixture.h"
 
 namespace tavrin {
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& text) {
+using Bytes = std::vector<std::uint8_t>;
+Bytes B(std::string_view text) {
   return {text.begin(), text.end()};
 }
-std::vector<std::uint8_t> Repeat(std::uint8_t value, std::size_t count) {
-  return std::vector<std::uint8_t>(count, value);
-}
-
-// Runs the call and returns the run-time error it raised.
-template <typename F>
-RuntimeError Raised(F call) {
-  try {
-    call();
-  } catch (const RuntimeError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no run-time error";
-  return RuntimeError(0, "", "");
-}
+enum Format { kBase64, kHex, kHexAscii, kHexAddr, kHexAsciiAddr, kHexRaw };
+enum Breaks { kCrLf, kLf, kNone };
 
 class FailingHmac : public OpenSslCrypto {
  public:
@@ -40,154 +29,166 @@ class FailingHmac : public OpenSslCrypto {
   std::uint32_t LastError() const override { return 0x80090008; }
 };
 
-class Hs256Test : public ::testing::Test {
+class Hs256Test : public testing::HandoverTest {
  protected:
-  Hs256Test() { platform.crypto = &crypto; }
-  std::string Mac(cHS256& hs, const std::vector<std::uint8_t>& key,
-                  const std::vector<std::uint8_t>& data) {
+  // The first 128 bits of the MAC, which RFC 4231 publishes for every case.
+  std::string Mac(const Bytes& key, const Bytes& data) {
     hs.InitHmac(key);
-    std::vector<std::uint8_t> mac;
+    Bytes mac;
     EXPECT_TRUE(hs.HmacSha256(data, mac));
-    return cHS256::ByteArrayToHexString(mac);
+    return cHS256::ByteArrayToHexString(mac).substr(0, 32);
   }
-  OpenSslCrypto crypto;
-  testing::FakePlatform platform;
+  // The run-time error the call raises: number (hex), source and description.
+  static std::string Raised(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const RuntimeError& e) {
+      char number[16];
+      std::snprintf(number, sizeof number, "%llX", static_cast<unsigned long long>(e.Number()));
+      return number + (" " + e.Source()) + ": " + e.Description();
+    }
+    return "none";
+  }
+  cHS256 hs{platform};
 };
 
-TEST_F(Hs256Test, Rfc4231TestCases) {
-  cHS256 hs(platform);
-  EXPECT_EQ(Mac(hs, Repeat(0x0B, 20), Bytes("Hi There")),
-            "B0344C61D8DB38535CA8AFCEAF0BF12B881DC200C9833DA726E9376C2E32CFF7");
-  EXPECT_EQ(Mac(hs, Bytes("Jefe"), Bytes("what do ya want for nothing?")),
-            "5BDCC146BF60754E6A042426089575C75A003F089D2739839DEC58B964EC3843");
-  EXPECT_EQ(Mac(hs, Repeat(0xAA, 20), Repeat(0xDD, 50)),
-            "773EA91E36800E46854DB8EBD09181A72959098B3EF8C122D9635514CED565FE");
-  std::vector<std::uint8_t> key4;
-  for (std::uint8_t b = 1; b <= 25; ++b) key4.push_back(b);
-  EXPECT_EQ(Mac(hs, key4, Repeat(0xCD, 50)),
-            "82558A389A443C0EA4CC819899F2083A85F0FAA3E578F8077A2E3FF46729665B");
-  // Test case 5 publishes only the first 128 bits.
-  EXPECT_EQ(Mac(hs, Repeat(0x0C, 20), Bytes("Test With Truncation")).substr(0, 32),
-            "A3B6167473100EE06E0C796C2955552B");
-  // Keys longer than the hash block are hashed first.
-  EXPECT_EQ(
-      Mac(hs, Repeat(0xAA, 131), Bytes("Test Using Larger Than Block-Size Key - Hash Key First")),
-      "60E431591EE0B67F0D8A26AACBF5B77F8E0BC6213728C5140546040F0EE37F54");
-  EXPECT_EQ(Mac(hs, Repeat(0xAA, 131),
-                Bytes("This is a test using a larger than block-size key and a larger than "
-                      "block-size data. The key needs to be hashed before being used by the "
-                      "HMAC algorithm.")),
-            "9B09FFA71B942FCB27635FBCD5B0E944BFDC63644F0713938A7F51535C3A35E2");
-  EXPECT_EQ(Mac(hs, {}, {}), "B613679A0814D9EC772F95D778C35FC5FF1697C493715653C6C712144292C5AD");
+TEST_F(Hs256Test, KnownAnswers) {
+  Bytes counting(25);
+  for (std::size_t i = 0; i < counting.size(); ++i) counting[i] = static_cast<std::uint8_t>(i + 1);
+  const std::string longData =
+      "This is a test using a larger than block-size key and a larger than block-size data. "
+      "The key needs to be hashed before being used by the HMAC algorithm.";
+  EXPECT_EQ(Mac(Bytes(20, 0x0B), B("Hi There")), "B0344C61D8DB38535CA8AFCEAF0BF12B");
+  EXPECT_EQ(Mac(B("Jefe"), B("what do ya want for nothing?")), "5BDCC146BF60754E6A042426089575C7");
+  EXPECT_EQ(Mac(Bytes(20, 0xAA), Bytes(50, 0xDD)), "773EA91E36800E46854DB8EBD09181A7");
+  EXPECT_EQ(Mac(counting, Bytes(50, 0xCD)), "82558A389A443C0EA4CC819899F2083A");
+  EXPECT_EQ(Mac(Bytes(20, 0x0C), B("Test With Truncation")), "A3B6167473100EE06E0C796C2955552B");
+  EXPECT_EQ(Mac(Bytes(131, 0xAA), B("Test Using Larger Than Block-Size Key - Hash Key First")),
+            "60E431591EE0B67F0D8A26AACBF5B77F");
+  EXPECT_EQ(Mac(Bytes(131, 0xAA), B(longData)), "9B09FFA71B942FCB27635FBCD5B0E944");
+  EXPECT_EQ(Mac({}, {}), "B613679A0814D9EC772F95D778C35FC5");
+  EXPECT_EQ(cHS256::ByteArrayToHexString(hs.MD5(B("abc"))), "900150983CD24FB0D6963F7D28E17F72");
+  // RFC 4648, each text closed by its line break.
+  std::string base64;
+  for (const char* text : {"", "f", "fo", "foo", "foob", "fooba", "foobar"}) {
+    base64 += hs.Encode(B(text), kBase64, kCrLf);
+  }
+  EXPECT_EQ(base64, "Zg==\r\nZm8=\r\nZm9v\r\nZm9vYg==\r\nZm9vYmE=\r\nZm9vYmFy\r\n");
 }
 
-TEST_F(Hs256Test, EachMacNeedsItsOwnInitHmac) {
-  cHS256 hs(platform);
-  std::vector<std::uint8_t> mac;
-  const auto never = Raised([&] { hs.HmacSha256(Bytes("x"), mac); });
-  EXPECT_EQ(never.Number(), 0x8004C322);
-  hs.InitHmac(Bytes("Jefe"));
-  EXPECT_TRUE(hs.HmacSha256(Bytes("x"), mac));
-  const auto again = Raised([&] { hs.HmacSha256(Bytes("x"), mac); });
-  EXPECT_EQ(again.Number(), 0x8004C322);
-  EXPECT_EQ(again.Source(), "HS256.HmacSha256");
-  EXPECT_EQ(again.Description(), "No key set, call InitHmac first");
-  // A second InitHmac replaces the earlier key.
-  hs.InitHmac(Repeat(0x0B, 20));
-  EXPECT_EQ(Mac(hs, Bytes("Jefe"), Bytes("what do ya want for nothing?")),
-            "5BDCC146BF60754E6A042426089575C75A003F089D2739839DEC58B964EC3843");
-}
-
-TEST_F(Hs256Test, ProviderFailureRaisesAndDropsTheKey) {
-  FailingHmac failing;
-  platform.crypto = &failing;
-  cHS256 hs(platform);
-  std::vector<std::uint8_t> mac;
-  hs.InitHmac(Bytes("key"));
-  const auto e = Raised([&] { hs.HmacSha256(Bytes("x"), mac); });
-  EXPECT_EQ(e.Number(), 0x8004C32A);
-  EXPECT_EQ(e.Description(), "Failed to create HMAC hash object, system error 2148073480");
-  EXPECT_EQ(Raised([&] { hs.HmacSha256(Bytes("x"), mac); }).Number(), 0x8004C322);
-}
-
-TEST_F(Hs256Test, ReleasedProvidersRaise) {
-  cHS256 hs(platform);
-  hs.InitHmac(Bytes("key"));
-  hs.ReleaseHandles(true);
-  const auto init = Raised([&] { hs.InitHmac(Bytes("key")); });
-  EXPECT_EQ(init.Number(), 0x8004C342);
-  EXPECT_EQ(init.Source(), "HS256.InitHmac");
-  EXPECT_EQ(init.Description(), "No cryptographic RSA AES provider context");
-  const auto md5 = Raised([&] { hs.MD5(Bytes("abc")); });
-  EXPECT_EQ(md5.Number(), 0x8004C352);
-  EXPECT_EQ(md5.Description(), "No cryptographic Base provider context");
-  hs.ReleaseHandles(true);  // a second release is harmless
-}
-
-TEST_F(Hs256Test, Md5DigestAndHexText) {
-  cHS256 hs(platform);
-  EXPECT_EQ(cHS256::ByteArrayToHexString(hs.MD5(Bytes("abc"))), "900150983CD24FB0D6963F7D28E17F72");
-  EXPECT_EQ(hs.MD5({}).size(), 16u);
-  EXPECT_EQ(cHS256::ByteArrayToHexString(std::vector<std::uint8_t>{0x00, 0x0A, 0xBC, 0xFF}),
-            "000ABCFF");
-  EXPECT_EQ(cHS256::ByteArrayToHexString({}), "");
-}
-
-TEST_F(Hs256Test, Utf8Conversions) {
-  cHS256 hs(platform);
-  const std::string text = "Größe 😀";
-  std::vector<std::uint8_t> bytes;
-  EXPECT_TRUE(hs.ToUTF8(text, bytes));
-  EXPECT_EQ(bytes.size(), 12u);
-  EXPECT_EQ(hs.FromUTF8(bytes), text);
-  EXPECT_EQ(hs.FromUTF8({}), "");
-  const std::vector<std::vector<std::uint8_t>> invalid = {
-      {0xC3},                    // cut off
-      {'a', 0xFF, 'b'},          // never valid
-      {0xC0, 0xAF},              // overlong "/"
-      {0xED, 0xA0, 0x80},        // surrogate
-      {0xF4, 0x90, 0x80, 0x80},  // above U+10FFFF
-      {0xE2, 0x28, 0xA1},        // bad continuation
+TEST_F(Hs256Test, TextLayouts) {
+  Bytes counting(17);
+  for (std::size_t i = 0; i < counting.size(); ++i) counting[i] = static_cast<std::uint8_t>(i);
+  const std::string row = "00 01 02 03 04 05 06 07  08 09 0a 0b 0c 0d 0e 0f";
+  std::string line64;
+  for (int i = 0; i < 16; ++i) line64 += "YWFh";
+  const Bytes a49 = B(std::string(49, 'a') + std::string(1, '\0'));
+  // clang-format off
+  const std::tuple<Bytes, int, int, std::string> cases[] = {
+      {a49, kBase64, kCrLf, line64 + "\r\nYQA=\r\n"},     {a49, kBase64, kNone, line64 + "YQA="},
+      {B(std::string(48, 'a')), kBase64, kLf, line64 + "\n"},  // no empty line after a full one
+      {counting, kHex, kCrLf, row + "\r\n10\r\n"},          {counting, kHexRaw, kNone, "000102030405060708090a0b0c0d0e0f10"},
+      {counting, kHex, kNone, "00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f 10"},
+      {counting, kHexAddr, kCrLf, "0000    " + row + "\r\n0010    10\r\n"},
+      {B("AB\n"), kHexAscii, kCrLf, "41 42 0a" + std::string(43, ' ') + "AB.\r\n"},
+      {B("0123456789abcdef~\x7F"), kHexAsciiAddr, kLf,
+       "0000    30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66   0123456789abcdef\n0010    7e 7f" +
+           std::string(46, ' ') + "~.\n"},
+      {{0x00, 0xFF, 0x10}, kHexRaw, kCrLf, "00ff10\r\n"},
   };
-  for (const auto& bad : invalid) {
-    const auto e = Raised([&] { hs.FromUTF8(bad); });
-    EXPECT_EQ(e.Number(), 0x8004C312);
-    EXPECT_EQ(e.Source(), "HS256.FromUTF8");
-    EXPECT_EQ(e.Description(), "Failed to decode string, system error 1113");
+  // clang-format on
+  for (const auto& [data, format, breaks, text] : cases) {
+    EXPECT_EQ(hs.Encode(data, format, breaks), text) << format << " " << breaks;
+  }
+  // Reading ignores blanks and breaks, misses no padding and takes separated pairs.
+  EXPECT_EQ(hs.Decode(" Zm 9v\tYm\r\nFy ", kBase64), B("foobar"));
+  EXPECT_EQ(hs.Decode("Zm9vYg", kBase64), B("foob"));
+  EXPECT_EQ(hs.Decode("00-FF,10\r\n", kHex), (Bytes{0x00, 0xFF, 0x10}));
+}
+
+// Every format and line-break choice reads back what it wrote, including rows whose
+// character column holds blanks and digits and offsets beyond four digits.
+TEST_F(Hs256Test, EveryLayoutRoundTrips) {
+  std::mt19937 rng(99);
+  for (std::size_t size : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 33u, 255u, 70000u}) {
+    Bytes data(size);
+    for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+    if (size >= 16) std::fill(data.begin(), data.begin() + 8, ' ');
+    for (int format = 0; format <= 5; ++format) {
+      for (int breaks = 0; breaks <= 2; ++breaks) {
+        ASSERT_EQ(hs.Decode(hs.Encode(data, format, breaks), format), data)
+            << "size " << size << " format " << format << " breaks " << breaks;
+      }
+    }
   }
 }
 
-TEST_F(Hs256Test, WindowsVersionCheck) {
-  platform.osVersion = {5, 0, 2, 1, false, "", ""};  // Windows 2000
-  const auto old = Raised([&] { cHS256 hs(platform); });
-  EXPECT_EQ(old.Number(), 0x8004C364);
-  EXPECT_EQ(old.Source(), "HS256.Class_Initialize");
-  EXPECT_EQ(old.Description(), "Requires Windows XP or later");
-
-  platform.osVersion = {5, 1, 2, 1, false, "", ""};  // Windows XP
-  EXPECT_TRUE(cHS256(platform).WindowsXP());
-  platform.osVersion = {5, 2, 2, 3, false, "", ""};  // Windows Server 2003
-  EXPECT_FALSE(cHS256(platform).WindowsXP());
-  platform.osVersion = {5, 1, 2, 3, false, "", ""};  // 5.1 that is no workstation
-  EXPECT_EQ(Raised([&] { cHS256 hs(platform); }).Number(), 0x8004C364);
-  platform.osVersion = {10, 0, 2, 1, true, "", ""};
-  EXPECT_FALSE(cHS256(platform).WindowsXP());
-
-  platform.osVersion = {0, 0, 0, 0, false, "", ""};  // version unreadable
-  EXPECT_EQ(Raised([&] { cHS256 hs(platform); }).Number(), 0x8004C362);
-
-  platform.osVersion = {0, 0, 0, 0, true, "Linux", "6.1.0"};  // no Windows check
-  cHS256 onLinux(platform);
-  EXPECT_FALSE(onLinux.WindowsXP());
-  EXPECT_EQ(Mac(onLinux, Bytes("Jefe"), Bytes("what do ya want for nothing?")).size(), 64u);
+TEST_F(Hs256Test, FailuresRaiseNumberedErrors) {
+  // clang-format off
+  for (const auto& [text, format] : std::vector<std::pair<std::string, int>>{
+           {"Zm9v!", kBase64}, {"Zm9vY", kBase64} /* a lone character */, {"Zg==Zm8=", kBase64},
+           {"0a5", kHex}, {"0x12", kHexRaw}, {"0000    0g", kHexAddr}, {"41 42", kHexAscii}}) {
+    EXPECT_EQ(Raised([&] { hs.Decode(text, format); }),
+              "8004C302 HS256.Decode: Failed to determine decoded length, system error 13") << text;
+  }
+  // Cut off, never valid, overlong "/", surrogate, above U+10FFFF, bad continuation.
+  for (const Bytes& bytes : std::vector<Bytes>{{0xC3}, {'a', 0xFF}, {0xC0, 0xAF}, {0xED, 0xA0, 0x80},
+                                               {0xF4, 0x90, 0x80, 0x80}, {0xE2, 0x28, 0xA1}}) {
+    EXPECT_EQ(Raised([&] { hs.FromUTF8(bytes); }),
+              "8004C312 HS256.FromUTF8: Failed to decode string, system error 1113");
+  }
+  // clang-format on
+  EXPECT_EQ(hs.FromUTF8(B("Größe 😀")), "Größe 😀");
+  EXPECT_EQ(Raised([&] { hs.Encode(B("x"), 6, 0); }) + Raised([&] { hs.Encode(B("x"), 0, 3); }),
+            "8004C30A HS256.Encode: Failed to determine encoded length, system error 87"
+            "8004C30A HS256.Encode: Failed to determine encoded length, system error 87");
+  EXPECT_EQ(Raised([&] { hs.Decode("00", -1); }),
+            "8004C302 HS256.Decode: Failed to determine decoded length, system error 87");
 }
 
-TEST_F(Hs256Test, WindowsXpWritesRawHexItself) {
-  platform.osVersion = {5, 1, 2, 1, false, "", ""};
-  cHS256 xp(platform);
-  const std::vector<std::uint8_t> data = {0x00, 0xAB, 0x7F};
-  EXPECT_EQ(xp.Encode(data, 5, 0), "00AB7F");
-  EXPECT_EQ(xp.Decode("00AB7F", 5), data);
+TEST_F(Hs256Test, EachMacNeedsItsOwnKeyAndAWorkingProvider) {
+  Bytes mac;
+  const std::string noKey = "8004C322 HS256.HmacSha256: No key set, call InitHmac first";
+  EXPECT_EQ(Raised([&] { hs.HmacSha256(B("x"), mac); }), noKey);
+  hs.InitHmac(B("Jefe"));
+  EXPECT_TRUE(hs.HmacSha256(B("x"), mac));
+  EXPECT_EQ(Raised([&] { hs.HmacSha256(B("x"), mac); }), noKey);
+
+  FailingHmac failing;
+  platform.crypto = &failing;
+  cHS256 broken(platform);
+  broken.InitHmac(B("key"));
+  EXPECT_EQ(
+      Raised([&] { broken.HmacSha256(B("x"), mac); }),
+      "8004C32A HS256.HmacSha256: Failed to create HMAC hash object, system error 2148073480");
+  EXPECT_EQ(Raised([&] { broken.HmacSha256(B("x"), mac); }), noKey);  // the key went too
+  broken.ReleaseHandles(true);
+  EXPECT_EQ(Raised([&] { broken.InitHmac(B("key")); }) + Raised([&] { broken.MD5(B("abc")); }),
+            "8004C342 HS256.InitHmac: No cryptographic RSA AES provider context"
+            "8004C352 HS256.MD5: No cryptographic Base provider context");
+}
+
+TEST_F(Hs256Test, WindowsXpOrLaterIsRequired) {
+  const std::string tooOld = "8004C364 HS256.Class_Initialize: Requires Windows XP or later";
+  // Windows 2000, a 5.1 that is no workstation, an unreadable version, Windows XP, Server
+  // 2003, and a system that is not Windows.
+  const std::tuple<OsVersionInfo, std::string> cases[] = {
+      {{5, 0, 2, 1, false, "", ""}, tooOld},
+      {{5, 1, 2, 3, false, "", ""}, tooOld},
+      {{0, 0, 0, 0, false, "", ""},
+       "8004C362 HS256.Class_Initialize: Failed to obtain Windows version, system error 0"},
+      {{5, 1, 2, 1, false, "", ""}, "none XP"},
+      {{5, 2, 2, 3, false, "", ""}, "none"},
+      {{0, 0, 0, 0, true, "Linux", "6.1.0"}, "none"}};
+  for (const auto& [os, expected] : cases) {
+    platform.osVersion = os;
+    std::string seen = Raised([&] { cHS256 service(platform); });
+    if (seen == "none" && cHS256(platform).WindowsXP()) seen += " XP";
+    EXPECT_EQ(seen, expected) << os.major << "." << os.minor;
+  }
+  // Windows XP's provider has no raw hex: the service writes it, in upper case.
+  platform.osVersion = std::get<0>(cases[3]);
+  EXPECT_EQ(cHS256(platform).Encode(Bytes{0x00, 0xAB, 0x7F}, kHexRaw, kCrLf), "00AB7F");
 }
 
 }  // namespace

@@ -1,89 +1,189 @@
+// The hand-over to the host's import tool: the MAC, the one routine every caller starts
+// the tool with, the tool's exit codes, and the transfer job that parks an XML document
+// for a second step.
+
 #include "handover/import_call.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
 
-#include "handover/mac_key.h"
+#include "handover/transfer_job.h"
 #include "handover_fixture.h"
+#include "platform/temp_files.h"
+#include "shared/utf8.h"
 
 namespace tavrin {
 namespace {
 
-class ImportCallTest : public testing::HandoverTest {};
+const std::string kDocument = "<IMPORT name='Zürich – 5 €'/>\r\n";
+// HMAC-SHA-256 of kDocument's UTF-8 bytes under the key built from the fixture's database
+// identifier; every hand-over computes it afresh.
+const std::string kMac = "143820546ea8e3b035976ba209ca82fc5ffe80441d4416fc28d041651102f5d7";
 
-// HMAC-SHA-256 straight from OpenSSL, as lower-case hex.
-std::string ReferenceMac(const std::string& key, const std::string& data) {
-  unsigned char mac[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
-       reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac, &length);
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += "0123456789abcdef"[mac[i] >> 4];
-    hex += "0123456789abcdef"[mac[i] & 0x0F];
+class ImportCallTest : public testing::HandoverTest {
+ protected:
+  std::string Call(const std::string& program, const std::string& file, const std::string& tail) {
+    return program + " import -filepath " + file + " -filemac " + kMac + tail;
   }
-  return hex;
-}
-
-TEST_F(ImportCallTest, MacIsHmacSha256OfTheUtf8BytesUnderTheDatabaseKey) {
-  const std::string document = "<?xml version='1.0'?>\r\n<IMPORT name='Zürich – 5 €'/>\r\n";
-  const std::string key = std::string(kMacKeyConstant) + context.host.databaseId + "}";
-  EXPECT_EQ(ComputeFileMac(context, document), ReferenceMac(key, document));
-  // Every MAC sets its own key: a second one in a row works too.
-  EXPECT_EQ(ComputeFileMac(context, ""), ReferenceMac(key, ""));
-  context.host.databaseId = "OTHER";
-  EXPECT_EQ(ComputeFileMac(context, document),
-            ReferenceMac(std::string(kMacKeyConstant) + "OTHER}", document));
-}
-
-TEST_F(ImportCallTest, JsonCallQuotesTheProgramOnlyWhenTheFolderHasABlank) {
-  EXPECT_EQ(BuildImportCommand(context, CommandForm::L, "/t/a.json", "ab12", " -jobid 123456789"),
-            "\"" + context.host.baseFolder + "_EXTRAS" + sep +
-                "KelsarImport.exe\" import -filepath /t/a.json -filemac ab12 -jobid 123456789");
-  context.host.baseFolder = sep + "opt" + sep + "OX";  // also gets its separator
-  EXPECT_EQ(BuildImportCommand(context, CommandForm::L, "x.json", "ff", ""),
-            sep + "opt" + sep + "OX" + sep + "_EXTRAS" + sep +
-                "KelsarImport.exe import -filepath x.json -filemac ff");
-}
-
-TEST_F(ImportCallTest, XmlCallUsesTheShortFolderUnquotedWithoutJobSuffix) {
-  platform.shortNames[context.host.baseFolder] = sep + "VELTRA~1";
-  EXPECT_EQ(ShortBaseFolder(context), sep + "VELTRA~1" + sep);
-  EXPECT_EQ(BuildImportCommand(context, CommandForm::S, "C:\\T D\\a.xml", "00ff", " -jobid 1"),
-            sep + "VELTRA~1" + sep + "_EXTRAS" + sep +
-                "KelsarImport.exe import -filepath C:\\T D\\a.xml -filemac 00ff");
-  // Without a short form the long folder is used, quoted so that it stays in one piece.
-  platform.shortNames.clear();
-  EXPECT_EQ(BuildImportCommand(context, CommandForm::S, "a.xml", "00", ""),
-            "\"" + context.host.baseFolder + "_EXTRAS" + sep +
-                "KelsarImport.exe\" import -filepath a.xml -filemac 00");
-}
-
-TEST_F(ImportCallTest, HostSwitchComparesVersionsAsText) {
-  const std::string tool = "\"C:" + sep + "_EXTRAS" + sep + "KelsarImport.exe\" import x " +
-                           "_EXTRAS" + sep + "KelsarImport.exe _extras" + sep + "kelsarimport.exe";
-  const std::string host =
-      "\"C:" + sep + "Veltra Orvolux Software.exe\" import x Veltra Orvolux Software.exe _extras" +
-      sep + "kelsarimport.exe";
-  for (const char* version : {"3.0.9.1", "10.0.0.0", ""}) {
-    EXPECT_EQ(ApplyHostSwitch(tool, version), tool) << version;
+  std::string JobFile(const std::string& number) {
+    return dir.File("plugin") + sep + "jobs" + sep + number + ".xml";
   }
-  for (const char* version : {"3.1", "3.1.0.0", "4"}) {
-    EXPECT_EQ(ApplyHostSwitch(tool, version), host) << version;
+  const std::string tool = "_EXTRAS" + sep + "KelsarImport.exe";
+  const std::string host = "Veltra Orvolux Software.exe";
+};
+
+// Each row hands kDocument over as file "a" with the job suffix " -jobid 1": form, host
+// folder (with or without a blank), its short name (empty: none), host version as text;
+// the expected command line and the program of the replay command line for a dump copy.
+TEST_F(ImportCallTest, OneHandOverForEveryFormFolderAndVersion) {
+  const std::string blank = dir.File("Veltra OX") + sep, plain = dir.File("OX") + sep;
+  const std::string shortName = dir.File("VELTRA~1") + sep, jobSuffix = " -jobid 1";
+  const std::tuple<CommandForm, std::string, std::string, std::string, std::string, std::string>
+      rows[] = {
+          {CommandForm::L, blank, shortName, "3.0.9.1",
+           Call("\"" + blank + tool + "\"", "a", jobSuffix), shortName + tool},
+          {CommandForm::L, plain, "", "10.0.0.0", Call(plain + tool, "a", jobSuffix), plain + tool},
+          {CommandForm::L, blank, shortName, "3.1",
+           Call("\"" + blank + host + "\"", "a", jobSuffix), "\"" + shortName + host + "\""},
+          {CommandForm::S, blank, shortName, "3.1.0.0", Call(shortName + host, "a", ""),
+           "\"" + shortName + host + "\""},
+          {CommandForm::S, blank, shortName, "10.0.0.0", Call(shortName + tool, "a", ""),
+           shortName + tool},
+          // Without a short name the long folder stays in one piece in quotes.
+          {CommandForm::S, blank, "", "3.0.9.1", Call("\"" + blank + tool + "\"", "a", ""),
+           blank + tool},
+      };
+  for (const auto& [form, base, shortBase, version, command, replay] : rows) {
+    SCOPED_TRACE(command);
+    context.host.baseFolder = base;
+    context.host.hostVersion = version;
+    platform.shortNames = {{base, shortBase}};
+    const std::string toolFolder = (shortBase.empty() ? base : shortBase) + "_EXTRAS" + sep;
+    std::filesystem::create_directories(FsPath(toolFolder));
+    std::vector<std::string> steps;
+    platform.runProcess = [&](const std::string& line) {
+      steps.push_back("start in " + platform.currentDirectory + ": " + line);
+      return 7u;
+    };
+    const HandOverResult result = HandOverToImportTool(
+        context, {.form = form,
+                  .filePath = "a",
+                  .document = kDocument,
+                  .jobSuffix = jobSuffix,
+                  .beforeStart = [&](const std::string& mac) { steps.push_back("hook " + mac); },
+                  .trace = [&](const std::string& line) { steps.push_back(line); }});
+    EXPECT_EQ(steps, (std::vector<std::string>{"Started transfer: " + command, "hook " + kMac,
+                                               "start in " + toolFolder + ": " + command}));
+    EXPECT_EQ(result.commandLine + "|" + result.mac + "|" + std::to_string(result.exitCode),
+              command + "|" + kMac + "|7");
+    EXPECT_EQ(platform.windowStyles.back(), 1);  // a normal window with the focus
+    EXPECT_EQ(platform.currentDirectory, dir.Path());
+    EXPECT_EQ(ReplayCommandLine(context, "f", "m"), replay + " import -filepath f -filemac m");
   }
+}
+
+TEST_F(ImportCallTest, CurrentFolderComesBackOnEveryWayOut) {
+  const std::string toolFolder = context.host.baseFolder + "_EXTRAS" + sep;
+  try {
+    HandOverToImportTool(context, {.document = kDocument});
+    ADD_FAILURE() << "no error";
+  } catch (const ToolFolderError& error) {
+    EXPECT_EQ(error.Detail() + error.Folder(),
+              "Path not found: " + toolFolder + " (76)" + toolFolder);
+  }
+  std::filesystem::create_directories(FsPath(toolFolder));
+  const auto failingHook = [](const std::string&) { throw RuntimeError(75, "Test", "hook"); };
+  EXPECT_THROW(HandOverToImportTool(context, {.document = kDocument, .beforeStart = failingHook}),
+               RuntimeError);
+  EXPECT_TRUE(platform.startedCommands.empty());
+  platform.startFails = true;
+  EXPECT_THROW(HandOverToImportTool(context, {.document = kDocument}), RuntimeError);
+  EXPECT_EQ(platform.currentDirectory, dir.Path());
+  // The host switch replaces every occurrence of the tool's path, case-sensitively; the
+  // trace line goes to the trace log unless the caller writes it.
+  platform.startFails = false;
+  context.host.hostVersion = "3.1";
+  HandOverToImportTool(context, {.filePath = tool + ToLower(tool), .document = kDocument});
+  EXPECT_TRUE(Traced("Started transfer: " +
+                     Call("\"" + context.host.baseFolder + host + "\"", host + ToLower(tool), "")));
 }
 
 TEST_F(ImportCallTest, ExitCodesInWords) {
-  EXPECT_EQ(ImportToolExitText(7).text, "Unknown patient");
-  EXPECT_TRUE(ImportToolExitText(7).loginRelated);
-  EXPECT_EQ(ImportToolExitText(1).text, "Unknown error.");
-  EXPECT_EQ(ImportToolExitText(14).text, "Decrypt failed.");
-  EXPECT_FALSE(ImportToolExitText(14).loginRelated);
-  for (int code : {5, 6, 12}) EXPECT_TRUE(ImportToolExitText(code).loginRelated) << code;
-  for (int code : {0, 15, -1}) {
-    EXPECT_EQ(ImportToolExitText(code).text, "") << code;
-    EXPECT_FALSE(ImportToolExitText(code).loginRelated) << code;
+  std::string texts;
+  for (int code = -1; code <= 15; ++code) {
+    const ImportToolExit exit = ImportToolExitText(code);
+    texts += exit.text + (exit.loginRelated ? "(login)|" : "|");
+  }
+  EXPECT_EQ(texts,
+            "||Unknown error.|Missing Ctrl-File.|Missing Data-File.|Invalid file format.|"
+            "Missing username.(login)|Missing password.(login)|Unknown patient(login)|Missing "
+            "access rights.|Cannot connect.|Validation error.|Missing server.|Login "
+            "failed.(login)|Unknown host.|Decrypt failed.||");
+}
+
+TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
+  WriteFile(dir.File("a.xml"), kDocument);
+  const std::string suffix = CreateTransferJob(context, dir.File("a.xml"));
+  ASSERT_EQ(suffix.substr(0, 8) + std::to_string(suffix.size()), " -jobid 17");
+  const std::string number = suffix.substr(8);
+  EXPECT_EQ(ReadFile(JobFile(number)), kDocument);
+  EXPECT_TRUE(Traced("Job-FIle created: " + suffix));
+  // The same seed draws the taken number first, then another one.
+  EXPECT_NE(CreateTransferJob(context, dir.File("a.xml")), suffix);
+  EXPECT_THROW(CreateTransferJob(context, dir.File("missing.xml")), RuntimeError);
+
+  platform.environment["Temp"] = dir.File("plugin");
+  cTempFiles tempFiles{platform};
+  context.commandLine = "-JOBID " + number + " -more args";
+  try {
+    RunTransferJob(context, tempFiles);
+    ADD_FAILURE() << "no error";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.Detail(),
+              "Cannot change to the folder " + context.host.baseFolder + "_EXTRAS" + sep + " (76)");
+  }
+  EXPECT_FALSE(std::filesystem::exists(FsPath(JobFile(number))));
+  const std::string copy = platform.ReadUserValue(cTempFiles::kRecordKey, "1");
+  EXPECT_EQ(ReadFile(copy), kDocument);
+  EXPECT_TRUE(Traced("Received 2.part transfer job: " + number));
+
+  WriteFile(JobFile(number), kDocument);
+  std::filesystem::create_directories(FsPath(context.host.baseFolder + "_EXTRAS"));
+  RunTransferJob(context, tempFiles);
+  const std::string secondCopy = platform.ReadUserValue(cTempFiles::kRecordKey, "2");
+  EXPECT_TRUE(Traced("Started transfer for job " + number + ": " +
+                     Call("\"" + context.host.baseFolder + tool + "\"", secondCopy, "")));
+}
+
+TEST_F(ImportCallTest, OnlyRealJobNumbersNameAFile) {
+  WriteFile(dir.File("plugin") + sep + "x.xml", "secret");  // what "../x" would reach
+  for (const std::string number :
+       {"../x", "123", "1234567890", "abcdefghi", "099999999", "123456789" /* no such job */}) {
+    if (number[0] != '.' && number != "123456789") WriteFile(JobFile(number), "not a job");
+    context.commandLine = "-jobid " + number;
+    cTempFiles tempFiles{platform};
+    RunTransferJob(context, tempFiles);
+    EXPECT_TRUE(Traced("Job " + number + " file does not exists.")) << number;
+  }
+  EXPECT_EQ(ReadFile(dir.File("plugin") + sep + "x.xml") + ReadFile(JobFile("123")),
+            "secretnot a job");
+  EXPECT_TRUE(platform.startedCommands.empty() && platform.userValues.empty());
+}
+
+TEST_F(ImportCallTest, PatientArgumentsAreTakenOutOfTheCommandLine) {
+  using Values = std::array<std::string, 4>;
+  const std::tuple<std::string, Values, std::string> cases[] = {
+      {" -pid1 Meier -pid2 Hans -pid3 01.02.1970 -pid4 4711 /ID:5 /f:x.csv",
+       {"Meier", "Hans", "01.02.1970", "4711"},
+       "/ID:5 /f:x.csv"},
+      // A marker directly followed by the next one has no value and goes alone.
+      {"-pid1 -pid2 Name -pid3 x -pid4 y z", {"", "Name", "x", "y"}, "z"},
+      {"  abc -pid4 ", {}, "abc"},
+  };
+  for (const auto& [line, values, rest] : cases) {
+    context.commandLine = line;
+    StripPatientArguments(context);
+    EXPECT_EQ(context.patientValues, values);
+    EXPECT_EQ(context.commandLine, rest);
   }
 }
 
