@@ -82,6 +82,9 @@ TEST_F(HostDiscovery, BaseFolderSources) {
   DetermineHostFolders(StartIn("elsewhere"));
   EXPECT_EQ(context->host.baseFolder, host);
   EXPECT_TRUE(Traced("Base folder from VT OX.exe process."));
+  platform.runProcess = [](const std::string&) { return 14u; };  // a started program ends
+  EXPECT_EQ(ShellAndWait(*context, "tool import", 1), 14u);
+  EXPECT_EQ(platform.startedCommands, std::vector<std::string>{"tool import"});
   context->host.baseFolder = "kept";  // once known, the base folder is kept
   DetermineHostFolders(*context);
   EXPECT_EQ(context->host.baseFolder, "kept");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/file_helpers.h"
 #include "platform/system_info.h"
 #include "platform/trace_log.h"
@@ -110,16 +112,39 @@ TEST_F(Settings, SystemFacts) {
     const std::string name = WindowsVersionName(info, number, is64);
     return name + " " + number + (is64 ? " 64-bit" : "");
   };
-  // The word size is known from Windows 6 on; other systems name themselves.
-  EXPECT_EQ(name({5, 1, 2, 1, true, "", ""}), "Windows XP 5.1");
-  EXPECT_EQ(name({6, 1, 2, 1, true, "", ""}), "Windows 7 6.1 64-bit");
+  // clang-format off
+  const std::tuple<int, int, int, const char*> windows[] = {
+      {3, 51, 2, "Windows NT 3.x"}, {3, 11, 1, "Windows 3.x"}, {4, 0, 2, "Windows NT 4.0"},
+      {4, 0, 1, "Windows 95"},      {4, 89, 1, "Windows 98"},  {4, 90, 1, "Windows Me"},
+      {5, 0, 2, "Windows 2000"},    {5, 1, 2, "Windows XP"},   {5, 2, 2, ""},
+      {6, 0, 2, "Windows Vista"},   {6, 1, 2, "Windows 7"},    {10, 0, 2, "Unknown Windows Version"}};
+  // clang-format on
+  for (const auto& [major, minor, id, text] : windows) {
+    // The word size is known from Windows 6 on.
+    EXPECT_EQ(name({major, minor, id, 1, true, "", ""}),
+              text + (" " + std::to_string(major) + "." + std::to_string(minor)) +
+                  (major >= 6 ? " 64-bit" : ""));
+  }
+  // Other systems name themselves.
   EXPECT_EQ(name({0, 0, 0, 0, true, "Linux", "6.1"}), "Linux 6.1 64-bit");
   EXPECT_EQ(TimeZoneText(-330) + TimeZoneText(0) + TimeZoneOffset(platform), "+05:30-00:00+01:00");
-  // The zip component's library is registered only when asked and needed.
-  EXPECT_FALSE(ZipAvailable(platform, paths, false) || ZipAvailable(platform, paths, true));
-  platform.zipRegisterSucceeds = true;
-  EXPECT_TRUE(ZipAvailable(platform, paths, true));
-  EXPECT_TRUE(ZipAvailable(platform, paths, false));  // creatable now
+}
+
+// A platform that records the zip libraries it is asked to register.
+struct ZipPlatform : FakePlatform {
+  std::vector<std::string> registered;
+  bool RegisterZipComponent(const std::string& library) override {
+    registered.push_back(library);
+    return FakePlatform::RegisterZipComponent(library);
+  }
+};
+
+TEST_F(Settings, ZipLibraryIsRegisteredOnlyWhenAskedAndNeeded) {
+  ZipPlatform zip;
+  EXPECT_FALSE(ZipAvailable(zip, paths, false) || ZipAvailable(zip, paths, true));
+  zip.zipRegisterSucceeds = true;
+  EXPECT_TRUE(ZipAvailable(zip, paths, true) && ZipAvailable(zip, paths, true));
+  EXPECT_EQ(zip.registered, std::vector<std::string>(2, dir.File("zbitz.dll")));
 }
 
 }  // namespace

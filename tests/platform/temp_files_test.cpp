@@ -28,6 +28,11 @@ struct TempPlatform : FakePlatform {
     if (brokenRegistry) throw std::runtime_error("registry");
     return FakePlatform::ReadUserValue(key, name);
   }
+  bool WriteUserValue(const std::string& key, const std::string& name,
+                      const std::string& value) override {
+    if (brokenRegistry) throw std::runtime_error("registry");
+    return FakePlatform::WriteUserValue(key, name, value);
+  }
 };
 
 class TempFiles : public ::testing::Test {
