@@ -23,9 +23,11 @@ const std::string S(1, kPathSep);
 
 class HostDiscovery : public ::testing::Test {
  protected:
-  // A host installation below the test folder: base folder, diary folder and patient list.
+  // A host installation below the test folder: base folder, diary folder and a patient list
+  // whose tag is written in a form other than the usual one.
   std::string MakeHost(const std::string& name) {
-    WriteBytes(dir.File(name + S + "Diaries" + S + "palist.xml"), R"(<PATIENTS GUID="{A1-B2}">)");
+    WriteBytes(dir.File(name + S + "Diaries" + S + "palist.xml"),
+               "<?xml?>\r\n<patients name=\"x\" guid='{A1-B2}'\r\n n=\"1\">\r\n</patients>");
     return dir.File(name) + S;
   }
   // A fresh process context for the program in the folder (below the test folder), with a
@@ -82,9 +84,6 @@ TEST_F(HostDiscovery, BaseFolderSources) {
   DetermineHostFolders(StartIn("elsewhere"));
   EXPECT_EQ(context->host.baseFolder, host);
   EXPECT_TRUE(Traced("Base folder from VT OX.exe process."));
-  platform.runProcess = [](const std::string&) { return 14u; };  // a started program ends
-  EXPECT_EQ(ShellAndWait(*context, "tool import", 1), 14u);
-  EXPECT_EQ(platform.startedCommands, std::vector<std::string>{"tool import"});
   context->host.baseFolder = "kept";  // once known, the base folder is kept
   DetermineHostFolders(*context);
   EXPECT_EQ(context->host.baseFolder, "kept");
@@ -131,6 +130,35 @@ TEST_F(HostDiscovery, DiaryFolderForms) {
     }
     EXPECT_EQ(context->host.diaryFolder, diary) << "DiaryFolder=" << value;
   }
+}
+
+// A system whose process query fails, as it does without a management service, and whose
+// started programs run for three polls; a program started hidden cannot be watched.
+struct SlowSystem : FakePlatform {
+  struct Child : ChildProcess {
+    int polls = 3;
+    bool Finished(std::uint32_t& exitCode) override {
+      exitCode = 14;
+      return polls-- == 0;
+    }
+    void WaitBriefly() override {}
+  };
+  std::unique_ptr<ChildProcess> StartProcess(const std::string&, int style) override {
+    return style == 0 ? nullptr : std::make_unique<Child>();
+  }
+  std::string FindProcessFolder(const std::string&) override {
+    throw RuntimeError(429, "GetObject", "ActiveX component can't create object");
+  }
+};
+
+TEST(ShellAndWait, KeepsTheUserInterfaceRunningUntilTheProgramEnds) {
+  SlowSystem platform;
+  FakeUi ui;
+  ProcessContext context(platform, ui);
+  EXPECT_EQ(ShellAndWait(context, "tool import", 1), 14u);
+  EXPECT_EQ(ui.doEventsCalls, 3);
+  EXPECT_EQ(ShellAndWait(context, "tool import", 0), 0u);
+  EXPECT_EQ(FindProcessFolder(context, kHostExeName), "");
 }
 
 }  // namespace

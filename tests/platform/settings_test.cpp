@@ -28,6 +28,7 @@ TEST_F(Settings, IniValuesAreTrimmed) {
   const std::string file = dir.File("KELSAR Relay.rly");
   ASSERT_TRUE(WriteIniValue(platform, file, "Serials", "SN1", "Patient 7"));
   EXPECT_EQ(ReadBytes(file), "[Serials]\r\nSN1=Patient 7\r\n");
+  EXPECT_EQ(paths.SettingsFilePath(), dir.File("TavrinPlugin.ini"));
   WriteBytes(paths.SettingsFilePath(), "[Config]\r\nA=\"  Patient 7  \"\r\nB=\r\n");
   EXPECT_EQ(ReadSetting(platform, paths, "Config", "A", "") + "|" +
                 ReadSetting(platform, paths, "Config", "B", "x") + "|" +
