@@ -115,6 +115,7 @@ TEST_F(HostDiscovery, DiaryFolderForms) {
       {"", host + "Diaries" + S},
       {"Data/Diaries/", host + "Data" + S + "Diaries" + S},
       {root, root + S},
+      {"D:/Data", "D:" + S + "Data" + S},
       {R"(D:\Data)", R"(D:\Data)" + S},
       {R"(\\server\share)", R"(\\server\share)" + S},
   };

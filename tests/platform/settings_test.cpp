@@ -24,7 +24,7 @@ class Settings : public ::testing::Test {
   AppPaths paths{platform};
 };
 
-TEST_F(Settings, IniValuesAreTrimmed) {
+TEST_F(Settings, SettingsFileAndTrimmedIniValues) {
   const std::string file = dir.File("KELSAR Relay.rly");
   ASSERT_TRUE(WriteIniValue(platform, file, "Serials", "SN1", "Patient 7"));
   EXPECT_EQ(ReadBytes(file), "[Serials]\r\nSN1=Patient 7\r\n");
