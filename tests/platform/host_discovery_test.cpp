@@ -87,6 +87,8 @@ TEST_F(HostDiscovery, BaseFolderSources) {
   context->host.baseFolder = "kept";  // once known, the base folder is kept
   DetermineHostFolders(*context);
   EXPECT_EQ(context->host.baseFolder, "kept");
+  EXPECT_EQ(HostVersion(*context), "");  // no host program there
+  EXPECT_EQ(ChangeDirectory(platform, dir.File("missing")), 76);
 }
 
 TEST_F(HostDiscovery, MissingInstallationOrPatientListEndsTheProgram) {

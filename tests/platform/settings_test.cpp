@@ -129,6 +129,7 @@ TEST_F(Settings, SystemFacts) {
   // Other systems name themselves.
   EXPECT_EQ(name({0, 0, 0, 0, true, "Linux", "6.1"}), "Linux 6.1 64-bit");
   EXPECT_EQ(TimeZoneText(-330) + TimeZoneText(0) + TimeZoneOffset(platform), "+05:30-00:00+01:00");
+  EXPECT_EQ(ShortPath(platform, "/a b/c"), "/a b/c");
 }
 
 // A platform that records the zip libraries it is asked to register.
