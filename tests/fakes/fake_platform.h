@@ -16,14 +16,14 @@
 #include "shared/codepage.h"
 #include "shared/error.h"
 #include "shared/fs.h"
+#include "shared/text.h"
 
 namespace tavrin::testing {
 
 // A platform whose every answer is set by the test. Text conversions use Windows-1252;
 // profile strings use the portable reader and writer; crypto delegates to the provider
 // the test installs (the OpenSSL one in most tests).
-class FakePlatform : public Platform {
- public:
+struct FakePlatform : Platform {
   std::string programPath = "/tmp/tavrin-test/TavrinPlugin";
   std::string computerName = "PC1";
   std::string userName = "anna";
@@ -35,7 +35,6 @@ class FakePlatform : public Platform {
   OsVersionInfo osVersion{6, 1, 2, 1, true, "", ""};
   bool zipCreatable = false;
   bool zipRegisterSucceeds = false;
-  int zipRegisterCalls = 0;
   std::set<std::string> normalAttributeCalls;
   std::set<std::string> heldFiles;  // paths held by "another process"
   CryptoProvider* crypto = nullptr;
@@ -50,21 +49,18 @@ class FakePlatform : public Platform {
   bool startFails = false;
   std::map<std::string, std::string> runningProcessFolders;
   std::string clipboard;
-  std::uint64_t randomSeed = 12345;
   int tempFileCounter = 0;
 
   std::string ProgramPath() override { return programPath; }
   std::string ComputerName() override { return computerName; }
   std::string UserName() override { return userName; }
   std::string GetEnvironmentVariable(const std::string& name) override {
-    auto it = environment.find(name);
-    return it == environment.end() ? std::string() : it->second;
+    return environment.contains(name) ? environment.at(name) : "";
   }
   std::string Utf8ToAnsi(std::string_view utf8) override { return Utf8ToWindows1252(utf8); }
   std::string AnsiToUtf8(std::string_view ansi) override { return Windows1252ToUtf8(ansi); }
   std::string LocaleInfo(int type) override {
-    auto it = localeInfo.find(type);
-    return it == localeInfo.end() ? std::string() : it->second;
+    return localeInfo.contains(type) ? localeInfo.at(type) : "";
   }
   RegionalSettings Regional() override { return regional; }
   DateTime Now() override { return now; }
@@ -73,26 +69,20 @@ class FakePlatform : public Platform {
   std::string ShortPath(const std::string& path) override { return path; }
   bool CreateZipComponent() override { return zipCreatable; }
   bool RegisterZipComponent(const std::string&) override {
-    ++zipRegisterCalls;
     if (zipRegisterSucceeds) zipCreatable = true;
     return zipRegisterSucceeds;
   }
   void SetNormalAttributes(const std::string& path) override { normalAttributeCalls.insert(path); }
 
-  class FakeHeld : public HeldFile {
-   public:
-    FakeHeld(std::set<std::string>& held, std::string path) : held_(held), path_(std::move(path)) {
-      held_.insert(path_);
-    }
-    ~FakeHeld() override { held_.erase(path_); }
-
-   private:
-    std::set<std::string>& held_;
-    std::string path_;
+  struct FakeHeld : HeldFile {
+    std::function<void()> release;
+    ~FakeHeld() override { release(); }
   };
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override {
-    if (heldFiles.count(path)) return nullptr;
-    return std::make_unique<FakeHeld>(heldFiles, path);
+    if (!heldFiles.insert(path).second) return nullptr;
+    auto held = std::make_unique<FakeHeld>();
+    held->release = [this, path] { heldFiles.erase(path); };
+    return held;
   }
 
   bool CanOpenExclusively(const std::string& path) override {
@@ -101,16 +91,14 @@ class FakePlatform : public Platform {
   std::string TempPath() override { return tempPath; }
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     if (!std::filesystem::is_directory(FsPath(folder))) return {};
-    for (;;) {
+    std::string path;
+    do {
       char number[16];
       std::snprintf(number, sizeof number, "%X", ++tempFileCounter);
-      std::string path = folder;
-      if (!path.empty() && path.back() != kPathSep) path += kPathSep;
-      path += prefix.substr(0, 3) + number + ".tmp";
-      if (std::filesystem::exists(FsPath(path))) continue;
-      std::ofstream(FsPath(path)).close();
-      return path;
-    }
+      path = AddBackslash(folder) + prefix.substr(0, 3) + number + ".tmp";
+    } while (std::filesystem::exists(FsPath(path)));
+    std::ofstream(FsPath(path)).close();
+    return path;
   }
   std::string CurrentDirectory() override { return currentDirectory; }
   int ChangeDirectory(const std::string& folder) override {
@@ -119,8 +107,7 @@ class FakePlatform : public Platform {
     return 0;
   }
   std::string ReadUserValue(const std::string& key, const std::string& name) override {
-    auto it = userValues.find({key, name});
-    return it == userValues.end() ? std::string() : it->second;
+    return userValues.contains({key, name}) ? userValues.at({key, name}) : "";
   }
   bool WriteUserValue(const std::string& key, const std::string& name,
                       const std::string& value) override {
@@ -131,29 +118,27 @@ class FakePlatform : public Platform {
     return userValues.erase({key, name}) > 0;
   }
 
-  class FakeChild : public ChildProcess {
-   public:
-    explicit FakeChild(std::uint32_t code) : code_(code) {}
+  // A started program that has ended already.
+  struct FakeChild : ChildProcess {
+    std::uint32_t code = 0;
     bool Finished(std::uint32_t& exitCode) override {
-      exitCode = code_;
+      exitCode = code;
       return true;
     }
     void WaitBriefly() override {}
-
-   private:
-    std::uint32_t code_;
   };
   std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine, int) override {
     if (startFails) throw RuntimeError(53, "StartProcess", "File not found");
     startedCommands.push_back(commandLine);
-    return std::make_unique<FakeChild>(runProcess ? runProcess(commandLine) : 0);
+    auto child = std::make_unique<FakeChild>();
+    child->code = runProcess ? runProcess(commandLine) : 0;
+    return child;
   }
   std::string FindProcessFolder(const std::string& exeName) override {
-    auto it = runningProcessFolders.find(exeName);
-    return it == runningProcessFolders.end() ? std::string() : it->second;
+    return runningProcessFolders.contains(exeName) ? runningProcessFolders.at(exeName) : "";
   }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
-  std::uint64_t RandomSeed() override { return randomSeed; }
+  std::uint64_t RandomSeed() override { return 12345; }
 
   std::string ReadProfileString(const std::string& file, const std::string& section,
                                 const std::string& key, const std::string& def) override {

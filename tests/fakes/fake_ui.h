@@ -10,11 +10,9 @@ namespace tavrin::testing {
 
 // Records every interaction and answers from queues the test fills; an empty queue
 // answers as the cancel button would.
-class FakeUi : public Ui {
- public:
+struct FakeUi : Ui {
   struct Message {
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     MessageButtons buttons;
     MessageIcon icon;
   };
@@ -56,7 +54,7 @@ class FakeUi : public Ui {
   void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
   void DoEvents() override { ++doEventsCalls; }
 
- private:
+  // The next queued answer, or the fallback when the queue is empty.
   template <typename T>
   static T Pop(std::deque<T>& queue, T fallback) {
     if (queue.empty()) return fallback;

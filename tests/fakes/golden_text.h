@@ -11,10 +11,7 @@ namespace tavrin::testing {
 // host formats use CR LF.
 inline std::string WithCrLf(std::string_view text) {
   std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
+  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
   return out;
 }
 
@@ -25,8 +22,7 @@ inline std::uint16_t BitwiseMcrf4xx(std::string_view bytes) {
   for (unsigned char b : bytes) {
     r ^= b;
     for (int i = 0; i < 8; ++i) {
-      r = (r & 1) ? static_cast<std::uint16_t>((r >> 1) ^ 0x8408)
-                  : static_cast<std::uint16_t>(r >> 1);
+      r = static_cast<std::uint16_t>((r >> 1) ^ ((r & 1) ? 0x8408 : 0));
     }
   }
   return r;

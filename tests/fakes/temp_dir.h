@@ -14,11 +14,9 @@ class TempDir {
  public:
   TempDir() {
     std::random_device rd;
-    const auto base = std::filesystem::temp_directory_path();
-    for (;;) {
-      path_ = base / ("tavrin-test-" + std::to_string(rd()));
-      if (std::filesystem::create_directory(path_)) break;
-    }
+    do {
+      path_ = std::filesystem::temp_directory_path() / ("tavrin-test-" + std::to_string(rd()));
+    } while (!std::filesystem::create_directory(path_));
   }
   ~TempDir() {
     std::error_code ec;
@@ -29,9 +27,7 @@ class TempDir {
 
   // The folder's path, with a trailing separator when asked.
   std::string Path(bool trailing = false) const {
-    std::string p = PathText(path_);
-    if (trailing) p += kPathSep;
-    return p;
+    return PathText(path_) + (trailing ? std::string(1, kPathSep) : std::string());
   }
   // A path below the folder.
   std::string File(const std::string& name) const { return Path(true) + name; }

@@ -2,23 +2,24 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 
+#include "fakes/fake_platform.h"
+#include "fakes/temp_dir.h"
+#include "shared/error.h"
 #include "shared/fs.h"
 
 namespace tavrin::testing {
 
+// Writes the bytes, creating the folders above the file.
 inline void WriteBytes(const std::string& path, std::string_view bytes) {
   std::filesystem::create_directories(FsPath(path).parent_path());
-  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(FsPath(path), std::ios::binary).write(bytes.data(), std::ssize(bytes));
 }
 
 inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(FsPath(path), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return ReadFileBytes(path).value_or(std::string());
 }
 
 inline bool Exists(const std::string& path) {
@@ -28,11 +29,26 @@ inline bool Exists(const std::string& path) {
 // UTF-16LE bytes of a text given as UTF-16 units.
 inline std::string Utf16Le(std::u16string_view text) {
   std::string bytes;
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
+  for (char16_t unit : text) bytes += {char(unit & 0xFF), char(unit >> 8)};
   return bytes;
+}
+
+// A fake platform whose program lies in the folder.
+inline FakePlatform PlatformIn(const TempDir& dir) {
+  FakePlatform platform;
+  platform.programPath = dir.File("TavrinPlugin.exe");
+  return platform;
+}
+
+// "number source" of the run-time error the call throws; empty when it throws none.
+template <typename Call>
+std::string ErrorOf(Call call) {
+  try {
+    call();
+  } catch (const RuntimeError& e) {
+    return std::to_string(e.Number()) + " " + e.Source();
+  }
+  return "";
 }
 
 }  // namespace tavrin::testing

@@ -1,106 +1,152 @@
-// Where the program keeps its files, single INI values, and the rules for switches and
-// safe folder names.
+// Where the program keeps its files, single INI values, the rules for switches and safe
+// folder names, the trace log in the configuration folder, and the facts about the system
+// that go into the trace and the documents.
+#include "platform/settings.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <tuple>
 
-#include "fakes/fake_platform.h"
-#include "fakes/temp_dir.h"
 #include "platform/file_helpers.h"
-#include "platform/settings.h"
-#include "shared/fs.h"
+#include "platform/system_info.h"
+#include "platform/trace_log.h"
 
 namespace tavrin {
 namespace {
 
-using testing::ReadBytes;
-using testing::WriteBytes;
-
-constexpr char S = kPathSep;
-
-std::string P(std::initializer_list<std::string_view> parts, bool trailing = false) {
-  std::string path;
-  for (const std::string_view& part : parts) {
-    if (&part != parts.begin()) path += S;
-    path += part;
-  }
-  if (trailing) path += S;
-  return path;
-}
+using namespace testing;
 
 class Settings : public ::testing::Test {
  protected:
-  Settings() { platform.programPath = dir.File("TavrinPlugin.exe"); }
-
-  testing::TempDir dir;
-  testing::FakePlatform platform;
+  const std::string S{kPathSep};
+  TempDir dir;
+  FakePlatform platform = PlatformIn(dir);
+  AppPaths paths{platform};
 };
 
-TEST_F(Settings, ProgramFolderAndSettingsFile) {
-  AppPaths paths(platform);
-  EXPECT_EQ(paths.ProgramFolder(), dir.Path(true));
-  EXPECT_EQ(paths.ExeBaseName(), "TavrinPlugin");
-  EXPECT_EQ(paths.SettingsFilePath(), dir.File("TavrinPlugin.ini"));
-}
-
-TEST_F(Settings, ConfigFolderIsCreatedBelowTheProgram) {
-  AppPaths paths(platform);
-  const std::string expected = dir.Path(true) + "cfg" + S + "PC1_anna" + S;
-  EXPECT_EQ(paths.ConfigFolder(), expected);
-  EXPECT_TRUE(std::filesystem::is_directory(FsPath(expected)));
-
-  std::filesystem::remove_all(FsPath(dir.File("cfg")));
-  EXPECT_EQ(paths.ConfigFolder(), expected);
-  EXPECT_TRUE(std::filesystem::is_directory(FsPath(expected)));
-  platform.userName = "bert";  // fixed at first use
-  EXPECT_EQ(paths.ConfigFolder(), expected);
-}
-
-TEST_F(Settings, ConfigFolderNameIsMadeSafe) {
-  platform.computerName = "PC:1";
-  platform.userName = "a?b*c";
-  AppPaths paths(platform);
-  EXPECT_EQ(paths.ConfigFolder(), dir.Path(true) + "cfg" + S + "PC_1_a_b_c" + S);
-}
-
-TEST_F(Settings, ReadIniValueTrimsAndWriteIniValueWrites) {
+TEST_F(Settings, SettingsFileAndTrimmedIniValues) {
   const std::string file = dir.File("KELSAR Relay.rly");
   ASSERT_TRUE(WriteIniValue(platform, file, "Serials", "SN1", "Patient 7"));
   EXPECT_EQ(ReadBytes(file), "[Serials]\r\nSN1=Patient 7\r\n");
-  WriteBytes(file, "[Serials]\r\nSN1=\"  Patient 7  \"\r\nSN2=\r\n");
-  EXPECT_EQ(ReadIniValue(platform, file, "Serials", "SN1", ""), "Patient 7");
-  EXPECT_EQ(ReadIniValue(platform, file, "Serials", "SN2", "x"), "");
-  EXPECT_EQ(ReadIniValue(platform, file, "Serials", "SN3", " d "), "d");
-}
-
-TEST_F(Settings, ReadSettingUsesTheSettingsFile) {
-  AppPaths paths(platform);
-  WriteBytes(paths.SettingsFilePath(), "[Config]\r\nOXSWBaseFolder= D:\\OX \r\n");
-  EXPECT_EQ(ReadSetting(platform, paths, "Config", "OXSWBaseFolder", ""), "D:\\OX");
+  EXPECT_EQ(paths.SettingsFilePath(), dir.File("TavrinPlugin.ini"));
+  WriteBytes(paths.SettingsFilePath(), "[Config]\r\nA=\"  Patient 7  \"\r\nB=\r\n");
+  EXPECT_EQ(ReadSetting(platform, paths, "Config", "A", "") + "|" +
+                ReadSetting(platform, paths, "Config", "B", "x") + "|" +
+                ReadSetting(platform, paths, "Config", "C", " d "),
+            "Patient 7||d");
 }
 
 TEST(IsTrueText, TrueAndFalseTexts) {
-  for (const char* text : {"1", "-1", "2", " 1", "+3", "0.5", "1abc", "true", "TRUE", "Wahr", "ja",
-                           "JA", "yes", "Yes"}) {
+  for (const char* text : {"1", "-1", " 1", "+3", "0.5", "1abc", "TRUE", "Wahr", "ja", "Yes"}) {
     EXPECT_TRUE(IsTrueText(text)) << text;
   }
-  for (const char* text : {"0", "", " ", "-0", "0.0", "nein", "false", "False", "no", " true",
-                           "yes ", "abc", "00000000000000000000000"}) {
+  for (const char* text :
+       {"0", "", "-0", "0.0", "nein", "False", " true", "yes ", "0000000000000"}) {
     EXPECT_FALSE(IsTrueText(text)) << text;
   }
 }
 
-TEST(MakeValidPath, DevicesReservedCharactersParentStepsAndShares) {
-  EXPECT_EQ(MakeValidPath(P({"C:", "a", "CON", "x?y"})), P({"C:", "a", "CO-N", "x_y"}, true));
-  EXPECT_EQ(MakeValidPath(P({"lpt1", "com9", "Nul", "CONSOLE"})),
-            P({"lpt-1", "com-9", "Nu-l", "CONSOLE"}, true));
-  const char other = S == '/' ? '\\' : '/';
-  EXPECT_EQ(MakeValidPath(std::string("a<b>c|d*e:f\"g") + other + "h"),
-            "a_b_c_d_e_f\"g_h" + std::string(1, S));
-  EXPECT_EQ(MakeValidPath(P({"a", "b", "..", "c"}) + S), P({"a", "c"}, true));
-  EXPECT_EQ(MakeValidPath(P({"..", "a"})), P({"a"}, true));
-  const std::string unc = std::string(2, S) + "server" + S + "share" + S + "x:y";
-  EXPECT_EQ(MakeValidPath(unc), std::string(2, S) + "server" + S + "share" + S + "x_y" + S);
+TEST_F(Settings, ConfigFolderAndValidPaths) {
+  platform.computerName = "PC:1";
+  platform.userName = "a?b*c";
+  EXPECT_EQ(paths.ConfigFolder(), dir.File("cfg" + S + "PC_1_a_b_c" + S));
+  const auto P = [](std::string path) {  // with the platform's separator for "/"
+    for (char& c : path) c = c == '/' ? kPathSep : c;
+    return path;
+  };
+  EXPECT_EQ(MakeValidPath(P("C:/a/CON/lpt1/Nul/CONSOLE/x?y")),
+            P("C:/a/CO-N/lpt-1/Nu-l/CONSOLE/x_y/"));
+  EXPECT_EQ(MakeValidPath(std::string("a<b>c|d*e:f\"g") + (S == "/" ? "\\" : "/") + "h"),
+            P("a_b_c_d_e_f\"g_h/"));
+  EXPECT_EQ(MakeValidPath(P("../a/b/../c/")), P("a/c/"));
+  EXPECT_EQ(MakeValidPath(P("//server/share/x:y")), P("//server/share/x_y/"));
+}
+
+TEST_F(Settings, TraceLogStartsAnewUnlessTheSettingKeepsIt) {
+  const std::string log = dir.File("cfg" + S + "PC1_anna" + S + "tVtrace.log");
+  WriteBytes(log, "old run\r\n");
+  std::string message = "Command line args: ";
+  TraceLog(platform, paths).Write(message);
+  EXPECT_EQ(message, "Started, Command line args: ");
+  TraceLog(platform, paths).Write("second process");
+  EXPECT_EQ(ReadBytes(log), "04.12.2026 23:35:08: Started, second process\r\n");
+  WriteBytes(paths.SettingsFilePath(), "[Config]\r\nDeleteLogOnStartup=0\r\n");
+  TraceLog kept(platform, paths);
+  kept.Write("x");
+  platform.now.second = 9;
+  platform.regional = RegionalSettings::EnglishUS();
+  kept.Write("two\r\nlines Größe");
+  EXPECT_EQ(ReadBytes(log),
+            "04.12.2026 23:35:08: Started, second process\r\n"
+            "04.12.2026 23:35:08: Started, x\r\n"
+            "12/4/2026 11:35:09 PM: two\r\nlines Gr\xF6\xDF\x65\r\n");
+  // The folder is made again when missing; a folder in the log file's place is an error.
+  std::filesystem::remove_all(dir.File("cfg"));
+  kept.Write("b");
+  EXPECT_EQ(ReadBytes(log), "12/4/2026 11:35:09 PM: b\r\n");
+  std::filesystem::remove(log);
+  std::filesystem::create_directories(log + S + "inside");
+  EXPECT_EQ(ErrorOf([&] { kept.Write("c"); }), "75 WriteTraceLog");
+}
+
+TEST_F(Settings, LocaleReportInOrder) {
+  platform.localeInfo = {{1, "0407"}, {4113, "20273"}};
+  TraceLog trace(platform, paths);
+  WriteLocaleReport(platform, trace);
+  std::string expected;
+  for (const std::string hex : {"1", "2", "1001", "3", "4", "5", "6", "1002", "7", "8", "15", "9",
+                                "A", "B", "1004", "1011"}) {
+    expected += "04.12.2026 23:35:08: " + std::string(hex == "1" ? "Started, " : "") + "Locale[&H" +
+                hex + "] =" +
+                (hex == "1"      ? "0407"
+                 : hex == "1011" ? "20273"
+                                 : "") +
+                "\r\n";
+  }
+  EXPECT_EQ(ReadBytes(trace.FilePath()), expected);
+}
+
+TEST_F(Settings, SystemFacts) {
+  const auto name = [](const OsVersionInfo& info) {
+    std::string number;
+    bool is64 = false;
+    const std::string name = WindowsVersionName(info, number, is64);
+    return name + " " + number + (is64 ? " 64-bit" : "");
+  };
+  // clang-format off
+  const std::tuple<int, int, int, const char*> windows[] = {
+      {3, 51, 2, "Windows NT 3.x"}, {3, 11, 1, "Windows 3.x"}, {4, 0, 2, "Windows NT 4.0"},
+      {4, 0, 1, "Windows 95"},      {4, 89, 1, "Windows 98"},  {4, 90, 1, "Windows Me"},
+      {5, 0, 2, "Windows 2000"},    {5, 1, 2, "Windows XP"},   {5, 2, 2, ""},
+      {6, 0, 2, "Windows Vista"},   {6, 1, 2, "Windows 7"},    {10, 0, 2, "Unknown Windows Version"}};
+  // clang-format on
+  for (const auto& [major, minor, id, text] : windows) {
+    // The word size is known from Windows 6 on.
+    EXPECT_EQ(name({major, minor, id, 1, true, "", ""}),
+              text + (" " + std::to_string(major) + "." + std::to_string(minor)) +
+                  (major >= 6 ? " 64-bit" : ""));
+  }
+  // Other systems name themselves.
+  EXPECT_EQ(name({0, 0, 0, 0, true, "Linux", "6.1"}), "Linux 6.1 64-bit");
+  EXPECT_EQ(TimeZoneText(-330) + TimeZoneText(0) + TimeZoneOffset(platform), "+05:30-00:00+01:00");
+  EXPECT_EQ(ShortPath(platform, "/a b/c"), "/a b/c");
+}
+
+// A platform that records the zip libraries it is asked to register.
+struct ZipPlatform : FakePlatform {
+  std::vector<std::string> registered;
+  bool RegisterZipComponent(const std::string& library) override {
+    registered.push_back(library);
+    return FakePlatform::RegisterZipComponent(library);
+  }
+};
+
+TEST_F(Settings, ZipLibraryIsRegisteredOnlyWhenAskedAndNeeded) {
+  ZipPlatform zip;
+  EXPECT_FALSE(ZipAvailable(zip, paths, false) || ZipAvailable(zip, paths, true));
+  zip.zipRegisterSucceeds = true;
+  EXPECT_TRUE(ZipAvailable(zip, paths, true) && ZipAvailable(zip, paths, true));
+  EXPECT_EQ(zip.registered, std::vector<std::string>(2, dir.File("zbitz.dll")));
 }
 
 }  // namespace

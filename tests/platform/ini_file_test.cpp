@@ -1,0 +1,212 @@
+// INI files: lookup and edit rules, the section cache shared by several instances, the
+// UTF-16 form marked with "@@@", safe replacement of the file, and the single-value
+// profile functions used for foreign INI files.
+#include "platform/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/file_helpers.h"
+#include "platform/file_replace.h"
+#include "platform/profile_strings.h"
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+class IniFile : public ::testing::Test {
+ protected:
+  cIniFile Open() {
+    cIniFile ini(platform);
+    ini.IniFile(path);
+    return ini;
+  }
+
+  TempDir dir;
+  FakePlatform platform;
+  std::string path = dir.File("TavrinPlugin.ini");
+};
+
+TEST_F(IniFile, LookupRules) {
+  // Names ignore case; nothing is trimmed; an empty value gives the default; the first key
+  // and the first section of a name win; a bare CR ends the last value; ANSI bytes.
+  WriteBytes(path,
+             "x=0\r\n[A] \r\nx=9\r\n[Config]\r\nLanguage=EN\r\nSpaced = EN\r\nCode= x \r\n"
+             "Empty=\r\nxkey=1\r\n;key=2\r\nkey=3\r\nname=Gr\xF6\xDF\x65 \x80\r\n"
+             "language=DE\r\n[config]\r\nOther=1\r\n[B]\r\ny=2\r\r\n[C]\r\nz=3\r");
+  cIniFile ini = Open();
+  const auto load = [&](const char* section, const char* key) {
+    return ini.Load(section, key, "<d>") + "|";
+  };
+  EXPECT_EQ(load("config", "LANGUAGE") + load("Config", "Spaced") + load("Config", "Code") +
+                load("Config", "Empty") + load("Config", "key") + load("Config", "name") +
+                load("Config", "Other") + load("A", "x") + load("B", "y") + load("C", "z"),
+            "EN|<d>| x |<d>|3|Größe €|<d>|<d>|2|3|");
+  EXPECT_EQ(ini.GetAllSections(), "Config;B;C;");
+  EXPECT_EQ(cIniFile(platform).Load("A", "x", "<d>"), "<d>");  // no file name
+}
+
+TEST_F(IniFile, EditRules) {
+  const char* cases[][5] = {
+      // before, section, key, value, after
+      {"; c\r\n[config]\r\nlanguage=EN\r\n odd\r\nB=2\r\n", "Config", "Language", "F",
+       "; c\r\n[config]\r\nLanguage=F\r\n odd\r\nB=2\r\n"},  // the caller's spelling
+      {"[A]\r\nx=1", "A", "x", "2", "[A]\r\nx=2\r\n"},
+      {"[A]\r\nx=1\r\n", "A", "x", "", "[A]\r\nx=\r\n"},
+      // A new key in the last section, or before the next one with one blank line.
+      {"[A]\r\nx=1", "A", "y", "2", "[A]\r\nx=1\r\ny=2\r\n"},
+      {"[A]\r\ny=1\r\n[B]\r\nx=2\r\n", "A", "x", "3", "[A]\r\ny=1\r\nx=3\r\n\r\n[B]\r\nx=2\r\n"},
+      {"[A]\r\nx=1\r\n\r\n[B]\r\n", "a", "y", "2", "[A]\r\nx=1\r\ny=2\r\n\r\n[B]\r\n"},
+      // A new section after one blank line.
+      {"[A]\r\nx=1", "B", "y", "2", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
+      {"[A]\r\nx=1\r\n", "B", "y", "2", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
+      {"[A]\r\nx=1\r\n\r\n", "B", "y", "2", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
+      // An empty value adds nothing; trailing empty lines collapse; text goes out as ANSI.
+      {"[A]\r\nx=1\r\n", "A", "y", "", "[A]\r\nx=1\r\n"},
+      {"[A]\r\nx=1\r\n", "B", "y", "", "[A]\r\nx=1\r\n"},
+      {"[A]\r\nx=1\r\n\r\n\r\n", "A", "x", "2", "[A]\r\nx=2\r\n"},
+      {"", "A", "name", "Größe €", "[A]\r\nname=Gr\xF6\xDF\x65 \x80\r\n"},
+  };
+  for (const auto& [before, section, key, value, after] : cases) {
+    WriteBytes(path, before);
+    Open().Save(section, key, value);
+    EXPECT_EQ(ReadBytes(path), after) << before << " + " << key << "=" << value;
+  }
+  fs::remove(path);
+  Open().Save("A", "x", "");
+  EXPECT_FALSE(Exists(path));
+  cIniFile ini = Open();
+  ini.Save("A", "flag", true);
+  ini.Save("A", "days", 31);
+  ini.Save("A", "half", 0.5);
+  EXPECT_EQ(ReadBytes(path), "[A]\r\nflag=True\r\ndays=31\r\nhalf=0.5\r\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);  // no file left over
+}
+
+TEST_F(IniFile, RefusedAndFailedWritesLeaveTheOldFile) {
+  EXPECT_EQ(ErrorOf([&] { cIniFile(platform).Save("A", "x", "1"); }), "53 cIniFile.Save");
+  WriteBytes(path, "[Config]\r\nA=1\r\n");
+  cIniFile ini = Open();
+  // A line break would let the rest of the text pose as further keys or sections.
+  const char* forged[][3] = {{"Config", "A", "1\r\n[Evil]\r\nB=2"},
+                             {"Config", "A", "1\nB=2"},
+                             {"Config", "A\rB", "1"},
+                             {"Con\nfig", "A", "1"}};
+  for (const auto& [section, key, value] : forged) {
+    EXPECT_EQ(ErrorOf([&] { ini.Save(section, key, value); }), "5 cIniFile.Save");
+  }
+  // The new file cannot be created: a folder stands in its place.
+  fs::create_directory(ReplacementFileName(path));
+  EXPECT_EQ(ErrorOf([&] { ini.Save("Config", "A", "2"); }), "75 cIniFile.Save");
+  EXPECT_EQ(ini.Load("Config", "A", ""), "1");
+  // Nor is a read-only file replaced.
+  fs::remove(ReplacementFileName(path));
+  fs::permissions(path, fs::perms::owner_read);
+  EXPECT_EQ(ErrorOf([&] { Open().Save("Config", "A", "2"); }), "75 cIniFile.Save");
+  EXPECT_EQ(ReadBytes(path), "[Config]\r\nA=1\r\n");
+}
+
+TEST_F(IniFile, TheCacheFollowsTheFile) {
+  for (const bool unicode : {false, true}) {
+    const auto encoded = [&](const std::string& text) {
+      return unicode ? Utf16Le(u"@@@" + std::u16string(text.begin(), text.end())) : text;
+    };
+    WriteBytes(path, encoded("[A]\r\nx=1\r\n"));
+    cIniFile first = Open();
+    cIniFile second = Open();
+    ASSERT_EQ(second.Load("A", "x", ""), "1");
+    first.Save("A", "y", "2");
+    second.Save("A", "z", "3");  // keeps what the first wrote
+    EXPECT_EQ(ReadBytes(path), encoded("[A]\r\nx=1\r\ny=2\r\nz=3\r\n")) << unicode;
+    EXPECT_EQ(first.Load("A", "z", ""), "3");
+  }
+  // File systems with coarse time stamps give quick writes the same modification time;
+  // the size still tells them apart.
+  WriteBytes(path, "[A]\r\nx=1\r\n");
+  cIniFile ini = Open();
+  ASSERT_EQ(ini.Load("A", "x", ""), "1");
+  const auto stamp = fs::last_write_time(path);
+  WriteBytes(path, "[A]\r\nx=123\r\n");
+  fs::last_write_time(path, stamp);
+  EXPECT_EQ(ini.Load("A", "x", ""), "123");
+}
+
+TEST_F(IniFile, RemoveSectionKeyAndRebuild) {
+  WriteBytes(path, "[A]\r\nx=1\r\ny=2\r\n\r\n[B]\r\nz=3\r\n\r\n[C]\r\nz=3\r\n[D]\r\n");
+  cIniFile ini = Open();
+  ASSERT_EQ(ini.Load("B", "z", ""), "3");
+  EXPECT_TRUE(ini.RemoveSection("b"));
+  EXPECT_EQ(ini.Load("B", "z", "gone"), "gone");
+  EXPECT_FALSE(ini.RemoveKey("A", "z") || ini.RemoveKey("A", "Y"));  // in the section, exact case
+  EXPECT_TRUE(ini.RemoveKey("a", "y"));
+  EXPECT_EQ(ReadBytes(path), "[A]\r\nx=1\r\n[C]\r\nz=3\r\n[D]\r\n");
+  EXPECT_TRUE(ini.RemoveSection("D") && ini.RemoveSection("A"));
+  EXPECT_FALSE(ini.RemoveSection("Q"));
+  EXPECT_EQ(ReadBytes(path), "[C]\r\nz=3\r\n");
+  WriteBytes(path, "junk\r\n[A]  \r\nx=1 \r\nX=2\r\nnote\r\n\r\n\r\n[B]\r\ny=1\r\n[a]\r\nq=9\r\n");
+  EXPECT_TRUE(ini.RebuildIniStructure());
+  EXPECT_EQ(ReadBytes(path), "[A]\r\nx=1\r\n\r\n[B]\r\ny=1\r\n");
+  EXPECT_FALSE(ini.RebuildIniStructure());
+}
+
+TEST_F(IniFile, UnicodeMarkerForms) {
+  // Greek and a euro sign: text the ANSI code page cannot hold.
+  const std::u16string body = u"[Languagetext]\r\n354=Αναζήτηση €\r\n";
+  for (const std::string& bytes : {"@@@" + Utf16Le(body), "\xFF@@@" + Utf16Le(body),
+                                   Utf16Le(u"@@@" + body + u'\0'), Utf16Le(u"\xFEFF@@@" + body)}) {
+    WriteBytes(path, bytes);
+    cIniFile ini = Open();
+    EXPECT_EQ(ini.Load("Languagetext", "354", ""), "Αναζήτηση €");
+    WriteBytes(path, "[A]\r\n");  // too short to tell: the flag stays
+    EXPECT_TRUE(ini.CheckUnicodeFile());
+  }
+  WriteBytes(path, Utf16Le(u"\xFEFF[A]\r\nx=1\r\n"));  // no marker
+  EXPECT_FALSE(Open().CheckUnicodeFile());
+}
+
+// --- Single values of foreign INI files, with private-profile semantics
+
+TEST_F(IniFile, ProfileStringReadRules) {
+  WriteBytes(path,
+             "x=0\n[Paths]\r\n  Diary =  C:\\Diary  \r\nd=\"a b\"\r\ns=' x '\r\nm=\"a'\r\n"
+             "empty=\r\nname=Gr\xF6\xDF\x65\r\nlong=" +
+                 std::string(1500, 'z') + "\r\n[ Other ]\r\nx=1\r\n[Paths]\r\nlate=1\r\n");
+  // Names ignore case and blanks are trimmed; matching quotes are removed; keys before the
+  // first section and in a repeated section are not found.
+  const auto read = [&](const char* section, const char* key) {
+    return ReadProfileStringFile(path, section, key, "<d>") + "|";
+  };
+  EXPECT_EQ(read("paths", "DIARY") + read("Paths", "d") + read("Paths", "s") + read("Paths", "m") +
+                read("Paths", "empty") + read("Paths", "name") + read("other", "X") +
+                read("Paths", "x") + read("Paths", "late") + read("Nope", "x"),
+            "C:\\Diary|a b| x |\"a'||Größe|1|<d>|<d>|<d>|");
+  EXPECT_EQ(ReadProfileStringFile(path, "Paths", "long", ""), std::string(1023, 'z'));
+  EXPECT_EQ(ReadProfileStringFile(dir.File("missing.ini"), "A", "x", "d"), "d");
+}
+
+TEST_F(IniFile, ProfileStringWrites) {
+  ASSERT_TRUE(WriteProfileStringFile(path, "Patients", "PAT-1", "SN 77"));
+  ASSERT_TRUE(WriteProfileStringFile(path, "Other", "k", "Größe"));
+  EXPECT_EQ(ReadBytes(path), "[Patients]\r\nPAT-1=SN 77\r\n[Other]\r\nk=Gr\xF6\xDF\x65\r\n");
+  WriteBytes(path, "; host file\r\n[A]\r\nKey = old\r\nz=1\r\n\r\n[B]\r\nkey=b\r\n");
+  ASSERT_TRUE(WriteProfileStringFile(path, "a", "key", "new"));
+  ASSERT_TRUE(WriteProfileStringFile(path, "A", "n", "3"));
+  const std::string written = "; host file\r\n[A]\r\nkey=new\r\nz=1\r\nn=3\r\n\r\n[B]\r\nkey=b\r\n";
+  EXPECT_EQ(ReadBytes(path), written);
+  // Texts that would forge lines are refused; a failed replacement leaves the file.
+  const char* refused[][3] = {{"A", "x", "1\r\n[B]"}, {"A", "x\ny", "1"}, {"A\r", "x", "1"},
+                              {"A]x", "x", "1"},      {"A", "x=y", "1"},  {"A", "", "1"}};
+  for (const auto& [section, key, value] : refused) {
+    EXPECT_FALSE(WriteProfileStringFile(path, section, key, value)) << section << key << value;
+  }
+  fs::create_directory(ReplacementFileName(path));
+  EXPECT_FALSE(WriteProfileStringFile(path, "A", "x", "2"));
+  EXPECT_EQ(ReadBytes(path), written);
+  EXPECT_FALSE(WriteProfileStringFile(dir.File("no/such.ini"), "A", "x", "1"));
+}
+
+}  // namespace
+}  // namespace tavrin
