@@ -55,7 +55,7 @@ TEST_F(JsonWriterTest, GoldenEntriesInterpolationRepeatedMinuteAndGap) {
                                                  {"2024-03-05T08:12:00Z", "117"}}) {
     writer.WriteCgmReading(timestamp, value);
   }
-  EXPECT_EQ(writer.WriteJsonClosing(), GoldenFile("entries_and_gaps.json"));
+  EXPECT_EQ(writer.WriteJsonClosing(), GoldenFile("formats/entries_and_gaps.json"));
 }
 
 TEST_F(JsonWriterTest, GoldenSingleReadingWithoutEntries) {
@@ -63,7 +63,7 @@ TEST_F(JsonWriterTest, GoldenSingleReadingWithoutEntries) {
   writer.WriteJsonOpening();
   writer.WriteJsonOpening();  // written once only
   writer.WriteCgmReading("2024-11-20T22:00:00Z", "132");
-  EXPECT_EQ(writer.WriteJsonClosing(), GoldenFile("single_reading.json"));
+  EXPECT_EQ(writer.WriteJsonClosing(), GoldenFile("formats/single_reading.json"));
   EXPECT_EQ(writer.WriteJsonClosing(), "");  // the writer is spent
 }
 
@@ -72,7 +72,7 @@ TEST_F(JsonWriterTest, GoldenChecksumsCoverEveryCharacterBeforeThem) {
   constexpr std::string_view kKey = "\"SHA-256\": \"";
   cHashAPI hash(platform);
   for (std::string golden :
-       {GoldenFile("entries_and_gaps.json"), GoldenFile("single_reading.json")}) {
+       {GoldenFile("formats/entries_and_gaps.json"), GoldenFile("formats/single_reading.json")}) {
     const auto at = golden.find(kKey) + kKey.size();
     const std::string checksum = golden.substr(at, 64);
     golden.erase(at, 64);

@@ -54,7 +54,7 @@ TEST(XmlWriterGolden, GlucoseCarbsInsulinEventsAndControlRecord) {
       Record({"95", "2024-03-05", "18:30", "*", "20, 29", "", "", "", "2", ""}),
       Record({"112", "2024-03-06", "06:00", "", "", "", "", "", "", ""}, true)};
   EXPECT_EQ(Document("mg/dL", "T1234567", false, {2024, 3, 6, 9, 5, 0}, {1, 0, 3}, records),
-            GoldenFile("mgdl.xml"));
+            GoldenFile("formats/mgdl.xml"));
 }
 
 TEST(XmlWriterGolden, StaticSerialAndEscapedValues) {
@@ -64,11 +64,11 @@ TEST(XmlWriterGolden, StaticSerialAndEscapedValues) {
       Record({"", "2025-12-31", "20:15", "", "", "", "", "6", "",
               XmlEscapeAttribute("Tom & Jerry's \"bolus\"")})};
   EXPECT_EQ(Document("mmol/L", "A&B <\"x'>", true, {2025, 12, 31, 23, 59, 0}, {2, 1, 0}, records),
-            GoldenFile("static_serial_mmol.xml"));
+            GoldenFile("formats/static_serial_mmol.xml"));
 }
 
 TEST(XmlWriterGolden, CheckValuesAgreeWithIndependentCrc) {
-  for (std::string golden : {GoldenFile("mgdl.xml"), GoldenFile("static_serial_mmol.xml")}) {
+  for (std::string golden : {GoldenFile("formats/mgdl.xml"), GoldenFile("formats/static_serial_mmol.xml")}) {
     const std::string digits = CheckDigits(golden, true);
     EXPECT_EQ(digits, Hex4(BitwiseMcrf4xx(golden)));
   }
