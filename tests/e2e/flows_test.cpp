@@ -56,6 +56,7 @@ TEST_F(Flow, StandinJudgesCheckValuesAndMacs) {
       {testing::GoldenFile("formats/static_serial_mmol.xml"), "yes no yes 10"},
       {json, "yes no yes 10"},
       {testing::GoldenFile("formats/single_reading.json"), "yes no yes 10"},
+      {testing::GoldenFile("formats/central_european_entries.json"), "yes no yes 10"},
       {replaced(xml, "Val=\"132\"", "Val=\"133\""), "no no yes 10"},
       {replaced(json, "102", "109"), "no no yes 10"}};
   const std::string file = (host.root / "document").string();

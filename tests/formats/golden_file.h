@@ -13,10 +13,8 @@ namespace tavrin::testing {
 // does not have; the host formats use CR LF.
 inline std::string GoldenFile(const std::string& name) {
   std::ifstream in(std::string(TAVRIN_TEST_DATA) + "/" + name, std::ios::binary);
-  std::string text;
-  for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>(); ++it) {
-    if (*it != '\r') text += *it;
-  }
+  std::string text(std::istreambuf_iterator<char>(in), {});
+  std::erase(text, '\r');
   if (text.ends_with('\n')) text.pop_back();
   return WithCrLf(text);
 }
