@@ -7,8 +7,8 @@
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,28 +18,25 @@
 namespace tavrin::e2e {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, std::string_view text);
-// A document written by hand in tests/data/formats, shared with the format tests, with the
-// CR LF line ends of the host formats.
-std::string GoldenDocument(const std::string& name);
 
 // A program started with its standard input on a pipe and its output (standard error
 // merged) in an anonymous file. The destructor kills a program that is still running.
 class Spawned {
  public:
-  Spawned(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+  Spawned(std::vector<std::string> argv, std::vector<std::string> environment,
           const fs::path& workingFolder);
   ~Spawned();
   Spawned(const Spawned&) = delete;
   Spawned& operator=(const Spawned&) = delete;
 
-  // Writes to the program's input, then closes it.
+  // Writes the answers to the program's input, then closes it.
   void Answer(std::string_view text);
-  // The exit code, or nullopt when a signal ended the program or the time ran out.
-  std::optional<int> Wait(std::chrono::milliseconds timeout);
+  // The exit code, or nullopt when a signal ended the program. A program that hangs is
+  // ended by the test's time limit.
+  std::optional<int> Wait();
   std::string Output() const;
 
  private:
@@ -56,21 +53,22 @@ struct RunResult {
 // One line of the stand-in's record: its name=value fields.
 using Received = std::map<std::string, std::string>;
 
+// These fields of a call, joined by blanks.
+std::string Fields(const Received& call, std::initializer_list<const char*> names);
 // The stand-in's verdict on a call: "check_ok mac_ok cwd_ok exit", "yes yes yes 0" when
 // the document was imported.
-std::string Verdict(const Received& call);
+inline std::string Verdict(const Received& call) {
+  return Fields(call, {"check_ok", "mac_ok", "cwd_ok", "exit"});
+}
 
 // A host installation below `root`: root/"Orvolux Host" is the base folder, with a blank
 // in its name as installations often have (ox2.ini, Diaries with palist.xml, the host
 // executable stub at version 3.0.2.0, _EXTRAS/KelsarImport.exe, the plug-in in
 // _EXTRAS/KELSAR with its Language folder and a settings file that switches the data-age
 // warning off, "_Extras" as a second spelling of "_EXTRAS"); root/home and root/tmp take
-// HOME, XDG_CONFIG_HOME and TMPDIR of the programs started.
+// HOME and TMPDIR of the programs started.
 struct SampleHost {
   explicit SampleHost(const fs::path& rootFolder);
-
-  // The database identifier of the sample patient list.
-  static constexpr std::string_view kDatabaseId = "5C2E8A41-7B3D-4F90-A6E2-19D4C0B7F385";
 
   const fs::path root;
   const fs::path base = root / "Orvolux Host";
@@ -93,21 +91,15 @@ struct SampleHost {
   // carbohydrates, dated in the given year. Returns its path.
   std::string WriteExport(const std::string& name = "export.csv", int year = 2026) const;
 
-  // HOME, XDG_CONFIG_HOME, TMPDIR and LANG into the root, sanitizer options, and `extra`.
+  // HOME, TMPDIR and LANG into the root, sanitizer options, and `extra`.
   std::vector<std::string> Environment(const std::vector<std::string>& extra = {}) const;
   // Runs a program from `folder` (the root unless given) to its end with these answers.
   RunResult Run(const std::vector<std::string>& argv, std::string_view answers = "",
                 const std::vector<std::string>& extraEnvironment = {}, fs::path folder = {}) const;
-  RunResult RunPlugin(const std::vector<std::string>& args, std::string_view answers,
-                      const std::vector<std::string>& extraEnvironment = {}) const;
 
   // The stand-in's record, one entry per call (none when the tool was never called).
   std::vector<Received> ReceivedLog() const;
   std::string TraceLog() const { return ReadFile(configFolder / "tVtrace.log"); }
 };
-
-// The MAC the import tool expects over a document of the sample host: HMAC-SHA-256 under
-// the shared key constant, the sample's database identifier and "}", in lower-case hex.
-std::string SampleHostMac(std::string_view document);
 
 }  // namespace tavrin::e2e

@@ -8,15 +8,13 @@
 
 namespace tavrin::testing {
 
-// A document written by hand in tests/data/formats. The files keep LF line ends (any CR a
-// checkout adds is dropped) and end with one line break that the document does not have;
-// the host formats use CR LF.
+// A document written by hand below tests/data ("formats/mgdl.xml"). The files keep LF line
+// ends (any CR a checkout adds is dropped) and end with one line break that the document
+// does not have; the host formats use CR LF.
 inline std::string GoldenFile(const std::string& name) {
-  std::ifstream in(std::string(TAVRIN_TEST_DATA) + "/formats/" + name, std::ios::binary);
-  std::string text;
-  for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>(); ++it) {
-    if (*it != '\r') text += *it;
-  }
+  std::ifstream in(std::string(TAVRIN_TEST_DATA) + "/" + name, std::ios::binary);
+  std::string text(std::istreambuf_iterator<char>(in), {});
+  std::erase(text, '\r');
   if (text.ends_with('\n')) text.pop_back();
   return WithCrLf(text);
 }

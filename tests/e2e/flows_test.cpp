@@ -1,0 +1,294 @@
+// The built programs against a sample host: the plug-in through its terminal front end
+// reads an export, settles a serial number through its dialogs and hands the host XML
+// document (or the JSON stream and a transfer job) to the stand-in import tool, which
+// checks the document's check value and MAC and records the call; the converter hands
+// its document over the same way.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/import_run.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "e2e/e2e_support.h"
+#include "fakes/fake_ui.h"
+#include "fakes/temp_dir.h"
+#include "formats/golden_file.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/process_context.h"
+#include "shared/error.h"
+
+namespace tavrin::e2e {
+namespace {
+
+constexpr std::string_view kCaption = "Tavrin Plugin for Orvolux";
+
+class Flow : public ::testing::Test {
+ protected:
+  Flow() : host(temp.Path()) {}
+
+  testing::TempDir temp;
+  SampleHost host;
+  // The answers that type the export's path and start the import.
+  const std::string start = host.WriteExport() + "\n2\n";
+};
+
+// The end-to-end tests trust the stand-in's verdicts, so it must accept sound documents
+// and refuse damaged ones for the right reason: the golden documents, written by hand,
+// pass its independent check-value and checksum tests. A MAC that fits is what every
+// flow's document carries; here each call brings one that does not.
+TEST_F(Flow, StandinJudgesCheckValuesAndMacs) {
+  const std::string xml = testing::GoldenFile("formats/mgdl.xml");
+  const std::string json = testing::GoldenFile("formats/entries_and_gaps.json");
+  const auto replaced = [](std::string text, std::string_view from, std::string_view to) {
+    return text.replace(text.find(from), from.size(), to);
+  };
+  const std::pair<std::string, const char*> cases[] = {
+      {xml, "yes no yes 10"},
+      {testing::GoldenFile("formats/static_serial_mmol.xml"), "yes no yes 10"},
+      {json, "yes no yes 10"},
+      {testing::GoldenFile("formats/single_reading.json"), "yes no yes 10"},
+      {testing::GoldenFile("formats/central_european_entries.json"), "yes no yes 10"},
+      {replaced(xml, "Val=\"132\"", "Val=\"133\""), "no no yes 10"},
+      {replaced(json, "102", "109"), "no no yes 10"}};
+  const std::string file = (host.root / "document").string();
+  for (const auto& [document, verdict] : cases) {
+    WriteFile(file, document);
+    host.Run({host.importTool.string(), "import", "-filepath", file, "-filemac", "0"}, "", {},
+             host.importTool.parent_path());
+    EXPECT_EQ(Verdict(host.ReceivedLog().back()), verdict) << document;
+  }
+}
+
+// One run per row on the same host: the serial number settled (the artificial one of the
+// open patient, or one typed after the no-patient dialog), the program called for the host
+// version, a failing import tool, and every way of backing out, which hands nothing over
+// and still ends in order when the input runs out (the close button).
+TEST_F(Flow, PluginImportsTheXmlDocument) {
+  struct Case {
+    const char* what;
+    bool openPatient;
+    std::string answers;
+    std::string serial;      // handed over; empty when nothing reaches the import tool
+    std::string traced;      // a text of the run's trace
+    std::string shown = "";  // a text of the run's output
+    std::string forcedExit = "";
+    std::string hostVersion = "3.0.2.0";
+    std::string settings = "";
+  };
+  // The artificial serial number of diary PAT00017: the first ten digits of its MD5 digest.
+  const std::string sn = "A64C10222C", done = "XML-Call-Results: 0|0|";
+  const std::string cancelled = "User cancelled import.";
+  const std::string autoQuestion = "für den derzeit geöffneten Patienten erzeugt werden?";
+  const std::string noPatient = "Bitte öffnen Sie zunächst in Orvolux den Patientendatensatz";
+  const std::string entry = "Wenn Ihnen eine Seriennummer vorliegt";
+  const std::string hostCall = "Started transfer: \"" + host.base.string() +
+                               "/Veltra Orvolux Software.exe\" import -filepath ";
+  const std::string old = host.WriteExport("old.csv", 2001) + "\n2\n";
+  const Case cases[] = {
+      {"artificial serial", true, start + "1\n", sn, "Job completed.", std::string(kCaption)},
+      {"browse prompt, mapped once", true, "1\n" + start + "1\n", sn, done, "V 1.0.0"},
+      {"manual serial", false, start + "2\nABC123\n1\n", "ABC123", done, entry},
+      {"empty manual serial", false, start + "2\n\n1\n", "unknown", done, noPatient},
+      {"tool failure", true, start + "1\n", sn, "XML-Call-Results: 9|0|", "", "9"},
+      // Host versions compare as text: "10.0.0.0" keeps the import tool, from "3.1" on the
+      // host executable itself is called (the stub cannot run).
+      {"host 10", true, start + "1\n", sn, done, "", "", "10.0.0.0"},
+      {"host 3.1", true, start + "1\n", "", hostCall, "", "", "3.1"},
+      {"cancel at the file prompt", true, "1\n\n", "", cancelled, "Import: "},
+      // A cancel ignored here would take the "1" as the serial question's answer.
+      {"cancel at the data-age warning", true, old + "2\n1\n", "", cancelled,
+       "Daten älteren Datums", "", "3.0.2.0", "ShowOldOrNewDataWarning=1"},
+      {"cancel the artificial serial", true, start + "3\n", "", cancelled, autoQuestion},
+      {"end of input at the serial question", true, start, "", cancelled, autoQuestion},
+      {"cancel without open patient", false, start + "3\n", "", cancelled, noPatient},
+      {"cancel the manual entry", false, start + "2\nXYZ\n2\n", "", cancelled, entry},
+      {"end of input at the manual entry", false, start + "2\n", "", cancelled, entry},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(host.currentPatientFile);
+    if (c.openPatient) host.OpenPatient();
+    host.SetHostVersion(c.hostVersion);
+    host.WriteSettings(c.settings);
+    const std::size_t calls = host.ReceivedLog().size();
+    const RunResult run =
+        host.Run({host.plugin.string()}, c.answers, {"STANDIN_EXIT_CODE=" + c.forcedExit});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;
+    const std::string trace = host.TraceLog();  // of this run alone
+    EXPECT_NE(trace.find(c.traced), std::string::npos) << trace;
+    const std::vector<Received> log = host.ReceivedLog();
+    ASSERT_EQ(log.size(), calls + !c.serial.empty()) << run.output;
+    if (c.serial.empty()) continue;
+    EXPECT_EQ(Verdict(log.back()), "yes yes yes " + (c.forcedExit.empty() ? "0" : c.forcedExit));
+    EXPECT_EQ(Fields(log.back(), {"sn", "kind", "records", "caller", "jobid"}),
+              c.serial + " xml 3 tool ");
+  }
+  // The mapping store remembers whose artificial number it is, once; typed ones not at all.
+  const std::string store = ReadFile(host.configFolder / "KELSAR Relay.rly");
+  EXPECT_NE(store.find(sn + "=PAT00017"), std::string::npos) << store;
+  EXPECT_EQ(store.find("=PAT00017"), store.rfind("=PAT00017")) << store;
+  EXPECT_EQ(store.find("ABC123"), std::string::npos) << store;
+}
+
+TEST_F(Flow, DumpFolderKeepsTheDocumentAndAReplayCallThatStillWorks) {
+  host.OpenPatient();
+  host.WriteSettings("CreateDump=1");
+  ASSERT_EQ(host.Run({host.plugin.string()}, start + "1\n").exitCode, 0);
+  const fs::path dump = fs::directory_iterator(host.configFolder / "Dump")->path();
+  EXPECT_EQ(ReadFile(dump / "stream.xml"), ReadFile(host.ReceivedLog().at(0).at("file")));
+  EXPECT_FALSE(fs::exists(dump / "stream.json"));
+  // The replay call (the second line), split at blanks as the command interpreter does,
+  // passes the tool's checks on the dump copy.
+  std::istringstream bat(ReadFile(dump / "StartXML.bat"));
+  std::string call;
+  for (int line = 0; line < 2; ++line) std::getline(bat, call);
+  const std::string tool = host.importTool.string(), errors = " 2>errXml.log\r";
+  ASSERT_TRUE(call.starts_with(tool + " import ") && call.ends_with(errors)) << call;
+  std::vector<std::string> argv = {tool};
+  std::istringstream words(call.substr(tool.size(), call.size() - tool.size() - errors.size()));
+  for (std::string word; words >> word;) argv.push_back(word);
+  EXPECT_EQ(host.Run(argv, "", {}, host.importTool.parent_path()).exitCode, 0) << call;
+  EXPECT_EQ(host.ReceivedLog().back().at("file"), (dump / "stream.xml").string());
+}
+
+TEST_F(Flow, SecondInstanceEndsAtTheGuard) {
+  const fs::path runMarker = host.configFolder / "TavrinPlugin.run";
+  Spawned first({host.plugin.string()}, host.Environment(), host.root);
+  // The first waits at its menu, holding the run marker.
+  for (int i = 0; i < 1000 && first.Output().find("3) ") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_NE(first.Output().find("3) "), std::string::npos) << first.Output();
+  EXPECT_TRUE(fs::exists(runMarker));
+
+  const RunResult second = host.Run({host.plugin.string()}, "3\n");
+  EXPECT_EQ(second.exitCode, 0) << second.output;
+  EXPECT_EQ(second.output, "");
+
+  // The first is untouched: it still holds the marker and answers its menu.
+  EXPECT_TRUE(fs::exists(runMarker));
+  first.Answer("3\n");
+  EXPECT_EQ(first.Wait(), 0) << first.Output();
+  EXPECT_FALSE(fs::exists(runMarker));
+}
+
+TEST_F(Flow, HostFileShowsAMessageWhenMissingElseTheWindow) {
+  const std::string missing = temp.Path() + "/missing-export.csv";
+  const RunResult run = host.Run({host.plugin.string(), "/ID:5", "/f:" + missing});
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  // The message alone, without the main window.
+  EXPECT_EQ(run.output,
+            "[TavrinPlugin] Die Datei (" + missing + ") konnte nicht gefunden werden!\n");
+
+  const RunResult found =
+      host.Run({host.plugin.string(), "/ID:5", "/f:" + host.WriteExport()}, "3\n");
+  EXPECT_EQ(found.exitCode, 0) << found.output;
+  EXPECT_EQ(found.output.find("konnte nicht gefunden werden"), std::string::npos) << found.output;
+  EXPECT_NE(found.output.find(kCaption), std::string::npos) << found.output;
+}
+
+// The POSIX platform, running as if it were the plug-in installed in the host.
+class InstalledPlatform : public PosixPlatform {
+ public:
+  explicit InstalledPlatform(std::string programPath) : programPath_(std::move(programPath)) {}
+  std::string ProgramPath() override { return programPath_; }
+
+ private:
+  std::string programPath_;
+};
+
+// Glucose and carbohydrates at 07:45 and CGM readings every five minutes from 07:00, then
+// a gap that opens a second sequence.
+constexpr std::string_view kRowText =
+    "19.11.2026 07:00;UDTCGMS;100\r\n"
+    "19.11.2026 07:05;UDTCGMS;110\r\n"
+    "19.11.2026 07:10;UDTCGMS;120\r\n"
+    "19.11.2026 07:45;1;132\r\n"
+    "19.11.2026 07:45;3;30\r\n"
+    "19.11.2026 08:00;UDTCGMS;125\r\n";
+
+// Imports kRowText as the plug-in installed in the host, with the environment of the
+// programs the host starts, taking the open patient's artificial serial number. Returns 0
+// when the run asked for the serial number once and ended after the hand-over.
+int ImportCgmRows(const SampleHost& host) {
+  for (const std::string& entry : host.Environment()) {
+    const auto eq = entry.find('=');
+    ::setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1);
+  }
+  InstalledPlatform platform(host.plugin.string());
+  testing::FakeUi ui;
+  ui.autoAnswers.push_back(SerialAutoChoice::Auto);
+  try {
+    ProcessContext context(platform, ui);
+    Main(context);
+    frmMeterImport window(context);
+    window.Form_Load();
+    RunImport(context, window, std::string(kRowText), "mg/dL");
+  } catch (const ProgramEnded&) {
+    return ui.autoDialogs.size() == 1 ? 0 : 2;
+  }
+  return 1;
+}
+
+// The CSV reader produces no CGM rows, so the run is driven at the core's level, in a
+// child process of its own. The stand-in imports the JSON stream, then starts the
+// installed plug-in with "-jobid", which hands over the parked XML document.
+TEST_F(Flow, TransferJobHandsTheJsonStreamThenTheParkedXmlDocumentOnce) {
+  host.OpenPatient("PAT00023.dia");
+  EXPECT_EXIT(std::exit(ImportCgmRows(host)), ::testing::ExitedWithCode(0), "");
+  const auto log = host.ReceivedLog();
+  ASSERT_EQ(log.size(), 3u) << host.TraceLog();
+  // 9BC543D325 are the first ten digits of the MD5 digest of PAT00023; the one entry is
+  // the carbohydrates.
+  const Received &json = log[0], &xml = log[1];
+  const std::string job = json.at("jobid");
+  EXPECT_TRUE(std::regex_match(job, std::regex("[1-9][0-9]{8}"))) << job;
+  EXPECT_EQ(Fields(json, {"kind", "sn", "sequences", "entries"}), "json 9BC543D325 2 1");
+  EXPECT_EQ(Fields(xml, {"kind", "sn", "records", "jobid", "from_job"}),
+            "xml 9BC543D325 1  " + job);
+  EXPECT_EQ(Verdict(json) + " " + Verdict(xml), "yes yes yes 0 yes yes yes 0");
+  EXPECT_EQ(Fields(log[2], {"kind", "plugin_exit"}), "followup 0");
+  const std::string trace = host.TraceLog();
+  EXPECT_NE(trace.find("Received 2.part transfer job: " + job), std::string::npos) << trace;
+  EXPECT_NE(trace.find("Started transfer for job " + job + ": "), std::string::npos) << trace;
+
+  // Job mode shows no window. A job runs once, and a job number cannot leave the job
+  // folder ("jobs/../../x.xml" below the plug-in's folder would be this file).
+  const fs::path outside = host.base / "_EXTRAS" / "x.xml";
+  WriteFile(outside, "<IMPORT />");
+  for (const std::string& again : {job, std::string("../../x")}) {
+    const RunResult run = host.Run({host.plugin.string(), "-JOBID", again});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    EXPECT_NE(host.TraceLog().find("Job " + again + " file does not exists."), std::string::npos);
+  }
+  EXPECT_EQ(host.ReceivedLog().size(), 3u);
+  EXPECT_EQ(ReadFile(outside), "<IMPORT />");
+  EXPECT_TRUE(fs::is_empty(host.pluginFolder / "jobs"));
+}
+
+// The converter hands its document over to the installation it is pointed at.
+TEST_F(Flow, ConverterHandsItsDocumentToTheImportTool) {
+  const std::string output = (host.root / "converted.xml").string();
+  const RunResult run = host.Run({TAVRIN_E2E_CONVERTER, "--handover", host.base.string(),
+                                  "--serial", "CONV-1", "-o", output, host.WriteExport()});
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find("Import tool:      exit code 0\n"), std::string::npos) << run.output;
+  const std::vector<Received> log = host.ReceivedLog();
+  ASSERT_EQ(log.size(), 1u) << run.output;
+  EXPECT_EQ(Fields(log[0], {"sn", "records", "file"}), "CONV-1 3 " + output);
+  EXPECT_EQ(Verdict(log[0]), "yes yes yes 0");
+}
+
+}  // namespace
+}  // namespace tavrin::e2e
