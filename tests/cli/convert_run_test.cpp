@@ -119,7 +119,7 @@ TEST(ConsoleUiTest, QuestionsAreAnsweredAndTheBarFollowsTheCount) {
     EXPECT_EQ(each->ShowMessage("A\r\nB", "c", MessageButtons::OkCancel, {}), MessageResult::Ok);
     each->SetStatusText("Importiere 256...");  // no total yet: nothing to show
     each->SetExpectedRows(512);
-    for (const char* text : {"Daten lesen", "Importiere 256...", "Importiere 99999999999999999999"})
+    for (const char* text : {"Daten lesen", "Importiere 256...", "Importiere 9999999999999999999"})
       each->SetStatusText(text);
     each->EndProgress();
   }
