@@ -45,7 +45,7 @@ TEST_F(ImportCallTest, OneHandOverForEveryFormAndVersion) {
   const auto hook = [&](const std::string& mac) { steps.push_back("hook " + mac); };
   // clang-format off
   const std::tuple<CommandForm, std::string, std::string, std::string> rows[] = {
-      {CommandForm::L, "3.0.9.1", Call("\"" + blank + tool + "\"", file, " -jobid 1"), shortName + tool},
+      {CommandForm::L, "10.0.0.0", Call("\"" + blank + tool + "\"", file, " -jobid 1"), shortName + tool},
       {CommandForm::S, "3.1.0.0", Call(shortName + host, switched, ""), "\"" + shortName + host + "\""},
   };
   // clang-format on
@@ -113,7 +113,7 @@ TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
                  platform.ReadUserValue(cTempFiles::kRecordKey, "2"), ""));
 
   // Anything but a drawn number names no file, not even one outside the job folder.
-  for (const std::string other : {"../x", "099999999", "abcdefghi"}) {
+  for (const std::string other : {"../x", "123", "099999999", "abcdefghi"}) {
     WriteFile(JobFile(other), kDocument);  // "../x" reaches the program's folder
     context.commandLine = "-jobid " + other;
     RunTransferJob(context, tempFiles);
