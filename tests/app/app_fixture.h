@@ -4,8 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
+#include <functional>
 
 #include "app/main_window.h"
 #include "app/startup.h"
@@ -15,6 +14,7 @@
 #include "platform/end_program.h"
 #include "platform/posix/openssl_crypto.h"
 #include "platform/process_context.h"
+#include "shared/error.h"
 #include "shared/fs.h"
 #include "shared/text.h"
 
@@ -29,6 +29,17 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(FsPath(path), std::ios::binary) << bytes;
 }
 
+// The fake user interface, whose file dialog moves the process's current folder as the
+// Windows dialog may.
+struct FolderMovingUi : FakeUi {
+  explicit FolderMovingUi(FakePlatform& fake) : platform(fake) {}
+  FileDialogResult ChooseFile(const FileDialogArgs& args) override {
+    platform.currentDirectory = "/somewhere/else";
+    return FakeUi::ChooseFile(args);
+  }
+  FakePlatform& platform;
+};
+
 // A plug-in installed beside a host installation, all inside a temporary folder, which is
 // also the current folder:
 //   prog/TavrinPlugin(.ini)        the program and its settings (OXSWBaseFolder -> Orvolux)
@@ -38,14 +49,11 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 //   tmp/                           the temporary folder
 class AppFixture : public ::testing::Test {
  protected:
-  static constexpr const char* kGuid = "6F1C2A3B-0000-4D5E-9A8B-112233445566";
-
   AppFixture() {
     std::filesystem::create_directories(FsPath(base + "_EXTRAS"));
     WriteFile(base + "ox2.ini", "[General]\r\nDiaryFolder=Diaries\r\n");
     WriteFile(base + "Diaries" + kPathSep + "palist.xml",
-              std::string("<?xml version=\"1.0\"?>\r\n<PATIENTS GUID=\"{") + kGuid +
-                  "}\" Count=\"2\">\r\n</PATIENTS>\r\n");
+              "<PATIENTS GUID=\"{6F1C2A3B-0000-4D5E-9A8B-112233445566}\" Count=\"2\">\r\n");
     WriteSettings("");
   }
 
@@ -64,28 +72,29 @@ class AppFixture : public ::testing::Test {
   bool Load(const std::string& commandLine = "") {
     context.rawCommandLine = commandLine;
     Main(context);
+    return !Ends([&] { window.Form_Load(); });
+  }
+  // Whether the call ends the process.
+  static bool Ends(const std::function<void()>& call) {
     try {
-      window.Form_Load();
-      return true;
+      call();
     } catch (const ProgramEnded&) {
-      return false;
+      return true;
     }
+    return false;
   }
 
-  // Whether the trace log holds the messages in this order; the date and time before each
-  // and the first line's "Started, " do not count.
-  bool Traced(const std::vector<std::string>& messages) {
+  // Whether the trace log holds the messages in this order (the last one last, when
+  // asked); the date and time before each and the first line's "Started, " do not count.
+  bool Traced(const std::vector<std::string>& messages, bool endsTheLog = false) {
     const std::string log = ReplaceAll(ReadFile(context.trace.FilePath()), ": Started, ", ": ");
     std::size_t at = 0;
     for (const std::string& message : messages) {
       at = log.find(": " + message + "\r\n", at);
       if (at == std::string::npos) return false;
-      at += message.size();
+      at += message.size() + 4;
     }
-    return true;
-  }
-  bool TracedLast(const std::string& message) {
-    return ReadFile(context.trace.FilePath()).ends_with(": " + message + "\r\n");
+    return !endsTheLog || at == log.size();
   }
 
   // The program's paths are fixed when the context is made, so the platform is set up
@@ -97,8 +106,7 @@ class AppFixture : public ::testing::Test {
     fake.localeInfo[3] = "DEU";
     fake.currentDirectory = dir.Path();
     std::filesystem::create_directories(FsPath(dir.File("tmp")));
-    fake.environment["Temp"] = dir.File("tmp");
-    fake.tempPath = dir.File("tmp");
+    fake.environment["Temp"] = fake.tempPath = dir.File("tmp");
     return fake;
   }
 
@@ -106,7 +114,7 @@ class AppFixture : public ::testing::Test {
   std::string base = dir.File("Orvolux") + kPathSep;
   OpenSslCrypto crypto;
   FakePlatform platform = MakePlatform();
-  FakeUi ui;
+  FolderMovingUi ui{platform};
   ProcessContext context{platform, ui};
   frmMeterImport window{context};
 };

@@ -1,60 +1,67 @@
+// The process start and the main window's logic: the load sequence, the buttons and the
+// ways the process ends from the window.
+
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
 
 #include "app/app_fixture.h"
 #include "platform/temp_files.h"
-#include "shared/error.h"
 #include "shared/version.h"
 
 namespace tavrin {
 namespace {
 
+using testing::ReadFile;
 using testing::WriteFile;
 
 class MainWindowTest : public testing::AppFixture {};
 
-TEST_F(MainWindowTest, LoadWritesItsTraceLinesInOrderAndSetsTheTexts) {
-  ASSERT_TRUE(Load("-pid1 Meier -pid2 Anna rest"));
+// The settings file gets its switches, written with normal attributes when it is new; the
+// language comes from the file, else from the system's locale.
+TEST_F(MainWindowTest, StartupCompletesTheSettingsAndChoosesTheLanguage) {
+  const std::string settings = ProgramFolder() + "TavrinPlugin.ini";
+  WriteFile(settings, "[Config]\r\nLanguage=EN\r\nCreateDump=1\r\n");
+  Main(context);
+  EXPECT_EQ(ReadFile(settings), "[Config]\r\nLanguage=EN\r\nCreateDump=1\r\nNewerOnly=0\r\n");
+  EXPECT_EQ(context.languages->Code() + std::to_string(platform.normalAttributeCalls.size()),
+            "EN0");
+  std::filesystem::remove(FsPath(settings));
+  Main(context);
+  EXPECT_EQ(ReadFile(settings), "[Config]\r\nNewerOnly=0\r\nCreateDump=0\r\n");
+  EXPECT_EQ(
+      context.languages->Code() + std::to_string(platform.normalAttributeCalls.count(settings)),
+      "DE1");
+}
+
+// The load writes its trace lines in order, takes the patient arguments (a marker without a
+// value goes alone), removes the temporary files earlier runs left, takes the run marker
+// that keeps a second process out, and sets the window's texts.
+TEST_F(MainWindowTest, LoadTracesTakesTheRunMarkerAndSetsTheTexts) {
+  const std::string left = dir.File("tmp") + kPathSep + "~tVp1.xml";
+  WriteFile(left, "<old/>");
+  platform.userValues = {{{"TavrinPlugin\\TempFilesToBeDeleted", "Anzahl"}, "1"},
+                         {{"TavrinPlugin\\TempFilesToBeDeleted", "1"}, left}};
+  ASSERT_TRUE(Load("-pid1 Meier -pid2 -pid3 01.02.1970 rest -pid4 "));
   // clang-format off
   EXPECT_TRUE(Traced({"Base folder: " + base, "Diary folder used: " + base + "Diaries" + kPathSep,
-                      "Command line args: -pid1 Meier -pid2 Anna rest",
+                      "Command line args: -pid1 Meier -pid2 -pid3 01.02.1970 rest -pid4 ",
                       "Base-Folder=" + context.paths.ConfigFolder(),
                       "Windows-Version-Info=Windows 7;6.1;64B=True", "Language-Info=DE",
                       std::string("TavrinPlugin-Version=") + kVersionText, "Zip-Available=False",
-                      "CLArgs=-pid1 Meier -pid2 Anna rest", "Locale[&H1] =", "Locale[&H1011] =",
-                      "LanguageLocale=DEU (DE)", "[form_load] completed"}));
+                      "CLArgs=-pid1 Meier -pid2 -pid3 01.02.1970 rest -pid4 ", "Locale[&H1] =",
+                      "Locale[&H1011] =", "LanguageLocale=DEU (DE)", "[form_load] completed"}, true));
   // clang-format on
-  EXPECT_TRUE(TracedLast("[form_load] completed"));
-  // The patient arguments went into the patient values.
-  EXPECT_EQ(context.patientValues[0] + "|" + context.patientValues[1] + "|" + context.commandLine,
-            "Meier|Anna|rest");
-  const MainWindowTexts& texts = window.Texts();
-  EXPECT_EQ(texts.caption + "|" + texts.closeButton + "|" + texts.startButton + "|" +
-                texts.browseButton + "|" + texts.instruction,
-            "Tavrin Plugin for Orvolux|Beenden|Daten &importieren|Durchsuchen|Bitte wählen Sie die "
-            "Übergabedatei (von Tavrin App) aus...");
-  EXPECT_EQ(texts.version, std::string("V ") + std::to_string(kVersionMajor) + "." +
-                               std::to_string(kVersionMinor) + "." +
-                               std::to_string(kVersionRevision));
-  // The run marker is held from now on.
-  EXPECT_TRUE(platform.heldFiles.count(RunMarkerPath(context)));
-  EXPECT_TRUE(ui.messages.empty());
-}
-
-TEST_F(MainWindowTest, LoadRemovesTemporaryFilesOfEarlierRunsButKeepsThoseInUse) {
-  const std::string left = dir.File("tmp") + kPathSep + "~tVp1.xml";
-  const std::string inUse = dir.File("tmp") + kPathSep + "~tVp2.json";
-  WriteFile(left, "<old/>");
-  WriteFile(inUse, "{}");
-  platform.lockedFiles.insert(inUse);
-  const std::string key = "TavrinPlugin\\TempFilesToBeDeleted";
-  platform.userValues = {{{key, "Anzahl"}, "2"}, {{key, "1"}, left}, {{key, "2"}, inUse}};
-  ASSERT_TRUE(Load());
+  EXPECT_EQ(context.patientValues, (std::array<std::string, 4>{"Meier", "", "01.02.1970", ""}));
+  EXPECT_EQ(context.commandLine, "rest");
   EXPECT_FALSE(std::filesystem::exists(FsPath(left)));
-  EXPECT_TRUE(std::filesystem::exists(FsPath(inUse)));
-  EXPECT_EQ((platform.userValues[{key, "Anzahl"}]) + (platform.userValues[{key, "1"}]),
-            "1" + inUse);
+  EXPECT_FALSE(Load());  // a second start ends at the run marker
+  const MainWindowTexts& texts = window.Texts();
+  EXPECT_EQ(texts.closeButton + "|" + texts.startButton + "|" + texts.browseButton + "|" +
+                texts.instruction,
+            "Beenden|Daten &importieren|Durchsuchen|Bitte wählen Sie die Übergabedatei (von "
+            "Tavrin App) aus...");
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 // Job mode runs beside a window-mode process: it never takes the run marker, and a failing
@@ -65,79 +72,65 @@ TEST_F(MainWindowTest, JobModeFailureIsReportedBeforeTheEnd) {
   WriteFile(ProgramFolder() + "jobs" + kPathSep + "123456789.xml", "<IMPORT/>");
   platform.startFails = true;
   EXPECT_FALSE(Load("-jobid 123456789"));
-  ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(
-      ui.messages[0].text,
+      ui.messages.at(0).text,
       "Folgender Fehler ist bei der Programmaktion 'Upload' aufgetreten: File not found (53)");
-  EXPECT_TRUE(Traced({"Error: File not found (53)"}));
-  EXPECT_TRUE(window.Texts().caption.empty() && platform.heldFiles.empty());
+  EXPECT_TRUE(Traced({"Error: File not found (53)"}, true) && platform.heldFiles.empty());
 }
 
-TEST_F(MainWindowTest, HostCallFormWithAMissingFileShows5577AndEnds) {
-  EXPECT_FALSE(Load("/ID:5 /f:" + dir.File("missing.csv")));
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text,
-            "Die Datei (" + dir.File("missing.csv") + ") konnte nicht gefunden werden!");
-  EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
-}
-
+// An unreadable file is skipped; a character the code page lacks shows as "?".
 TEST_F(MainWindowTest, XmlOrJsonCommandLinePutsAHexDumpOnTheClipboard) {
-  const std::string file = dir.File("stream.json");
-  WriteFile(file, "{\"ä\":1}");
-  ASSERT_TRUE(Load(file));
-  EXPECT_EQ(platform.clipboard, "0x7B 0x22 0xE4 0x22 0x3A 0x31 0x7D ");
+  ASSERT_TRUE(Load(dir.File("unreadable.XML")));
+  context.runMarker.reset();
+  WriteFile(dir.File("stream.json"), "{\"ä€中\n");
+  ASSERT_TRUE(Load(dir.File("stream.json")));
+  EXPECT_EQ(platform.clipboard, "0x7B 0x22 0xE4 0x80 0x3F 0x0A ");
 }
 
-TEST_F(MainWindowTest, UnreadableDumpFileIsSkipped) {
-  ASSERT_TRUE(Load(dir.File("nothing.xml")));
-  EXPECT_EQ(platform.clipboard, "");
-}
-
-TEST_F(MainWindowTest, BrowseTakesTheChosenFileAndRemembersItsFolder) {
+// Browse takes the chosen path without what follows its end; the dialog opens in the
+// folder of the last choice, and the current folder comes back whatever the dialog did.
+// Start needs an existing file and shows the reader's errors.
+TEST_F(MainWindowTest, BrowseAndStartButtons) {
   ASSERT_TRUE(Load());
-  ui.fileAnswers.push_back({true, "/data/in/export.csv", ""});
+  ui.fileAnswers.push_back({true, std::string("/data/in/export.csv\0junk", 24), ""});
   window.cmdDurchsuchen_Click();
   EXPECT_EQ(window.txtImportDatei, "/data/in/export.csv");
-  ASSERT_EQ(ui.fileDialogs.size(), 1u);
+  window.cmdDurchsuchen_Click();  // cancelled: the path stays
+  EXPECT_EQ(window.txtImportDatei, "/data/in/export.csv");
   EXPECT_EQ(ui.fileDialogs[0].filter + "|" + ui.fileDialogs[0].title + "|" +
-                ui.fileDialogs[0].initialFolder,
-            "L|Tavrin-Import|*.csv|Alle|*.*|Import|");
-  // Cancelled: the path stays; the next dialog opens in the folder of the last choice.
-  window.cmdDurchsuchen_Click();
-  EXPECT_EQ(window.txtImportDatei, "/data/in/export.csv");
-  EXPECT_EQ(ui.fileDialogs.at(1).initialFolder, "/data/in/");
-}
+                ui.fileDialogs[0].initialFolder + "|" + ui.fileDialogs.at(1).initialFolder,
+            "L|Tavrin-Import|*.csv|Alle|*.*|Import||/data/in/");
+  EXPECT_EQ(platform.currentDirectory, dir.Path());
 
-TEST_F(MainWindowTest, StartNeedsAnExistingFileAndShowsReaderErrors) {
-  ASSERT_TRUE(Load());
+  // After a reader error the window stays.
   for (const std::string& path : {std::string(), dir.File("missing.csv")}) {
     window.txtImportDatei = path;
     window.cmdImportStarten_Click();
   }
   EXPECT_TRUE(ui.messages.empty() && ui.statusTexts.empty() && platform.startedCommands.empty());
-
   window.txtImportDatei = dir.File("short.csv");
   WriteFile(window.txtImportDatei, "Datum;Zeit;Wert\r\n01.12.2026;08:00;120\r\n");
   EXPECT_NO_THROW(window.cmdImportStarten_Click());
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text.rfind("Internal Error: ", 0), 0u);
-  EXPECT_TRUE(ui.messages[0].text.ends_with(" (9)")) << ui.messages[0].text;
-  EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
+  EXPECT_TRUE(ui.messages[0].text.starts_with("Internal Error: ") &&
+              ui.messages[0].text.ends_with(" (9)") &&
+              ui.messages[0].icon == MessageIcon::Exclamation)
+      << ui.messages[0].text;
   EXPECT_TRUE(platform.heldFiles.count(RunMarkerPath(context)));
 }
 
+// Closing ends the process; unloading too, keeping this run's files, which the import tool
+// may still read.
 TEST_F(MainWindowTest, CloseAndUnloadEndTheProcessKeepingThisRunsFiles) {
   ASSERT_TRUE(Load());
   EXPECT_THROW(window.cmdSchliessen_Click(), ProgramEnded);
-  EXPECT_TRUE(TracedLast("User cancelled import."));
-  EXPECT_TRUE(platform.heldFiles.empty());
+  EXPECT_TRUE(Traced({"User cancelled import."}, true) && platform.heldFiles.empty());
 
   ASSERT_TRUE(Load());
   const std::string file = window.TempFiles().GetTempFile("xml", true);
   WriteFile(file, "<x/>");
   EXPECT_THROW(window.Form_Unload(), ProgramEnded);
-  EXPECT_TRUE(std::filesystem::exists(FsPath(file)));
-  EXPECT_TRUE(platform.heldFiles.empty());
+  EXPECT_TRUE(std::filesystem::exists(FsPath(file)) && platform.heldFiles.empty());
 }
 
 }  // namespace

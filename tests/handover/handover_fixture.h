@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
 
 #include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
@@ -15,8 +17,7 @@
 namespace tavrin::testing {
 
 // The program in "plugin" below a temporary folder, which is also the current folder;
-// short path names set by the test (paths without one have none); the window style of
-// every started program recorded.
+// short path names set by the test (paths without one have none).
 class HandoverPlatform : public FakePlatform {
  public:
   HandoverPlatform(const TempDir& dir, CryptoProvider& provider) {
@@ -26,14 +27,7 @@ class HandoverPlatform : public FakePlatform {
     std::filesystem::create_directories(FsPath(dir.File("plugin")));
   }
   std::map<std::string, std::string> shortNames;
-  std::vector<int> windowStyles;
-  std::string ShortPath(const std::string& path) override {
-    return shortNames.count(path) ? shortNames[path] : std::string();
-  }
-  std::unique_ptr<ChildProcess> StartProcess(const std::string& line, int style) override {
-    windowStyles.push_back(style);
-    return FakePlatform::StartProcess(line, style);
-  }
+  std::string ShortPath(const std::string& path) override { return shortNames[path]; }
 };
 
 // German texts and a host installation ".../Veltra OX/" (a folder name with a blank).
@@ -49,8 +43,14 @@ class HandoverTest : public ::testing::Test {
     std::ofstream(FsPath(path), std::ios::binary) << bytes;
   }
   static std::string ReadFile(const std::string& path) { return ReadFileBytes(path).value_or(""); }
-  bool Traced(const std::string& line) {
-    return ReadFile(context.trace.FilePath()).find(line + "\r\n") != std::string::npos;
+  // The run-time error the call raises, if any.
+  static std::optional<RuntimeError> Raised(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const RuntimeError& error) {
+      return error;
+    }
+    return std::nullopt;
   }
 
   const std::string sep{kPathSep};
