@@ -1,4 +1,6 @@
 #include "importer/bg_record_store.h"
+#include "importer/bg_record_groups.h"
+#include "shared/two_halves.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +57,6 @@ TEST_F(StoreTest, SecondGlucoseAtOneMinuteOpensARecordWithI) {
   Add("07:45", 1, "130");
   EXPECT_EQ(store_.RecordTexts(),
             (std::vector<std::string>{Record({.val = "120"}), Record({.val = "130"})}));
-  EXPECT_TRUE(store_.Exists("2026-12-0107:45"));
-  EXPECT_TRUE(store_.Exists("2026-12-0107:45I"));
-  EXPECT_FALSE(store_.Exists("2026-12-0107:45II"));
 }
 
 TEST_F(StoreTest, CarbohydratesAndGlucoseAtOneMinuteShareARecord) {
@@ -185,25 +184,10 @@ TEST(ValueFromNote, MessagesWithoutLabelMarkNothing) {
 
 // --- Keys
 
-TEST_F(StoreTest, MakeKeyUniqueAppendsIUntilTheKeyIsFree) {
-  std::string key = "2026-12-0107:45";
-  store_.MakeKeyUnique(key);
-  EXPECT_EQ(key, "2026-12-0107:45");
-  Add("07:45", 1, "1");
-  Add("07:45", 1, "2");
-  Add("07:45", 1, "3");
-  store_.MakeKeyUnique(key);
-  EXPECT_EQ(key, "2026-12-0107:45III");
-  std::string upper = "2026-12-0107:45I";  // any letter case, from any of the keys
-  store_.MakeKeyUnique(upper);
-  EXPECT_EQ(upper, "2026-12-0107:45III");
-}
-
 TEST_F(StoreTest, KeysIgnoreLetterCase) {
   store_.AddBgValue("2026-AB-01", "07:45", 1, "1", "mg/dL");
   store_.AddBgValue("2026-ab-01", "07:45", 3, "5", "mg/dL");
   ASSERT_EQ(store_.Count(), 1u);
-  EXPECT_TRUE(store_.Exists("2026-Ab-0107:45"));
 }
 
 // --- Order
@@ -301,7 +285,9 @@ TEST_F(StoreTest, XmlLinesAreWhatTheWriterMakesOfTheRecordTexts) {
   cStringBuilder expected;
   WriteBgRecords(store_.RecordTexts(), expected);
   cStringBuilder lines;
-  store_.AppendXmlLines(lines);
+  BgRecordGroups groups(GermanLabels());
+  groups.Store(0) = store_;
+  groups.AppendXmlLines(ThreadUse{}, lines);
   EXPECT_EQ(lines.ToString(), expected.ToString());
   EXPECT_NE(lines.ToString().find("<BG Val=\"---\" Dt=\"2026-12-01\" Tm=\"06:59\" Carb=\"30\" "
                                   "D=\"1\" />\r\n"),

@@ -19,7 +19,7 @@
 #include "fakes/temp_dir.h"
 #include "formats/program_version.h"
 #include "formats/xml_writer.h"
-#include "importer/bg_record_store.h"
+#include "importer/bg_record_groups.h"
 #include "importer/export_reader.h"
 #include "platform/languages.h"
 #include "platform/posix/openssl_crypto.h"
@@ -258,7 +258,7 @@ TEST_F(ConversionTest, RecordsComeInTheOrderOfOnePassOverTheRows) {
       std::snprintf(date, sizeof date, "2026-12-%02u", day);
       std::snprintf(time, sizeof time, "%02u:%02u", hour, minute);
       reference.AddBgValue(date, time, c.storeCode, c.value, "mg/dL");
-      groups.push_back(BgRecordStore::KeyGroup(date, time));
+      groups.push_back(BgRecordGroups::GroupOf(date, time));
     }
     // Both groups are in use, so the records of two stores are merged.
     EXPECT_NE(std::count(groups.begin(), groups.end(), 0u), 0);
