@@ -135,8 +135,8 @@ HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regio
     settings.carbFactor = std::nearbyint(static_cast<double>(ParseDecimal(lastTwo)));
   }
 
-  settings.pounds =
-      FindNoCase(StripQuotes(fields[column::kWeight]), "lbs") != std::string_view::npos;
+  // Blanks and quotes around the name change nothing: the unit is looked for inside.
+  settings.pounds = FindNoCase(fields[column::kWeight], "lbs") != std::string_view::npos;
   return settings;
 }
 
@@ -357,16 +357,6 @@ bool IsNumericText(std::string_view text, const RegionalSettings& regional) {
     }
   }
   return digits && pos == text.size();
-}
-
-std::string StripQuotes(std::string_view text) {
-  std::string out = Trim(text);
-  while (!out.empty() && out.front() == '"') out = Trim(std::string_view(out).substr(1));
-  while (!out.empty() && out.back() == '"') {
-    out.pop_back();
-    out = Trim(out);
-  }
-  return out;
 }
 
 }  // namespace tavrin

@@ -100,7 +100,4 @@ void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings
 // part, and an optional regional decimal separator followed by digits.
 bool IsNumericText(std::string_view text, const RegionalSettings& regional);
 
-// Blanks trimmed, then leading and trailing double quotes removed (trimming after each).
-std::string StripQuotes(std::string_view text);
-
 }  // namespace tavrin

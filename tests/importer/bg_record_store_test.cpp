@@ -50,7 +50,8 @@ TEST(BgRecordStore, MergesValuesByPointInTimeAndWritesTheirXmlLines) {
   add("07:02", 2, "s");
   add("07:02", 2, "FBG");
   add("07:02", 8, "x");
-  add("07:03", 2, "p1");  // the event table's flags; unknown values store nothing
+  add("07:03", 2, "p1");   // the event table's flags; unknown values store nothing
+  add("07:03", -1, "77");  // the flag taken: the star goes into a further record
   add("07:04", 2, "--");
   add("07:04", 2, "--1");
   add("07:05", 2, "ill");
@@ -61,7 +62,7 @@ TEST(BgRecordStore, MergesValuesByPointInTimeAndWritesTheirXmlLines) {
   add("07:08", -2, "3*");
   for (int code : {0, 6, 9, 10, -3}) add("07:09", code, "5");
   add("07:10", 1, "a&b'\"<");  // escaped when put in
-  add("07:11", 7, "Gekennzeichnete Messung (z.B. Kontrollösung, andere Person etc.): 112 mg/dL");
+  add("07:11", 7, "Gekennzeichnete Messung (z.B. Kontrollösung, andere Person etc.): 112,5 mg/dL");
   add("07:11", 7, "07:11: Messung mit Kontrolllösung 98,5 mg/dL");
   add("07:12", 7, "07:12: just a note");
   store.AddBgValue("2026-AB-01", "07:45", 1, "1", "mg/dL");  // keys ignore letter case
@@ -73,13 +74,14 @@ TEST(BgRecordStore, MergesValuesByPointInTimeAndWritesTheirXmlLines) {
       Record({.val = "95", .tm = "07:00", .flg = "*"}),
       Record({.val = "88", .tm = "07:01", .flg = "*"}),
       Record({.tm = "07:02", .evt = "20, 29, 75"}),
-      Record({.tm = "07:03", .flg = "M1"}),
+      Record({.val = "77", .tm = "07:03", .flg = "M1"}),
+      Record({.tm = "07:03", .flg = "*"}),
       Record({.tm = "07:04", .flg = "Hy"}),
       Record({.tm = "07:05", .evt = "31, 73"}),
       Record({.tm = "07:06", .carb = "15"}),
       Record({.tm = "07:08", .ins1 = "4.5", .ins2 = "3.5", .ins3 = "3"}),
       Record({.val = "a&amp;b&apos;&quot;&lt;", .tm = "07:10"}),
-      Record({.val = "112", .tm = "07:11", .ctrl = true}),
+      Record({.val = "112.5", .tm = "07:11", .ctrl = true}),
       Record({.val = "98.5", .tm = "07:11", .ctrl = true}),
       "<BG Val='1' Dt='2026-AB-01' Tm='07:45' Flg='' Evt='' Carb='5' Ins1='' Ins2='' Ins3='' "
       "D='1' remark='' />",

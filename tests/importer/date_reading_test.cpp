@@ -29,6 +29,7 @@ RegionalSettings GermanWith(void (*change)(RegionalSettings&)) {
 TEST(LocaleDateTime, ReadsTheRegionalFormsOnly) {
   const RegionalSettings symbols = GermanWith([](RegionalSettings& r) {
     r.amSymbol = "vorm.";
+    r.pmSymbol = "nachm.";
     r.timeSeparator = ".";
   });
   const RegionalSettings yearFirst = GermanWith(
@@ -43,8 +44,10 @@ TEST(LocaleDateTime, ReadsTheRegionalFormsOnly) {
       {"  4/12/2026   7:05:30 ", kDe, At(2026, 12, 4, 7, 5, 30)},
       {"04-12-2026 7:05 PM", kDe, At(2026, 12, 4, 19, 5)},
       {"12.4.2026 12:10 AM", kUs, At(2026, 12, 4, 0, 10)},
+      {"12/4/2026 12:10 pm", kUs, At(2026, 12, 4, 12, 10)},
       {"12/4/2026 7:05p", kUs, At(2026, 12, 4, 19, 5)},
       {"04.12.2026 7.05.09 VORM.", symbols, At(2026, 12, 4, 7, 5, 9)},
+      {"04.12.2026 7.05 nachm.", symbols, At(2026, 12, 4, 19, 5)},
       {"26 Dez 4", yearFirst, At(2026, 12, 4)},
       {"04-12-2026", yearFirst, std::nullopt},
       {"2026-12-04 07:05", kDe, At(2026, 12, 4, 7, 5)},  // a first part of four digits: ISO
@@ -52,6 +55,7 @@ TEST(LocaleDateTime, ReadsTheRegionalFormsOnly) {
       {"1.1.30", kDe, At(1930, 1, 1)},
       {"12.25.2026", kDe, At(2026, 12, 25)},  // day and month swapped
       {"29.02.2024", kDe, At(2024, 2, 29)},
+      {"29.02.2000", kDe, At(2000, 2, 29)},
       {"4. Dezember 2026 07:05", kDe, At(2026, 12, 4, 7, 5)},
       {"Dez.04.2026", kDe, At(2026, 12, 4)},
       {"1. MÄRZ 2026", kDe, At(2026, 3, 1)},

@@ -69,6 +69,9 @@ class ExportReaderTest : public ::testing::Test, public testing::ImporterProcess
   ExportReadResult Read(std::string_view bytes, std::size_t pieceBytes = kExportPieceBytes) {
     UseTwoThreads();
     const ExportReadResult two = ReadExportText(*context, bytes, pieceBytes);
+    if (two.linesRead > 0) {
+      EXPECT_EQ(ui.statusTexts.back(), "Importiere " + std::to_string(two.linesRead) + "...");
+    }
     ui.statusTexts.clear();
     ui.doEventsCalls = 0;
     UseOneThread();
