@@ -33,6 +33,7 @@ namespace {
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kCancel = "Cancel";
 constexpr std::size_t kCgmStep = 100000;
+constexpr double kMmolToMgdl = 18.0182;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -521,8 +522,7 @@ class RowConversion {
     if (code == "1" || code == "1b" || cgmRow) {
       bgValue = ToInt16(LeadingNumber(value));
       if (exportUnit_ == "mmol/L") {
-        const double mmol =
-            RoundTo(ConvertBgUnit(static_cast<float>(bgValue), "mmol/l", "mg/dl"), 1);
+        const double mmol = RoundTo(static_cast<float>(RoundTo(bgValue / kMmolToMgdl, 1)), 1);
         lane.valueText = SingleToText(static_cast<float>(mmol), ".");
         value = lane.valueText;
       }
@@ -615,27 +615,8 @@ void QuickSort(std::vector<std::string>& texts, std::ptrdiff_t lower, std::ptrdi
 
 }  // namespace
 
-float ConvertBgUnit(float value, std::string_view targetUnit, std::string_view sourceUnit) {
-  const std::string target = ToLower(targetUnit);
-  const std::string source = ToLower(sourceUnit);
-  if (source == "mg/dl" && target == "mmol/l") {
-    return static_cast<float>(RoundTo(value / 18.0182, 1));
-  }
-  if (source == "mmol/l" && target == "mg/dl") {
-    return static_cast<float>(RoundTo(value * 18.0182, 0));
-  }
-  return value;
-}
-
 void SortTexts(std::vector<std::string>& texts) {
-  if (!texts.empty()) SortTexts(texts, 0, texts.size() - 1);
-}
-
-void SortTexts(std::vector<std::string>& texts, std::size_t lower, std::size_t upper) {
-  if (texts.empty()) return;
-  if (upper >= texts.size()) upper = texts.size() - 1;
-  if (lower >= upper) return;
-  QuickSort(texts, static_cast<std::ptrdiff_t>(lower), static_cast<std::ptrdiff_t>(upper));
+  if (texts.size() > 1) QuickSort(texts, 0, static_cast<std::ptrdiff_t>(texts.size()) - 1);
 }
 
 ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -55,10 +56,8 @@ std::string At0705(std::string lines) {
 
 void ExpectSameRead(const ExportReadResult& a, const ExportReadResult& b) {
   EXPECT_TRUE(a.rowText == b.rowText);  // no dump of megabytes on a difference
-  EXPECT_EQ(a.exportUnit, b.exportUnit);
-  EXPECT_EQ(a.linesRead, b.linesRead);
-  EXPECT_EQ(a.rowsWithoutDate, b.rowsWithoutDate);
-  EXPECT_EQ(a.skippedLineNumbers, b.skippedLineNumbers);
+  EXPECT_EQ(std::tie(a.exportUnit, a.linesRead, a.rowsWithoutDate, a.skippedLineNumbers),
+            std::tie(b.exportUnit, b.linesRead, b.rowsWithoutDate, b.skippedLineNumbers));
 }
 
 class ExportReaderTest : public ::testing::Test, public testing::ImporterProcess {
