@@ -43,10 +43,12 @@ struct FuzzContext {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static FuzzContext fuzz;
   // The first byte picks the regional settings, so that both decimal separators and both
-  // date orders are exercised.
+  // date orders are exercised, and whether the text is read on one thread or cut in two
+  // halves wherever a line starts behind its middle.
   if (size > 0) {
     fuzz.platform.regional = data[0] % 2 == 0 ? tavrin::RegionalSettings::German()
                                               : tavrin::RegionalSettings::EnglishUS();
+    fuzz.context->threads = {.oneThread = (data[0] & 2) == 0, .twoThreadBytes = 1};
   }
   try {
     (void)tavrin::ReadExportText(*fuzz.context,

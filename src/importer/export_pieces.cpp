@@ -4,7 +4,6 @@
 #include <fstream>
 
 #include "importer/export_reader.h"
-#include "shared/error.h"
 #include "shared/fs.h"
 
 namespace tavrin {
@@ -58,17 +57,13 @@ class MemorySource : public TextSource {
   std::size_t pieceBytes_;
 };
 
-RuntimeError FileAccessError(const std::string& path) {
-  return PathFileAccessError("ReadAnsiFile", path);
-}
-
 class FilePieces : public TextPieces {
  public:
   FilePieces(const std::string& path, std::uint64_t begin, std::uint64_t end)
       : path_(path), in_(FsPath(path), std::ios::binary), left_(end - begin) {
-    if (!in_) throw FileAccessError(path_);
+    if (!in_) throw ExportFileAccessError(path_);
     in_.seekg(static_cast<std::streamoff>(begin));
-    if (!in_) throw FileAccessError(path_);
+    if (!in_) throw ExportFileAccessError(path_);
   }
   std::string_view Next(std::string& buffer) override {
     buffer.assign(carry_);
@@ -83,7 +78,7 @@ class FilePieces : public TextPieces {
       const auto got = static_cast<std::size_t>(in_.gcount());
       buffer.resize(had + got);
       left_ -= got;
-      if (in_.bad()) throw FileAccessError(path_);
+      if (in_.bad()) throw ExportFileAccessError(path_);
       if (got == 0) return buffer;  // the end: the rest, maybe without a line break
       // The last CR LF of what has been read; a line longer than a piece reads on, and
       // only the newly read bytes (and the one before them) are searched again.
@@ -113,7 +108,7 @@ class FileSource : public TextSource {
   std::uint64_t LineStartAfter(std::uint64_t at) override {
     std::ifstream in(FsPath(path_), std::ios::binary);
     in.seekg(static_cast<std::streamoff>(at));
-    if (!in) throw FileAccessError(path_);
+    if (!in) throw ExportFileAccessError(path_);
     char block[1 << 16];
     bool carriageReturn = false;  // the block before ended with a CR
     std::uint64_t position = at;
@@ -125,7 +120,7 @@ class FileSource : public TextSource {
       carriageReturn = block[got - 1] == '\r';
       position += got;
     }
-    if (in.bad()) throw FileAccessError(path_);
+    if (in.bad()) throw ExportFileAccessError(path_);
     return size_;
   }
   std::unique_ptr<TextPieces> Pieces(std::uint64_t begin, std::uint64_t end) override {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "shared/error.h"
+
 namespace tavrin {
 
 // The sources that hand out an export in pieces of whole lines, so that a file is never
@@ -52,6 +54,12 @@ class TextSource {
   // The pieces of the part from `begin` (a line start) up to `end`.
   virtual std::unique_ptr<TextPieces> Pieces(std::uint64_t begin, std::uint64_t end) = 0;
 };
+
+// RuntimeError 75 for an export file that exists but cannot be read. Its source is the
+// name the error has always been reported with.
+inline RuntimeError ExportFileAccessError(const std::string& path) {
+  return PathFileAccessError("ReadAnsiFile", path);
+}
 
 // Text in memory, handed out in pieces of about pieceBytes (at least 1); the text must
 // outlive the source.

@@ -266,11 +266,9 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
   const std::filesystem::path fsPath = FsPath(path);
   std::error_code ec;
   if (!std::filesystem::exists(fsPath, ec)) return ExportReadResult{};
-  if (std::filesystem::is_directory(fsPath, ec)) {
-    throw PathFileAccessError("ReadAnsiFile", path);
-  }
+  if (std::filesystem::is_directory(fsPath, ec)) throw ExportFileAccessError(path);
   const auto size = std::filesystem::file_size(fsPath, ec);
-  if (ec) throw PathFileAccessError("ReadAnsiFile", path);
+  if (ec) throw ExportFileAccessError(path);
   {
     // A file with a byte-order mark is decoded whole (spreadsheet programs write such
     // files; they are small).
@@ -279,7 +277,7 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
     in.read(mark, sizeof mark);
     if (StartsWithByteOrderMark(std::string_view(mark, static_cast<std::size_t>(in.gcount())))) {
       const std::optional<std::string> bytes = ReadFileBytes(path);
-      if (!bytes) throw PathFileAccessError("ReadAnsiFile", path);
+      if (!bytes) throw ExportFileAccessError(path);
       return ReadExportText(context, *bytes);
     }
   }
