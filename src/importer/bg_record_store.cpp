@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <limits>
 
 #include "formats/xml_writer.h"
@@ -194,9 +195,10 @@ void BgRecordStore::Reserve(std::size_t records) {
   records_.reserve(records);
 }
 
-std::uint32_t BgRecordStore::AddRecord(std::uint32_t tableIndex, Slice dt, Slice tm) {
+std::uint32_t BgRecordStore::Carrying(std::uint32_t added, Slice dt, Slice tm) {
+  assert(added == records_.size());
   records_.push_back(Record{dt, tm});
-  return tableIndex;
+  return added;
 }
 
 std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view time) {
@@ -221,7 +223,7 @@ std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view t
     if (index == RecordTable::kNone) {
       const Slice all = table_.Store(work_);
       const auto dateLength = static_cast<std::uint32_t>(date.size());
-      index = AddRecord(
+      index = Carrying(
           table_.Add(Slice{all.offset, static_cast<std::uint32_t>(key.stem.size())}, key),
           Slice{all.offset, dateLength}, Slice{all.offset + dateLength, all.length - dateLength});
     }
@@ -234,7 +236,7 @@ std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view t
       const Slice stem = table_.Store(key.stem);
       const Slice dt = table_.Store(Escaped(date, dateBuffer));
       const Slice tm = table_.Store(Escaped(time, timeBuffer));
-      index = AddRecord(table_.Add(stem, key), dt, tm);
+      index = Carrying(table_.Add(stem, key), dt, tm);
     }
   }
   lastKey_ = work_;
@@ -271,7 +273,7 @@ std::uint32_t BgRecordStore::OpenFurther(std::uint32_t index, std::string_view d
       table_.View(records_[index].dt) == dt ? records_[index].dt : table_.Store(dt);
   const Slice tmSlice =
       table_.View(records_[index].tm) == tm ? records_[index].tm : table_.Store(tm);
-  const std::uint32_t further = AddRecord(table_.AddFurther(index), dtSlice, tmSlice);
+  const std::uint32_t further = Carrying(table_.AddFurther(index), dtSlice, tmSlice);
   records_[further].attributes[a] = table_.Store(v);
   if (ctrl) records_[further].ctrl = true;
   return further;

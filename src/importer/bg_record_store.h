@@ -91,7 +91,9 @@ class BgRecordStore {
   std::uint32_t OpenFurther(std::uint32_t index, std::string_view dt, std::string_view tm,
                             Attribute a, std::string_view v, bool ctrl);
   void AddEvent(std::uint32_t index, std::string_view escapedValue);
-  std::uint32_t AddRecord(std::uint32_t tableIndex, Slice dt, Slice tm);
+  // Gives the record the table has just added under number `added` its date and time
+  // texts (escaped); returns the number.
+  std::uint32_t Carrying(std::uint32_t added, Slice dt, Slice tm);
 
   void RenderRecord(std::uint32_t index, std::string& out) const;
   // The record's line of the host XML document: what the XML writer's WriteBgRecords
