@@ -19,24 +19,7 @@ BgRecordGroups::BgRecordGroups(const NoteLabels& labels)
     : groups_{Group{BgRecordStore(labels)}, Group{BgRecordStore(labels)}} {}
 
 unsigned BgRecordGroups::GroupOf(std::string_view date, std::string_view time) {
-  // A short key without upper-case letters is its own lower-case form: no copy to the heap.
-  const auto lower = [](char c) {
-    return static_cast<unsigned char>(c) < 0x80 && !(c >= 'A' && c <= 'Z');
-  };
-  char buffer[32];
-  if (date.size() + time.size() <= sizeof buffer) {
-    std::copy(date.begin(), date.end(), buffer);
-    std::copy(time.begin(), time.end(), buffer + date.size());
-    const std::string_view key(buffer, date.size() + time.size());
-    if (std::all_of(key.begin(), key.end(), lower)) {
-      return RecordTable::GroupOf(RecordTable::CanonicalOfLower(key));
-    }
-  }
-  std::string key;
-  key.reserve(date.size() + time.size());
-  key.append(date).append(time);
-  std::string lowered;
-  return RecordTable::GroupOf(RecordTable::Canonical(key, lowered));
+  return RecordTable::GroupOf(date, time);
 }
 
 BgRecordStore& BgRecordGroups::ForRow(unsigned group, std::uint64_t row) {

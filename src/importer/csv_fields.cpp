@@ -8,11 +8,12 @@ void SplitCsvFields(std::string_view line, char separator, std::vector<std::stri
   fields.clear();
   if (line.empty()) return;
   if (line.back() == separator) line.remove_suffix(1);
-  const bool plain = csv_fields::SplitUnquoted(line, separator, [&](std::string_view field) {
-    fields.push_back(field);
-    return fields.size() != maxFields;
-  });
-  if (plain) return;
+  const std::size_t count =
+      csv_fields::SplitUnquoted(line, separator, [&](std::size_t, std::string_view field) {
+        fields.push_back(field);
+        return fields.size() != maxFields;
+      });
+  if (count != std::string_view::npos) return;
 
   fields.clear();
   const char* fieldStart = line.data();

@@ -34,16 +34,19 @@ inline std::uint64_t EqualBytes(std::uint64_t word, std::uint64_t pattern) {
   return ~(((word & kLow7) + kLow7) | word | kLow7);
 }
 
-// Hands the fields of a line (its final separator already dropped) to emit(field) in
-// turn, as long as emit returns true. False, with the fields handed out so far of no
-// meaning, when a quote turned up in the part scanned: the line needs the quote rules.
-// On little-endian machines eight bytes are tested at a time: a long export spends most
-// of its reading time here.
+// Hands the fields of a line (its final separator already dropped) to emit(n, field) in
+// turn, n counting from 0, as long as emit returns true. Returns how many fields were
+// handed out, or npos (with the fields handed out so far of no meaning) when a quote
+// turned up in the part scanned: the line needs the quote rules. On little-endian
+// machines eight bytes are tested at a time: a long export spends most of its reading
+// time here.
 template <typename Emit>
-bool SplitUnquoted(std::string_view line, char separator, Emit&& emit) {
+std::size_t SplitUnquoted(std::string_view line, char separator, Emit&& emit) {
+  constexpr std::size_t kQuoted = std::string_view::npos;
   const char* const base = line.data();
   const std::size_t size = line.size();
   std::size_t start = 0;
+  std::size_t count = 0;
   std::size_t i = 0;
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
@@ -52,23 +55,23 @@ bool SplitUnquoted(std::string_view line, char separator, Emit&& emit) {
     for (; i + 8 <= size; i += 8) {
       std::uint64_t word = 0;
       std::memcpy(&word, base + i, sizeof word);
-      if (EqualBytes(word, quotes) != 0) return false;
+      if (EqualBytes(word, quotes) != 0) return kQuoted;
       for (std::uint64_t hits = EqualBytes(word, separators); hits != 0; hits &= hits - 1) {
         const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
-        if (!emit(std::string_view(base + start, at - start))) return true;
+        if (!emit(count++, std::string_view(base + start, at - start))) return count;
         start = at + 1;
       }
     }
   }
   for (; i < size; ++i) {
-    if (base[i] == kQuote) return false;
+    if (base[i] == kQuote) return kQuoted;
     if (base[i] == separator) {
-      if (!emit(std::string_view(base + start, i - start))) return true;
+      if (!emit(count++, std::string_view(base + start, i - start))) return count;
       start = i + 1;
     }
   }
-  emit(std::string_view(base + start, size - start));
-  return true;
+  emit(count++, std::string_view(base + start, size - start));
+  return count;
 }
 
 }  // namespace csv_fields
@@ -83,12 +86,12 @@ std::optional<std::size_t> SplitPlainFields(std::string_view line, char separato
                                             std::array<std::string_view, N>& fields) {
   if (line.empty()) return 0;
   if (line.back() == separator) line.remove_suffix(1);
-  std::size_t count = 0;
-  const bool plain = csv_fields::SplitUnquoted(line, separator, [&](std::string_view field) {
-    fields[count++] = field;
-    return count < N;
-  });
-  if (!plain) return std::nullopt;
+  const std::size_t count =
+      csv_fields::SplitUnquoted(line, separator, [&fields](std::size_t n, std::string_view field) {
+        fields[n] = field;
+        return n + 1 < N;
+      });
+  if (count == std::string_view::npos) return std::nullopt;
   return count;
 }
 

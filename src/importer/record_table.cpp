@@ -1,6 +1,7 @@
 #include "importer/record_table.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <limits>
 
@@ -30,6 +31,32 @@ RecordTable::Key RecordTable::CanonicalOfLower(std::string_view lowered) {
       lowered.size() - stemLength, std::numeric_limits<std::uint32_t>::max()));
   key.stemHash = StemHash(key.stem);
   return key;
+}
+
+unsigned RecordTable::GroupOf(std::string_view first, std::string_view second) {
+  // Above the bits that tell the minutes apart: the minutes of one hour share a group.
+  const auto group = [](const Key& key) { return static_cast<unsigned>(key.stemHash >> 40) & 1u; };
+  // A short key of ASCII without capitals is its own lower-case form: no copy to the heap.
+  static constexpr auto kLower = [] {
+    std::array<bool, 256> lower{};
+    for (int c = 0; c < 0x80; ++c) lower[static_cast<std::size_t>(c)] = !(c >= 'A' && c <= 'Z');
+    return lower;
+  }();
+  char buffer[32];
+  if (first.size() + second.size() <= sizeof buffer) {
+    std::copy(first.begin(), first.end(), buffer);
+    std::copy(second.begin(), second.end(), buffer + first.size());
+    const std::string_view key(buffer, first.size() + second.size());
+    if (std::all_of(key.begin(), key.end(),
+                    [](char c) { return kLower[static_cast<unsigned char>(c)]; })) {
+      return group(CanonicalOfLower(key));
+    }
+  }
+  std::string key;
+  key.reserve(first.size() + second.size());
+  key.append(first).append(second);
+  std::string lowered;
+  return group(Canonical(key, lowered));
 }
 
 std::uint64_t RecordTable::StemHash(std::string_view stem) {

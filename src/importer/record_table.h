@@ -50,9 +50,9 @@ class RecordTable {
   static Key Canonical(std::string_view key, std::string& lowered);
   // The canonical form of a key that is already in lower case.
   static Key CanonicalOfLower(std::string_view lowered);
-  // The group (0 or 1) of a key: all keys of one stem fall into one group, and so do keys
-  // that differ in their last two characters only.
-  static unsigned GroupOf(const Key& key) { return static_cast<unsigned>(key.stemHash >> 40) & 1u; }
+  // The group (0 or 1) of the key `first` + `second`: all keys of one stem fall into one
+  // group, and so do keys that differ in their last two characters only.
+  static unsigned GroupOf(std::string_view first, std::string_view second);
 
   // Room for about this many records before the lists grow.
   void Reserve(std::size_t records);
