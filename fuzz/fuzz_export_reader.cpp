@@ -12,8 +12,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static tavrin::fuzzing::FuzzContext fuzz("export-reader");
   // The first byte picks the regional settings, so that both decimal separators and both
-  // date orders are exercised.
-  if (size > 0) fuzz.PickRegional(data[0]);
+  // date orders are exercised, and whether the text is read on one thread or cut in two
+  // halves wherever a line starts behind its middle.
+  if (size > 0) {
+    fuzz.PickRegional(data[0]);
+    fuzz.context->threads = {.oneThread = (data[0] & 0x80) == 0, .twoThreadBytes = 1};
+  }
   try {
     (void)tavrin::ReadExportText(*fuzz.context,
                                  std::string_view(reinterpret_cast<const char*>(data), size));

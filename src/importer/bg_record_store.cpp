@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <future>
+#include <cassert>
 #include <limits>
 
 #include "formats/xml_writer.h"
@@ -16,8 +16,6 @@ namespace tavrin {
 
 namespace {
 
-// Room left behind the records for the document's closing lines.
-constexpr std::size_t kReserveForTrailer = 256;
 constexpr int kMarkedMessage = 1833;
 constexpr int kControlMessage = 1816;
 
@@ -193,181 +191,21 @@ std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
 BgRecordStore::BgRecordStore(NoteLabels labels) : labels_(std::move(labels)) {}
 
 void BgRecordStore::Reserve(std::size_t records) {
-  // Reserved memory that stays unused costs address space, not memory.
+  table_.Reserve(records);
   records_.reserve(records);
-  log_.reserve(records + records / 2);
-  logStamps_.reserve(records + records / 2);
-  lastChange_.reserve(records);
-  arena_.reserve(records * 24);
-  // Rows of one point in time share a record, so fewer records than rows are usual; the
-  // table grows should they all be records.
-  std::size_t size = 16;
-  while (size < records + records / 2) size *= 2;
-  if (size > table_.size()) GrowTable(size);
 }
 
-BgRecordStore::KeyRef BgRecordStore::Canonical(std::string_view key, std::string& lowered) {
-  if (IsAscii(key)) {
-    lowered.assign(key);
-    for (char& c : lowered) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-  } else {
-    lowered = ToLower(key);
-  }
-  return CanonicalOfLower(lowered);
-}
-
-BgRecordStore::KeyRef BgRecordStore::CanonicalOfLower(std::string_view lowered) {
-  KeyRef ref;
-  std::size_t stemLength = lowered.size();
-  while (stemLength > 0 && lowered[stemLength - 1] == 'i') --stemLength;
-  ref.stem = lowered.substr(0, stemLength);
-  ref.suffix = static_cast<std::uint32_t>(std::min<std::size_t>(
-      lowered.size() - stemLength, std::numeric_limits<std::uint32_t>::max()));
-  ref.stemHash = StemHash(ref.stem);
-  return ref;
-}
-
-std::uint64_t BgRecordStore::StemHash(std::string_view stem) {
-  // FNV-1a, spread over all bits.
-  const auto spread = [](std::string_view text) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (char c : text) {
-      h ^= static_cast<unsigned char>(c);
-      h *= 1099511628211ull;
-    }
-    h ^= h >> 32;
-    h *= 0xFF51AFD7ED558CCDull;
-    return h ^ (h >> 29);
-  };
-  if (stem.size() < 2) return spread(stem);
-  // Keys that differ only in their last two characters (the minutes of one hour) land
-  // side by side in the table: keys usually come in order of time, so consecutive look-ups
-  // touch neighbouring memory instead of a random place each. The low six bits take the
-  // last two characters, which for two digits tell all sixty minutes apart.
-  const std::size_t n = stem.size();
-  const unsigned tail =
-      static_cast<unsigned char>(stem[n - 2]) * 10u + static_cast<unsigned char>(stem[n - 1]);
-  return (spread(stem.substr(0, n - 2)) & ~std::uint64_t{63}) | (tail & 63u);
-}
-
-std::uint32_t BgRecordStore::HashOf(std::uint64_t stemHash, std::uint32_t suffix) {
-  if (suffix == 0) return static_cast<std::uint32_t>(stemHash);
-  std::uint64_t x = stemHash ^ (static_cast<std::uint64_t>(suffix) * 0x9E3779B97F4A7C15ull);
-  x ^= x >> 33;
-  x *= 0xFF51AFD7ED558CCDull;
-  x ^= x >> 33;
-  return static_cast<std::uint32_t>(x);
-}
-
-std::uint32_t BgRecordStore::Find(const KeyRef& key) const {
-  if (table_.empty()) return kNone;
-  const std::uint32_t h = HashOf(key.stemHash, key.suffix);
-  const std::size_t mask = table_.size() - 1;
-  for (std::size_t slot = h & mask; table_[slot] != 0; slot = (slot + 1) & mask) {
-    if (static_cast<std::uint32_t>(table_[slot] >> 32) != h) continue;
-    const auto index = static_cast<std::uint32_t>(table_[slot]) - 1;
-    const Record& record = records_[index];
-    if (record.suffix == key.suffix && View(record.stem) == key.stem) return index;
-  }
-  return kNone;
-}
-
-void BgRecordStore::InsertIntoTable(std::uint32_t index, std::uint32_t hash) {
-  const std::size_t mask = table_.size() - 1;
-  std::size_t slot = hash & mask;
-  while (table_[slot] != 0) slot = (slot + 1) & mask;
-  table_[slot] = (static_cast<std::uint64_t>(hash) << 32) | (index + 1);
-}
-
-void BgRecordStore::GrowTable(std::size_t size) {
-  std::vector<std::uint64_t> old(size, 0);
-  old.swap(table_);
-  for (const std::uint64_t entry : old) {
-    if (entry != 0) {
-      InsertIntoTable(static_cast<std::uint32_t>(entry) - 1,
-                      static_cast<std::uint32_t>(entry >> 32));
-    }
-  }
-}
-
-std::uint32_t BgRecordStore::AddRecord(Slice stem, std::uint64_t stemHash, std::uint32_t suffix,
-                                       Slice dt, Slice tm) {
-  if (records_.size() >= kNone - 1) {
-    throw OutOfMemoryError("BgRecordStore");
-  }
-  Record record;
-  record.stem = stem;
-  record.suffix = suffix;
-  record.hint = suffix + 1;
-  record.dt = dt;
-  record.tm = tm;
-  const auto index = static_cast<std::uint32_t>(records_.size());
-  records_.push_back(record);
-  lastChange_.push_back(kNone);
-  if (2 * records_.size() > table_.size()) GrowTable(table_.empty() ? 16 : 2 * table_.size());
-  InsertIntoTable(index, HashOf(stemHash, suffix));
-  Touch(index);
-  return index;
-}
-
-void BgRecordStore::Touch(std::uint32_t index) {
-  const std::uint64_t stamp = stamp_++;
-  // Already the latest change: the record stands at the end as it is.
-  if (!log_.empty() && log_.back() == index && lastChange_[index] == log_.size() - 1) {
-    logStamps_.back() = stamp;
-    return;
-  }
-  if (log_.size() >= kNone - 1) {
-    throw OutOfMemoryError("BgRecordStore");
-  }
-  lastChange_[index] = static_cast<std::uint32_t>(log_.size());
-  log_.push_back(index);
-  logStamps_.push_back(stamp);
-}
-
-BgRecordStore::Slice BgRecordStore::Store(std::string_view text) {
-  if (arena_.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
-    throw OutOfMemoryError("BgRecordStore");
-  }
-  Slice slice{static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(text.size())};
-  arena_.append(text);
-  return slice;
-}
-
-std::uint32_t BgRecordStore::FreeSuffix(std::uint32_t index) {
-  const Record& record = records_[index];
-  const std::string_view stem = View(record.stem);
-  const std::uint64_t stemHash = StemHash(stem);
-  std::uint32_t suffix = record.hint;
-  for (;;) {
-    const std::uint32_t taken = Find(KeyRef{stem, suffix, stemHash});
-    if (taken == kNone) break;
-    suffix = std::max(suffix + 1, records_[taken].hint);
-  }
-  records_[index].hint = suffix;
-  return suffix;
-}
-
-void BgRecordStore::MakeKeyUnique(std::string& key) {
-  std::string lowered;
-  const KeyRef ref = Canonical(key, lowered);
-  const std::uint32_t index = Find(ref);
-  if (index == kNone) return;
-  key.append(FreeSuffix(index) - ref.suffix, 'I');
-}
-
-bool BgRecordStore::Exists(std::string_view key) const {
-  std::string lowered;
-  return Find(Canonical(key, lowered)) != kNone;
+std::uint32_t BgRecordStore::Carrying(std::uint32_t added, Slice dt, Slice tm) {
+  assert(added == records_.size());
+  records_.push_back(Record{dt, tm});
+  return added;
 }
 
 std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view time) {
   work_.assign(date);
   work_.append(time);
   // Rows of one point in time usually follow each other.
-  if (lastIndex_ != kNone && work_ == lastKey_) return lastIndex_;
+  if (lastIndex_ != RecordTable::kNone && work_ == lastKey_) return lastIndex_;
 
   // A key of digits and separators is its own lower-case form and needs no escaping,
   // so date, time and key can share one piece of the arena.
@@ -378,27 +216,27 @@ std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view t
       break;
     }
   }
-  std::uint32_t index = kNone;
+  std::uint32_t index = RecordTable::kNone;
   if (plain) {
-    const KeyRef key = CanonicalOfLower(work_);
-    index = Find(key);
-    if (index == kNone) {
-      const Slice all = Store(work_);
+    const RecordTable::Key key = RecordTable::CanonicalOfLower(work_);
+    index = table_.Find(key);
+    if (index == RecordTable::kNone) {
+      const Slice all = table_.Store(work_);
       const auto dateLength = static_cast<std::uint32_t>(date.size());
-      index = AddRecord(Slice{all.offset, static_cast<std::uint32_t>(key.stem.size())},
-                        key.stemHash, key.suffix, Slice{all.offset, dateLength},
-                        Slice{all.offset + dateLength, all.length - dateLength});
+      index = Carrying(
+          table_.Add(Slice{all.offset, static_cast<std::uint32_t>(key.stem.size())}, key),
+          Slice{all.offset, dateLength}, Slice{all.offset + dateLength, all.length - dateLength});
     }
   } else {
-    const KeyRef key = Canonical(work_, lowered_);
-    index = Find(key);
-    if (index == kNone) {
+    const RecordTable::Key key = RecordTable::Canonical(work_, lowered_);
+    index = table_.Find(key);
+    if (index == RecordTable::kNone) {
       std::string dateBuffer;
       std::string timeBuffer;
-      const Slice stem = Store(key.stem);
-      const Slice dt = Store(Escaped(date, dateBuffer));
-      const Slice tm = Store(Escaped(time, timeBuffer));
-      index = AddRecord(stem, key.stemHash, key.suffix, dt, tm);
+      const Slice stem = table_.Store(key.stem);
+      const Slice dt = table_.Store(Escaped(date, dateBuffer));
+      const Slice tm = table_.Store(Escaped(time, timeBuffer));
+      index = Carrying(table_.Add(stem, key), dt, tm);
     }
   }
   lastKey_ = work_;
@@ -416,9 +254,9 @@ std::uint32_t BgRecordStore::Merge(std::string_view date, std::string_view time,
     return index;
   }
   if (records_[index].attributes[a].length == 0) {
-    records_[index].attributes[a] = Store(v);
+    records_[index].attributes[a] = table_.Store(v);
     if (ctrl) records_[index].ctrl = true;
-    Touch(index);
+    table_.Touch(index);
     return index;
   }
   std::string dateBuffer;
@@ -429,30 +267,29 @@ std::uint32_t BgRecordStore::Merge(std::string_view date, std::string_view time,
 std::uint32_t BgRecordStore::OpenFurther(std::uint32_t index, std::string_view dt,
                                          std::string_view tm, Attribute a, std::string_view v,
                                          bool ctrl) {
-  const std::uint32_t suffix = FreeSuffix(index);
   // Records of one point in time share the stem, and the date and time texts when they
   // are written alike.
-  const Slice stem = records_[index].stem;
-  const Slice dtSlice = View(records_[index].dt) == dt ? records_[index].dt : Store(dt);
-  const Slice tmSlice = View(records_[index].tm) == tm ? records_[index].tm : Store(tm);
-  const std::uint64_t stemHash = StemHash(View(stem));
-  const std::uint32_t further = AddRecord(stem, stemHash, suffix, dtSlice, tmSlice);
-  records_[further].attributes[a] = Store(v);
+  const Slice dtSlice =
+      table_.View(records_[index].dt) == dt ? records_[index].dt : table_.Store(dt);
+  const Slice tmSlice =
+      table_.View(records_[index].tm) == tm ? records_[index].tm : table_.Store(tm);
+  const std::uint32_t further = Carrying(table_.AddFurther(index), dtSlice, tmSlice);
+  records_[further].attributes[a] = table_.Store(v);
   if (ctrl) records_[further].ctrl = true;
   return further;
 }
 
 void BgRecordStore::AddEvent(std::uint32_t index, std::string_view v) {
-  const std::string_view current = View(records_[index].attributes[kEvt]);
+  const std::string_view current = table_.View(records_[index].attributes[kEvt]);
   if (HasEventItem(current, v)) return;
   if (current.empty()) {
-    records_[index].attributes[kEvt] = Store(v);
+    records_[index].attributes[kEvt] = table_.Store(v);
   } else {
     std::string joined(current);
     joined.append(", ").append(v);
-    records_[index].attributes[kEvt] = Store(joined);
+    records_[index].attributes[kEvt] = table_.Store(joined);
   }
-  Touch(index);
+  table_.Touch(index);
 }
 
 void BgRecordStore::AddBgValue(std::string_view date, std::string_view time, int code,
@@ -465,11 +302,11 @@ void BgRecordStore::AddBgValue(std::string_view date, std::string_view time, int
       // The flag marks this very value, so it goes into the record that took it.
       const std::uint32_t index = Merge(date, time, kVal, DecimalPoint(value), false);
       if (records_[index].attributes[kFlg].length == 0) {
-        records_[index].attributes[kFlg] = Store("*");
-        Touch(index);
+        records_[index].attributes[kFlg] = table_.Store("*");
+        table_.Touch(index);
       } else {
-        std::string dtBuffer(View(records_[index].dt));
-        std::string tmBuffer(View(records_[index].tm));
+        std::string dtBuffer(table_.View(records_[index].dt));
+        std::string tmBuffer(table_.View(records_[index].tm));
         OpenFurther(index, dtBuffer, tmBuffer, kFlg, "*", false);
       }
       break;
@@ -516,10 +353,11 @@ void BgRecordStore::RenderRecord(std::uint32_t index, std::string& out) const {
       "", "' Flg='", "' Evt='", "' Carb='", "' Ins1='", "' Ins2='", "' Ins3='"};
   const Record& r = records_[index];
   out.clear();
-  out.append("<BG Val='").append(View(r.attributes[kVal]));
-  out.append("' Dt='").append(View(r.dt));
-  out.append("' Tm='").append(View(r.tm));
-  for (int a = kFlg; a < kAttributeCount; ++a) out.append(kOpen[a]).append(View(r.attributes[a]));
+  out.append("<BG Val='").append(table_.View(r.attributes[kVal]));
+  out.append("' Dt='").append(table_.View(r.dt));
+  out.append("' Tm='").append(table_.View(r.tm));
+  for (int a = kFlg; a < kAttributeCount; ++a)
+    out.append(kOpen[a]).append(table_.View(r.attributes[a]));
   out.append("' D='1' remark=''");
   if (r.ctrl) out.append(" Ctrl='1'");
   out.append(" />");
@@ -532,107 +370,22 @@ void BgRecordStore::AppendXmlLine(std::uint32_t index, std::string& out) const {
   static constexpr std::string_view kOpen[kAttributeCount] = {
       "", "\" Flg=\"", "\" Evt=\"", "\" Carb=\"", "\" Ins1=\"", "\" Ins2=\"", "\" Ins3=\""};
   const Record& r = records_[index];
-  const std::string_view val = View(r.attributes[kVal]);
+  const std::string_view val = table_.View(r.attributes[kVal]);
   out.append("<BG Val=\"").append(val.empty() ? std::string_view("---") : val);
-  out.append("\" Dt=\"").append(View(r.dt));
-  out.append("\" Tm=\"").append(View(r.tm));
+  out.append("\" Dt=\"").append(table_.View(r.dt));
+  out.append("\" Tm=\"").append(table_.View(r.tm));
   for (int a = kFlg; a < kAttributeCount; ++a) {
-    if (r.attributes[a].length > 0) out.append(kOpen[a]).append(View(r.attributes[a]));
+    if (r.attributes[a].length > 0) out.append(kOpen[a]).append(table_.View(r.attributes[a]));
   }
   out.append(r.ctrl ? "\" D=\"1\" Ctrl=\"1\" />\r\n" : "\" D=\"1\" />\r\n");
-}
-
-std::size_t BgRecordStore::NextLatest(std::size_t position) const {
-  while (position < log_.size() && lastChange_[log_[position]] != position) ++position;
-  return position;
-}
-
-unsigned BgRecordStore::KeyGroup(std::string_view date, std::string_view time) {
-  // Above the bits that tell the minutes apart: the minutes of one hour share a group.
-  const auto group = [](std::uint64_t stemHash) {
-    return static_cast<unsigned>(stemHash >> 40) & 1u;
-  };
-  // A short key of digits and separators is its own lower-case form: no copy to the heap.
-  char buffer[32];
-  if (date.size() + time.size() <= sizeof buffer) {
-    std::copy(date.begin(), date.end(), buffer);
-    std::copy(time.begin(), time.end(), buffer + date.size());
-    const std::string_view key(buffer, date.size() + time.size());
-    if (std::all_of(key.begin(), key.end(),
-                    [](char c) { return kPlainKeyChar[static_cast<unsigned char>(c)]; })) {
-      return group(CanonicalOfLower(key).stemHash);
-    }
-  }
-  std::string key;
-  key.reserve(date.size() + time.size());
-  key.append(date).append(time);
-  std::string lowered;
-  return group(Canonical(key, lowered).stemHash);
-}
-
-void BgRecordStore::AppendXmlLines(cStringBuilder& xml) const {
-  AppendXmlLines(*this, BgRecordStore(), xml);
-}
-
-void BgRecordStore::AppendXmlLines(const BgRecordStore& first, const BgRecordStore& second,
-                                   cStringBuilder& xml) {
-  // The records in output order. Each store's latest changes stand in the order of their
-  // stamps; the two sequences are merged by stamp.
-  struct Entry {
-    const BgRecordStore* store;
-    std::uint32_t index;
-  };
-  std::vector<Entry> order;
-  order.reserve(first.Count() + second.Count());
-  std::size_t a = first.NextLatest(0);
-  std::size_t b = second.NextLatest(0);
-  while (a < first.log_.size() || b < second.log_.size()) {
-    if (b >= second.log_.size() ||
-        (a < first.log_.size() && first.logStamps_[a] < second.logStamps_[b])) {
-      order.push_back({&first, first.log_[a]});
-      a = first.NextLatest(a + 1);
-    } else {
-      order.push_back({&second, second.log_[b]});
-      b = second.NextLatest(b + 1);
-    }
-  }
-
-  // A line takes some 60 bytes. Many lines are written in two halves: the first straight
-  // into the document in blocks (so the builder takes a few large appends), the second
-  // by a worker thread into a text of its own.
-  constexpr std::size_t kLineBytes = 64;
-  constexpr std::size_t kBlock = 1 << 16;
-  const auto render = [&order](std::size_t from, std::size_t to, std::string& out) {
-    for (std::size_t i = from; i < to; ++i) order[i].store->AppendXmlLine(order[i].index, out);
-  };
-  constexpr std::size_t kManyLines = 2048;
-  const std::size_t half = order.size() < kManyLines ? order.size() : order.size() / 2;
-  std::string secondHalf;
-  std::future<void> worker;
-  if (half < order.size()) {
-    worker = std::async(std::launch::async, [&] {
-      secondHalf.reserve((order.size() - half) * kLineBytes);
-      render(half, order.size(), secondHalf);
-    });
-  }
-  xml.Reserve(xml.ToString().size() + order.size() * kLineBytes + kReserveForTrailer);
-  std::string block;
-  block.reserve(kBlock + 1024);
-  for (std::size_t from = 0; from < half; from += kBlock / kLineBytes) {
-    block.clear();
-    render(from, std::min(half, from + kBlock / kLineBytes), block);
-    xml.Add(block);
-  }
-  if (worker.valid()) worker.get();
-  xml.Add(secondHalf);
 }
 
 std::vector<std::string> BgRecordStore::RecordTexts() const {
   std::vector<std::string> texts;
   texts.reserve(records_.size());
   std::string text;
-  for (std::size_t at = NextLatest(0); at < log_.size(); at = NextLatest(at + 1)) {
-    RenderRecord(log_[at], text);
+  for (const std::uint32_t index : table_.Order()) {
+    RenderRecord(index, text);
     texts.push_back(text);
   }
   return texts;

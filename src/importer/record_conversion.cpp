@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <future>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "formats/json_writer.h"
 #include "formats/xml_writer.h"
+#include "importer/bg_record_groups.h"
 #include "importer/date_parsing.h"
 #include "platform/ini_file.h"
 #include "platform/process_context.h"
@@ -23,6 +23,7 @@
 #include "shared/number_format.h"
 #include "shared/string_builder.h"
 #include "shared/text.h"
+#include "shared/two_halves.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
@@ -32,6 +33,7 @@ namespace {
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kCancel = "Cancel";
 constexpr std::size_t kCgmStep = 100000;
+constexpr double kMmolToMgdl = 18.0182;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -345,7 +347,7 @@ RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t t
     ++range.lines;
     if (grouped && !row.field[2].empty()) {
       RecordDateTime(row.field[0], date, time);
-      survey.groups[BgRecordStore::KeyGroup(date, time)].push_back(start);
+      survey.groups[BgRecordGroups::GroupOf(date, time)].push_back(start);
     }
     if (row.field[0].empty() || row.field[1].empty()) continue;
     const std::optional<DateTime> when = StampTime(row.field[0]);
@@ -359,26 +361,22 @@ RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t t
 
 // The first pass; a long text is read in two halves, the second by a worker thread. The
 // text is cut behind a line break, so the halves hold the lines of the whole.
-RowSurvey SurveyRows(std::string_view rowText, bool grouped) {
-  constexpr std::size_t kLongText = std::size_t{1} << 20;
-  std::size_t cut = rowText.size();
-  if (rowText.size() >= kLongText) {
-    const std::size_t found = rowText.find(kCrLf, rowText.size() / 2);
-    if (found != std::string_view::npos) cut = found + kCrLf.size();
-  }
-  if (cut == rowText.size()) return SurveyRowsIn(rowText, 0, rowText.size(), grouped);
-  std::future<RowSurvey> second = std::async(std::launch::async, [rowText, cut, grouped] {
-    return SurveyRowsIn(rowText, cut, rowText.size(), grouped);
+RowSurvey SurveyRows(const ThreadUse& threads, std::string_view rowText, bool grouped) {
+  const std::size_t cut = HalfwayLineStart(threads, rowText.size(), [rowText](std::size_t at) {
+    const std::size_t found = rowText.find(kCrLf, at);
+    return found == std::string_view::npos ? rowText.size() : found + kCrLf.size();
   });
-  RowSurvey survey = SurveyRowsIn(rowText, 0, cut, grouped);
-  survey.Add(second.get());
+  auto [survey, second] = RunTwoHalves(
+      cut < rowText.size(), [&] { return SurveyRowsIn(rowText, 0, cut, grouped); },
+      [&] { return SurveyRowsIn(rowText, cut, rowText.size(), grouped); });
+  survey.Add(second);
   return survey;
 }
 
-// One thread's share of the second pass: its records and its work buffers.
-struct Lane {
-  explicit Lane(NoteLabels labels) : store(std::move(labels)) {}
-  BgRecordStore store;
+// One thread's share of the second pass: its group of records (or all of them), its
+// counts and its work buffers, on cache lines of its own.
+struct alignas(64) Lane {
+  unsigned group = 0;
   long rowCount = 0;
   // The error that ended the lane, and the row it came from.
   std::exception_ptr error;
@@ -391,25 +389,21 @@ struct Lane {
   std::string listLine;
 };
 
-// The changes of a row are stamped from its line's offset in the row text shifted by this
-// many bits: one value makes at most three changes.
-constexpr int kStampShift = 2;
-
 // The second pass over the rows, with everything it builds. The XML document without CGM
-// rows, by far the usual work, is built by two threads: each converts the rows of one
-// group of record keys, as the first pass found them, into its own store.
+// rows, by far the usual work, is built by two threads when the row text is long: each
+// converts the rows of one group of record keys, as the first pass found them.
 class RowConversion {
  public:
   RowConversion(ProcessContext& context, std::string_view exportUnit, std::string serial,
-                bool xmlOutput, bool cgmPresent)
+                bool xmlOutput, bool cgmPresent, bool grouped)
       : context_(context),
         exportUnit_(exportUnit),
         serial_(std::move(serial)),
         xmlOutput_(xmlOutput),
         cgmPresent_(cgmPresent),
-        labels_(NoteLabels::FromContext(context)) {
-    lanes_.push_back(std::make_unique<Lane>(labels_));
-    if (Grouped(xmlOutput_, cgmPresent_)) lanes_.push_back(std::make_unique<Lane>(labels_));
+        records_(NoteLabels::FromContext(context)),
+        lanes_(grouped ? 2 : 1) {
+    for (unsigned g = 0; g < lanes_.size(); ++g) lanes_[g].group = g;
     if (cgmPresent_) {
       json_.emplace(context_.platform, std::string(exportUnit_), serial_);
       json_->WriteJsonOpening();
@@ -417,49 +411,42 @@ class RowConversion {
     }
   }
 
+  // Whether the rows are shared out by the group of their record key.
+  static bool Grouped(const ThreadUse& threads, std::string_view rowText, bool xmlOutput,
+                      bool cgmPresent) {
+    return xmlOutput && !cgmPresent && threads.WorthTwoThreads(rowText.size());
+  }
+
   // Each line opens at most one record (a starred value two, rarely); each lane makes
   // room for its share on its own thread.
   void Reserve(std::size_t lines) { reserveLines_ = lines / lanes_.size() + 16; }
 
-  // Whether the rows are shared out by the group of their record key.
-  static bool Grouped(bool xmlOutput, bool cgmPresent) { return xmlOutput && !cgmPresent; }
-
   void ConvertAll(std::string_view rowText, const RowSurvey& survey) {
-    if (lanes_.size() == 1) {
-      RunLane(rowText, *lanes_[0]);
-    } else {
-      // The future's destructor waits for the worker whatever happens here.
-      std::future<void> worker =
-          std::async(std::launch::async, [&] { RunLane(rowText, survey.groups[1], *lanes_[1]); });
-      RunLane(rowText, survey.groups[0], *lanes_[0]);
-      worker.get();
-    }
+    RunTwoHalves(
+        lanes_.size() == 2,
+        [&] {
+          if (lanes_.size() == 1) {
+            RunLane(rowText, lanes_[0]);
+          } else {
+            RunLane(rowText, survey.groups[0], lanes_[0]);
+          }
+        },
+        [&] { RunLane(rowText, survey.groups[1], lanes_[1]); });
     // The error of the earliest row, as one pass over the rows would have met it.
     const Lane* failed = nullptr;
-    for (const auto& lane : lanes_) {
-      if (lane->error && (failed == nullptr || lane->errorRow < failed->errorRow)) {
-        failed = lane.get();
-      }
+    for (const Lane& lane : lanes_) {
+      if (lane.error && (failed == nullptr || lane.errorRow < failed->errorRow)) failed = &lane;
     }
     if (failed != nullptr) std::rethrow_exception(failed->error);
   }
 
   void Finish(ConversionResult& out, cStringBuilder& xml) {
-    std::size_t records = 0;
-    for (const auto& lane : lanes_) {
-      out.rowCount += lane->rowCount;
-      records += lane->store.Count();
-    }
+    for (const Lane& lane : lanes_) out.rowCount += lane.rowCount;
+    const std::size_t records = records_.Count();
     out.bgRecords = static_cast<long>(records);
     out.cgmReadings = static_cast<long>(cgm_.size());
 
-    if (xmlOutput_ && records > 0) {
-      if (lanes_.size() == 1) {
-        lanes_[0]->store.AppendXmlLines(xml);
-      } else {
-        BgRecordStore::AppendXmlLines(lanes_[0]->store, lanes_[1]->store, xml);
-      }
-    }
+    if (xmlOutput_ && records > 0) records_.AppendXmlLines(context_.threads, xml);
 
     if (cgmPresent_) {
       if (!cgm_.empty()) {
@@ -488,7 +475,7 @@ class RowConversion {
   void RunLane(std::string_view rowText, Lane& lane) {
     std::size_t position = 0;
     try {
-      lane.store.Reserve(reserveLines_);
+      records_.Store(lane.group).Reserve(reserveLines_);
       RowFields row;
       while (position + 2 < rowText.size()) {
         const std::size_t start = position;
@@ -504,7 +491,7 @@ class RowConversion {
   void RunLane(std::string_view rowText, const std::vector<std::uint64_t>& starts, Lane& lane) {
     std::uint64_t start = 0;
     try {
-      lane.store.Reserve(reserveLines_);
+      records_.Store(lane.group).Reserve(reserveLines_);
       RowFields row;
       for (const std::uint64_t offset : starts) {
         start = offset;
@@ -519,6 +506,10 @@ class RowConversion {
 
   // Converts one row; `offset` is where its line starts in the row text.
   void ConvertRow(const RowFields& row, std::uint64_t offset, Lane& lane) {
+    // A row without value carries nothing (and must not turn into a glucose value 0).
+    std::string_view value = row.field[2];
+    if (value.empty()) return;
+
     // Numeric codes in their number form, so that "04" is code 4.
     std::string_view code = row.field[1];
     if (!IsCanonicalNumber(code) && IsPlainDecimalText(code)) {
@@ -527,16 +518,11 @@ class RowConversion {
     }
     const bool cgmRow = AsciiEqualsNoCase(code, "UDTCGMS");
 
-    // A row without value carries nothing (and must not turn into a glucose value 0).
-    std::string_view value = row.field[2];
-    if (value.empty()) return;
-
     int bgValue = 0;
     if (code == "1" || code == "1b" || cgmRow) {
       bgValue = ToInt16(LeadingNumber(value));
       if (exportUnit_ == "mmol/L") {
-        const double mmol =
-            RoundTo(ConvertBgUnit(static_cast<float>(bgValue), "mmol/l", "mg/dl"), 1);
+        const double mmol = RoundTo(static_cast<float>(RoundTo(bgValue / kMmolToMgdl, 1)), 1);
         lane.valueText = SingleToText(static_cast<float>(mmol), ".");
         value = lane.valueText;
       }
@@ -558,8 +544,7 @@ class RowConversion {
 
     if (cgmPresent_) json_->WriteJsonEntry(lane.date, lane.time, code, value);
 
-    BgRecordStore& store = lane.store;
-    store.SetChangeStamp(offset << kStampShift);
+    BgRecordStore& store = records_.ForRow(lane.group, offset);
     if (code == "4b") {
       store.AddBgValue(lane.date, lane.time, -2, value, exportUnit_);
     } else if (code == "1b") {
@@ -588,8 +573,8 @@ class RowConversion {
   std::string serial_;
   bool xmlOutput_;
   bool cgmPresent_;
-  NoteLabels labels_;
-  std::vector<std::unique_ptr<Lane>> lanes_;
+  BgRecordGroups records_;
+  std::vector<Lane> lanes_;
   // Built by the single lane of the plain list or of an export with CGM rows.
   std::optional<JsonStreamWriter> json_;
   std::vector<std::string> cgm_;
@@ -630,27 +615,8 @@ void QuickSort(std::vector<std::string>& texts, std::ptrdiff_t lower, std::ptrdi
 
 }  // namespace
 
-float ConvertBgUnit(float value, std::string_view targetUnit, std::string_view sourceUnit) {
-  const std::string target = ToLower(targetUnit);
-  const std::string source = ToLower(sourceUnit);
-  if (source == "mg/dl" && target == "mmol/l") {
-    return static_cast<float>(RoundTo(value / 18.0182, 1));
-  }
-  if (source == "mmol/l" && target == "mg/dl") {
-    return static_cast<float>(RoundTo(value * 18.0182, 0));
-  }
-  return value;
-}
-
 void SortTexts(std::vector<std::string>& texts) {
-  if (!texts.empty()) SortTexts(texts, 0, texts.size() - 1);
-}
-
-void SortTexts(std::vector<std::string>& texts, std::size_t lower, std::size_t upper) {
-  if (texts.empty()) return;
-  if (upper >= texts.size()) upper = texts.size() - 1;
-  if (lower >= upper) return;
-  QuickSort(texts, static_cast<std::ptrdiff_t>(lower), static_cast<std::ptrdiff_t>(upper));
+  if (texts.size() > 1) QuickSort(texts, 0, static_cast<std::ptrdiff_t>(texts.size()) - 1);
 }
 
 ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
@@ -668,7 +634,8 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
 
   // Without a single dated row there is no age to warn about.
   const bool cgmPresent = HasCgmRows(rowText);
-  const RowSurvey survey = SurveyRows(rowText, RowConversion::Grouped(xmlOutput, cgmPresent));
+  const bool grouped = RowConversion::Grouped(context.threads, rowText, xmlOutput, cgmPresent);
+  const RowSurvey survey = SurveyRows(context.threads, rowText, grouped);
   const DateRange& range = survey.range;
   if (range.found && CheckDataAge(context, range.earliest, range.latest)) {
     context.dialogResult = std::string(kCancel);
@@ -687,7 +654,7 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   cStringBuilder xml;
   WriteXmlHeader(xml, exportUnit, serial, staticSerial, context.platform.Now());
 
-  RowConversion conversion(context, exportUnit, serial, xmlOutput, cgmPresent);
+  RowConversion conversion(context, exportUnit, serial, xmlOutput, cgmPresent, grouped);
   conversion.Reserve(range.lines);
   conversion.ConvertAll(rowText, survey);
   conversion.Finish(out, xml);

@@ -40,15 +40,8 @@ struct ConversionResult {
 ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
                              std::string_view exportUnit, SerialNumberSource& serials);
 
-// A glucose value in another unit (units compared without regard to case): mg/dL to
-// mmol/L rounded to one decimal, mmol/L to mg/dL rounded to a whole number; any other
-// pair gives the value unchanged.
-float ConvertBgUnit(float value, std::string_view targetUnit, std::string_view sourceUnit);
-
 // Sorts texts ascending by their UTF-16 code units, in place: a quicksort that takes the
-// middle element as pivot, so sorted and reversed input split evenly. Bounds are
-// positions (0-based, inclusive); without them the whole array is sorted.
+// middle element as pivot, so sorted and reversed input split evenly.
 void SortTexts(std::vector<std::string>& texts);
-void SortTexts(std::vector<std::string>& texts, std::size_t lower, std::size_t upper);
 
 }  // namespace tavrin

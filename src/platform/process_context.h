@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/settings.h"
 #include "platform/trace_log.h"
+#include "shared/two_halves.h"
 #include "shared/ui.h"
 
 namespace tavrin {
@@ -51,6 +52,8 @@ class ProcessContext {
   // The answer the serial-number dialogs left: "Auto", "Manuell", "Cancel" or empty.
   // "Cancel" ends the import quietly.
   std::string dialogResult;
+  // Whether long work (reading an export, converting its rows) may use a second thread.
+  ThreadUse threads;
 
   // The message text of a number in the chosen language (empty before Main).
   std::string Message(int number, const std::vector<std::string>& args = {}) const {

@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "formats/xml_writer.h"
-#include "shared/error.h"
+#include "importer/bg_record_groups.h"
+#include "shared/two_halves.h"
 
 namespace tavrin {
 namespace {
@@ -18,14 +19,8 @@ constexpr const char* kDate = "2026-12-01";
 
 // The working text of a record with the given attributes (others empty).
 struct Attrs {
-  std::string val = "";
-  std::string tm = "07:45";
-  std::string flg = "";
-  std::string evt = "";
-  std::string carb = "";
-  std::string ins1 = "";
-  std::string ins2 = "";
-  std::string ins3 = "";
+  std::string val = "", tm = "07:45", flg = "", evt = "", carb = "", ins1 = "", ins2 = "",
+              ins3 = "";
   bool ctrl = false;
 };
 std::string Record(const Attrs& a) {
@@ -40,173 +35,88 @@ NoteLabels GermanLabels() {
       "Messung mit Kontrolllösung :");
 }
 
-class StoreTest : public ::testing::Test {
- protected:
-  void Add(std::string_view time, int code, std::string_view value) {
-    store_.AddBgValue(kDate, time, code, value, "mg/dL");
+TEST(BgRecordStore, MergesValuesByPointInTimeAndWritesTheirXmlLines) {
+  BgRecordGroups groups(GermanLabels());
+  BgRecordStore& store = groups.ForRow(0, 0);
+  const auto add = [&store](const char* time, int code, const char* value) {
+    store.AddBgValue(kDate, time, code, value, "mg/dL");
+  };
+  add("07:00", 3, "30");  // carbohydrates and glucose at one minute share a record
+  add("07:00", 1, "120");
+  add("07:00", 1, "130");  // a second glucose opens a further record ("…I")
+  add("07:00", -1, "95");  // a starred value keeps its flag in its own record ("…II")
+  add("07:01", -1, "88");
+  add("07:02", 2, "NBZ");  // events join once each; a repeated one moves nothing
+  add("07:02", 2, "s");
+  add("07:02", 2, "FBG");
+  add("07:02", 8, "x");
+  add("07:03", 2, "p1");   // the event table's flags; unknown values store nothing
+  add("07:03", -1, "77");  // the flag taken: the star goes into a further record
+  add("07:04", 2, "--");
+  add("07:04", 2, "--1");
+  add("07:05", 2, "ill");
+  add("07:05", 2, "M");
+  add("07:06", 3, "10-20");  // amounts cleaned, decimal points
+  add("07:08", 4, "4,5");
+  add("07:08", 5, "2+1,5");
+  add("07:08", -2, "3*");
+  for (int code : {0, 6, 9, 10, -3}) add("07:09", code, "5");
+  add("07:10", 1, "a&b'\"<");  // escaped when put in
+  add("07:11", 7, "Gekennzeichnete Messung (z.B. Kontrollösung, andere Person etc.): 112,5 mg/dL");
+  add("07:11", 7, "07:11: Messung mit Kontrolllösung 98,5 mg/dL");
+  add("07:12", 7, "07:12: just a note");
+  store.AddBgValue("2026-AB-01", "07:45", 1, "1", "mg/dL");  // keys ignore letter case
+  store.AddBgValue("2026-ab-01", "07:45", 3, "5", "mg/dL");
+  store.AddBgValue("", "", 1, "77", "mg/dL");
+  const std::vector<std::string> expected = {
+      Record({.val = "120", .tm = "07:00", .carb = "30"}),
+      Record({.val = "130", .tm = "07:00"}),
+      Record({.val = "95", .tm = "07:00", .flg = "*"}),
+      Record({.val = "88", .tm = "07:01", .flg = "*"}),
+      Record({.tm = "07:02", .evt = "20, 29, 75"}),
+      Record({.val = "77", .tm = "07:03", .flg = "M1"}),
+      Record({.tm = "07:03", .flg = "*"}),
+      Record({.tm = "07:04", .flg = "Hy"}),
+      Record({.tm = "07:05", .evt = "31, 73"}),
+      Record({.tm = "07:06", .carb = "15"}),
+      Record({.tm = "07:08", .ins1 = "4.5", .ins2 = "3.5", .ins3 = "3"}),
+      Record({.val = "a&amp;b&apos;&quot;&lt;", .tm = "07:10"}),
+      Record({.val = "112.5", .tm = "07:11", .ctrl = true}),
+      Record({.val = "98.5", .tm = "07:11", .ctrl = true}),
+      "<BG Val='1' Dt='2026-AB-01' Tm='07:45' Flg='' Evt='' Carb='5' Ins1='' Ins2='' Ins3='' "
+      "D='1' remark='' />",
+      "<BG Val='77' Dt='' Tm='' Flg='' Evt='' Carb='' Ins1='' Ins2='' Ins3='' D='1' remark='' />"};
+  EXPECT_EQ(store.RecordTexts(), expected);
+  // The XML lines are what the XML writer makes of the record texts, however written.
+  cStringBuilder written;
+  WriteBgRecords(expected, written);
+  for (const ThreadUse threads : {ThreadUse{.oneThread = true}, ThreadUse{.twoThreadBytes = 1}}) {
+    cStringBuilder lines;
+    groups.AppendXmlLines(threads, lines);
+    EXPECT_EQ(lines.ToString(), written.ToString());
   }
-  BgRecordStore store_{GermanLabels()};
-};
-
-// --- Merging by point in time
-
-TEST_F(StoreTest, SecondGlucoseAtOneMinuteOpensARecordWithI) {
-  Add("07:45", 1, "120");
-  Add("07:45", 1, "130");
-  EXPECT_EQ(store_.RecordTexts(),
-            (std::vector<std::string>{Record({.val = "120"}), Record({.val = "130"})}));
-  EXPECT_TRUE(store_.Exists("2026-12-0107:45"));
-  EXPECT_TRUE(store_.Exists("2026-12-0107:45I"));
-  EXPECT_FALSE(store_.Exists("2026-12-0107:45II"));
 }
 
-TEST_F(StoreTest, CarbohydratesAndGlucoseAtOneMinuteShareARecord) {
-  Add("07:45", 3, "30");
-  Add("07:45", 1, "120");
-  EXPECT_EQ(store_.RecordTexts(), (std::vector<std::string>{Record({.val = "120", .carb = "30"})}));
-}
-
-TEST_F(StoreTest, EventsJoinOnceEach) {
-  Add("07:45", 2, "NBZ");
-  Add("07:45", 2, "s");
-  Add("08:00", 1, "99");
-  Add("07:45", 2, "S");    // present: nothing changes, the record does not move
-  Add("07:45", 2, "FBG");  // 20 again
-  Add("07:45", 8, "x");
-  EXPECT_EQ(store_.RecordTexts(), (std::vector<std::string>{Record({.val = "99", .tm = "08:00"}),
-                                                            Record({.evt = "20, 29, 75"})}));
-}
-
-TEST_F(StoreTest, EventTableSetsFlagsAndIgnoresUnknownValues) {
-  Add("07:00", 2, "p1");
-  Add("07:05", 2, "P2");
-  Add("07:10", 2, "--");
-  Add("07:15", 2, "--1");  // the low marker of the export: no flag
-  Add("07:20", 2, "T8");
-  Add("07:25", 2, "ill");
-  Add("07:30", 2, "M");
-  EXPECT_EQ(store_.RecordTexts(),
-            (std::vector<std::string>{
-                Record({.tm = "07:00", .flg = "M1"}), Record({.tm = "07:05", .flg = "M3"}),
-                Record({.tm = "07:10", .flg = "Hy"}), Record({.tm = "07:20", .evt = "4"}),
-                Record({.tm = "07:25", .evt = "31"}), Record({.tm = "07:30", .evt = "73"})}));
-}
-
-TEST_F(StoreTest, AmountsAreCleaned) {
-  Add("07:00", 3, "10-20");
-  Add("07:05", 3, "10+5");
-  Add("07:10", 3, "12*");
-  Add("07:15", 3, "30>");
-  Add("07:20", 4, "4,5");
-  Add("07:20", 5, "2+1,5");
-  Add("07:20", -2, "3*");
-  const auto texts = store_.RecordTexts();
-  ASSERT_EQ(texts.size(), 5u);
-  EXPECT_EQ(texts[0], Record({.tm = "07:00", .carb = "15"}));
-  EXPECT_EQ(texts[1], Record({.tm = "07:05", .carb = "15"}));
-  EXPECT_EQ(texts[2], Record({.tm = "07:10", .carb = "12"}));
-  EXPECT_EQ(texts[3], Record({.tm = "07:15", .carb = "30"}));
-  EXPECT_EQ(texts[4], Record({.tm = "07:20", .ins1 = "4.5", .ins2 = "3.5", .ins3 = "3"}));
-}
-
-TEST_F(StoreTest, CodesWithoutAttributeStoreNothing) {
-  for (int code : {0, 6, 9, 10, -3}) Add("07:45", code, "5");
-  EXPECT_EQ(store_.Count(), 0u);
-}
-
-TEST_F(StoreTest, StarredGlucoseCarriesItsFlag) {
-  Add("07:45", -1, "95");
-  EXPECT_EQ(store_.RecordTexts(), (std::vector<std::string>{Record({.val = "95", .flg = "*"})}));
-}
-
-TEST_F(StoreTest, StarStaysWithItsOwnValueWhenTheMinuteHasTwo) {
-  Add("07:45", 1, "120");
-  Add("07:45", -1, "95");
-  EXPECT_EQ(store_.RecordTexts(),
-            (std::vector<std::string>{Record({.val = "120"}), Record({.val = "95", .flg = "*"})}));
-}
-
-TEST_F(StoreTest, ValuesAreEscapedWhenTheyArePutIn) {
-  Add("07:45", 1, "a&b'\"");
-  EXPECT_EQ(store_.RecordTexts()[0], Record({.val = "a&amp;b&apos;&quot;"}));
-}
-
-// --- Notes
-
-TEST_F(StoreTest, MarkedNoteGivesAControlValue) {
-  Add("07:45", 7,
-      "07:45: Gekennzeichnete Messung (z.B. Kontrollösung, andere Person etc.): 112 mg/dL");
-  Add("07:45", 7, "07:45: Messung mit Kontrolllösung 98,5 mg/dL");  // Val taken: next record
-  Add("07:50", 7, "07:50: just a note");
-  EXPECT_EQ(store_.RecordTexts(),
-            (std::vector<std::string>{Record({.val = "112", .ctrl = true}),
-                                      Record({.val = "98.5", .ctrl = true})}));
-}
-
-TEST(ValueFromNote, ReadsTheValueAfterEitherLabel) {
+TEST(BgRecordStore, NotesNameTheValueAfterEitherLabel) {
   const NoteLabels labels = GermanLabels();
   EXPECT_EQ(labels.marked, "Gekennzeichnete Messung (z.B. Kontrollösung, andere Person etc.):");
   EXPECT_EQ(labels.control, "Messung mit Kontrolllösung");
-  EXPECT_EQ(ValueFromNote("Messung mit Kontrolllösung 112 mg/dL", "mg/dL", labels), "112");
-  EXPECT_EQ(ValueFromNote("MESSUNG MIT KONTROLLLÖSUNG 6,2 MMOL/L", "mmol/L", labels), "6.2");
-  EXPECT_EQ(ValueFromNote("19:05: gekennzeichnete messung (z.B. Kontrollösung, andere Person "
-                          "etc.): 140 mg/dL",
-                          "mg/dL", labels),
-            "140");
-  EXPECT_EQ(ValueFromNote("Kaffee getrunken", "mg/dL", labels), "");
-}
-
-TEST(ValueFromNote, QuickPrecheckNeverHidesALabel) {
-  // The same answers with the precheck as with a full search of every note.
-  const NoteLabels labels = GermanLabels();
+  // The quick precheck never hides a label: the same answers as a full search.
   NoteLabels unchecked = labels;
   unchecked.markedProbe.clear();
   unchecked.controlProbe.clear();
-  EXPECT_FALSE(labels.markedProbe.empty());
-  EXPECT_FALSE(labels.controlProbe.empty());
-  const std::string notes[] = {
-      "messung mit kontrolllösung 99 mg/dL",
-      "MESSUNG MIT KONTROLLLÖSUNG 99 MG/DL",
-      "x: GEKENNZEICHNETE MESSUNG (Z.B. KONTROLLÖSUNG, ANDERE PERSON ETC.): 7 mg/dL",
-      "Messung mit Kontrollösung 99 mg/dL",  // misspelt: no label
-      "Kontrolle",
-      "",
-  };
-  for (const std::string& note : notes) {
-    EXPECT_EQ(ValueFromNote(note, "mg/dL", labels), ValueFromNote(note, "mg/dL", unchecked))
-        << note;
+  const std::pair<std::string, std::string> kNotes[] = {
+      {"MESSUNG MIT KONTROLLLÖSUNG 99 MG/DL", "99"},
+      {"19:05: gekennzeichnete messung (z.B. Kontrollösung, andere Person etc.): 140 mg/dL", "140"},
+      {"Messung mit Kontrollösung 99 mg/dL", ""},  // misspelt: no label
+      {"", ""}};
+  for (const auto& [note, value] : kNotes) {
+    EXPECT_EQ(ValueFromNote(note, "mg/dL", labels), value) << note;
+    EXPECT_EQ(ValueFromNote(note, "mg/dL", unchecked), value) << note;
   }
+  EXPECT_EQ(ValueFromNote("MESSUNG MIT KONTROLLLÖSUNG 6,2 MMOL/L", "mmol/L", labels), "6.2");
+  EXPECT_EQ(ValueFromNote("112 mg/dL", "mg/dL", NoteLabels::FromMessages("", "")), "");
 }
-
-TEST(ValueFromNote, MessagesWithoutLabelMarkNothing) {
-  const NoteLabels labels = NoteLabels::FromMessages("", "");
-  EXPECT_EQ(ValueFromNote("112 mg/dL", "mg/dL", labels), "");
-}
-
-// --- Keys
-
-TEST_F(StoreTest, MakeKeyUniqueAppendsIUntilTheKeyIsFree) {
-  std::string key = "2026-12-0107:45";
-  store_.MakeKeyUnique(key);
-  EXPECT_EQ(key, "2026-12-0107:45");
-  Add("07:45", 1, "1");
-  Add("07:45", 1, "2");
-  Add("07:45", 1, "3");
-  store_.MakeKeyUnique(key);
-  EXPECT_EQ(key, "2026-12-0107:45III");
-  std::string upper = "2026-12-0107:45I";  // any letter case, from any of the keys
-  store_.MakeKeyUnique(upper);
-  EXPECT_EQ(upper, "2026-12-0107:45III");
-}
-
-TEST_F(StoreTest, KeysIgnoreLetterCase) {
-  store_.AddBgValue("2026-AB-01", "07:45", 1, "1", "mg/dL");
-  store_.AddBgValue("2026-ab-01", "07:45", 3, "5", "mg/dL");
-  ASSERT_EQ(store_.Count(), 1u);
-  EXPECT_TRUE(store_.Exists("2026-Ab-0107:45"));
-}
-
-// --- Order
 
 // The order by its plain definition: a changed record is removed from the list and added
 // again at its end. Quadratic, for small inputs only.
@@ -258,7 +168,7 @@ class ReferenceStore {
   std::vector<std::pair<std::string, std::string>> items_;
 };
 
-TEST_F(StoreTest, OrderIsTheOrderOfLastChangeAsIfMovedToTheEnd) {
+TEST(BgRecordStore, OrderIsTheOrderOfLastChangeAsIfMovedToTheEnd) {
   struct Step {
     int code;
     const char* value;
@@ -271,6 +181,7 @@ TEST_F(StoreTest, OrderIsTheOrderOfLastChangeAsIfMovedToTheEnd) {
       {2, "P1", "Flg", "M1"},   {2, "--", "Flg", "Hy"},  {8, "x", "Evt", "75"},
   };
   std::mt19937 random(20261204);
+  BgRecordStore store;
   ReferenceStore reference;
   // Few minutes and many repeats: records are touched again and again, values collide,
   // events repeat without moving anything.
@@ -278,49 +189,10 @@ TEST_F(StoreTest, OrderIsTheOrderOfLastChangeAsIfMovedToTheEnd) {
     const Step& step = kSteps[random() % std::size(kSteps)];
     char time[6];
     std::snprintf(time, sizeof time, "07:%02u", static_cast<unsigned>(random() % 8));
-    Add(time, step.code, step.value);
+    store.AddBgValue(kDate, time, step.code, step.value, "mg/dL");
     reference.Merge(time, step.attribute, step.written);
   }
-  EXPECT_EQ(store_.RecordTexts(), reference.Texts());
-}
-
-TEST_F(StoreTest, XmlLinesAreWhatTheWriterMakesOfTheRecordTexts) {
-  Add("06:59", 3, "30");  // no glucose value: "---"
-  Add("07:00", 1, "101");
-  Add("07:00", 1, "102");  // a further record
-  Add("07:01", 2, "P2");
-  Add("07:01", 2, "ILL");
-  Add("07:01", 2, "T8");
-  Add("07:02", 7, "Messung mit Kontrolllösung 114 mg/dL");  // Ctrl='1'
-  Add("07:03", -1, "88");
-  Add("07:03", -2, "1,5");
-  Add("07:04", 4, "2");
-  Add("07:04", 5, "12");
-  store_.AddBgValue("2026-12-0'1", "07:<5", 1, "9\"9", "mg/dL");  // escaped key and value
-  store_.AddBgValue("", "", 1, "77", "mg/dL");                    // empty date and time
-  cStringBuilder expected;
-  WriteBgRecords(store_.RecordTexts(), expected);
-  cStringBuilder lines;
-  store_.AppendXmlLines(lines);
-  EXPECT_EQ(lines.ToString(), expected.ToString());
-  EXPECT_NE(lines.ToString().find("<BG Val=\"---\" Dt=\"2026-12-01\" Tm=\"06:59\" Carb=\"30\" "
-                                  "D=\"1\" />\r\n"),
-            std::string::npos);
-}
-
-TEST_F(StoreTest, HandPickedOrder) {
-  Add("07:00", 1, "1");   // A
-  Add("07:05", 1, "2");   // B
-  Add("07:00", 3, "10");  // A changes: B, A
-  Add("07:05", 2, "S");   // B changes: A, B
-  Add("07:00", 1, "3");   // A's value taken: A, B, A'
-  Add("07:05", 2, "S");   // no change
-  Add("07:00", 4, "1");   // A changes: B, A', A
-  EXPECT_EQ(
-      store_.RecordTexts(),
-      (std::vector<std::string>{Record({.val = "2", .tm = "07:05", .evt = "29"}),
-                                Record({.val = "3", .tm = "07:00"}),
-                                Record({.val = "1", .tm = "07:00", .carb = "10", .ins1 = "1"})}));
+  EXPECT_EQ(store.RecordTexts(), reference.Texts());
 }
 
 }  // namespace

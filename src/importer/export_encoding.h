@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavrin {
+
+class Platform;
+
+// How the bytes of an export become UTF-8 text. Spreadsheet programs save an export with
+// a byte-order mark (UTF-8 or UTF-16); the app writes it in the ANSI code page, and some
+// tools save it as UTF-8 without a mark, which read as ANSI shows garbled letters.
+
+// Whether the bytes start with a UTF-8 or UTF-16 (either byte order) byte-order mark.
+bool StartsWithByteOrderMark(std::string_view bytes);
+
+// The bytes as UTF-8 text: a byte-order mark selects its encoding and is dropped (invalid
+// sequences become replacement characters); bytes without a mark are read in the ANSI
+// code page.
+std::string DecodeExportBytes(Platform& platform, std::string_view bytes);
+
+// Appends ANSI bytes as UTF-8. Bytes below 0x40 (digits, blanks, separators, line ends)
+// are single characters in every ANSI code page, single-byte or double-byte (no trail
+// byte is below 0x40), and mean the same as in ASCII. So only the stretches between such
+// bytes that hold other bytes go through the platform's conversion; everything else is
+// copied as it stands. Large exports are mostly plain ASCII, and this keeps their reading
+// fast. It also means that a text cut anywhere between two such bytes (behind a line
+// break, at a separator) converts piece by piece exactly as it does whole.
+void AppendAnsiAsUtf8(Platform& platform, std::string_view bytes, std::string& out);
+std::string AnsiBytesToUtf8(Platform& platform, std::string_view bytes);
+
+// Whether ANSI bytes, converted, show the garbled "ö" of a UTF-8 text read as ANSI (in
+// either letter case): the sign that the text needs RepairUtf8.
+bool AnsiNeedsRepair(Platform& platform, std::string_view bytes);
+// The same for text already in UTF-8.
+bool NeedsRepair(std::string_view text);
+
+// Puts back the German letters and a few accented ones of a UTF-8 text that was read in
+// the ANSI code page ("Ã¶" becomes "ö" and so on).
+std::string RepairUtf8(std::string_view text);
+
+}  // namespace tavrin

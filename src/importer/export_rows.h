@@ -1,0 +1,103 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <exception>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shared/date_time.h"
+#include "shared/regional.h"
+
+namespace tavrin {
+
+// The rules of the export's header and of the row text written from its rows.
+
+// A data row is padded to the columns the import uses; the export's later columns (up to
+// 36) are never looked at, so splitting stops behind the weight column.
+inline constexpr std::size_t kRowFields = 21;
+
+// Column indexes of the export.
+namespace column {
+enum : std::size_t {
+  kDate = 0,
+  kTime = 1,
+  kGlucose = 3,
+  kBolus = 4,       // code 4, marked with "*" when the star marker is on
+  kBasal = 5,       // code 5
+  kCorrection = 6,  // code 4; a positive amount anywhere switches the star marker on
+  kInsulinSecond = 7,
+  kInsulinFirst = 8,  // 8 and 7 make one code-4 value "first+second"
+  kCarbs = 11,
+  kActivityDuration = 13,
+  kActivityIntensity = 14,
+  kActivityKind = 15,
+  kNote = 17,
+  kTag = 19,
+  kWeight = 20,
+};
+}  // namespace column
+
+// The fields 0 to 20 of one data row; missing fields are empty.
+using ExportRow = std::array<std::string_view, kRowFields>;
+
+// Runs one step of a row; a run-time error in it skips only that step, and the row goes
+// on with the next one. Running out of memory is not a fault of the row and ends the read.
+template <typename Step>
+void SkipOnError(Step&& step) {
+  try {
+    step();
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+  }
+}
+
+// Settings taken from the header row.
+struct HeaderSettings {
+  char separator = ',';
+  std::string exportUnit;  // "mg/dL" or "mmol/L"
+  bool mmol = false;
+  double carbFactor = 1;  // export carbohydrate units to grams
+  bool pounds = false;
+};
+
+// The settings of a header line (UTF-8). Throws RuntimeError 9 for a header with fewer
+// than 21 fields.
+HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regional);
+
+// Whether the data lines of a text switch the star marker on: column 6 carries a
+// positive amount, or a row has fewer than seven fields (an empty line counts).
+bool SetsStarMarker(std::string_view text, char separator);
+
+// Splits a data row into `row`; `scratch` serves lines that need the quote rules.
+void SplitRow(std::string_view line, char separator, ExportRow& row,
+              std::vector<std::string_view>& scratch);
+
+// Builds the row text line by line: "DD.MM.YYYY HH:NN;code;value" and CR LF.
+class RowWriter {
+ public:
+  explicit RowWriter(std::string& out) : out_(out) {}
+  void SetStamp(const DateTime& when);
+  void Line(char code, std::string_view value);
+
+ private:
+  static constexpr std::size_t kStampRoom = 32;
+  std::string& out_;
+  char stamp_[kStampRoom] = {};
+  std::size_t stampLength_ = 0;
+};
+
+// Writes the lines of a row (its fields 0 to 20, read with a date) in their fixed order:
+// codes 2 and 1, 3, 4 (columns 8+7, then 4 and 6), 5, 8, 7, 6 and 9.
+void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+                   bool starMarker, const RegionalSettings& regional);
+
+// True when the whole text is a number in the regional format: blanks around it, an
+// optional sign, digits with the regional thousands separator between digits of the whole
+// part, and an optional regional decimal separator followed by digits.
+bool IsNumericText(std::string_view text, const RegionalSettings& regional);
+
+}  // namespace tavrin
