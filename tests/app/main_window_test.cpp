@@ -50,6 +50,11 @@ TEST_F(MainWindowTest, LoadRemovesTemporaryFilesOfEarlierRunsButKeepsThoseInUse)
   platform.lockedFiles.insert(inUse);
   const std::string key = "TavrinPlugin\\TempFilesToBeDeleted";
   platform.userValues = {{{key, "Anzahl"}, "2"}, {{key, "1"}, left}, {{key, "2"}, inUse}};
+  // A second process ends at the guard before the clean-up: the running one's files stay.
+  platform.heldFiles.insert(RunMarkerPath(context));
+  EXPECT_FALSE(Load());
+  EXPECT_TRUE(std::filesystem::exists(FsPath(left)));
+  platform.heldFiles.clear();
   ASSERT_TRUE(Load());
   EXPECT_FALSE(std::filesystem::exists(FsPath(left)));
   EXPECT_TRUE(std::filesystem::exists(FsPath(inUse)));
@@ -57,12 +62,25 @@ TEST_F(MainWindowTest, LoadRemovesTemporaryFilesOfEarlierRunsButKeepsThoseInUse)
             "1" + inUse);
 }
 
-// Job mode runs beside a window-mode process: it never takes the run marker, and a failing
-// second step is reported before the end.
+// Job mode holds the run marker while it hands its document over, or runs beside the
+// window-mode process that holds it; a failing second step is reported before the end.
 TEST_F(MainWindowTest, JobModeFailureIsReportedBeforeTheEnd) {
   EXPECT_FALSE(Load("-JOBID 17"));  // no such job: traced only
   EXPECT_TRUE(Traced({"Job 17 file does not exists."}) && ui.messages.empty());
-  WriteFile(ProgramFolder() + "jobs" + kPathSep + "123456789.xml", "<IMPORT/>");
+  const std::string job = ProgramFolder() + "jobs" + kPathSep + "123456789.xml";
+  std::vector<std::size_t> markersHeld;
+  platform.runProcess = [&](const std::string&) {
+    markersHeld.push_back(platform.heldFiles.size());
+    return 0u;
+  };
+  for (const bool otherRun : {false, true}) {
+    WriteFile(job, "<IMPORT/>");
+    if (otherRun) platform.heldFiles.insert(RunMarkerPath(context));
+    EXPECT_FALSE(Load("-jobid 123456789"));
+  }
+  EXPECT_EQ(markersHeld, (std::vector<std::size_t>{1, 1}));
+  platform.heldFiles.clear();
+  WriteFile(job, "<IMPORT/>");
   platform.startFails = true;
   EXPECT_FALSE(Load("-jobid 123456789"));
   ASSERT_EQ(ui.messages.size(), 1u);

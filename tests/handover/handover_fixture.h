@@ -30,9 +30,9 @@ class HandoverPlatform : public FakePlatform {
   std::string ShortPath(const std::string& path) override {
     return shortNames.count(path) ? shortNames[path] : std::string();
   }
-  std::unique_ptr<ChildProcess> StartProcess(const std::string& line, int style) override {
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int style) override {
     windowStyles.push_back(style);
-    return FakePlatform::StartProcess(line, style);
+    return FakePlatform::StartProcess(start, style);
   }
 };
 

@@ -21,6 +21,14 @@ const std::string kMac = "143820546ea8e3b035976ba209ca82fc5ffe80441d4416fc28d041
 
 class ImportCallTest : public testing::HandoverTest {
  protected:
+  static bool Refused(const std::function<void()>& call) {
+    try {
+      call();
+      return false;
+    } catch (const RuntimeError& error) {
+      return error.Number() == 52;
+    }
+  }
   std::string Call(const std::string& program, const std::string& file, const std::string& tail) {
     return program + " import -filepath " + file + " -filemac " + kMac + tail;
   }
@@ -33,26 +41,30 @@ class ImportCallTest : public testing::HandoverTest {
 
 // Each row hands kDocument over as file "a" with the job suffix " -jobid 1": form, host
 // folder (with or without a blank), its short name (empty: none), host version as text;
-// the expected command line and the program of the replay command line for a dump copy.
+// the expected command line, the program started (with the arguments one by one), and
+// the program of the replay command line for a dump copy.
 TEST_F(ImportCallTest, OneHandOverForEveryFormFolderAndVersion) {
   const std::string blank = dir.File("Veltra OX") + sep, plain = dir.File("OX") + sep;
   const std::string shortName = dir.File("VELTRA~1") + sep, jobSuffix = " -jobid 1";
-  const std::tuple<CommandForm, std::string, std::string, std::string, std::string, std::string>
+  const std::tuple<CommandForm, std::string, std::string, std::string, std::string, std::string,
+                   std::string>
       rows[] = {
           {CommandForm::L, blank, shortName, "3.0.9.1",
-           Call("\"" + blank + tool + "\"", "a", jobSuffix), shortName + tool},
-          {CommandForm::L, plain, "", "10.0.0.0", Call(plain + tool, "a", jobSuffix), plain + tool},
+           Call("\"" + blank + tool + "\"", "a", jobSuffix), blank + tool, shortName + tool},
+          {CommandForm::L, plain, "", "10.0.0.0", Call(plain + tool, "a", jobSuffix), plain + tool,
+           plain + tool},
           {CommandForm::L, blank, shortName, "3.1",
-           Call("\"" + blank + host + "\"", "a", jobSuffix), "\"" + shortName + host + "\""},
-          {CommandForm::S, blank, shortName, "3.1.0.0", Call(shortName + host, "a", ""),
+           Call("\"" + blank + host + "\"", "a", jobSuffix), blank + host,
            "\"" + shortName + host + "\""},
+          {CommandForm::S, blank, shortName, "3.1.0.0", Call(shortName + host, "a", ""),
+           shortName + host, "\"" + shortName + host + "\""},
           {CommandForm::S, blank, shortName, "10.0.0.0", Call(shortName + tool, "a", ""),
-           shortName + tool},
+           shortName + tool, shortName + tool},
           // Without a short name the long folder stays in one piece in quotes.
           {CommandForm::S, blank, "", "3.0.9.1", Call("\"" + blank + tool + "\"", "a", ""),
-           blank + tool},
+           blank + tool, blank + tool},
       };
-  for (const auto& [form, base, shortBase, version, command, replay] : rows) {
+  for (const auto& [form, base, shortBase, version, command, program, replay] : rows) {
     SCOPED_TRACE(command);
     context.host.baseFolder = base;
     context.host.hostVersion = version;
@@ -75,6 +87,9 @@ TEST_F(ImportCallTest, OneHandOverForEveryFormFolderAndVersion) {
                                                "start in " + toolFolder + ": " + command}));
     EXPECT_EQ(result.commandLine + "|" + result.mac + "|" + std::to_string(result.exitCode),
               command + "|" + kMac + "|7");
+    EXPECT_EQ(platform.startedArguments.back(),
+              program + "|import|-filepath|a|-filemac|" + kMac +
+                  (form == CommandForm::L ? "|-jobid|1" : ""));
     EXPECT_EQ(platform.windowStyles.back(), 1);  // a normal window with the focus
     EXPECT_EQ(platform.currentDirectory, dir.Path());
     EXPECT_EQ(ReplayCommandLine(context, "f", "m"), replay + " import -filepath f -filemac m");
@@ -105,6 +120,30 @@ TEST_F(ImportCallTest, CurrentFolderComesBackOnEveryWayOut) {
   HandOverToImportTool(context, {.filePath = tool + ToLower(tool), .document = kDocument});
   EXPECT_TRUE(Traced("Started transfer: " +
                      Call("\"" + context.host.baseFolder + host + "\"", host + ToLower(tool), "")));
+}
+
+// A host folder or file path that a Windows command line cannot carry is refused before
+// anything is traced or started; a file path with a blank takes its folder's short form.
+TEST_F(ImportCallTest, PathsTheCommandLineCannotCarryAreRefused) {
+  const std::string quoted = dir.File("a\"b\"c") + sep, blankFile = dir.File("my tmp") + sep + "x";
+  const std::tuple<std::string, std::string, int, std::string> rows[] = {
+      {quoted, "a", 5711, quoted},
+      {dir.File("OX") + sep, blankFile, 5710, blankFile},
+      {dir.File("OX") + sep, dir.File("\"x"), 5711, dir.File("\"x")},
+  };
+  for (const auto& [base, file, message, named] : rows) {
+    context.host.baseFolder = base;
+    try {
+      HandOverToImportTool(context, {.filePath = file, .document = kDocument});
+      ADD_FAILURE() << "no error";
+    } catch (const RuntimeError& error) {
+      EXPECT_EQ(error.Detail(), context.Message(message, {named}) + " (52)");
+    }
+    EXPECT_EQ(named == file, Refused([&] { ToolFilePath(context, file); }));
+  }
+  EXPECT_TRUE(platform.startedCommands.empty() && !Traced("Started transfer: "));
+  platform.shortNames = {{dir.File("my tmp") + sep, dir.File("MYTMP~1") + sep}};
+  EXPECT_EQ(ToolFilePath(context, blankFile), dir.File("MYTMP~1") + sep + "x");
 }
 
 TEST_F(ImportCallTest, ExitCodesInWords) {

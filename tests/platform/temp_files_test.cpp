@@ -58,6 +58,10 @@ TEST_F(TempFiles, FolderFromTheTempVariableOrThePlatform) {
   EXPECT_EQ(cTempFiles(platform).TempPath(), dir.Path(true));
   platform.tempPath.clear();
   EXPECT_EQ(cTempFiles(platform).TempPath(), kPathSep == '/' ? "/tmp/" : "c:\\");
+  // The import tool runs in another folder: a relative folder is made absolute.
+  platform.environment["Temp"] = "sub";
+  platform.currentDirectory = dir.Path();
+  EXPECT_EQ(cTempFiles(platform).TempPath(), dir.File("sub") + kPathSep);
 }
 
 TEST_F(TempFiles, UniqueNamesAreRecorded) {
@@ -96,6 +100,12 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
     }
   }
   EXPECT_TRUE(Exists(paths[0]));  // the flag was off: nothing deleted at the end
+  // While another process that recorded files lives, nothing is deleted.
+  EXPECT_EQ(platform.userLocks[cTempFiles::kInUseLock], 0);
+  platform.userLocks[cTempFiles::kInUseLock] = 1;
+  cTempFiles(platform).DeleteTempFiles();
+  EXPECT_TRUE(Exists(paths[0]));
+  platform.userLocks.clear();
   platform.lockedFiles = {paths[1], paths[3]};
   { cTempFiles files(platform); }  // the flag is on: the record is cleaned at the end
   EXPECT_FALSE(Exists(paths[0]));
