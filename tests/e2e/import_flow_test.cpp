@@ -130,6 +130,7 @@ TEST_F(ImportFlow, TemporaryFolderWithABlankIsRefused) {
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_NE(run.output.find("enthält ein Leerzeichen und kann dem Importprogramm"), std::string::npos)
       << run.output;
+  EXPECT_EQ(run.output.find("derzeit geöffneten Patienten"), std::string::npos) << run.output;
   EXPECT_TRUE(host.ReceivedLog().empty()) << run.output;
 }
 

@@ -191,6 +191,13 @@ TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
   const std::string secondCopy = platform.ReadUserValue(cTempFiles::kRecordKey, "2");
   EXPECT_TRUE(Traced("Started transfer for job " + number + ": " +
                      Call("\"" + context.host.baseFolder + tool + "\"", secondCopy, "")));
+  // A temporary folder with a blank and no short form is refused; the job stays parked.
+  WriteFile(JobFile(number), kDocument);
+  platform.environment["Temp"] = dir.File("my tmp");
+  std::filesystem::create_directories(FsPath(dir.File("my tmp")));
+  cTempFiles blankFolder{platform};
+  EXPECT_TRUE(Refused([&] { RunTransferJob(context, blankFolder); }));
+  EXPECT_TRUE(std::filesystem::exists(FsPath(JobFile(number))));
 }
 
 TEST_F(ImportCallTest, OnlyRealJobNumbersNameAFile) {

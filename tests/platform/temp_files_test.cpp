@@ -14,11 +14,12 @@ namespace {
 
 using namespace testing;
 
-// A platform whose unique-name function can be made to answer oddly, and whose registry
-// can be made to fail.
+// A platform whose unique-name function can be made to answer oddly, whose registry can be
+// made to fail, and which counts the record's writes made without the record's lock.
 struct TempPlatform : FakePlatform {
   std::optional<std::string> oddName;
   bool brokenRegistry = false;
+  int unlockedRecordWrites = 0;
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     if (!oddName) return FakePlatform::CreateUniqueTempFile(folder, prefix);
     if (!oddName->empty()) WriteBytes(oddName->substr(0, oddName->find('\0')), "");
@@ -31,6 +32,7 @@ struct TempPlatform : FakePlatform {
   bool WriteUserValue(const std::string& key, const std::string& name,
                       const std::string& value) override {
     if (brokenRegistry) throw std::runtime_error("registry");
+    unlockedRecordWrites += key == cTempFiles::kRecordKey && userLocks[key] != -1;
     return FakePlatform::WriteUserValue(key, name, value);
   }
 };
@@ -114,6 +116,7 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
   platform.lockedFiles.clear();
   cTempFiles(platform).DeleteTempFiles();
   EXPECT_EQ(Record({"Anzahl", "1"}), "0||");
+  EXPECT_EQ(platform.unlockedRecordWrites, 0);
 }
 
 TEST_F(TempFiles, DamagedRecordOrFailingRegistry) {
