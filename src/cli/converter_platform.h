@@ -90,8 +90,7 @@ class ConverterPlatform : public Platform {
   std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override {
     return inner_.TakeUserLock(name, mode);
   }
-  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start,
-                                             int windowStyle) override {
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override {
     return inner_.StartProcess(start, windowStyle);
   }
   std::string FindProcessFolder(const std::string& exeName) override {

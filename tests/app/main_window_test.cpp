@@ -68,10 +68,9 @@ TEST_F(MainWindowTest, JobModeFailureIsReportedBeforeTheEnd) {
   EXPECT_FALSE(Load("-JOBID 17"));  // no such job: traced only
   EXPECT_TRUE(Traced({"Job 17 file does not exists."}) && ui.messages.empty());
   const std::string job = ProgramFolder() + "jobs" + kPathSep + "123456789.xml";
-  std::vector<std::size_t> markersHeld;
+  std::vector<std::size_t> markersHeld;  // while the tool runs
   platform.runProcess = [&](const std::string&) {
-    markersHeld.push_back(platform.heldFiles.size());
-    return 0u;
+    return markersHeld.push_back(platform.heldFiles.size()), 0u;
   };
   for (const bool otherRun : {false, true}) {
     WriteFile(job, "<IMPORT/>");

@@ -128,7 +128,8 @@ TEST_F(ImportFlow, TemporaryFolderWithABlankIsRefused) {
   const RunResult run =
       host.RunPlugin({}, TypeAndStart() + "1\n", {"Temp=" + (host.root / "my tmp").string()});
   EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_NE(run.output.find("enthält ein Leerzeichen und kann dem Importprogramm"), std::string::npos)
+  EXPECT_NE(run.output.find("enthält ein Leerzeichen und kann dem Importprogramm"),
+            std::string::npos)
       << run.output;
   EXPECT_EQ(run.output.find("derzeit geöffneten Patienten"), std::string::npos) << run.output;
   EXPECT_TRUE(host.ReceivedLog().empty()) << run.output;
@@ -201,16 +202,14 @@ TEST_F(ImportFlow, DumpFolderKeepsTheDocumentAndAReplayCallThatStillWorks) {
   ASSERT_EQ(bat.size(), 3u);
   EXPECT_EQ(bat[0], "echo key=xxx{" + std::string(SampleHost::kDatabaseId) + "}");
   EXPECT_EQ(bat[2], "pause");
-  // The replay call passes the tool's checks on the dump copy. (Windows gives the copy's
-  // path in its short form, without blanks; here it is taken whole from the line.)
-  const std::string tool = host.importTool.string() + " import -filepath ";
-  const std::string errors = " 2>errXml.log";
-  ASSERT_TRUE(bat[1].starts_with(tool) && bat[1].ends_with(errors)) << bat[1];
-  const std::size_t mac = bat[1].find(" -filemac ");
-  const std::vector<std::string> argv = {
-      host.importTool.string(), "import", "-filepath", bat[1].substr(tool.size(), mac - tool.size()),
-      "-filemac", bat[1].substr(mac + 10, bat[1].size() - errors.size() - mac - 10)};
-  EXPECT_EQ(host.Run(argv, "", {}, host.importTool.parent_path()).exitCode, 0) << bat[1];
+  // The replay call names the dump copy (on Windows in its short form) and passes the
+  // tool's checks.
+  const std::string mac = bat[1].substr(bat[1].find(" -filemac ") + 10, 64);
+  EXPECT_EQ(bat[1], host.importTool.string() + " import -filepath " + stream.string() +
+                        " -filemac " + mac + " 2>errXml.log");
+  const std::vector<std::string> argv = {host.importTool.string(), "import",   "-filepath",
+                                         stream.string(),          "-filemac", mac};
+  EXPECT_EQ(host.Run(argv, "", {}, host.importTool.parent_path()).exitCode, 0);
   EXPECT_EQ(host.ReceivedLog().back().at("file"), stream.string());
 }
 

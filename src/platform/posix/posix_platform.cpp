@@ -524,8 +524,8 @@ bool PosixPlatform::WriteUserValues(const std::string& key,
     if (!removed[i]) result.push_back(std::move(lines[i]));
   }
   if (section.header && insertAt == lines.size()) appendAdded();
-  if (!section.header && std::find(addedRemoved.begin(), addedRemoved.end(), false) !=
-                             addedRemoved.end()) {
+  if (!section.header &&
+      std::find(addedRemoved.begin(), addedRemoved.end(), false) != addedRemoved.end()) {
     if (!result.empty() && !result.back().empty()) result.emplace_back();
     result.push_back("[" + key + "]");
     appendAdded();
