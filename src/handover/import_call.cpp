@@ -80,8 +80,9 @@ ProcessStart BuildImportCommand(ProcessContext& context, const HandOverRequest& 
                       request.filePath + " -filemac " + mac + jobSuffix;
   // The host switch replaces the tool's path wherever the text holds it; the argument
   // vector names the host executable only as the program and keeps the file path as it is.
-  if (hostImports)
+  if (hostImports) {
     start.commandLine = ReplaceAll(start.commandLine, ImportToolPath(), kHostExeName);
+  }
   start.program = folder + (hostImports ? std::string(kHostExeName) : ImportToolPath());
   start.arguments = {"import", "-filepath", request.filePath, "-filemac", mac};
   for (const std::string& word : SplitText(Trim(jobSuffix), " ")) {

@@ -159,8 +159,11 @@ void cTempFiles::Record(const std::string& path) {
   if (!inUse_) inUse_ = Lock(kInUseLock, LockMode::Shared);
   const std::unique_ptr<HeldFile> lock = Lock(kRecordKey, LockMode::Exclusive);
   const std::string number = std::to_string(RecordedCount() + 1);
-  Guarded([&] { return platform_.WriteUserValues(kRecordKey, {{kCountValue, number}, {number, path}}, {}); },
-          false);
+  Guarded(
+      [&] {
+        return platform_.WriteUserValues(kRecordKey, {{kCountValue, number}, {number, path}}, {});
+      },
+      false);
 }
 
 void cTempFiles::DeleteTempFiles() {
