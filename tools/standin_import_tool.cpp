@@ -11,7 +11,9 @@
 // The host base folder is the parent of the tool's folder when that folder is named
 // _EXTRAS (any case), else the tool's own folder (when it stands in for the host
 // executable). Environment: STANDIN_EXIT_CODE forces the exit code; STANDIN_FROM_JOB is
-// set for the plug-in started for a job, so that the call it makes is logged with the job.
+// set for the plug-in started for a job, so that the call it makes is logged with the job;
+// STANDIN_GATE names a file the tool waits for before it reads the document, so that tests
+// can keep a hand-over open while other programs run.
 
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -48,15 +50,17 @@ struct Arguments {
   bool importVerb = false;
   std::optional<std::string> filePath;
   std::optional<std::string> fileMac;
-  std::string jobId;
+  std::optional<std::string> jobId;
+  // The first argument that has no place in the call; a path that reached the tool in
+  // pieces shows up here, because every option takes exactly one argument.
+  std::optional<std::string> unexpected;
 };
 
 bool IsOption(std::string_view token, std::string_view name) {
   return Lower(token) == name;
 }
 
-// The plug-in inserts the file path unquoted, so a path with blanks arrives in several
-// arguments; they are joined again up to the next option.
+// "import" first, then each option once with exactly one value, in any order.
 Arguments ParseArguments(int argc, char** argv) {
   Arguments args;
   int i = 1;
@@ -64,22 +68,31 @@ Arguments ParseArguments(int argc, char** argv) {
     args.importVerb = true;
     ++i;
   }
-  while (i < argc) {
+  while (i < argc && !args.unexpected) {
     const std::string_view token = argv[i++];
+    std::optional<std::string>* value = nullptr;
     if (IsOption(token, "-filepath")) {
-      std::string path;
-      while (i < argc && !IsOption(argv[i], "-filemac") && !IsOption(argv[i], "-jobid")) {
-        if (!path.empty()) path += ' ';
-        path += argv[i++];
-      }
-      args.filePath = path;
-    } else if (IsOption(token, "-filemac") && i < argc) {
-      args.fileMac = argv[i++];
-    } else if (IsOption(token, "-jobid") && i < argc) {
-      args.jobId = argv[i++];
+      value = &args.filePath;
+    } else if (IsOption(token, "-filemac")) {
+      value = &args.fileMac;
+    } else if (IsOption(token, "-jobid")) {
+      value = &args.jobId;
+    }
+    if (value == nullptr || value->has_value() || i >= argc) {
+      args.unexpected = std::string(token);
+    } else {
+      *value = argv[i++];
     }
   }
   return args;
+}
+
+// Waits (at most a minute) until the file named by STANDIN_GATE exists.
+void WaitForGate() {
+  const char* gate = std::getenv("STANDIN_GATE");
+  if (gate == nullptr || *gate == '\0') return;
+  std::error_code ec;
+  for (int i = 0; i < 6000 && !fs::exists(gate, ec); ++i) ::usleep(10000);
 }
 
 // The tool's own path as it was started (argv[0] keeps a symlinked install in place);
@@ -221,13 +234,14 @@ int Run(int argc, char** argv) {
   const fs::path base = HostBase(ownPath);
   const Arguments args = ParseArguments(argc, argv);
   const bool asHost = Lower(ownPath.filename().string()) == "veltra orvolux software.exe";
+  WaitForGate();
 
   LogLine line;
   int code = 0;
   std::string kind = "none";
   const std::string filePath = args.filePath.value_or("");
   std::optional<std::string> content;
-  if (!args.importVerb) {
+  if (!args.importVerb || args.unexpected) {
     code = kUnknownError;
   } else if (filePath.empty() || !(content = ReadWholeFile(filePath))) {
     code = kMissingDataFile;
@@ -241,6 +255,7 @@ int Run(int argc, char** argv) {
   }
   line.Add("kind", kind);
   line.Add("file", filePath);
+  if (args.unexpected) line.Add("unexpected", *args.unexpected);
 
   bool macOk = false;
   if (content) {
@@ -274,7 +289,7 @@ int Run(int argc, char** argv) {
 
   const char* fromJob = std::getenv("STANDIN_FROM_JOB");
   line.AddFlag("mac_ok", macOk);
-  line.Add("jobid", args.jobId);
+  line.Add("jobid", args.jobId.value_or(""));
   line.Add("from_job", fromJob != nullptr ? fromJob : "");
   line.Add("caller", asHost ? "host" : "tool");
   line.AddFlag("cwd_ok", SameFolder(fs::current_path(), base / "_EXTRAS"));
@@ -288,11 +303,11 @@ int Run(int argc, char** argv) {
   std::printf("standin import tool: %s\n", code == 0 ? "import done." : ExitText(code).c_str());
   std::fflush(stdout);
 
-  if (code == 0 && kind == "json" && !args.jobId.empty()) {
+  if (code == 0 && kind == "json" && args.jobId) {
     LogLine followUp;
     followUp.Add("kind", "followup");
-    followUp.Add("jobid", args.jobId);
-    followUp.Add("plugin_exit", RunPluginForJob(base, args.jobId));
+    followUp.Add("jobid", *args.jobId);
+    followUp.Add("plugin_exit", RunPluginForJob(base, *args.jobId));
     followUp.AppendTo(logFile);
   }
   return code;

@@ -111,8 +111,11 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
   context_.trace.Write("Preparing data for Orvolux");
 
   cTempFiles& tempFiles = window_.TempFiles();
-  xmlPath_ = WithShortFolder(platform_, tempFiles.GetTempFile("xml", true));
-  jsonPath_ = WithShortFolder(platform_, tempFiles.GetTempFile("json", true));
+  // A path the import tool's command line cannot carry ends the run here, before the
+  // user is asked anything.
+  xmlPath_ = ToolFilePath(context_, WithShortFolder(platform_, tempFiles.GetTempFile("xml", true)));
+  jsonPath_ =
+      ToolFilePath(context_, WithShortFolder(platform_, tempFiles.GetTempFile("json", true)));
 
   // "CreateFormattedJSON" only changes the layout switch of the JSON writer, whose
   // stream comes out the same either way, so it is not consulted here.

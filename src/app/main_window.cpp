@@ -61,10 +61,10 @@ void frmMeterImport::Form_Load() {
 
   WriteEnvironmentSummary();
   WriteLocaleReport(context_.platform, context_.trace);
-  tempFiles_->DeleteTempFiles();
-
-  // A second process ends here, silently, before it shows anything.
+  // A second process ends here, silently, before it shows anything, and before the
+  // clean-up, which must not touch the files of the process that runs.
   if (!TakeRunMarker(context_)) EndProgram(context_);
+  tempFiles_->DeleteTempFiles();
 
   SetWindowTexts();
   context_.trace.Write("LanguageLocale=" + context_.platform.LocaleInfo(3) + " (" +
@@ -74,6 +74,11 @@ void frmMeterImport::Form_Load() {
 
 void frmMeterImport::ApplyCommandLine() {
   if (IsJobMode(context_.commandLine)) {
+    // The host starts the second step while the run that parked the job may still wait
+    // for the import tool, holding the run marker: the step then goes on beside it as
+    // part of that run. Otherwise the step holds the marker itself, so that no other run
+    // starts while its document is handed over.
+    TakeRunMarker(context_);
     try {
       RunTransferJob(context_, *tempFiles_);
     } catch (const RuntimeError& error) {

@@ -27,8 +27,8 @@ class frmMeterImport {
   frmMeterImport& operator=(const frmMeterImport&) = delete;
 
   // The load sequence: temporary-file manager, host installation, command line (job mode,
-  // file dump, patient arguments, host call form), environment summary, left-over
-  // temporary files, single-instance guard, window texts. Throws ProgramEnded when the
+  // file dump, patient arguments, host call form), environment summary, single-instance
+  // guard, left-over temporary files, window texts. Throws ProgramEnded when the
   // process ends during load (job mode, second instance, missing "/f:" file, host not
   // found).
   void Form_Load();

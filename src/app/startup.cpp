@@ -7,10 +7,17 @@
 
 namespace tavrin {
 
+namespace {
+constexpr const char* kSettingsLock = "TavrinPlugin\\Settings";
+}
+
 void Main(ProcessContext& context) {
   Platform& platform = context.platform;
   const std::string settingsPath = context.paths.SettingsFilePath();
 
+  // Every start reads and writes the settings file back; processes started at the same
+  // moment take turns, so that none replaces the file under another.
+  const std::unique_ptr<HeldFile> turn = platform.TakeUserLock(kSettingsLock, LockMode::Exclusive);
   cIniFile settings(platform);
   settings.IniFile(settingsPath);
   const bool existed = FileExists(settingsPath);

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "shared/utf8.h"
@@ -77,9 +78,20 @@ class ConverterPlatform : public Platform {
   bool DeleteUserValue(const std::string& key, const std::string& name) override {
     return inner_.DeleteUserValue(key, name);
   }
-  std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine,
-                                             int windowStyle) override {
-    return inner_.StartProcess(commandLine, windowStyle);
+  std::vector<std::string> ReadUserValues(const std::string& key,
+                                          const std::vector<std::string>& names) override {
+    return inner_.ReadUserValues(key, names);
+  }
+  bool WriteUserValues(const std::string& key,
+                       const std::vector<std::pair<std::string, std::string>>& values,
+                       const std::vector<std::string>& deletions) override {
+    return inner_.WriteUserValues(key, values, deletions);
+  }
+  std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override {
+    return inner_.TakeUserLock(name, mode);
+  }
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override {
+    return inner_.StartProcess(start, windowStyle);
   }
   std::string FindProcessFolder(const std::string& exeName) override {
     return inner_.FindProcessFolder(exeName);

@@ -48,19 +48,47 @@ std::string ShortBaseFolder(ProcessContext& context) {
   return AddBackslash(ShortPath(context.platform, longForm));
 }
 
-std::string BuildImportCommand(ProcessContext& context, const HandOverRequest& request,
-                               const std::string& mac) {
+// Refuses a path that a Windows command line cannot carry: a double quote anywhere, or a
+// blank or tab in a path that goes in without quotes. Nothing has been handed over yet.
+void RequireCarriedPath(ProcessContext& context, const std::string& path, bool quoted) {
+  int message = 0;
+  if (path.find('"') != std::string::npos) {
+    message = 5711;
+  } else if (!quoted && path.find_first_of(" \t") != std::string::npos) {
+    message = 5710;
+  }
+  if (message != 0) {
+    throw RuntimeError(kErrBadFileName, "HandOverToImportTool", context.Message(message, {path}));
+  }
+}
+
+ProcessStart BuildImportCommand(ProcessContext& context, const HandOverRequest& request,
+                                const std::string& mac) {
   // Form S takes the short folder, which normally has no blanks, so its program path goes
   // unquoted. A volume without short names hands back the long folder, blanks and all;
   // quoting it then keeps the program path in one piece.
   const bool shortForm = request.form == CommandForm::S;
   const std::string folder =
       shortForm ? ShortBaseFolder(context) : AddBackslash(context.host.baseFolder);
-  const std::string commandLine = QuotedWhenBlank(folder, folder + ImportToolPath()) +
-                                  " import -filepath " + request.filePath + " -filemac " + mac +
-                                  (shortForm ? std::string() : request.jobSuffix);
-  if (!HostImportsItself(HostVersion(context))) return commandLine;
-  return ReplaceAll(commandLine, ImportToolPath(), kHostExeName);
+  RequireCarriedPath(context, folder, true);
+  RequireCarriedPath(context, request.filePath, false);
+  const std::string jobSuffix = shortForm ? std::string() : request.jobSuffix;
+  const bool hostImports = HostImportsItself(HostVersion(context));
+
+  ProcessStart start;
+  start.commandLine = QuotedWhenBlank(folder, folder + ImportToolPath()) + " import -filepath " +
+                      request.filePath + " -filemac " + mac + jobSuffix;
+  // The host switch replaces the tool's path wherever the text holds it; the argument
+  // vector names the host executable only as the program and keeps the file path as it is.
+  if (hostImports) {
+    start.commandLine = ReplaceAll(start.commandLine, ImportToolPath(), kHostExeName);
+  }
+  start.program = folder + (hostImports ? std::string(kHostExeName) : ImportToolPath());
+  start.arguments = {"import", "-filepath", request.filePath, "-filemac", mac};
+  for (const std::string& word : SplitText(Trim(jobSuffix), " ")) {
+    if (!word.empty()) start.arguments.push_back(word);
+  }
+  return start;
 }
 
 // Makes a folder the current one and puts the one before back when it goes out of scope.
@@ -102,12 +130,24 @@ std::string ComputeFileMac(ProcessContext& context, std::string_view documentTex
   return ToLower(cHS256::ByteArrayToHexString(mac));
 }
 
+std::string ToolFilePath(ProcessContext& context, const std::string& path) {
+  std::string carried = path;
+  const std::size_t separator = path.find_last_of(std::string{'/', '\\', kPathSep});
+  if (path.find_first_of(" \t") != std::string::npos && separator != std::string::npos) {
+    carried = AddBackslash(ShortPath(context.platform, path.substr(0, separator + 1))) +
+              path.substr(separator + 1);
+  }
+  RequireCarriedPath(context, carried, false);
+  return carried;
+}
+
 HandOverResult HandOverToImportTool(ProcessContext& context, const HandOverRequest& request) {
   HandOverResult call;
   call.mac = ComputeFileMac(context, request.document);
+  const ProcessStart start = BuildImportCommand(context, request, call.mac);
   CurrentFolderChange folder(context.platform);
   folder.To(ShortBaseFolder(context) + std::string(kToolFolderName) + kPathSep);
-  call.commandLine = BuildImportCommand(context, request, call.mac);
+  call.commandLine = start.commandLine;
   const std::string traceLine = request.tracePrefix + call.commandLine;
   if (request.trace) {
     request.trace(traceLine);
@@ -115,7 +155,7 @@ HandOverResult HandOverToImportTool(ProcessContext& context, const HandOverReque
     context.trace.Write(traceLine);
   }
   if (request.beforeStart) request.beforeStart(call.mac);
-  call.exitCode = ShellAndWait(context, call.commandLine, kNormalWindowWithFocus);
+  call.exitCode = ShellAndWait(context, start, kNormalWindowWithFocus);
   return call;
 }
 

@@ -65,14 +65,22 @@ class ToolFolderError : public RuntimeError {
   std::string folder_;
 };
 
-// Hands one document to the import tool: computes the MAC, makes the tool's folder the
-// current folder, builds the command line, writes the trace line, runs beforeStart, then
-// starts the tool in a normal window with the focus and waits for its end (window messages
-// keep being processed). The current folder is restored on every way out. Throws
-// ToolFolderError, the MAC's and the start's RuntimeError (53 for a program that cannot be
-// started), and whatever beforeStart or trace throw. The exit code is 0 when the started
-// program cannot be watched. User-interface thread only: the current folder belongs to the
-// whole process.
+// The path of a file for the import tool, in the form a Windows command line carries
+// unquoted: when the path holds a blank, its folder in the short form (where the system has
+// one). Throws RuntimeError 52 with message 5710 when a blank remains, and with message
+// 5711 when the path holds a double quote.
+std::string ToolFilePath(ProcessContext& context, const std::string& path);
+
+// Hands one document to the import tool: computes the MAC, builds the command line and the
+// argument vector, makes the tool's folder the current folder, writes the trace line, runs
+// beforeStart, then starts the tool in a normal window with the focus and waits for its end
+// (window messages keep being processed). The current folder is restored on every way
+// out. A folder or file path the command line cannot carry (a double quote, a blank in the
+// file path) is refused first, as ToolFilePath refuses it, before anything is traced or
+// started. Throws ToolFolderError, the MAC's and the start's RuntimeError (53 for a
+// program that cannot be started), and whatever beforeStart or trace throw. The exit code
+// is 0 when the started program cannot be watched. User-interface thread only: the current
+// folder belongs to the whole process.
 HandOverResult HandOverToImportTool(ProcessContext& context, const HandOverRequest& request);
 
 // The command line that hands a dump copy to the host again: the host executable in the

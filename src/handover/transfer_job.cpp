@@ -85,7 +85,7 @@ void RunTransferJob(ProcessContext& context, cTempFiles& tempFiles) {
     return;
   }
 
-  const std::string copyPath = tempFiles.GetTempFile("xml", true);
+  const std::string copyPath = ToolFilePath(context, tempFiles.GetTempFile("xml", true));
   CopyFile(jobPath, copyPath, "RunTransferJob");
   KillFile(jobPath);  // a job file that stays behind does no harm
 

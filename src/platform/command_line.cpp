@@ -126,30 +126,4 @@ std::string JoinWindowsCommandLine(const std::vector<std::string>& arguments) {
   return line;
 }
 
-std::vector<std::string> SplitCommandLineForStart(
-    std::string_view commandLine, const std::function<bool(const std::string&)>& isFile) {
-  std::vector<std::string> parts = SplitWindowsCommandLine(commandLine);
-  std::size_t start = 0;
-  while (start < commandLine.size() && (commandLine[start] == ' ' || commandLine[start] == '\t')) {
-    ++start;
-  }
-  if (parts.empty() || start >= commandLine.size() || commandLine[start] == '"') return parts;
-
-  // Each blank in the unquoted leading run ends one more reading of the program path.
-  for (std::size_t end = start; end <= commandLine.size(); ++end) {
-    const bool atEnd = end == commandLine.size();
-    if (!atEnd && commandLine[end] == '"') break;
-    if (!atEnd && commandLine[end] != ' ' && commandLine[end] != '\t') continue;
-    const std::string program(commandLine.substr(start, end - start));
-    if (isFile(program)) {
-      // The remainder is split as arguments behind a placeholder program name.
-      std::vector<std::string> rest = SplitWindowsCommandLine("x " + std::string(commandLine.substr(end)));
-      rest.front() = program;
-      return rest;
-    }
-    if (atEnd) break;
-  }
-  return parts;
-}
-
 }  // namespace tavrin

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,8 +7,9 @@
 namespace tavrin {
 
 // Command lines as Windows programs read them. A Windows program receives one text and
-// splits it itself with the rules of the Microsoft C runtime; systems that start
-// programs with an argument list use these two functions to cross between the forms.
+// splits it itself with the rules of the Microsoft C runtime; the POSIX front end joins
+// its argument list into such a text with these rules, so that the core reads the command
+// line as it would on Windows.
 
 // Splits a command line into the program name and its arguments:
 // - The program name ends at the first blank or tab outside double quotes; the quotes
@@ -22,14 +22,6 @@ namespace tavrin {
 //   the end of the line.
 // Leading blanks are skipped; an empty or blank command line gives no elements.
 std::vector<std::string> SplitWindowsCommandLine(std::string_view commandLine);
-
-// Splits a command line the way Windows starts it: when the program path is not quoted
-// and holds blanks, Windows tries the readings from the shortest on ("C:\Program",
-// then "C:\Program Files\Veltra", ...) and starts the first that names an existing file;
-// the rest of the line gives the arguments. Without such a file, or with a quoted path,
-// this is SplitWindowsCommandLine.
-std::vector<std::string> SplitCommandLineForStart(
-    std::string_view commandLine, const std::function<bool(const std::string&)>& isFile);
 
 // Joins arguments into one command line that SplitWindowsCommandLine gives back
 // element by element. An argument is quoted when it is empty or holds a blank, tab or

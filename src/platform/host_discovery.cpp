@@ -158,10 +158,8 @@ int ChangeDirectory(Platform& platform, const std::string& folder) {
   return platform.ChangeDirectory(folder);
 }
 
-std::uint32_t ShellAndWait(ProcessContext& context, const std::string& commandLine,
-                           int windowStyle) {
-  const std::unique_ptr<ChildProcess> child =
-      context.platform.StartProcess(commandLine, windowStyle);
+std::uint32_t ShellAndWait(ProcessContext& context, const ProcessStart& start, int windowStyle) {
+  const std::unique_ptr<ChildProcess> child = context.platform.StartProcess(start, windowStyle);
   if (!child) return 0;
   std::uint32_t exitCode = 0;
   while (!child->Finished(exitCode)) {

@@ -6,6 +6,7 @@
 namespace tavrin {
 
 class Platform;
+struct ProcessStart;
 class ProcessContext;
 
 // File name of the host program, in the host's base folder.
@@ -29,10 +30,9 @@ std::string HostVersion(ProcessContext& context);
 // Makes the folder the current folder: 0 on success, else the run-time error number.
 int ChangeDirectory(Platform& platform, const std::string& folder);
 
-// Starts the command line and waits for the program to end while pending user-interface
-// work keeps running. Returns the program's exit code, or 0 when the started program
-// cannot be watched. Throws RuntimeError when the program cannot be started.
-std::uint32_t ShellAndWait(ProcessContext& context, const std::string& commandLine,
-                           int windowStyle);
+// Starts the program and waits for it to end while pending user-interface work keeps
+// running. Returns the program's exit code, or 0 when the started program cannot be
+// watched. Throws RuntimeError when the program cannot be started.
+std::uint32_t ShellAndWait(ProcessContext& context, const ProcessStart& start, int windowStyle);
 
 }  // namespace tavrin

@@ -73,6 +73,12 @@ constexpr BuiltInMessage kMessages[] = {
      "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. Bitte "
      "geben Sie die Seriennummer ein."},
     {5700, "Die Datei %1 enthält keine Daten, die importiert werden können."},
+    {5710,
+     "Der Pfad %1 enthält ein Leerzeichen und kann dem Importprogramm von Orvolux nicht "
+     "übergeben werden. Bitte wählen Sie einen temporären Ordner ohne Leerzeichen."},
+    {5711,
+     "Der Pfad %1 enthält ein Anführungszeichen und kann dem Importprogramm von Orvolux nicht "
+     "übergeben werden."},
 };
 
 constexpr bool OrderedByNumber() {

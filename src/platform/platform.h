@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "shared/date_time.h"
@@ -51,12 +52,28 @@ class ChildProcess {
   virtual void WaitBriefly() = 0;
 };
 
-// A file held open by this process so that no other process can take it; released
-// (closed) when the object is destroyed.
+// A file held open by this process so that no other process can take it, or a lock held
+// by this process; released (closed) when the object is destroyed.
 class HeldFile {
  public:
   virtual ~HeldFile() = default;
 };
+
+// A program to start. Windows hands a program its command line as one text, which the
+// program splits itself; other systems hand over the arguments one by one, so that a path
+// reaches the program whole however many blanks or quotes it holds.
+struct ProcessStart {
+  // The program and its arguments as one Windows command line: what Windows starts the
+  // program with, and what the trace log shows.
+  std::string commandLine;
+  // The program's full path, and its arguments after the program's name, each whole.
+  std::string program;
+  std::vector<std::string> arguments;
+};
+
+// How a lock between processes is taken: alone, waiting for it; alone, only when it is free
+// now; or together with other shared holders, waiting while someone holds it alone.
+enum class LockMode { Exclusive, TryExclusive, Shared };
 
 // Every operating-system facility the core uses, behind one narrow interface. The POSIX
 // and Win32 back ends implement it; tests use a fake. All text is UTF-8.
@@ -133,13 +150,39 @@ class Platform {
   virtual bool WriteUserValue(const std::string& key, const std::string& name,
                               const std::string& value) = 0;
   virtual bool DeleteUserValue(const std::string& key, const std::string& name) = 0;
+  // Several values of one key at once: the values of the names, in their order, empty for
+  // missing ones. Back ends whose single reads are costly read the store once.
+  virtual std::vector<std::string> ReadUserValues(const std::string& key,
+                                                  const std::vector<std::string>& names) {
+    std::vector<std::string> values;
+    values.reserve(names.size());
+    for (const std::string& name : names) values.push_back(ReadUserValue(key, name));
+    return values;
+  }
+  // Sets the values (name, value) and then deletes the named values of one key; false when
+  // any of them failed. Back ends whose single writes are costly write the store once.
+  virtual bool WriteUserValues(const std::string& key,
+                               const std::vector<std::pair<std::string, std::string>>& values,
+                               const std::vector<std::string>& deletions) {
+    bool ok = true;
+    for (const auto& [name, value] : values) ok = WriteUserValue(key, name, value) && ok;
+    for (const std::string& name : deletions) ok = DeleteUserValue(key, name) && ok;
+    return ok;
+  }
+
+  // --- Locks between the current user's processes, named like user-value keys (such as
+  // "TavrinPlugin\TempFilesToBeDeleted"). The lock is held until the object is destroyed,
+  // or until the process ends, however it ends. Exclusive and Shared wait a few seconds at
+  // most. Null when the lock is not granted: another process holds it, or the system
+  // cannot make the lock.
+  virtual std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) = 0;
 
   // --- Processes
-  // Starts a command line (program and arguments, split the way Windows programs split
-  // their command lines) with a window style (1 = normal with focus). Throws RuntimeError
-  // when the program cannot be started; returns null when it started but cannot be
-  // watched.
-  virtual std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine,
+  // Starts a program with a window style (1 = normal with focus): Windows starts
+  // start.program with start.commandLine, other systems start.program with
+  // start.arguments. Throws RuntimeError when the program cannot be started; returns null
+  // when it started but cannot be watched.
+  virtual std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start,
                                                      int windowStyle) = 0;
   // The folder (with trailing separator) of the first running process whose executable
   // has this file name; empty when there is none or the system cannot tell.

@@ -32,7 +32,8 @@ bool NameTaken(const std::string& path) {
   return std::filesystem::exists(FsPath(path), ec);
 }
 
-// Registry calls and file checks must never stop the caller; a failure counts as "no".
+// Registry calls, locks and file checks must never stop the caller; a failure counts as
+// "no".
 template <typename Call>
 auto Guarded(Call call, decltype(call()) fallback) -> decltype(call()) {
   try {
@@ -73,12 +74,19 @@ cTempFiles::cTempFiles(Platform& platform) : platform_(platform) {
   std::string folder = Guarded([&] { return platform_.GetEnvironmentVariable("Temp"); }, "");
   if (folder.empty()) folder = Guarded([&] { return platform_.TempPath(); }, "");
   if (folder.empty()) folder = kPathSep == '\\' ? "c:\\" : "/tmp/";
+  // The import tool runs in a folder of its own, so a relative folder would name another
+  // place there: it is taken relative to the current folder now.
+  if (!FsPath(folder).is_absolute()) {
+    const std::string current = Guarded([&] { return platform_.CurrentDirectory(); }, "");
+    if (!current.empty()) folder = PathText((FsPath(current) / FsPath(folder)).lexically_normal());
+  }
   tempPath_ = AddBackslash(folder);
 }
 
 cTempFiles::~cTempFiles() {
   if (!deleteAtEnd_) return;
   try {
+    inUse_.reset();  // this object's own files are not in use any more
     DeleteTempFiles();
   } catch (...) {
     // Nothing may escape a destructor; what stays recorded is deleted at a later start.
@@ -141,38 +149,50 @@ int cTempFiles::RecordedCount() {
   return count > kMaxRecordedFiles ? kMaxRecordedFiles : static_cast<int>(count);
 }
 
+std::unique_ptr<HeldFile> cTempFiles::Lock(const char* name, LockMode mode) {
+  return Guarded([&] { return platform_.TakeUserLock(name, mode); }, nullptr);
+}
+
 void cTempFiles::Record(const std::string& path) {
+  // From the first recorded file on, this process counts as using its files, so that no
+  // other process's clean-up deletes them while it lives.
+  if (!inUse_) inUse_ = Lock(kInUseLock, LockMode::Shared);
+  const std::unique_ptr<HeldFile> lock = Lock(kRecordKey, LockMode::Exclusive);
   const std::string number = std::to_string(RecordedCount() + 1);
-  Guarded([&] { return platform_.WriteUserValue(kRecordKey, kCountValue, number); }, false);
-  Guarded([&] { return platform_.WriteUserValue(kRecordKey, number, path); }, false);
+  Guarded(
+      [&] {
+        return platform_.WriteUserValues(kRecordKey, {{kCountValue, number}, {number, path}}, {});
+      },
+      false);
 }
 
 void cTempFiles::DeleteTempFiles() {
+  // While another process lives that recorded files, nothing is deleted: its files would
+  // not show as in use on every system. They are all deleted at a later start.
+  const std::unique_ptr<HeldFile> noneInUse = Lock(kInUseLock, LockMode::TryExclusive);
+  if (!noneInUse) return;
+  const std::unique_ptr<HeldFile> lock = Lock(kRecordKey, LockMode::Exclusive);
   const int count = RecordedCount();
   if (count == 0) return;
 
-  std::vector<std::string> kept;
-  for (int i = 1; i <= count; ++i) {
-    const std::string path =
-        Guarded([&] { return platform_.ReadUserValue(kRecordKey, std::to_string(i)); }, "");
+  std::vector<std::string> names;
+  for (int i = 1; i <= count; ++i) names.push_back(std::to_string(i));
+  const std::vector<std::string> paths = Guarded(
+      [&] { return platform_.ReadUserValues(kRecordKey, names); }, std::vector<std::string>());
+  if (paths.size() != names.size()) return;  // the record cannot be read now
+
+  std::vector<std::pair<std::string, std::string>> kept;
+  for (const std::string& path : paths) {
     // A path whose file is gone is dropped from the record.
     if (!FileExists(path)) continue;
     const bool free = Guarded([&] { return platform_.CanOpenExclusively(path); }, false);
-    if (!free || KillFile(path) != 0) kept.push_back(path);
+    if (!free || KillFile(path) != 0) kept.emplace_back(std::to_string(kept.size() + 1), path);
   }
-
-  for (std::size_t i = 0; i < kept.size(); ++i) {
-    Guarded([&] { return platform_.WriteUserValue(kRecordKey, std::to_string(i + 1), kept[i]); },
-            false);
-  }
-  Guarded(
-      [&] {
-        return platform_.WriteUserValue(kRecordKey, kCountValue, std::to_string(kept.size()));
-      },
-      false);
-  for (int i = static_cast<int>(kept.size()) + 1; i <= count; ++i) {
-    Guarded([&] { return platform_.DeleteUserValue(kRecordKey, std::to_string(i)); }, false);
-  }
+  // The kept paths are renumbered from 1; the values above their number are deleted.
+  kept.emplace_back(kCountValue, std::to_string(kept.size()));
+  const std::vector<std::string> stale(names.begin() + static_cast<std::ptrdiff_t>(kept.size() - 1),
+                                       names.end());
+  Guarded([&] { return platform_.WriteUserValues(kRecordKey, kept, stale); }, false);
 }
 
 }  // namespace tavrin

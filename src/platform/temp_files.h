@@ -1,10 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
-namespace tavrin {
+#include "platform/platform.h"
 
-class Platform;
+namespace tavrin {
 
 // Where the import files for the host's import tool come from. The tool may read a file
 // after this process has ended, so such files cannot be deleted at the end of the run;
@@ -16,12 +17,16 @@ class cTempFiles {
   // The registry key and the value that holds the count.
   static constexpr const char* kRecordKey = "TavrinPlugin\\TempFilesToBeDeleted";
   static constexpr const char* kCountValue = "Anzahl";
+  // Held shared by every process that recorded files, for as long as it lives. The
+  // record's own lock (named like its key) guards each read-modify-write of the record.
+  static constexpr const char* kInUseLock = "TavrinPlugin\\TempFilesInUse";
 
   // Fixes the temporary folder: the "Temp" variable, else the platform's temporary
-  // folder, else the system drive's root ("/tmp/" where "/" is the separator); always
-  // with a trailing separator.
+  // folder, else the system drive's root ("/tmp/" where "/" is the separator); a relative
+  // folder is taken below the current folder; always with a trailing separator.
   explicit cTempFiles(Platform& platform);
-  // Runs DeleteTempFiles when the delete-at-end flag is on; never throws.
+  // Runs DeleteTempFiles when the delete-at-end flag is on (this object's files count as
+  // free then); never throws.
   ~cTempFiles();
   cTempFiles(const cTempFiles&) = delete;
   cTempFiles& operator=(const cTempFiles&) = delete;
@@ -32,7 +37,9 @@ class cTempFiles {
 
   // Deletes every recorded file that exists and no program has open; files in use or
   // that cannot be deleted stay recorded, renumbered from 1 in their old order. Paths
-  // whose files are gone are dropped. Never throws.
+  // whose files are gone are dropped. Does nothing while another live process (or another
+  // object of this one) has recorded files. Reads and writes the record once each, under
+  // its lock, so that thousands of entries take a moment only. Never throws.
   void DeleteTempFiles();
 
   // The name prefix of new files; empty until the first GetTempFile makes it "tVp".
@@ -44,7 +51,9 @@ class cTempFiles {
   // The full path of a file in the temporary folder that does not exist yet, named
   // "~" + the first characters of the prefix + a number + "." + extension. For "tmp" the
   // platform's empty placeholder file is the result and stays; for other extensions the
-  // file itself is not created. With record, the path is added to the record.
+  // file itself is not created. With record, the path is added to the record (under the
+  // record's lock, so that processes recording at once lose no entry), and from then on
+  // this object holds the in-use lock until it is destroyed.
   std::string GetTempFile(const std::string& extension, bool record);
 
  private:
@@ -52,11 +61,13 @@ class cTempFiles {
   std::string NumberedName(const std::string& prefix, const std::string& extension);
   void Record(const std::string& path);
   int RecordedCount();
+  std::unique_ptr<HeldFile> Lock(const char* name, LockMode mode);
 
   Platform& platform_;
   bool deleteAtEnd_ = true;
   std::string prefix_;
   std::string tempPath_;
+  std::unique_ptr<HeldFile> inUse_;
 };
 
 }  // namespace tavrin

@@ -15,6 +15,7 @@ enum ErrorNumber : std::int64_t {
   kErrOutOfMemory = 7,          // a store refused to grow
   kErrSubscript = 9,            // a position or field beyond the end (a short export header)
   kErrInternal = 51,            // a failure that carries no number of its own
+  kErrBadFileName = 52,         // a path that cannot be handed to another program as it is
   kErrFileNotFound = 53,        // the file (or the program to start) does not exist
   kErrDeviceIo = 57,            // a write that did not reach the file
   kErrPathFileAccess = 75,      // a file or folder exists but cannot be read or written

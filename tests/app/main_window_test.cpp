@@ -39,9 +39,11 @@ TEST_F(MainWindowTest, StartupCompletesTheSettingsAndChoosesTheLanguage) {
 // that keeps a second process out, and sets the window's texts.
 TEST_F(MainWindowTest, LoadTracesTakesTheRunMarkerAndSetsTheTexts) {
   const std::string left = dir.File("tmp") + kPathSep + "~tVp1.xml";
+  const decltype(platform.userValues) record = {
+      {{"TavrinPlugin\\TempFilesToBeDeleted", "Anzahl"}, "1"},
+      {{"TavrinPlugin\\TempFilesToBeDeleted", "1"}, left}};
   WriteFile(left, "<old/>");
-  platform.userValues = {{{"TavrinPlugin\\TempFilesToBeDeleted", "Anzahl"}, "1"},
-                         {{"TavrinPlugin\\TempFilesToBeDeleted", "1"}, left}};
+  platform.userValues = record;
   ASSERT_TRUE(Load("-pid1 Meier -pid2 -pid3 01.02.1970 rest -pid4 "));
   // clang-format off
   EXPECT_TRUE(Traced({"Base folder: " + base, "Diary folder used: " + base + "Diaries" + kPathSep,
@@ -55,7 +57,11 @@ TEST_F(MainWindowTest, LoadTracesTakesTheRunMarkerAndSetsTheTexts) {
   EXPECT_EQ(context.patientValues, (std::array<std::string, 4>{"Meier", "", "01.02.1970", ""}));
   EXPECT_EQ(context.commandLine, "rest");
   EXPECT_FALSE(std::filesystem::exists(FsPath(left)));
-  EXPECT_FALSE(Load());  // a second start ends at the run marker
+  // A second start ends at the run marker, before the clean-up: the running one's files stay.
+  WriteFile(left, "<old/>");
+  platform.userValues = record;
+  EXPECT_FALSE(Load());
+  EXPECT_TRUE(std::filesystem::exists(FsPath(left)));
   const MainWindowTexts& texts = window.Texts();
   EXPECT_EQ(texts.closeButton + "|" + texts.startButton + "|" + texts.browseButton + "|" +
                 texts.instruction,
@@ -64,12 +70,24 @@ TEST_F(MainWindowTest, LoadTracesTakesTheRunMarkerAndSetsTheTexts) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-// Job mode runs beside a window-mode process: it never takes the run marker, and a failing
-// second step is reported before the end.
+// Job mode holds the run marker while it hands its document over, or runs beside the
+// window-mode process that holds it; a failing second step is reported before the end.
 TEST_F(MainWindowTest, JobModeFailureIsReportedBeforeTheEnd) {
   EXPECT_FALSE(Load("-JOBID 17"));  // no such job: traced only
   EXPECT_TRUE(Traced({"Job 17 file does not exists."}) && ui.messages.empty());
-  WriteFile(ProgramFolder() + "jobs" + kPathSep + "123456789.xml", "<IMPORT/>");
+  const std::string job = ProgramFolder() + "jobs" + kPathSep + "123456789.xml";
+  std::vector<std::size_t> markersHeld;  // while the tool runs
+  platform.runProcess = [&](const std::string&) {
+    return markersHeld.push_back(platform.heldFiles.size()), 0u;
+  };
+  for (const bool otherRun : {false, true}) {
+    WriteFile(job, "<IMPORT/>");
+    if (otherRun) platform.heldFiles.insert(RunMarkerPath(context));
+    EXPECT_FALSE(Load("-jobid 123456789"));
+  }
+  EXPECT_EQ(markersHeld, (std::vector<std::size_t>{1, 1}));
+  platform.heldFiles.clear();
+  WriteFile(job, "<IMPORT/>");
   platform.startFails = true;
   EXPECT_FALSE(Load("-jobid 123456789"));
   EXPECT_EQ(

@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -66,12 +68,17 @@ TEST_F(Flow, StandinJudgesCheckValuesAndMacs) {
              host.importTool.parent_path());
     EXPECT_EQ(Verdict(host.ReceivedLog().back()), verdict) << document;
   }
+  // A path that arrives in two arguments is not joined again.
+  host.Run({host.importTool.string(), "import", "-filepath", "a", "b.xml", "-filemac", "m"});
+  EXPECT_EQ(Fields(host.ReceivedLog().back(), {"unexpected", "exit"}), "b.xml 1");
 }
 
 // One run per row on the same host: the serial number settled (the artificial one of the
 // open patient, or one typed after the no-patient dialog), the program called for the host
-// version, a failing import tool, and every way of backing out, which hands nothing over
-// and still ends in order when the input runs out (the close button).
+// version, a failing import tool, a temporary folder with a blank (no short form here),
+// which the tool would get split and which is refused before anything is asked, and every
+// way of backing out, which hands nothing over and still ends in order when the input runs
+// out (the close button).
 TEST_F(Flow, PluginImportsTheXmlDocument) {
   struct Case {
     const char* what;
@@ -83,6 +90,7 @@ TEST_F(Flow, PluginImportsTheXmlDocument) {
     std::string forcedExit = "";
     std::string hostVersion = "3.0.2.0";
     std::string settings = "";
+    std::string temp = "";  // the temporary folder; empty: the system's
   };
   // The artificial serial number of diary PAT00017: the first ten digits of its MD5 digest.
   const std::string sn = "A64C10222C", done = "XML-Call-Results: 0|0|";
@@ -93,6 +101,8 @@ TEST_F(Flow, PluginImportsTheXmlDocument) {
   const std::string hostCall = "Started transfer: \"" + host.base.string() +
                                "/Veltra Orvolux Software.exe\" import -filepath ";
   const std::string old = host.WriteExport("old.csv", 2001) + "\n2\n";
+  const fs::path blankTemp = host.root / "my tmp";
+  fs::create_directories(blankTemp);
   const Case cases[] = {
       {"artificial serial", true, start + "1\n", sn, "Job completed.", std::string(kCaption)},
       {"browse prompt, mapped once", true, "1\n" + start + "1\n", sn, done, "V 1.0.0"},
@@ -103,6 +113,8 @@ TEST_F(Flow, PluginImportsTheXmlDocument) {
       // host executable itself is called (the stub cannot run).
       {"host 10", true, start + "1\n", sn, done, "", "", "10.0.0.0"},
       {"host 3.1", true, start + "1\n", "", hostCall, "", "", "3.1"},
+      {"temporary folder with a blank", true, start, "", "Error: Der Pfad " + blankTemp.string(),
+       "enthält ein Leerzeichen und kann dem Importprogramm", "", "3.0.2.0", "", blankTemp},
       {"cancel at the file prompt", true, "1\n\n", "", cancelled, "Import: "},
       // A cancel ignored here would take the "1" as the serial question's answer.
       {"cancel at the data-age warning", true, old + "2\n1\n", "", cancelled,
@@ -120,8 +132,8 @@ TEST_F(Flow, PluginImportsTheXmlDocument) {
     host.SetHostVersion(c.hostVersion);
     host.WriteSettings(c.settings);
     const std::size_t calls = host.ReceivedLog().size();
-    const RunResult run =
-        host.Run({host.plugin.string()}, c.answers, {"STANDIN_EXIT_CODE=" + c.forcedExit});
+    const RunResult run = host.Run({host.plugin.string()}, c.answers,
+                                   {"STANDIN_EXIT_CODE=" + c.forcedExit, "Temp=" + c.temp});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find(c.shown), std::string::npos) << run.output;
     const std::string trace = host.TraceLog();  // of this run alone
@@ -145,41 +157,84 @@ TEST_F(Flow, DumpFolderKeepsTheDocumentAndAReplayCallThatStillWorks) {
   host.WriteSettings("CreateDump=1");
   ASSERT_EQ(host.Run({host.plugin.string()}, start + "1\n").exitCode, 0);
   const fs::path dump = fs::directory_iterator(host.configFolder / "Dump")->path();
-  EXPECT_EQ(ReadFile(dump / "stream.xml"), ReadFile(host.ReceivedLog().at(0).at("file")));
+  const std::string stream = (dump / "stream.xml").string();
+  EXPECT_EQ(ReadFile(stream), ReadFile(host.ReceivedLog().at(0).at("file")));
   EXPECT_FALSE(fs::exists(dump / "stream.json"));
-  // The replay call (the second line), split at blanks as the command interpreter does,
-  // passes the tool's checks on the dump copy.
+  // The replay call (the second line) names the dump copy (on Windows in its short form)
+  // and passes the tool's checks.
   std::istringstream bat(ReadFile(dump / "StartXML.bat"));
   std::string call;
   for (int line = 0; line < 2; ++line) std::getline(bat, call);
-  const std::string tool = host.importTool.string(), errors = " 2>errXml.log\r";
-  ASSERT_TRUE(call.starts_with(tool + " import ") && call.ends_with(errors)) << call;
-  std::vector<std::string> argv = {tool};
-  std::istringstream words(call.substr(tool.size(), call.size() - tool.size() - errors.size()));
-  for (std::string word; words >> word;) argv.push_back(word);
-  EXPECT_EQ(host.Run(argv, "", {}, host.importTool.parent_path()).exitCode, 0) << call;
-  EXPECT_EQ(host.ReceivedLog().back().at("file"), (dump / "stream.xml").string());
+  const std::string tool = host.importTool.string();
+  const std::string mac = call.substr(call.find(" -filemac ") + 10, 64);
+  EXPECT_EQ(call, tool + " import -filepath " + stream + " -filemac " + mac + " 2>errXml.log\r");
+  const std::vector<std::string> argv = {tool, "import", "-filepath", stream, "-filemac", mac};
+  EXPECT_EQ(host.Run(argv, "", {}, host.importTool.parent_path()).exitCode, 0);
+  EXPECT_EQ(host.ReceivedLog().back().at("file"), stream);
 }
 
-TEST_F(Flow, SecondInstanceEndsAtTheGuard) {
+// Waits up to half a minute for the condition.
+bool Eventually(const std::function<bool()>& condition) {
+  using namespace std::chrono_literals;
+  for (int i = 0; i < 3000 && !condition(); ++i) std::this_thread::sleep_for(10ms);
+  return condition();
+}
+
+// Forty starts at once while the first run waits for the import tool, holding the run
+// marker: twenty window starts end at the guard without a word, twenty job steps hand
+// their documents over beside the first. A start after the first has ended gets its window
+// and deletes nothing a live job step recorded; once all have ended, a start clears the
+// record. The settings file stays as it was and the record loses no entry.
+TEST_F(Flow, FortySimultaneousStartsLoseNothing) {
+  host.OpenPatient();
   const fs::path runMarker = host.configFolder / "TavrinPlugin.run";
-  Spawned first({host.plugin.string()}, host.Environment(), host.root);
-  // The first waits at its menu, holding the run marker.
-  for (int i = 0; i < 1000 && first.Output().find("3) ") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const fs::path firstGate = host.root / "first.go", jobGate = host.root / "jobs.go";
+  Spawned first({host.plugin.string()}, host.Environment({"STANDIN_GATE=" + firstGate.string()}),
+                host.root);
+  first.Answer(start + "1\n");
+  ASSERT_TRUE(
+      Eventually([&] { return host.TraceLog().find("Started transfer: ") != std::string::npos; }));
+  const std::string settings = ReadFile(host.pluginFolder / "TavrinPlugin.ini");
+  EXPECT_TRUE(fs::exists(runMarker));
+
+  const std::string mgdl = testing::GoldenFile("formats/mgdl.xml");
+  for (int i = 0; i < 20; ++i) {
+    WriteFile(host.pluginFolder / "jobs" / (std::to_string(100000000 + i) + ".xml"), mgdl);
   }
-  ASSERT_NE(first.Output().find("3) "), std::string::npos) << first.Output();
-  EXPECT_TRUE(fs::exists(runMarker));
-
-  const RunResult second = host.Run({host.plugin.string()}, "3\n");
-  EXPECT_EQ(second.exitCode, 0) << second.output;
-  EXPECT_EQ(second.output, "");
-
-  // The first is untouched: it still holds the marker and answers its menu.
-  EXPECT_TRUE(fs::exists(runMarker));
-  first.Answer("3\n");
+  std::vector<std::unique_ptr<Spawned>> starts;
+  for (int i = 0; i < 40; ++i) {
+    std::vector<std::string> argv = {host.plugin.string()};
+    if (i % 2 == 1) argv.insert(argv.end(), {"-jobid", std::to_string(100000000 + i / 2)});
+    starts.push_back(std::make_unique<Spawned>(
+        argv, host.Environment({"STANDIN_GATE=" + jobGate.string()}), host.root));
+    starts.back()->Answer(i % 2 == 1 ? "" : "3\n");
+  }
+  for (int i = 0; i < 40; i += 2) {
+    EXPECT_TRUE(starts[i]->Wait() == 0 && starts[i]->Output().empty()) << starts[i]->Output();
+  }
+  // The first run's two documents and one per job step are recorded.
+  const fs::path store = host.root / "home" / ".config" / "TavrinPlugin" / "registry.ini";
+  ASSERT_TRUE(Eventually([&] { return ReadFile(store).find("Anzahl=22\n") != std::string::npos; }));
+  WriteFile(firstGate, "");
   EXPECT_EQ(first.Wait(), 0) << first.Output();
   EXPECT_FALSE(fs::exists(runMarker));
+  const RunResult next = host.Run({host.plugin.string()}, "3\n");
+  EXPECT_NE(next.output.find(kCaption), std::string::npos) << next.output;
+  WriteFile(jobGate, "");
+  for (int i = 1; i < 40; i += 2) EXPECT_EQ(starts[i]->Wait(), 0) << starts[i]->Output();
+
+  const auto log = host.ReceivedLog();
+  ASSERT_EQ(log.size(), 21u);
+  const std::string record = ReadFile(store);
+  EXPECT_NE(record.find("Anzahl=22\n"), std::string::npos) << record;
+  for (const Received& call : log) {
+    EXPECT_EQ(Fields(call, {"kind", "result"}), "xml OK");
+    EXPECT_NE(record.find("=" + call.at("file") + "\n"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFile(host.pluginFolder / "TavrinPlugin.ini"), settings);
+  EXPECT_EQ(host.Run({host.plugin.string()}, "3\n").exitCode, 0);
+  EXPECT_NE(ReadFile(store).find("Anzahl=0\n"), std::string::npos) << ReadFile(store);
+  for (const Received& call : log) EXPECT_FALSE(fs::exists(call.at("file")));
 }
 
 TEST_F(Flow, HostFileShowsAMessageWhenMissingElseTheWindow) {

@@ -42,9 +42,10 @@ struct FakePlatform : Platform {
   std::string tempPath;
   std::string currentDirectory = "/";
   std::map<std::pair<std::string, std::string>, std::string> userValues;
-  // Every command line started, and what the started program does: by default it ends
-  // at once with exit code 0.
+  // Every command line started with its program and arguments ("program|arg|arg..."), and
+  // what the started program does: by default it ends at once with exit code 0.
   std::vector<std::string> startedCommands;
+  std::vector<std::string> startedArguments;
   std::function<std::uint32_t(const std::string&)> runProcess;
   bool startFails = false;
   std::map<std::string, std::string> runningProcessFolders;
@@ -82,6 +83,18 @@ struct FakePlatform : Platform {
     if (!heldFiles.insert(path).second) return nullptr;
     auto held = std::make_unique<FakeHeld>();
     held->release = [this, path] { heldFiles.erase(path); };
+    return held;
+  }
+
+  // Locks by name: -1 held alone, else the number of shared holders. Nothing waits here.
+  std::map<std::string, int> userLocks;
+  std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override {
+    const bool shared = mode == LockMode::Shared;
+    int& holders = userLocks[name];
+    if (holders < 0 || (!shared && holders > 0)) return nullptr;
+    holders = shared ? holders + 1 : -1;
+    auto held = std::make_unique<FakeHeld>();
+    held->release = [this, name, shared] { userLocks[name] = shared ? userLocks[name] - 1 : 0; };
     return held;
   }
 
@@ -127,11 +140,14 @@ struct FakePlatform : Platform {
     }
     void WaitBriefly() override {}
   };
-  std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine, int) override {
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int) override {
     if (startFails) throw RuntimeError(53, "StartProcess", "File not found");
-    startedCommands.push_back(commandLine);
+    startedCommands.push_back(start.commandLine);
+    std::string arguments = start.program;
+    for (const std::string& argument : start.arguments) arguments += "|" + argument;
+    startedArguments.push_back(arguments);
     auto child = std::make_unique<FakeChild>();
-    child->code = runProcess ? runProcess(commandLine) : 0;
+    child->code = runProcess ? runProcess(start.commandLine) : 0;
     return child;
   }
   std::string FindProcessFolder(const std::string& exeName) override {

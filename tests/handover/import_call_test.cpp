@@ -33,8 +33,9 @@ class ImportCallTest : public testing::HandoverTest {
 
 // Each row hands kDocument over from a host folder with a blank and a short name: form,
 // host version (compared as text); the command line (traced, then the hook runs, then it
-// is started) and the program of the replay command line for a dump copy. The file's path
-// holds the tool's path, which the host switch replaces too, in the same letter case.
+// is started), the program started (its arguments go one by one, the file path as it
+// stands) and the program of the replay command line for a dump copy. The file's path
+// holds the tool's path, which the host switch replaces in the command line only.
 TEST_F(ImportCallTest, OneHandOverForEveryFormAndVersion) {
   const std::string blank = context.host.baseFolder, shortName = dir.File("VELTRA~1") + sep;
   const std::string file = tool + ToLower(tool), switched = host + ToLower(tool);
@@ -44,12 +45,12 @@ TEST_F(ImportCallTest, OneHandOverForEveryFormAndVersion) {
   const auto trace = [&](const std::string& line) { steps.push_back(line); };
   const auto hook = [&](const std::string& mac) { steps.push_back("hook " + mac); };
   // clang-format off
-  const std::tuple<CommandForm, std::string, std::string, std::string> rows[] = {
-      {CommandForm::L, "10.0.0.0", Call("\"" + blank + tool + "\"", file, " -jobid 1"), shortName + tool},
-      {CommandForm::S, "3.1.0.0", Call(shortName + host, switched, ""), "\"" + shortName + host + "\""},
+  const std::tuple<CommandForm, std::string, std::string, std::string, std::string> rows[] = {
+      {CommandForm::L, "10.0.0.0", Call("\"" + blank + tool + "\"", file, " -jobid 1"), blank + tool, shortName + tool},
+      {CommandForm::S, "3.1.0.0", Call(shortName + host, switched, ""), shortName + host, "\"" + shortName + host + "\""},
   };
   // clang-format on
-  for (const auto& [form, version, command, replay] : rows) {
+  for (const auto& [form, version, command, program, replay] : rows) {
     context.host.hostVersion = version;
     steps.clear();
     HandOverToImportTool(context, {.form = form,
@@ -60,6 +61,9 @@ TEST_F(ImportCallTest, OneHandOverForEveryFormAndVersion) {
                                    .trace = trace});
     EXPECT_EQ(steps, (std::vector<std::string>{"Started transfer: " + command, "hook " + kMac}));
     EXPECT_EQ(platform.startedCommands.back(), command);
+    EXPECT_EQ(platform.startedArguments.back(), program + "|import|-filepath|" + file +
+                                                    "|-filemac|" + kMac +
+                                                    (form == CommandForm::L ? "|-jobid|1" : ""));
     EXPECT_EQ(ReplayCommandLine(context, "f", "m"), replay + " import -filepath f -filemac m");
   }
 }
@@ -76,6 +80,28 @@ TEST_F(ImportCallTest, CurrentFolderComesBackOnEveryWayOut) {
   platform.startFails = true;
   EXPECT_EQ(Raised([&] { HandOverToImportTool(context, {}); }).value().Number(), 53);
   EXPECT_EQ(platform.currentDirectory, dir.Path());
+}
+
+// A host folder or file path that a Windows command line cannot carry is refused before
+// anything is traced or started; a file path with a blank takes its folder's short form.
+TEST_F(ImportCallTest, PathsTheCommandLineCannotCarryAreRefused) {
+  const std::string quoted = dir.File("a\"b\"c") + sep, blankFile = dir.File("my tmp") + sep + "x";
+  const std::tuple<std::string, std::string, int, std::string> rows[] = {
+      {quoted, "a", 5711, quoted},
+      {dir.File("OX") + sep, blankFile, 5710, blankFile},
+      {dir.File("OX") + sep, dir.File("\"x"), 5711, dir.File("\"x")},
+  };
+  const auto trace = [](const std::string& line) { ADD_FAILURE() << line; };
+  for (const auto& [base, file, message, named] : rows) {
+    context.host.baseFolder = base;
+    const HandOverRequest request{.filePath = file, .document = kDocument, .trace = trace};
+    EXPECT_EQ(Raised([&] { HandOverToImportTool(context, request); }).value().Detail(),
+              context.Message(message, {named}) + " (52)");
+    EXPECT_TRUE(Raised([&] { ToolFilePath(context, named); }));
+  }
+  EXPECT_TRUE(platform.startedCommands.empty());
+  platform.shortNames = {{dir.File("my tmp") + sep, dir.File("MYTMP~1") + sep}};
+  EXPECT_EQ(ToolFilePath(context, blankFile), dir.File("MYTMP~1") + sep + "x");
 }
 
 // Both ends of the table and the failures of the host's login.
@@ -111,6 +137,13 @@ TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
   EXPECT_EQ(platform.startedCommands.at(0),
             Call("\"" + context.host.baseFolder + tool + "\"",
                  platform.ReadUserValue(cTempFiles::kRecordKey, "2"), ""));
+  // A temporary folder with a blank and no short form is refused; the job stays parked.
+  WriteFile(JobFile(number), kDocument);
+  platform.environment["Temp"] = dir.File("my tmp");
+  std::filesystem::create_directories(FsPath(dir.File("my tmp")));
+  cTempFiles blankFolder{platform};
+  EXPECT_TRUE(Raised([&] { RunTransferJob(context, blankFolder); }));
+  EXPECT_TRUE(std::filesystem::exists(FsPath(JobFile(number))));
 
   // Anything but a drawn number names no file, not even one outside the job folder.
   for (const std::string other : {"../x", "123", "099999999", "abcdefghi"}) {

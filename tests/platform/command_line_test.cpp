@@ -1,5 +1,4 @@
-// Splitting and joining Windows command lines, and finding an unquoted program path
-// with blanks.
+// Splitting and joining Windows command lines.
 #include "platform/command_line.h"
 
 #include <gtest/gtest.h>
@@ -60,21 +59,6 @@ TEST(JoinWindowsCommandLine, QuotesOnlyWhereNeededAndSplitsBack) {
     const std::string line = JoinWindowsCommandLine(args);
     ASSERT_EQ(SplitWindowsCommandLine(line), args) << "[" << line << "]";
   }
-}
-
-TEST(SplitCommandLineForStart, UnquotedProgramPathWithBlanksFindsTheExistingFile) {
-  const std::string program = "/opt/Veltra Orvolux/Veltra Orvolux Software.exe";
-  const auto isFile = [&](const std::string& path) { return path == program || path == "/a"; };
-  EXPECT_EQ(SplitCommandLineForStart(program + " import -filepath /t/a.xml", isFile),
-            (Args{program, "import", "-filepath", "/t/a.xml"}));
-  EXPECT_EQ(SplitCommandLineForStart(program, isFile), Args{program});
-  // Quoted paths and paths without an existing reading split as usual.
-  EXPECT_EQ(SplitCommandLineForStart("\"/opt/a b/c\" x", isFile), (Args{"/opt/a b/c", "x"}));
-  EXPECT_EQ(SplitCommandLineForStart("/nowhere/a b c", isFile), (Args{"/nowhere/a", "b", "c"}));
-  // The shortest existing reading wins, as Windows starts it.
-  EXPECT_EQ(SplitCommandLineForStart(
-                "/a b c", [](const std::string& path) { return path == "/a" || path == "/a b"; }),
-            (Args{"/a", "b", "c"}));
 }
 
 }  // namespace

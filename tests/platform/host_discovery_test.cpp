@@ -146,7 +146,7 @@ struct SlowSystem : FakePlatform {
     }
     void WaitBriefly() override {}
   };
-  std::unique_ptr<ChildProcess> StartProcess(const std::string&, int style) override {
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart&, int style) override {
     return style == 0 ? nullptr : std::make_unique<Child>();
   }
   std::string FindProcessFolder(const std::string&) override {
@@ -158,9 +158,10 @@ TEST(ShellAndWait, KeepsTheUserInterfaceRunningUntilTheProgramEnds) {
   SlowSystem platform;
   FakeUi ui;
   ProcessContext context(platform, ui);
-  EXPECT_EQ(ShellAndWait(context, "tool import", 1), 14u);
+  const ProcessStart tool{"tool import", "tool", {"import"}};
+  EXPECT_EQ(ShellAndWait(context, tool, 1), 14u);
   EXPECT_EQ(ui.doEventsCalls, 3);
-  EXPECT_EQ(ShellAndWait(context, "tool import", 0), 0u);
+  EXPECT_EQ(ShellAndWait(context, tool, 0), 0u);
   EXPECT_EQ(FindProcessFolder(context, kHostExeName), "");
 }
 

@@ -14,11 +14,12 @@ namespace {
 
 using namespace testing;
 
-// A platform whose unique-name function can be made to answer oddly, and whose registry
-// can be made to fail.
+// A platform whose unique-name function can be made to answer oddly, whose registry can be
+// made to fail, and which counts the record's writes made without the record's lock.
 struct TempPlatform : FakePlatform {
   std::optional<std::string> oddName;
   bool brokenRegistry = false;
+  int unlockedRecordWrites = 0;
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     if (!oddName) return FakePlatform::CreateUniqueTempFile(folder, prefix);
     if (!oddName->empty()) WriteBytes(oddName->substr(0, oddName->find('\0')), "");
@@ -31,6 +32,7 @@ struct TempPlatform : FakePlatform {
   bool WriteUserValue(const std::string& key, const std::string& name,
                       const std::string& value) override {
     if (brokenRegistry) throw std::runtime_error("registry");
+    unlockedRecordWrites += key == cTempFiles::kRecordKey && userLocks[key] != -1;
     return FakePlatform::WriteUserValue(key, name, value);
   }
 };
@@ -58,6 +60,10 @@ TEST_F(TempFiles, FolderFromTheTempVariableOrThePlatform) {
   EXPECT_EQ(cTempFiles(platform).TempPath(), dir.Path(true));
   platform.tempPath.clear();
   EXPECT_EQ(cTempFiles(platform).TempPath(), kPathSep == '/' ? "/tmp/" : "c:\\");
+  // The import tool runs in another folder: a relative folder is made absolute.
+  platform.environment["Temp"] = "sub";
+  platform.currentDirectory = dir.Path();
+  EXPECT_EQ(cTempFiles(platform).TempPath(), dir.File("sub") + kPathSep);
 }
 
 TEST_F(TempFiles, UniqueNamesAreRecorded) {
@@ -96,6 +102,11 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
     }
   }
   EXPECT_TRUE(Exists(paths[0]));  // the flag was off: nothing deleted at the end
+  // While another process that recorded files lives, nothing is deleted.
+  platform.userLocks[cTempFiles::kInUseLock] = 1;
+  cTempFiles(platform).DeleteTempFiles();
+  EXPECT_TRUE(Exists(paths[0]));
+  platform.userLocks.clear();
   platform.lockedFiles = {paths[1], paths[3]};
   { cTempFiles files(platform); }  // the flag is on: the record is cleaned at the end
   EXPECT_FALSE(Exists(paths[0]));
@@ -104,6 +115,7 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
   platform.lockedFiles.clear();
   cTempFiles(platform).DeleteTempFiles();
   EXPECT_EQ(Record({"Anzahl", "1"}), "0||");
+  EXPECT_EQ(platform.unlockedRecordWrites, 0);
 }
 
 TEST_F(TempFiles, DamagedRecordOrFailingRegistry) {

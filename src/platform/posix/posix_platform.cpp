@@ -21,9 +21,9 @@
 #include <random>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
-#include "platform/command_line.h"
 #include "platform/file_replace.h"
 #include "platform/posix/locale_table.h"
 #include "platform/profile_strings.h"
@@ -117,33 +117,36 @@ bool IsHeader(const std::string& line) {
   return line.size() >= 2 && line.front() == '[' && line.back() == ']';
 }
 
-struct StorePlace {
+// One key's section of the store, indexed once for several reads or writes.
+struct StoreSection {
   std::optional<std::size_t> header;
-  std::optional<std::size_t> value;
-  std::size_t sectionEnd = 0;  // one past the section's last non-empty line
+  std::size_t end = 0;  // one past the section's last non-empty line
+  // The line of each value, by lower-case name; the first of equal names counts.
+  std::unordered_map<std::string, std::size_t> values;
 };
 
-StorePlace FindInStore(const std::vector<std::string>& lines, std::string_view key,
-                       std::string_view name) {
-  StorePlace place;
+StoreSection FindSection(const std::vector<std::string>& lines, std::string_view key) {
+  StoreSection section;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    if (!place.header) {
+    if (!section.header) {
       if (IsHeader(line) && EqualsNoCase(std::string_view(line).substr(1, line.size() - 2), key)) {
-        place.header = i;
-        place.sectionEnd = i + 1;
+        section.header = i;
+        section.end = i + 1;
       }
       continue;
     }
     if (IsHeader(line)) break;
-    if (!line.empty()) place.sectionEnd = i + 1;
+    if (!line.empty()) section.end = i + 1;
     const std::size_t eq = line.find('=');
-    if (eq != std::string::npos && EqualsNoCase(std::string_view(line).substr(0, eq), name)) {
-      place.value = i;
-      break;
-    }
+    if (eq != std::string::npos) section.values.try_emplace(ToLower(line.substr(0, eq)), i);
   }
-  return place;
+  return section;
+}
+
+void CreateStoreFolder(const std::string& store) {
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(store).parent_path(), ec);
 }
 
 std::vector<std::string> ReadStore(const std::string& path) {
@@ -151,8 +154,7 @@ std::vector<std::string> ReadStore(const std::string& path) {
 }
 
 bool WriteStore(const std::string& path, const std::vector<std::string>& lines) {
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  CreateStoreFolder(path);
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   return ReplaceFileBytes(path, text);
@@ -182,6 +184,40 @@ std::string PrefixCharacters(const std::string& prefix) {
   std::size_t pos = 0;
   for (int i = 0; i < 3 && pos < prefix.size(); ++i) pos += Utf8SequenceLength(prefix, pos);
   return prefix.substr(0, std::min(pos, prefix.size()));
+}
+
+// Takes a lock on a file (created 0600 when missing, never through a link) by flock,
+// polling while another process holds it, for at most kLockWait unless the mode asks not
+// to wait. Null when the lock is not granted.
+constexpr auto kLockWait = std::chrono::seconds(10);
+constexpr auto kLockPoll = std::chrono::milliseconds(5);
+
+std::unique_ptr<HeldFile> LockFile(const std::string& path, LockMode mode) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  const int operation = (mode == LockMode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  for (;;) {
+    if (::flock(fd, operation) == 0) return std::make_unique<PosixHeldFile>(fd);
+    const bool busy = errno == EWOULDBLOCK || errno == EINTR;
+    if (!busy || mode == LockMode::TryExclusive || std::chrono::steady_clock::now() > deadline) {
+      ::close(fd);
+      return nullptr;
+    }
+    std::this_thread::sleep_for(kLockPoll);
+  }
+}
+
+// The lock files live beside the user-value store: one per name, with every character
+// that is not a letter, digit, "-" or "." written as "_".
+std::string UserLockPath(const std::string& store, const std::string& name) {
+  std::string file;
+  for (const char c : name) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.';
+    file += plain ? c : '_';
+  }
+  return PathText(std::filesystem::path(store).parent_path()) + "/" + file + ".lock";
 }
 
 }  // namespace
@@ -392,67 +428,133 @@ int PosixPlatform::ChangeDirectory(const std::string& folder) {
 }
 
 std::string PosixPlatform::ReadUserValue(const std::string& key, const std::string& name) {
-  const std::string file = UserStoreFile();
-  if (file.empty() || !UsableStoreNames(key, name)) return "";
-  const std::vector<std::string> lines = ReadStore(file);
-  const StorePlace place = FindInStore(lines, key, name);
-  if (!place.value) return "";
-  const std::string& line = lines[*place.value];
-  return line.substr(line.find('=') + 1);
+  return ReadUserValues(key, {name}).front();
 }
 
 bool PosixPlatform::WriteUserValue(const std::string& key, const std::string& name,
                                    const std::string& value) {
-  const std::string file = UserStoreFile();
-  if (file.empty() || !UsableStoreNames(key, name) ||
-      value.find_first_of("\r\n") != std::string::npos) {
-    return false;
-  }
-  std::vector<std::string> lines = ReadStore(file);
-  const StorePlace place = FindInStore(lines, key, name);
-  const std::string line = name + "=" + value;
-  if (place.value) {
-    // The value keeps the spelling of its name, as a registry value does.
-    std::string& existing = lines[*place.value];
-    existing = existing.substr(0, existing.find('=') + 1) + value;
-  } else if (place.header) {
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(place.sectionEnd), line);
-  } else {
-    if (!lines.empty() && !lines.back().empty()) lines.emplace_back();
-    lines.push_back("[" + key + "]");
-    lines.push_back(line);
-  }
-  return WriteStore(file, lines);
+  return WriteUserValues(key, {{name, value}}, {});
 }
 
 bool PosixPlatform::DeleteUserValue(const std::string& key, const std::string& name) {
-  const std::string file = UserStoreFile();
-  if (file.empty() || !UsableStoreNames(key, name)) return false;
-  std::vector<std::string> lines = ReadStore(file);
-  const StorePlace place = FindInStore(lines, key, name);
-  if (!place.value) return false;
-  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*place.value));
-  return WriteStore(file, lines);
+  return WriteUserValues(key, {}, {name});
 }
 
-std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const std::string& commandLine, int) {
-  const std::vector<std::string> arguments =
-      SplitCommandLineForStart(commandLine, [](const std::string& path) {
-        struct stat info {};
-        return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-      });
-  const std::string program = arguments.empty() ? std::string() : arguments.front();
-  if (program.empty()) throw FileNotFoundError("ShellAndWait", "");
+std::vector<std::string> PosixPlatform::ReadUserValues(const std::string& key,
+                                                       const std::vector<std::string>& names) {
+  std::vector<std::string> values(names.size());
+  const std::string file = UserStoreFile();
+  if (file.empty()) return values;
+  const std::vector<std::string> lines = ReadStore(file);
+  const StoreSection section = FindSection(lines, key);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!UsableStoreNames(key, names[i])) continue;
+    const auto at = section.values.find(ToLower(names[i]));
+    if (at == section.values.end()) continue;
+    const std::string& line = lines[at->second];
+    values[i] = line.substr(line.find('=') + 1);
+  }
+  return values;
+}
+
+bool PosixPlatform::WriteUserValues(const std::string& key,
+                                    const std::vector<std::pair<std::string, std::string>>& values,
+                                    const std::vector<std::string>& deletions) {
+  const std::string file = UserStoreFile();
+  if (file.empty()) return false;
+  // The whole read-modify-write holds the store's lock, so that two processes writing at
+  // once do not lose each other's values.
+  CreateStoreFolder(file);
+  const std::unique_ptr<HeldFile> lock = LockFile(file + ".lock", LockMode::Exclusive);
+  std::vector<std::string> lines = ReadStore(file);
+  StoreSection section = FindSection(lines, key);
+  bool ok = true;
+  bool changed = false;
+
+  // New values go after the section's last line, in the order given.
+  std::vector<std::string> added;
+  std::unordered_map<std::string, std::size_t> addedAt;
+  for (const auto& [name, value] : values) {
+    if (!UsableStoreNames(key, name) || value.find_first_of("\r\n") != std::string::npos) {
+      ok = false;
+      continue;
+    }
+    const std::string lower = ToLower(name);
+    changed = true;
+    if (const auto at = section.values.find(lower); at != section.values.end()) {
+      // The value keeps the spelling of its name, as a registry value does.
+      std::string& existing = lines[at->second];
+      existing = existing.substr(0, existing.find('=') + 1) + value;
+    } else if (const auto newAt = addedAt.find(lower); newAt != addedAt.end()) {
+      std::string& line = added[newAt->second];
+      line = line.substr(0, line.find('=') + 1) + value;
+    } else {
+      addedAt.emplace(lower, added.size());
+      added.push_back(name + "=" + value);
+    }
+  }
+
+  std::vector<bool> removed(lines.size(), false);
+  std::vector<bool> addedRemoved(added.size(), false);
+  for (const std::string& name : deletions) {
+    const std::string lower = UsableStoreNames(key, name) ? ToLower(name) : std::string();
+    if (const auto at = section.values.find(lower); !lower.empty() && at != section.values.end()) {
+      removed[at->second] = true;
+      section.values.erase(at);
+      changed = true;
+    } else if (const auto newAt = addedAt.find(lower); !lower.empty() && newAt != addedAt.end()) {
+      addedRemoved[newAt->second] = true;
+      addedAt.erase(newAt);
+    } else {
+      ok = false;
+    }
+  }
+  if (!changed) return ok;
+
+  std::vector<std::string> result;
+  result.reserve(lines.size() + added.size() + 3);
+  const auto appendAdded = [&] {
+    for (std::size_t i = 0; i < added.size(); ++i) {
+      if (!addedRemoved[i]) result.push_back(added[i]);
+    }
+  };
+  const std::size_t insertAt = section.header ? section.end : lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i == insertAt) appendAdded();
+    if (!removed[i]) result.push_back(std::move(lines[i]));
+  }
+  if (section.header && insertAt == lines.size()) appendAdded();
+  if (!section.header &&
+      std::find(addedRemoved.begin(), addedRemoved.end(), false) != addedRemoved.end()) {
+    if (!result.empty() && !result.back().empty()) result.emplace_back();
+    result.push_back("[" + key + "]");
+    appendAdded();
+  }
+  return WriteStore(file, result) && ok;
+}
+
+std::unique_ptr<HeldFile> PosixPlatform::TakeUserLock(const std::string& name, LockMode mode) {
+  const std::string file = UserStoreFile();
+  if (file.empty() || name.empty()) return nullptr;
+  CreateStoreFolder(file);
+  return LockFile(UserLockPath(file, name), mode);
+}
+
+std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const ProcessStart& start, int) {
+  if (start.program.empty()) throw FileNotFoundError("ShellAndWait", "");
+  std::vector<std::string> arguments = {start.program};
+  arguments.insert(arguments.end(), start.arguments.begin(), start.arguments.end());
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 1);
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
   // glibc's posix_spawnp reports a program that cannot be executed (missing, not
   // executable) through its result rather than as exit code 127 of the child.
-  const int rc = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  const int rc =
+      ::posix_spawnp(&pid, start.program.c_str(), nullptr, nullptr, argv.data(), environ);
   if (rc != 0) {
-    throw FileNotFoundError("ShellAndWait", program);
+    throw FileNotFoundError("ShellAndWait", start.program);
   }
   return std::make_unique<PosixChildProcess>(pid);
 }

@@ -58,12 +58,22 @@ class PosixPlatform : public Platform {
   bool WriteUserValue(const std::string& key, const std::string& name,
                       const std::string& value) override;
   bool DeleteUserValue(const std::string& key, const std::string& name) override;
+  // One read of the store for all names; one locked read-modify-write for all changes
+  // (every single write and delete above goes through it too).
+  std::vector<std::string> ReadUserValues(const std::string& key,
+                                          const std::vector<std::string>& names) override;
+  bool WriteUserValues(const std::string& key,
+                       const std::vector<std::pair<std::string, std::string>>& values,
+                       const std::vector<std::string>& deletions) override;
 
-  // Splits the command line as a Windows program would and starts the program directly
-  // (no shell) with posix_spawnp; standard input, output and error are inherited. The
-  // window style has no meaning here.
-  std::unique_ptr<ChildProcess> StartProcess(const std::string& commandLine,
-                                             int windowStyle) override;
+  // Lock files beside the user-value store (one per name, mode 0600), locked with flock,
+  // so that a process that dies releases its locks.
+  std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override;
+
+  // Starts the program with the argument vector directly (no shell, no splitting of the
+  // command-line text) with posix_spawnp; standard input, output and error are inherited.
+  // The window style has no meaning here.
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override;
   // POSIX systems have no management service to ask for Windows processes: always empty.
   std::string FindProcessFolder(const std::string& exeName) override;
 

@@ -7,13 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 #include <optional>
 #include <regex>
 #include <set>
 
-#include "platform/command_line.h"
 #include "platform/file_helpers.h"
+#include "platform/temp_files.h"
 
 namespace tavrin {
 namespace {
@@ -39,8 +40,9 @@ class ScopedEnv {
   std::optional<std::string> saved_;
 };
 
-std::uint32_t RunToEnd(PosixPlatform& platform, const std::string& commandLine) {
-  const std::unique_ptr<ChildProcess> child = platform.StartProcess(commandLine, 1);
+std::uint32_t RunToEnd(PosixPlatform& platform, const std::string& program,
+                       const std::vector<std::string>& arguments) {
+  const std::unique_ptr<ChildProcess> child = platform.StartProcess({"", program, arguments}, 1);
   std::uint32_t code = 0;
   while (!child->Finished(code)) child->WaitBriefly();
   return code;
@@ -49,19 +51,26 @@ std::uint32_t RunToEnd(PosixPlatform& platform, const std::string& commandLine) 
 TEST(PosixProcesses, ExitCodesSignalsArgumentsAndMissingPrograms) {
   TempDir dir;
   PosixPlatform platform;
-  EXPECT_EQ(RunToEnd(platform, R"(/bin/sh -c "exit 7")"), 7u);
-  EXPECT_EQ(RunToEnd(platform, R"(sh -c "kill -9 $$")"), 128u + 9u);  // found along PATH
+  EXPECT_EQ(RunToEnd(platform, "/bin/sh", {"-c", "exit 7"}), 7u);
+  EXPECT_EQ(RunToEnd(platform, "sh", {"-c", "kill -9 $$"}), 128u + 9u);  // found along PATH
   // The script checks every argument it receives, so nothing may be re-split or lost.
-  const std::string line = JoinWindowsCommandLine(
-      {"/bin/sh", "-c", R"([ $# -eq 3 ] && [ "$1" = 'a b' ] && [ "$2" = '' ] && [ "$3" = 'q"x\' ])",
-       "sh", "a b", "", R"(q"x\)"});
-  EXPECT_EQ(RunToEnd(platform, line), 0u) << line;
-  WriteBytes(dir.File("tool.exe"), "#!/bin/sh\nexit 0\n");  // not executable
-  for (const std::string& program :
-       {dir.File("missing.exe"), dir.File("tool.exe"), std::string("no-such-program-on-path")}) {
-    EXPECT_EQ(ErrorOf([&] { platform.StartProcess(program + " import", 1); }), "53 ShellAndWait");
+  EXPECT_EQ(
+      RunToEnd(platform, "/bin/sh",
+               {"-c", R"([ $# -eq 3 ] && [ "$1" = 'a b' ] && [ "$2" = '' ] && [ "$3" = 'q"x\' ])",
+                "sh", "a b", "", R"(q"x\)"}),
+      0u);
+  // A program path with a blank runs that program, not a shorter reading that exists.
+  for (const auto& [name, code] : {std::pair{"a", "3"}, std::pair{"a b", "4"}}) {
+    WriteBytes(dir.File(name), std::string("#!/bin/sh\nexit ") + code + "\n");
+    fs::permissions(dir.File(name), fs::perms::owner_all);
   }
-  EXPECT_EQ(ErrorOf([&] { platform.StartProcess("   ", 1); }), "53 ShellAndWait");
+  EXPECT_EQ(RunToEnd(platform, dir.File("a b"), {}), 4u);
+  WriteBytes(dir.File("tool.exe"), "#!/bin/sh\nexit 0\n");  // not executable
+  for (const std::string& program : {dir.File("missing.exe"), dir.File("tool.exe"),
+                                     std::string("no-such-program-on-path"), std::string()}) {
+    const ProcessStart start{program + " import", program, {"import"}};
+    EXPECT_EQ(ErrorOf([&] { platform.StartProcess(start, 1); }), "53 ShellAndWait");
+  }
 }
 
 TEST(PosixFileLocks, TheRunMarkerIsHeldAgainstEveryOtherProcess) {
@@ -143,10 +152,45 @@ TEST(PosixUserValues, StoredInTheConfigurationHome) {
   EXPECT_EQ(platform.ReadUserValue("tavrinplugin\\tempfilestobedeleted", "ANZAHL"), "3");
   EXPECT_EQ(platform.ReadUserValue(key, "1"), " /tmp/\"q\"/Дмитрий.xml ");
   EXPECT_TRUE(fs::is_empty(home.Path()));
+  // Several values at once leave the store as the same writes one at a time do.
+  const std::string store = config.File("TavrinPlugin/registry.ini"), before = ReadBytes(store);
+  EXPECT_FALSE(platform.WriteUserValues(key, {{"2", "b"}, {"ANZAHL", "4"}}, {"1", "9", "2"}));
+  const std::string together = ReadBytes(store);
+  WriteBytes(store, before);
+  platform.WriteUserValue(key, "2", "b"), platform.WriteUserValue(key, "ANZAHL", "4");
+  platform.DeleteUserValue(key, "1"), platform.DeleteUserValue(key, "2");
+  EXPECT_EQ(ReadBytes(store), together);
+  EXPECT_EQ(platform.ReadUserValues(key, {"anzahl", "1"}), (std::vector<std::string>{"4", ""}));
   // Without an absolute configuration home the store lies below the home folder.
   EXPECT_EQ(UserStorePath("/cfg/", "/home/a"), "/cfg/TavrinPlugin/registry.ini");
   EXPECT_EQ(UserStorePath("relative", "/home/a"), "/home/a/.config/TavrinPlugin/registry.ini");
   EXPECT_EQ(UserStorePath("", ""), "");
+}
+
+TEST(PosixUserValues, LocksAndAQuickCleanUpOfThousandsOfEntries) {
+  TempDir config;
+  ScopedEnv configHome("XDG_CONFIG_HOME", config.Path().c_str());
+  PosixPlatform platform;
+  auto shared = platform.TakeUserLock("A\\B", LockMode::Shared);
+  EXPECT_TRUE(shared && platform.TakeUserLock("A\\B", LockMode::Shared));
+  EXPECT_EQ(platform.TakeUserLock("A\\B", LockMode::TryExclusive), nullptr);
+  shared.reset();
+  EXPECT_NE(platform.TakeUserLock("A\\B", LockMode::TryExclusive), nullptr);
+
+  // 5,000 stale entries, every tenth file still there, are cleared in well under a second.
+  std::vector<std::pair<std::string, std::string>> record = {{"Anzahl", "5000"}};
+  for (int i = 1; i <= 5000; ++i) {
+    record.emplace_back(std::to_string(i), config.File("~tV" + std::to_string(i) + ".xml"));
+    if (i % 10 == 0) WriteBytes(record.back().second, "x");
+  }
+  ASSERT_TRUE(platform.WriteUserValues(cTempFiles::kRecordKey, record, {}));
+  const auto start = std::chrono::steady_clock::now();
+  cTempFiles(platform).DeleteTempFiles();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(platform.ReadUserValue(cTempFiles::kRecordKey, "Anzahl") +
+                platform.ReadUserValue(cTempFiles::kRecordKey, "5000"),
+            "0");
+  EXPECT_FALSE(Exists(config.File("~tV5000.xml")));
 }
 
 TEST(PosixLocale, FromTheLocaleVariablesPerCategory) {
