@@ -70,6 +70,7 @@ TEST_F(ConversionTest, RowTextsGiveTheirDocuments) {
         Convert(GoldenFile("importer/" + c.name + "_rows.txt") + "\r\n", c.unit);
     EXPECT_EQ(r.result, GoldenFile("importer/" + c.document)) << c.name;
     EXPECT_EQ(r.json, c.json.empty() ? "" : GoldenFile("importer/" + c.json)) << c.name;
+    EXPECT_EQ(r.cgmReadings, c.json.empty() ? 0 : 3);
     EXPECT_FALSE(r.cancelled);
   }
   EXPECT_TRUE(ui.messages.empty());
