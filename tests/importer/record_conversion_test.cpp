@@ -166,7 +166,7 @@ TEST(SortTexts, SortsByCodeUnitsWithoutQuadraticTime) {
   SortTexts(texts);
   EXPECT_EQ(texts, (std::vector<std::string>{"", "B", "b", "\xF0\x9F\x98\x80", "\xEF\xBC\xA1"}));
   std::mt19937 random(7);
-  texts.resize(200000);
+  texts.resize(100000);
   for (std::string& text : texts) text = std::to_string(random() % 2000000);
   std::vector<std::string> expected = texts, same(100000, "2026-01-01T00:00:00Z_100");
   std::sort(expected.begin(), expected.end());
