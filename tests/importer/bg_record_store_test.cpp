@@ -10,6 +10,7 @@
 
 #include "formats/xml_writer.h"
 #include "importer/bg_record_groups.h"
+#include "importer_process.h"
 #include "shared/two_halves.h"
 
 namespace tavrin {
@@ -17,16 +18,10 @@ namespace {
 
 constexpr const char* kDate = "2026-12-01";
 
-// The working text of a record with the given attributes (others empty).
-struct Attrs {
-  std::string val = "", tm = "07:45", flg = "", evt = "", carb = "", ins1 = "", ins2 = "",
-              ins3 = "";
-  bool ctrl = false;
-};
-std::string Record(const Attrs& a) {
-  return "<BG Val='" + a.val + "' Dt='" + kDate + "' Tm='" + a.tm + "' Flg='" + a.flg + "' Evt='" +
-         a.evt + "' Carb='" + a.carb + "' Ins1='" + a.ins1 + "' Ins2='" + a.ins2 + "' Ins3='" +
-         a.ins3 + "' D='1' remark=''" + (a.ctrl ? " Ctrl='1'" : "") + " />";
+// The working text of a record at kDate and `time` with no value yet.
+std::string EmptyRecord(const std::string& time) {
+  return "<BG Val='' Dt='" + std::string(kDate) + "' Tm='" + time +
+         "' Flg='' Evt='' Carb='' Ins1='' Ins2='' Ins3='' D='1' remark='' />";
 }
 
 NoteLabels GermanLabels() {
@@ -38,54 +33,11 @@ NoteLabels GermanLabels() {
 TEST(BgRecordStore, MergesValuesByPointInTimeAndWritesTheirXmlLines) {
   BgRecordGroups groups(GermanLabels());
   BgRecordStore& store = groups.ForRow(0, 0);
-  const auto add = [&store](const char* time, int code, const char* value) {
-    store.AddBgValue(kDate, time, code, value, "mg/dL");
-  };
-  add("07:00", 3, "30");  // carbohydrates and glucose at one minute share a record
-  add("07:00", 1, "120");
-  add("07:00", 1, "130");  // a second glucose opens a further record ("…I")
-  add("07:00", -1, "95");  // a starred value keeps its flag in its own record ("…II")
-  add("07:01", -1, "88");
-  add("07:02", 2, "NBZ");  // events join once each; a repeated one moves nothing
-  add("07:02", 2, "s");
-  add("07:02", 2, "FBG");
-  add("07:02", 8, "x");
-  add("07:03", 2, "p1");   // the event table's flags; unknown values store nothing
-  add("07:03", -1, "77");  // the flag taken: the star goes into a further record
-  add("07:04", 2, "--");
-  add("07:04", 2, "--1");
-  add("07:05", 2, "ill");
-  add("07:05", 2, "M");
-  add("07:06", 3, "10-20");  // amounts cleaned, decimal points
-  add("07:08", 4, "4,5");
-  add("07:08", 5, "2+1,5");
-  add("07:08", -2, "3*");
-  for (int code : {0, 6, 9, 10, -3}) add("07:09", code, "5");
-  add("07:10", 1, "a&b'\"<");  // escaped when put in
-  add("07:11", 7, "Gekennzeichnete Messung (z.B. Kontrollösung, andere Person etc.): 112,5 mg/dL");
-  add("07:11", 7, "07:11: Messung mit Kontrolllösung 98,5 mg/dL");
-  add("07:12", 7, "07:12: just a note");
-  store.AddBgValue("2026-AB-01", "07:45", 1, "1", "mg/dL");  // keys ignore letter case
-  store.AddBgValue("2026-ab-01", "07:45", 3, "5", "mg/dL");
-  store.AddBgValue("", "", 1, "77", "mg/dL");
-  const std::vector<std::string> expected = {
-      Record({.val = "120", .tm = "07:00", .carb = "30"}),
-      Record({.val = "130", .tm = "07:00"}),
-      Record({.val = "95", .tm = "07:00", .flg = "*"}),
-      Record({.val = "88", .tm = "07:01", .flg = "*"}),
-      Record({.tm = "07:02", .evt = "20, 29, 75"}),
-      Record({.val = "77", .tm = "07:03", .flg = "M1"}),
-      Record({.tm = "07:03", .flg = "*"}),
-      Record({.tm = "07:04", .flg = "Hy"}),
-      Record({.tm = "07:05", .evt = "31, 73"}),
-      Record({.tm = "07:06", .carb = "15"}),
-      Record({.tm = "07:08", .ins1 = "4.5", .ins2 = "3.5", .ins3 = "3"}),
-      Record({.val = "a&amp;b&apos;&quot;&lt;", .tm = "07:10"}),
-      Record({.val = "112.5", .tm = "07:11", .ctrl = true}),
-      Record({.val = "98.5", .tm = "07:11", .ctrl = true}),
-      "<BG Val='1' Dt='2026-AB-01' Tm='07:45' Flg='' Evt='' Carb='5' Ins1='' Ins2='' Ins3='' "
-      "D='1' remark='' />",
-      "<BG Val='77' Dt='' Tm='' Flg='' Evt='' Carb='' Ins1='' Ins2='' Ins3='' D='1' remark='' />"};
+  for (const std::string& line : testing::GoldenLines("importer/store_values.txt")) {
+    const std::vector<std::string> f = SplitText(line, ";");
+    store.AddBgValue(f[0], f[1], std::stoi(f[2]), f[3], "mg/dL");
+  }
+  const std::vector<std::string> expected = testing::GoldenLines("importer/store_records.txt");
   EXPECT_EQ(store.RecordTexts(), expected);
   // The XML lines are what the XML writer makes of the record texts, however written.
   cStringBuilder written;
@@ -126,7 +78,7 @@ class ReferenceStore {
     std::string key = Lower(std::string(kDate) + time);
     std::size_t at = Find(key);
     if (at == items_.size()) {
-      items_.emplace_back(key, Record({.tm = time}));
+      items_.emplace_back(key, EmptyRecord(time));
       at = items_.size() - 1;
     }
     std::string text = items_[at].second;
@@ -141,7 +93,7 @@ class ReferenceStore {
       text.replace(from, 0, v);
     } else {
       while (Find(key) != items_.size()) key += "i";
-      std::string fresh = Record({.tm = time});
+      std::string fresh = EmptyRecord(time);
       fresh.insert(fresh.find(marker) + marker.size(), v);
       items_.emplace_back(key, fresh);
       return;

@@ -1,15 +1,19 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
 #include "fakes/temp_dir.h"
+#include "formats/golden_file.h"
 #include "platform/languages.h"
 #include "platform/posix/openssl_crypto.h"
 #include "platform/process_context.h"
 #include "shared/date_time.h"
+#include "shared/text.h"
 
 namespace tavrin::testing {
 
@@ -33,6 +37,15 @@ struct ImporterProcess {
   FakeUi ui;
   std::unique_ptr<ProcessContext> context;
 };
+
+// The lines of a file below tests/data, without those that start with "#" (comments).
+// Throws for a missing or empty file, which would otherwise pass every check of a table.
+inline std::vector<std::string> GoldenLines(const std::string& name) {
+  std::vector<std::string> lines = SplitText(GoldenFile(name), "\r\n");
+  std::erase_if(lines, [](const std::string& line) { return line.starts_with('#'); });
+  if (lines.empty()) throw std::runtime_error("no lines in tests/data/" + name);
+  return lines;
+}
 
 inline DateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
   return DateTime{year, month, day, hour, minute, second};
