@@ -4,8 +4,15 @@
 #include "platform/process_context.h"
 #include "shared/error.h"
 #include "shared/text.h"
+#include "shared/version.h"
 
 namespace tavrin {
+
+namespace {
+
+constexpr int kMsgSettingsNotWritten = 5720;
+
+}  // namespace
 
 void Main(ProcessContext& context) {
   Platform& platform = context.platform;
@@ -17,12 +24,30 @@ void Main(ProcessContext& context) {
 
   const std::string languageCode =
       settings.Load("Config", "Language", Languages::SystemLanguageCode(platform));
-  settings.Save("Config", "NewerOnly", settings.Load("Config", "NewerOnly", "0"));
-  settings.Save("Config", "CreateDump", settings.Load("Config", "CreateDump", "0"));
+  // A settings file that cannot be written (read-only, or in a folder the user may not
+  // write) is no reason to stop: the program goes on with the values read.
+  std::string notWritten;
+  for (const char* key : {"NewerOnly", "CreateDump"}) {
+    const std::string value = settings.Load("Config", key, "0");
+    try {
+      settings.Save("Config", key, value);
+    } catch (const RuntimeError& error) {
+      if (notWritten.empty()) notWritten = error.Detail();
+    }
+  }
 
   if (!existed && FileExists(settingsPath)) platform.SetNormalAttributes(settingsPath);
 
   context.languages = std::make_unique<Languages>(platform, context.paths, languageCode);
+  if (!notWritten.empty()) {
+    try {
+      context.trace.Write("Settings not saved: " + notWritten);
+    } catch (const std::exception&) {
+      // The message below tells the user all the same.
+    }
+    context.ui.ShowMessage(context.Message(kMsgSettingsNotWritten, {settingsPath}), kProgramTitle,
+                           MessageButtons::Ok, MessageIcon::Exclamation);
+  }
 }
 
 bool TakeRunMarker(ProcessContext& context) {

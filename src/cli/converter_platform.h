@@ -61,6 +61,21 @@ class ConverterPlatform : public Platform {
   bool CanOpenExclusively(const std::string& path) override {
     return inner_.CanOpenExclusively(path);
   }
+  PathFacts InspectPath(const std::string& path) override { return inner_.InspectPath(path); }
+  std::unique_ptr<WritableFile> CreateExclusiveFile(const std::string& path,
+                                                    std::uint32_t permissions) override {
+    return inner_.CreateExclusiveFile(path, permissions);
+  }
+  std::unique_ptr<WritableFile> OpenFileForAppend(const std::string& path,
+                                                  std::uint32_t permissions) override {
+    return inner_.OpenFileForAppend(path, permissions);
+  }
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return inner_.RenameFile(from, to);
+  }
+  bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  std::uint32_t ProcessId() override { return inner_.ProcessId(); }
+  bool ProcessAlive(std::uint32_t id) override { return inner_.ProcessAlive(id); }
   std::string TempPath() override { return inner_.TempPath(); }
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     return inner_.CreateUniqueTempFile(folder, prefix);
@@ -87,8 +102,9 @@ class ConverterPlatform : public Platform {
   void SetClipboardText(const std::string& text) override { inner_.SetClipboardText(text); }
   std::uint64_t RandomSeed() override { return inner_.RandomSeed(); }
   bool WriteProfileString(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& value) override {
-    return inner_.WriteProfileString(file, section, key, value);
+                          const std::string& key, const std::string& value,
+                          FileAccess access) override {
+    return inner_.WriteProfileString(file, section, key, value, access);
   }
   CryptoProvider& Crypto() override { return inner_.Crypto(); }
 

@@ -73,6 +73,9 @@ constexpr BuiltInMessage kMessages[] = {
      "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. Bitte "
      "geben Sie die Seriennummer ein."},
     {5700, "Die Datei %1 enthält keine Daten, die importiert werden können."},
+    {5720,
+     "Die Einstellungsdatei %1 kann nicht geschrieben werden. Das Programm arbeitet mit den "
+     "gelesenen Einstellungen weiter."},
 };
 
 constexpr bool OrderedByNumber() {

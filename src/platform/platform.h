@@ -58,6 +58,36 @@ class HeldFile {
   virtual ~HeldFile() = default;
 };
 
+// A file opened for writing by CreateExclusiveFile or OpenFileForAppend; closed (if Close
+// was not called) when the object is destroyed.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Each returns false when the system refuses (a full disk, an I/O error); a failed
+  // Write may have written part of the bytes.
+  virtual bool Write(std::string_view bytes) = 0;
+  // Pushes what was written through to the storage device.
+  virtual bool Flush() = 0;
+  // False when the last of the data could not be written.
+  virtual bool Close() = 0;
+};
+
+// Who may read a file the program creates: patient data (documents, dumps, job files, the
+// serial-number store, the trace log) is kept from other users of the machine.
+enum class FileAccess {
+  Usual,      // the system's usual permissions for new files
+  OwnerOnly,  // read and write for the user alone (POSIX 0600)
+};
+
+// What a path names, without following a link at its end.
+struct PathFacts {
+  enum class Kind { Missing, Regular, Directory, Link, Special };
+  Kind kind = Kind::Missing;
+  bool ownedByUser = false;       // owned by the user this process runs as
+  bool writable = false;          // this process may write it (for a link: its target)
+  std::uint32_t permissions = 0;  // POSIX permission bits; 0 on systems without them
+};
+
 // Every operating-system facility the core uses, behind one narrow interface. The POSIX
 // and Win32 back ends implement it; tests use a fake. All text is UTF-8.
 class Platform {
@@ -114,6 +144,28 @@ class Platform {
   // program has it open); the file is closed again at once.
   virtual bool CanOpenExclusively(const std::string& path) = 0;
 
+  // --- Writing files: the steps of the safe write routines in platform/file_replace.h,
+  // which every write of the program goes through.
+  virtual PathFacts InspectPath(const std::string& path) = 0;
+  // Creates a new file for writing; null when the name is taken by anything (a link
+  // included: it is never followed) or the file cannot be made. `permissions` are POSIX
+  // permission bits given to the file exactly; 0 gives the usual permissions for new
+  // files (POSIX: 0666 less the umask). Windows keeps only whether the owner may write.
+  virtual std::unique_ptr<WritableFile> CreateExclusiveFile(const std::string& path,
+                                                            std::uint32_t permissions) = 0;
+  // Opens a file for appending, creating it with the permissions (as above) when it is
+  // missing; null when the name is a link, a folder or a special file, or cannot be opened.
+  virtual std::unique_ptr<WritableFile> OpenFileForAppend(const std::string& path,
+                                                          std::uint32_t permissions) = 0;
+  // Renames a file within its folder, replacing what the new name held; a link there is
+  // replaced itself, never followed. False on failure, with both names unchanged.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  // Removes a file (a link itself, not what it points to); false when nothing was removed.
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // This process's id, and whether a process of that id runs (of any user).
+  virtual std::uint32_t ProcessId() = 0;
+  virtual bool ProcessAlive(std::uint32_t id) = 0;
+
   // --- Folders and temporary files
   // The platform's temporary folder; empty when it has none.
   virtual std::string TempPath() = 0;
@@ -157,8 +209,10 @@ class Platform {
   virtual std::string ReadProfileString(const std::string& file, const std::string& section,
                                         const std::string& key,
                                         const std::string& defaultValue) = 0;
+  // `access` is for a file that is created or replaced (Windows keeps the folder's rights).
   virtual bool WriteProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key, const std::string& value) = 0;
+                                  const std::string& key, const std::string& value,
+                                  FileAccess access) = 0;
 
   // --- Cryptographic service
   virtual CryptoProvider& Crypto() = 0;

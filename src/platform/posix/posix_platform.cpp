@@ -14,9 +14,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <random>
 #include <system_error>
@@ -53,6 +55,56 @@ class PosixHeldFile : public HeldFile {
  private:
   int fd_;
 };
+
+// A file being written; Flush is fsync, so that a renamed file is complete on the disk.
+class PosixWritableFile : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  ~PosixWritableFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PosixWritableFile(const PosixWritableFile&) = delete;
+  PosixWritableFile& operator=(const PosixWritableFile&) = delete;
+
+  bool Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+  }
+  bool Flush() override {
+    int rc;
+    do {
+      rc = ::fsync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+  }
+  bool Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    // After an EINTR the descriptor is released all the same on Linux; no retry.
+    return ::close(fd) == 0 || errno == EINTR;
+  }
+
+ private:
+  int fd_;
+};
+
+int OpenRetrying(const std::string& path, int flags, mode_t mode) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Gives the new file exactly the permissions asked for; 0 keeps the umask's choice.
+bool ApplyPermissions(int fd, std::uint32_t permissions) {
+  return permissions == 0 || ::fchmod(fd, static_cast<mode_t>(permissions & 07777)) == 0;
+}
 
 DateTime FromTm(const std::tm& tm) {
   return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -150,12 +202,13 @@ std::vector<std::string> ReadStore(const std::string& path) {
   return StoreLines(ReadFileBytes(path).value_or(std::string()));
 }
 
-bool WriteStore(const std::string& path, const std::vector<std::string>& lines) {
+bool WriteStore(Platform& platform, const std::string& path,
+                const std::vector<std::string>& lines) {
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  return ReplaceFileBytes(path, text);
+  return ReplaceFile(platform, path, text, FileAccess::Usual).Ok();
 }
 
 // Names that would not read back as themselves: line breaks, a key holding "]" at the
@@ -338,6 +391,70 @@ bool PosixPlatform::CanOpenExclusively(const std::string& path) {
   return !held;
 }
 
+PathFacts PosixPlatform::InspectPath(const std::string& path) {
+  PathFacts facts;
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return facts;
+  if (S_ISREG(status.st_mode)) {
+    facts.kind = PathFacts::Kind::Regular;
+  } else if (S_ISDIR(status.st_mode)) {
+    facts.kind = PathFacts::Kind::Directory;
+  } else if (S_ISLNK(status.st_mode)) {
+    facts.kind = PathFacts::Kind::Link;
+  } else {
+    facts.kind = PathFacts::Kind::Special;
+  }
+  facts.ownedByUser = status.st_uid == ::geteuid();
+  facts.writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  facts.permissions = static_cast<std::uint32_t>(status.st_mode & 07777);
+  return facts;
+}
+
+std::unique_ptr<WritableFile> PosixPlatform::CreateExclusiveFile(const std::string& path,
+                                                                 std::uint32_t permissions) {
+  const mode_t mode = permissions == 0 ? 0666 : static_cast<mode_t>(permissions & 07777);
+  const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+  if (fd < 0) return nullptr;
+  auto file = std::make_unique<PosixWritableFile>(fd);
+  if (!ApplyPermissions(fd, permissions)) {
+    file.reset();
+    ::unlink(path.c_str());
+    return nullptr;
+  }
+  return file;
+}
+
+std::unique_ptr<WritableFile> PosixPlatform::OpenFileForAppend(const std::string& path,
+                                                               std::uint32_t permissions) {
+  const mode_t mode = permissions == 0 ? 0666 : static_cast<mode_t>(permissions & 07777);
+  const int fd = OpenRetrying(
+      path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return nullptr;
+  auto file = std::make_unique<PosixWritableFile>(fd);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return file;
+}
+
+bool PosixPlatform::RenameFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PosixPlatform::RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+std::uint32_t PosixPlatform::ProcessId() {
+  return static_cast<std::uint32_t>(::getpid());
+}
+
+bool PosixPlatform::ProcessAlive(std::uint32_t id) {
+  if (id == 0 || id > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) return false;
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
 std::string PosixPlatform::TempPath() {
   std::string path(Env("TMPDIR"));
   if (path.empty()) path = "/tmp";
@@ -422,7 +539,7 @@ bool PosixPlatform::WriteUserValue(const std::string& key, const std::string& na
     lines.push_back("[" + key + "]");
     lines.push_back(line);
   }
-  return WriteStore(file, lines);
+  return WriteStore(*this, file, lines);
 }
 
 bool PosixPlatform::DeleteUserValue(const std::string& key, const std::string& name) {
@@ -432,7 +549,7 @@ bool PosixPlatform::DeleteUserValue(const std::string& key, const std::string& n
   const StorePlace place = FindInStore(lines, key, name);
   if (!place.value) return false;
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*place.value));
-  return WriteStore(file, lines);
+  return WriteStore(*this, file, lines);
 }
 
 std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const std::string& commandLine, int) {
@@ -488,8 +605,9 @@ std::string PosixPlatform::ReadProfileString(const std::string& file, const std:
 }
 
 bool PosixPlatform::WriteProfileString(const std::string& file, const std::string& section,
-                                       const std::string& key, const std::string& value) {
-  return WriteProfileStringFile(file, section, key, value);
+                                       const std::string& key, const std::string& value,
+                                       FileAccess access) {
+  return WriteProfileStringFile(*this, file, section, key, value, access);
 }
 
 CryptoProvider& PosixPlatform::Crypto() {
