@@ -62,13 +62,9 @@ class ConverterPlatform : public Platform {
     return inner_.CanOpenExclusively(path);
   }
   PathFacts InspectPath(const std::string& path) override { return inner_.InspectPath(path); }
-  std::unique_ptr<WritableFile> CreateExclusiveFile(const std::string& path,
-                                                    std::uint32_t permissions) override {
-    return inner_.CreateExclusiveFile(path, permissions);
-  }
-  std::unique_ptr<WritableFile> OpenFileForAppend(const std::string& path,
-                                                  std::uint32_t permissions) override {
-    return inner_.OpenFileForAppend(path, permissions);
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override {
+    return inner_.OpenFileForWriting(path, mode, permissions);
   }
   bool RenameFile(const std::string& from, const std::string& to) override {
     return inner_.RenameFile(from, to);

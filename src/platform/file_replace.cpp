@@ -18,6 +18,7 @@ namespace {
 
 using Failure = FileWriteResult::Failure;
 using Kind = PathFacts::Kind;
+using WriteMode = Platform::WriteMode;
 
 constexpr std::string_view kSiblingMark = ".~";
 constexpr std::string_view kSiblingEnd = ".new~";
@@ -86,7 +87,9 @@ std::unique_ptr<WritableFile> CreateSibling(Platform& platform, const std::strin
                                             std::uint32_t permissions, std::string& sibling) {
   for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
     sibling = ReplacementSiblingName(target, platform.ProcessId(), NextUniqueNumber(platform));
-    if (auto file = platform.CreateExclusiveFile(sibling, permissions)) return file;
+    if (auto file = platform.OpenFileForWriting(sibling, WriteMode::CreateNew, permissions)) {
+      return file;
+    }
     // Only a taken name is worth another try; a folder that refuses new files refuses all.
     if (platform.InspectPath(sibling).kind == Kind::Missing) break;
   }
@@ -175,13 +178,12 @@ FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::st
 FileWriteResult WriteNewFile(Platform& platform, const std::string& path, std::string_view bytes,
                              FileAccess access) {
   std::unique_ptr<WritableFile> claim =
-      platform.CreateExclusiveFile(path, PermissionsFor(access, PathFacts{}));
+      platform.OpenFileForWriting(path, WriteMode::CreateNew, PermissionsFor(access, {}));
   if (!claim) return Failed(Failure::Create, "Cannot create file: " + path);
   const bool closed = claim->Close();
   claim.reset();
-  FileWriteResult result =
-      closed ? ReplaceFile(platform, path, bytes, access)
-             : Failed(Failure::Create, "Cannot create file: " + path);
+  FileWriteResult result = closed ? ReplaceFile(platform, path, bytes, access)
+                                  : Failed(Failure::Create, "Cannot create file: " + path);
   if (!result.Ok()) platform.RemoveFile(path);
   return result;
 }
@@ -189,7 +191,7 @@ FileWriteResult WriteNewFile(Platform& platform, const std::string& path, std::s
 FileWriteResult AppendToFile(Platform& platform, const std::string& path, std::string_view bytes,
                              FileAccess access) {
   std::unique_ptr<WritableFile> file =
-      platform.OpenFileForAppend(path, PermissionsFor(access, PathFacts{}));
+      platform.OpenFileForWriting(path, WriteMode::Append, PermissionsFor(access, {}));
   if (!file) return Failed(Failure::Create, "Cannot create file: " + path);
   if (!file->Write(bytes) || !file->Close()) {
     return Failed(Failure::Write, "Cannot write file: " + path);

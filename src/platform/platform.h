@@ -58,8 +58,8 @@ class HeldFile {
   virtual ~HeldFile() = default;
 };
 
-// A file opened for writing by CreateExclusiveFile or OpenFileForAppend; closed (if Close
-// was not called) when the object is destroyed.
+// A file opened by OpenFileForWriting; closed (if Close was not called) when the object is
+// destroyed.
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
@@ -81,7 +81,7 @@ enum class FileAccess {
 
 // What a path names, without following a link at its end.
 struct PathFacts {
-  enum class Kind { Missing, Regular, Directory, Link, Special };
+  enum class Kind { Missing, Regular, Link, Other };  // Other: a folder, device, FIFO ...
   Kind kind = Kind::Missing;
   bool ownedByUser = false;       // owned by the user this process runs as
   bool writable = false;          // this process may write it (for a link: its target)
@@ -147,16 +147,14 @@ class Platform {
   // --- Writing files: the steps of the safe write routines in platform/file_replace.h,
   // which every write of the program goes through.
   virtual PathFacts InspectPath(const std::string& path) = 0;
-  // Creates a new file for writing; null when the name is taken by anything (a link
-  // included: it is never followed) or the file cannot be made. `permissions` are POSIX
-  // permission bits given to the file exactly; 0 gives the usual permissions for new
-  // files (POSIX: 0666 less the umask). Windows keeps only whether the owner may write.
-  virtual std::unique_ptr<WritableFile> CreateExclusiveFile(const std::string& path,
-                                                            std::uint32_t permissions) = 0;
-  // Opens a file for appending, creating it with the permissions (as above) when it is
-  // missing; null when the name is a link, a folder or a special file, or cannot be opened.
-  virtual std::unique_ptr<WritableFile> OpenFileForAppend(const std::string& path,
-                                                          std::uint32_t permissions) = 0;
+  // Opens a file for writing, never through a link. CreateNew creates the file and fails
+  // when the name is taken by anything, a link included; Append appends to a regular file
+  // and creates it when it is missing. Null on failure. A created file gets `permissions`
+  // (POSIX permission bits) exactly; 0 gives the usual permissions for new files (POSIX:
+  // 0666 less the umask). Windows keeps only whether the owner may write.
+  enum class WriteMode { CreateNew, Append };
+  virtual std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                           std::uint32_t permissions) = 0;
   // Renames a file within its folder, replacing what the new name held; a link there is
   // replaced itself, never followed. False on failure, with both names unchanged.
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
@@ -172,7 +170,8 @@ class Platform {
   // Creates an empty placeholder file with a unique name in the folder, made of the first
   // three characters of the prefix, a hexadecimal number and ".tmp"; returns its path, or
   // empty when the platform cannot make one.
-  virtual std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) = 0;
+  virtual std::string CreateUniqueTempFile(const std::string& folder,
+                                           const std::string& prefix) = 0;
   virtual std::string CurrentDirectory() = 0;
   // 0 on success, else the run-time error number (76 path not found).
   virtual int ChangeDirectory(const std::string& folder) = 0;

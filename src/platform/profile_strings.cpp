@@ -119,9 +119,8 @@ std::string ReadProfileStringFile(const std::string& file, const std::string& se
   return Limited(std::string(value));
 }
 
-bool WriteProfileStringFile(Platform& platform, const std::string& file,
-                            const std::string& section, const std::string& key,
-                            const std::string& value, FileAccess access) {
+bool WriteProfileStringFile(Platform& platform, const std::string& file, const std::string& section,
+                            const std::string& key, const std::string& value, FileAccess access) {
   // A line break would forge further lines; "]" in a section name or "=" in a key would
   // produce a line that reads back as something else.
   const std::string_view sectionName = TrimBlanks(section);

@@ -14,8 +14,7 @@ namespace tavrin {
 // through ReplaceFile (platform/file_replace.h) with the given access.
 std::string ReadProfileStringFile(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& defaultValue);
-bool WriteProfileStringFile(Platform& platform, const std::string& file,
-                            const std::string& section, const std::string& key,
-                            const std::string& value, FileAccess access);
+bool WriteProfileStringFile(Platform& platform, const std::string& file, const std::string& section,
+                            const std::string& key, const std::string& value, FileAccess access);
 
 }  // namespace tavrin

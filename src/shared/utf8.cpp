@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-
 #include "shared/error.h"
 #include "shared/fs.h"
 

@@ -30,6 +30,14 @@ TEST_F(StartupTest, ExistingSettingsKeepTheirValuesAndLanguage) {
   EXPECT_EQ(ReadFile(SettingsFile()), "[Config]\r\nLanguage=EN\r\nCreateDump=1\r\nNewerOnly=0\r\n");
   EXPECT_TRUE(platform.normalAttributeCalls.empty());
   EXPECT_EQ(context.languages->Code(), "EN");
+  // A file that cannot be written stops nothing: the values read stay in force, the failure
+  // is traced and the user is told.
+  std::filesystem::permissions(FsPath(SettingsFile()), std::filesystem::perms::owner_read);
+  Main(context);
+  EXPECT_EQ(ReadFile(SettingsFile()), "[Config]\r\nLanguage=EN\r\nCreateDump=1\r\nNewerOnly=0\r\n");
+  EXPECT_EQ(ui.messages.at(0).text, context.Message(5720, {SettingsFile()}));
+  EXPECT_TRUE(Traced({"Settings not saved: Path/File access error: Cannot replace file: " +
+                      SettingsFile() + " (read-only) (75)"}));
 }
 
 TEST_F(StartupTest, OneProcessAtATimeHoldsTheRunMarker) {

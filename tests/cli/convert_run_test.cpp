@@ -118,6 +118,9 @@ TEST_F(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
      "the output file would overwrite the export file: " + exportFile},
     {{"-o", F("no/out.xml")}, nullptr, kExitConversion,
      "cannot write the output: Cannot create file: " + F("no/out.xml") + " (75)"},
+    // A read-only output is not made writable.
+    {{"-o", F("ro.xml")}, [&] { WriteFile(F("ro.xml"), ""); fs::permissions(F("ro.xml"), fs::perms::owner_read); },
+     kExitConversion, "cannot write the output: Cannot replace file: " + F("ro.xml") + " (read-only) (75)"},
     {{"--handover", F("none")}, nullptr, kExitHandoverFailed, "no usable Orvolux installation in " + F("none/")},
     {{"--handover", F("broken")}, nullptr, kExitHandoverFailed, "no usable Orvolux installation in " + F("broken/")},
     {{"--handover", host, "-o", F("My Documents.xml")}, nullptr, kExitHandoverFailed,

@@ -50,13 +50,11 @@ struct FakePlatform : Platform {
   std::map<std::string, std::string> runningProcessFolders;
   std::string clipboard;
   int tempFileCounter = 0;
-  // Files are written on the real file system, by this process, which has the id below.
-  // Fault injection: the failAt-th write, flush or rename of a replacement fails (0: none),
-  // a failing write after writing half its bytes. Appends (the trace log) are not counted.
+  // Files are written on the real file system. Fault injection: the failAt-th write, flush
+  // or rename of a replacement fails (0: none), a write after half of its bytes. Appends
+  // (the trace log) are not counted.
   int failAt = 0;
   int writeSteps = 0;
-  std::uint32_t processId = 4242;
-  std::set<std::uint32_t> liveProcesses;
   std::set<std::string> foreignFiles;  // owned by "another user"
 
   std::string ProgramPath() override { return programPath; }
@@ -98,7 +96,7 @@ struct FakePlatform : Platform {
   }
   bool StepFails() { return ++writeSteps == failAt; }
   struct FakeFile : WritableFile {
-    FakePlatform* counter;  // null for appends
+    FakePlatform* counter = nullptr;  // null for appends, which are not counted
     std::ofstream out;
     bool Write(std::string_view bytes) override {
       const bool fails = counter && counter->StepFails();
@@ -106,62 +104,46 @@ struct FakePlatform : Platform {
       return !fails && out.good();
     }
     bool Flush() override { return !(counter && counter->StepFails()) && out.flush().good(); }
-    bool Close() override {
-      out.close();
-      return !out.fail();
-    }
+    bool Close() override { return out.close(), !out.fail(); }
   };
   PathFacts InspectPath(const std::string& path) override {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::symlink_status(FsPath(path), ec);
-    using Type = std::filesystem::file_type;
-    using Kind = PathFacts::Kind;
-    const Type type = status.type();
-    const Kind kind = type == Type::regular     ? Kind::Regular
-                      : type == Type::directory ? Kind::Directory
-                      : type == Type::symlink   ? Kind::Link
-                      : std::filesystem::exists(status) ? Kind::Special
-                                                        : Kind::Missing;
-    const auto perms = std::filesystem::status(FsPath(path), ec).permissions();
-    return {kind, !foreignFiles.count(path),
-            (perms & std::filesystem::perms::owner_write) != std::filesystem::perms::none,
-            static_cast<std::uint32_t>(status.permissions()) & 07777};
+    const fs::file_status link = fs::symlink_status(FsPath(path), ec);
+    using enum PathFacts::Kind;
+    return {!fs::exists(link)           ? Missing
+            : fs::is_regular_file(link) ? Regular
+            : fs::is_symlink(link)      ? Link
+                                        : Other,
+            !foreignFiles.count(path),
+            (link.permissions() & fs::perms::owner_write) != fs::perms::none,
+            static_cast<std::uint32_t>(link.permissions()) & 07777};
   }
-  std::unique_ptr<WritableFile> OpenFile(const std::string& path, std::uint32_t permissions,
-                                         bool append) {
-    const PathFacts facts = InspectPath(path);
-    if (facts.kind != PathFacts::Kind::Missing && (!append || facts.kind != PathFacts::Kind::Regular)) {
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override {
+    const PathFacts::Kind kind = InspectPath(path).kind;
+    const bool append = mode == WriteMode::Append;
+    if (kind != PathFacts::Kind::Missing && !(append && kind == PathFacts::Kind::Regular))
       return nullptr;
-    }
     auto file = std::make_unique<FakeFile>();
-    file->counter = append ? nullptr : this;
+    if (!append) file->counter = this;
     file->out.open(FsPath(path), std::ios::binary | (append ? std::ios::app : std::ios::trunc));
     if (!file->out) return nullptr;
-    if (permissions != 0 && facts.kind == PathFacts::Kind::Missing) {
+    if (permissions && kind == PathFacts::Kind::Missing)
       std::filesystem::permissions(FsPath(path), std::filesystem::perms(permissions));
-    }
     return file;
   }
-  std::unique_ptr<WritableFile> CreateExclusiveFile(const std::string& path,
-                                                    std::uint32_t permissions) override {
-    return OpenFile(path, permissions, false);
-  }
-  std::unique_ptr<WritableFile> OpenFileForAppend(const std::string& path,
-                                                  std::uint32_t permissions) override {
-    return OpenFile(path, permissions, true);
-  }
   bool RenameFile(const std::string& from, const std::string& to) override {
-    if (StepFails()) return false;
     std::error_code ec;
-    std::filesystem::rename(FsPath(from), FsPath(to), ec);
-    return !ec;
+    return !StepFails() && (std::filesystem::rename(FsPath(from), FsPath(to), ec), !ec);
   }
   bool RemoveFile(const std::string& path) override {
     std::error_code ec;
     return std::filesystem::remove(FsPath(path), ec);
   }
-  std::uint32_t ProcessId() override { return processId; }
-  bool ProcessAlive(std::uint32_t id) override { return liveProcesses.count(id) > 0; }
+  // No other process writes beside this one.
+  std::uint32_t ProcessId() override { return 4242; }
+  bool ProcessAlive(std::uint32_t) override { return true; }
   std::string TempPath() override { return tempPath; }
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     if (!std::filesystem::is_directory(FsPath(folder))) return {};

@@ -2,6 +2,7 @@
 
 #include "shared/utf8.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -64,12 +65,9 @@ TEST(Utf8Files, ReadWithByteOrderMarkAndFailuresRaiseErrors) {
   // A byte-order mark read from a file stays in the text; invalid bytes become U+FFFD.
   std::ofstream(FsPath(dir.File("bom.txt")), std::ios::binary) << "\xEF\xBB\xBFx\xFF";
   EXPECT_EQ(ReadUtf8File(dir.File("bom.txt")), "\uFEFFx\uFFFD");
-  try {
-    ReadUtf8File(dir.File("missing.txt"));
-    FAIL();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), kErrFileNotFound);
-  }
+  EXPECT_THAT([&] { ReadUtf8File(dir.File("missing.txt")); },
+              ::testing::Throws<RuntimeError>(
+                  ::testing::Property(&RuntimeError::Number, kErrFileNotFound)));
   EXPECT_THROW(ReadUtf8File(dir.Path()), RuntimeError);
 }
 

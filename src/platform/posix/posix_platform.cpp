@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -92,19 +92,6 @@ class PosixWritableFile : public WritableFile {
  private:
   int fd_;
 };
-
-int OpenRetrying(const std::string& path, int flags, mode_t mode) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
-// Gives the new file exactly the permissions asked for; 0 keeps the umask's choice.
-bool ApplyPermissions(int fd, std::uint32_t permissions) {
-  return permissions == 0 || ::fchmod(fd, static_cast<mode_t>(permissions & 07777)) == 0;
-}
 
 DateTime FromTm(const std::tm& tm) {
   return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -397,44 +384,42 @@ PathFacts PosixPlatform::InspectPath(const std::string& path) {
   if (::lstat(path.c_str(), &status) != 0) return facts;
   if (S_ISREG(status.st_mode)) {
     facts.kind = PathFacts::Kind::Regular;
-  } else if (S_ISDIR(status.st_mode)) {
-    facts.kind = PathFacts::Kind::Directory;
   } else if (S_ISLNK(status.st_mode)) {
     facts.kind = PathFacts::Kind::Link;
   } else {
-    facts.kind = PathFacts::Kind::Special;
+    facts.kind = PathFacts::Kind::Other;
   }
   facts.ownedByUser = status.st_uid == ::geteuid();
-  facts.writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  // A file without any write permission is read-only also for the superuser, whom
+  // faccessat would let write it.
+  facts.writable = (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+                   ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
   facts.permissions = static_cast<std::uint32_t>(status.st_mode & 07777);
   return facts;
 }
 
-std::unique_ptr<WritableFile> PosixPlatform::CreateExclusiveFile(const std::string& path,
-                                                                 std::uint32_t permissions) {
-  const mode_t mode = permissions == 0 ? 0666 : static_cast<mode_t>(permissions & 07777);
-  const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-  if (fd < 0) return nullptr;
-  auto file = std::make_unique<PosixWritableFile>(fd);
-  if (!ApplyPermissions(fd, permissions)) {
-    file.reset();
-    ::unlink(path.c_str());
-    return nullptr;
-  }
-  return file;
-}
-
-std::unique_ptr<WritableFile> PosixPlatform::OpenFileForAppend(const std::string& path,
-                                                               std::uint32_t permissions) {
-  const mode_t mode = permissions == 0 ? 0666 : static_cast<mode_t>(permissions & 07777);
-  const int fd = OpenRetrying(
-      path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+std::unique_ptr<WritableFile> PosixPlatform::OpenFileForWriting(const std::string& path,
+                                                                WriteMode mode,
+                                                                std::uint32_t permissions) {
+  const bool append = mode == WriteMode::Append;
+  const int flags =
+      O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (append ? O_APPEND | O_NONBLOCK : O_EXCL);
+  const mode_t created = permissions == 0 ? 0666 : static_cast<mode_t>(permissions & 07777);
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, created);
+  } while (fd < 0 && errno == EINTR);
   if (fd < 0) return nullptr;
   auto file = std::make_unique<PosixWritableFile>(fd);
   struct stat status {};
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // The umask may narrow the permissions of a created file: a new file gets exactly those
+  // asked for. (An appended file created with 0600 can only have become narrower.)
+  if (!append && permissions != 0 && ::fchmod(fd, created) != 0) {
+    ::unlink(path.c_str());  // made by this call: not left behind
+    return nullptr;
+  }
+  if (append) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return file;
 }
 

@@ -42,15 +42,14 @@ class PosixPlatform : public Platform {
   // program that holds an flock of its own on the file counts as having it open.
   bool CanOpenExclusively(const std::string& path) override;
 
-  // lstat; "writable" asks faccessat for the effective user.
+  // lstat; "writable": some write permission is set and faccessat lets the effective user
+  // write (for a link: its target).
   PathFacts InspectPath(const std::string& path) override;
-  // open with O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, then fchmod to exact permissions.
-  std::unique_ptr<WritableFile> CreateExclusiveFile(const std::string& path,
-                                                    std::uint32_t permissions) override;
-  // open with O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK (a FIFO must not block the
-  // program); anything but a regular file is closed again.
-  std::unique_ptr<WritableFile> OpenFileForAppend(const std::string& path,
-                                                  std::uint32_t permissions) override;
+  // open with O_CREAT | O_NOFOLLOW | O_CLOEXEC and O_EXCL (CreateNew) or O_APPEND |
+  // O_NONBLOCK (Append: a FIFO must not block the program; anything but a regular file is
+  // closed again); a file created with O_EXCL then gets its permissions with fchmod.
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override;
   // rename(2), unlink(2).
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
