@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "platform/file_replace.h"
 #include "platform/ini_file.h"
 #include "platform/process_context.h"
 #include "shared/error.h"
@@ -37,6 +38,9 @@ void Main(ProcessContext& context) {
   }
 
   if (!existed && FileExists(settingsPath)) platform.SetNormalAttributes(settingsPath);
+  // New files that a killed run left in the configuration folder (beside the serial-number
+  // store); the folders of other writes are cleaned whenever they are written again.
+  RemoveStaleSiblings(platform, context.paths.ConfigFolder());
 
   context.languages = std::make_unique<Languages>(platform, context.paths, languageCode);
   if (!notWritten.empty()) {

@@ -133,13 +133,12 @@ struct FakePlatform : Platform {
       std::filesystem::permissions(FsPath(path), std::filesystem::perms(permissions));
     return file;
   }
+  std::error_code fsError;
   bool RenameFile(const std::string& from, const std::string& to) override {
-    std::error_code ec;
-    return !StepFails() && (std::filesystem::rename(FsPath(from), FsPath(to), ec), !ec);
+    return !StepFails() && (std::filesystem::rename(FsPath(from), FsPath(to), fsError), !fsError);
   }
   bool RemoveFile(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::remove(FsPath(path), ec);
+    return std::filesystem::remove(FsPath(path), fsError);
   }
   // No other process writes beside this one.
   std::uint32_t ProcessId() override { return 4242; }

@@ -31,6 +31,8 @@ TEST_F(SerialNumbersTest, OpenPatientGetsAnArtificialSerialOrTypesOne) {
   EXPECT_EQ(Resolve(), "2FBC5646DB|Auto");
   EXPECT_EQ(Resolve(), "2FBC5646DB|Auto");  // the same patient keeps one entry
   EXPECT_EQ(Store(), "[SNMappings]\r\n2FBC5646DB=meier.hans.1970\r\n");
+  EXPECT_EQ(std::filesystem::status(FsPath(SerialMappingStorePath(context))).permissions(),
+            std::filesystem::perms(0600));  // patient data, for the user alone
   EXPECT_EQ(Resolve(), "SN-0815|Manuell");
   EXPECT_EQ(Resolve(), "|Cancel");
   const SerialAutoDialogArgs& dialog = ui.autoDialogs.at(0);

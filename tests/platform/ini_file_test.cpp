@@ -8,8 +8,6 @@
 #include <filesystem>
 
 #include "platform/file_helpers.h"
-#include "platform/file_replace.h"
-#include "platform/profile_strings.h"
 
 namespace tavrin {
 namespace {
@@ -186,25 +184,24 @@ TEST_F(IniFile, ProfileStringReadRules) {
 }
 
 TEST_F(IniFile, ProfileStringWrites) {
-  const auto write = [&](const auto&... arguments) {
-    return WriteProfileStringFile(platform, arguments..., FileAccess::Usual);
-  };
-  ASSERT_TRUE(write(path, "Patients", "PAT-1", "SN 77"));
-  ASSERT_TRUE(write(path, "Other", "k", "Größe"));
+  ASSERT_TRUE(platform.WriteProfileString(path, "Patients", "PAT-1", "SN 77", FileAccess::Usual));
+  ASSERT_TRUE(platform.WriteProfileString(path, "Other", "k", "Größe", FileAccess::Usual));
   EXPECT_EQ(ReadBytes(path), "[Patients]\r\nPAT-1=SN 77\r\n[Other]\r\nk=Gr\xF6\xDF\x65\r\n");
   WriteBytes(path, "; host file\r\n[A]\r\nKey = old\r\nz=1\r\n\r\n[B]\r\nkey=b\r\n");
-  ASSERT_TRUE(write(path, "a", "key", "new"));
-  ASSERT_TRUE(write(path, "A", "n", "3"));
+  ASSERT_TRUE(platform.WriteProfileString(path, "a", "key", "new", FileAccess::Usual));
+  ASSERT_TRUE(platform.WriteProfileString(path, "A", "n", "3", FileAccess::Usual));
   const std::string written = "; host file\r\n[A]\r\nkey=new\r\nz=1\r\nn=3\r\n\r\n[B]\r\nkey=b\r\n";
   EXPECT_EQ(ReadBytes(path), written);
   // Texts that would forge lines are refused.
   const char* refused[][3] = {{"A", "x", "1\r\n[B]"}, {"A", "x\ny", "1"}, {"A\r", "x", "1"},
                               {"A]x", "x", "1"},      {"A", "x=y", "1"},  {"A", "", "1"}};
   for (const auto& [section, key, value] : refused) {
-    EXPECT_FALSE(write(path, section, key, value)) << section << key << value;
+    EXPECT_FALSE(platform.WriteProfileString(path, section, key, value, FileAccess::Usual))
+        << section << key << value;
   }
   EXPECT_EQ(ReadBytes(path), written);
-  EXPECT_FALSE(write(dir.File("no/such.ini"), "A", "x", "1"));
+  EXPECT_FALSE(
+      platform.WriteProfileString(dir.File("no/such.ini"), "A", "x", "1", FileAccess::Usual));
 }
 
 }  // namespace
