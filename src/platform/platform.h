@@ -170,8 +170,7 @@ class Platform {
   // Creates an empty placeholder file with a unique name in the folder, made of the first
   // three characters of the prefix, a hexadecimal number and ".tmp"; returns its path, or
   // empty when the platform cannot make one.
-  virtual std::string CreateUniqueTempFile(const std::string& folder,
-                                           const std::string& prefix) = 0;
+  virtual std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) = 0;
   virtual std::string CurrentDirectory() = 0;
   // 0 on success, else the run-time error number (76 path not found).
   virtual int ChangeDirectory(const std::string& folder) = 0;
