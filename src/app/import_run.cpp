@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "app/file_dialog.h"
@@ -12,6 +11,7 @@
 #include "handover/transfer_job.h"
 #include "importer/record_conversion.h"
 #include "platform/end_program.h"
+#include "platform/file_replace.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
 #include "platform/system_info.h"
@@ -59,14 +59,14 @@ std::string WithShortFolder(Platform& platform, const std::string& path) {
 }
 
 // Batch files are read by the command interpreter in the ANSI code page, line by line.
+// They name the patient's documents, so they are kept from other users like the dumps.
 void WriteBatchFile(Platform& platform, const std::string& path,
                     const std::vector<std::string>& lines) {
   std::string content;
   for (const std::string& line : lines) content += platform.Utf8ToAnsi(line) + "\r\n";
-  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  out.close();
-  if (!out) throw PathFileAccessError("WriteBatchFile", path);
+  if (!ReplaceFile(platform, path, content, FileAccess::OwnerOnly).Ok()) {
+    throw PathFileAccessError("WriteBatchFile", path);
+  }
 }
 
 // Dump copies are a help for support; failing to keep them never stops the hand-over.
@@ -76,9 +76,9 @@ bool CreateFolderQuietly(const std::string& folder) {
   return std::filesystem::is_directory(FsPath(folder), ec);
 }
 
-void WriteDumpCopy(const std::string& path, const std::string& document) {
+void WriteDumpCopy(Platform& platform, const std::string& path, const std::string& document) {
   try {
-    WriteUtf8File(path, document);
+    WriteUtf8File(platform, path, document, FileAccess::OwnerOnly);
   } catch (const std::exception&) {
   }
 }
@@ -128,11 +128,13 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
   const std::string& xml = conversion.result;
   const std::string& json = conversion.json;
 
-  if (!xml.empty()) WriteUtf8File(xmlPath_, xml);
-  if (!json.empty()) WriteUtf8File(jsonPath_, json);
+  // The documents wait in the shared temporary folder for the import tool: patient data
+  // for the user's eyes only.
+  if (!xml.empty()) WriteUtf8File(platform_, xmlPath_, xml, FileAccess::OwnerOnly);
+  if (!json.empty()) WriteUtf8File(platform_, jsonPath_, json, FileAccess::OwnerOnly);
   if (!dumpFolder_.empty()) {
-    if (!xml.empty()) WriteDumpCopy(dumpFolder_ + "stream.xml", xml);
-    if (!json.empty()) WriteDumpCopy(dumpFolder_ + "stream.json", json);
+    if (!xml.empty()) WriteDumpCopy(platform_, dumpFolder_ + "stream.xml", xml);
+    if (!json.empty()) WriteDumpCopy(platform_, dumpFolder_ + "stream.json", json);
   }
 
   std::string jobSuffix;

@@ -1,35 +1,65 @@
 #include "app/startup.h"
 
+#include "platform/file_replace.h"
 #include "platform/ini_file.h"
 #include "platform/process_context.h"
 #include "shared/error.h"
 #include "shared/text.h"
+#include "shared/version.h"
 
 namespace tavrin {
 
 namespace {
+
 constexpr const char* kSettingsLock = "TavrinPlugin\\Settings";
-}
+constexpr int kMsgSettingsNotWritten = 5720;
+
+}  // namespace
 
 void Main(ProcessContext& context) {
   Platform& platform = context.platform;
   const std::string settingsPath = context.paths.SettingsFilePath();
 
-  // Every start reads and writes the settings file back; processes started at the same
-  // moment take turns, so that none replaces the file under another.
-  const std::unique_ptr<HeldFile> turn = platform.TakeUserLock(kSettingsLock, LockMode::Exclusive);
-  cIniFile settings(platform);
-  settings.IniFile(settingsPath);
-  const bool existed = FileExists(settingsPath);
+  std::string languageCode;
+  // A settings file that cannot be written (read-only, or in a folder the user may not
+  // write) is no reason to stop: the program goes on with the values read.
+  std::string notWritten;
+  {
+    // Every start reads and writes the settings file back; processes started at the same
+    // moment take turns, so that none replaces the file under another. The turn ends
+    // before any message waits for the user.
+    const std::unique_ptr<HeldFile> turn =
+        platform.TakeUserLock(kSettingsLock, LockMode::Exclusive);
+    cIniFile settings(platform);
+    settings.IniFile(settingsPath);
+    const bool existed = FileExists(settingsPath);
 
-  const std::string languageCode =
-      settings.Load("Config", "Language", Languages::SystemLanguageCode(platform));
-  settings.Save("Config", "NewerOnly", settings.Load("Config", "NewerOnly", "0"));
-  settings.Save("Config", "CreateDump", settings.Load("Config", "CreateDump", "0"));
+    languageCode = settings.Load("Config", "Language", Languages::SystemLanguageCode(platform));
+    for (const char* key : {"NewerOnly", "CreateDump"}) {
+      const std::string value = settings.Load("Config", key, "0");
+      try {
+        settings.Save("Config", key, value);
+      } catch (const RuntimeError& error) {
+        if (notWritten.empty()) notWritten = error.Detail();
+      }
+    }
 
-  if (!existed && FileExists(settingsPath)) platform.SetNormalAttributes(settingsPath);
+    if (!existed && FileExists(settingsPath)) platform.SetNormalAttributes(settingsPath);
+  }
+  // New files that a killed run left in the configuration folder (beside the serial-number
+  // store); the folders of other writes are cleaned whenever they are written again.
+  RemoveStaleSiblings(platform, context.paths.ConfigFolder());
 
   context.languages = std::make_unique<Languages>(platform, context.paths, languageCode);
+  if (!notWritten.empty()) {
+    try {
+      context.trace.Write("Settings not saved: " + notWritten);
+    } catch (const std::exception&) {
+      // The message below tells the user all the same.
+    }
+    context.ui.ShowMessage(context.Message(kMsgSettingsNotWritten, {settingsPath}), kProgramTitle,
+                           MessageButtons::Ok, MessageIcon::Exclamation);
+  }
 }
 
 bool TakeRunMarker(ProcessContext& context) {

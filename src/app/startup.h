@@ -12,6 +12,8 @@ class ProcessContext;
 // (default: the system's language), reads and writes back "NewerOnly" and "CreateDump" so
 // that the settings file always holds them, gives a newly created settings file normal
 // attributes, and opens the language files. The front end then shows its main window.
+// When the settings file cannot be written, the values read stay in force: the failure is
+// traced ("Settings not saved: ...") and message 5720 tells the user.
 void Main(ProcessContext& context);
 
 // Keeps a second process of the program out: takes the run marker and holds it for the

@@ -12,6 +12,7 @@
 #include "handover/transfer_job.h"
 #include "importer/export_reader.h"
 #include "importer/record_conversion.h"
+#include "platform/file_replace.h"
 #include "platform/host_discovery.h"
 #include "platform/ini_file.h"
 #include "platform/languages.h"
@@ -195,13 +196,17 @@ int ConverterRun::WriteOutputs() {
   if (writeXml && writeJson && IsSameFile(xml, json)) {
     return Fail(kExitUsage, "the XML and the JSON output name the same file: " + xml);
   }
+  // Each output is replaced whole through a file of this run's own, so a second converter
+  // writing the same name at the same time never mixes its document into ours. The
+  // documents are patient data: readable by the user only. A read-only output or one
+  // that is no regular file is refused, never made writable or replaced.
   try {
     if (writeXml) {
-      WriteUtf8File(xml, converted_.result);
+      WriteUtf8File(platform_, xml, converted_.result, FileAccess::OwnerOnly);
       xmlPath_ = xml;
     }
     if (writeJson) {
-      WriteUtf8File(json, converted_.json);
+      WriteUtf8File(platform_, json, converted_.json, FileAccess::OwnerOnly);
       jsonPath_ = json;
     }
   } catch (const RuntimeError& error) {

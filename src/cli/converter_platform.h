@@ -62,6 +62,17 @@ class ConverterPlatform : public Platform {
   bool CanOpenExclusively(const std::string& path) override {
     return inner_.CanOpenExclusively(path);
   }
+  PathFacts InspectPath(const std::string& path) override { return inner_.InspectPath(path); }
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override {
+    return inner_.OpenFileForWriting(path, mode, permissions);
+  }
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return inner_.RenameFile(from, to);
+  }
+  bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  std::uint32_t ProcessId() override { return inner_.ProcessId(); }
+  bool ProcessAlive(std::uint32_t id) override { return inner_.ProcessAlive(id); }
   std::string TempPath() override { return inner_.TempPath(); }
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     return inner_.CreateUniqueTempFile(folder, prefix);
@@ -99,8 +110,9 @@ class ConverterPlatform : public Platform {
   void SetClipboardText(const std::string& text) override { inner_.SetClipboardText(text); }
   std::uint64_t RandomSeed() override { return inner_.RandomSeed(); }
   bool WriteProfileString(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& value) override {
-    return inner_.WriteProfileString(file, section, key, value);
+                          const std::string& key, const std::string& value,
+                          FileAccess access) override {
+    return inner_.WriteProfileString(file, section, key, value, access);
   }
   CryptoProvider& Crypto() override { return inner_.Crypto(); }
 

@@ -6,6 +6,7 @@
 
 #include "formats/md5.h"
 #include "platform/end_program.h"
+#include "platform/platform.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
 #include "shared/error.h"
@@ -158,7 +159,12 @@ std::string MapSerialToPatient(ProcessContext& context, const std::string& patie
     const std::string key = CandidateKey(serial, attempt);
     const std::string owner = ReadIniValue(context.platform, store, kMappingSection, key, "");
     if (owner.empty()) {
-      WriteIniValue(context.platform, store, kMappingSection, key, patientId);
+      // A mapping that did not reach the store would give the next import of another
+      // patient the same number: the run stops and the user is told instead.
+      if (!WriteIniValue(context.platform, store, kMappingSection, key, patientId,
+                         FileAccess::OwnerOnly)) {
+        throw PathFileAccessError("MapSerialToPatient", store);
+      }
       return key;
     }
     if (EqualsNoCase(owner, patientId)) return key;

@@ -1,13 +1,13 @@
 #include "handover/transfer_job.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <system_error>
 #include <vector>
 
 #include "handover/hs256.h"
 #include "handover/import_call.h"
+#include "platform/file_replace.h"
 #include "platform/process_context.h"
 #include "platform/temp_files.h"
 #include "shared/error.h"
@@ -19,18 +19,19 @@ namespace tavrin {
 
 namespace {
 
-// Copies a file, replacing the target; raises 53 when the source is missing and 75 when
-// the copy fails otherwise.
-void CopyFile(const std::string& source, const std::string& target, const char* procedure) {
-  if (!FileExists(source)) {
-    throw FileNotFoundError(procedure, source);
-  }
-  std::error_code ec;
-  std::filesystem::copy_file(FsPath(source), FsPath(target),
-                             std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) {
+// Copies a document to a name that must be new: created exclusively, never through a
+// link, readable by the user only, and never holding part of the document. Raises 53
+// when the source is missing and 75 when the copy fails otherwise.
+void CopyToNewFile(Platform& platform, const std::string& source, const std::string& target,
+                   const char* procedure) {
+  if (!FileExists(source)) throw FileNotFoundError(procedure, source);
+  const std::optional<std::string> bytes = ReadFileBytes(source);
+  const FileWriteResult result =
+      bytes ? WriteNewFile(platform, target, *bytes, FileAccess::OwnerOnly)
+            : FileWriteResult{FileWriteResult::Failure::Create, "Cannot read file: " + source};
+  if (!result.Ok()) {
     throw RuntimeError(kErrPathFileAccess, procedure,
-                       "Cannot copy " + source + " to " + target + ": " + ec.message());
+                       "Cannot copy " + source + " to " + target + ": " + result.description);
   }
 }
 
@@ -65,7 +66,7 @@ std::string CreateTransferJob(ProcessContext& context, const std::string& source
     jobNumber = std::to_string(numbers.Next());
     jobPath = folder + jobNumber + ".xml";
   } while (FileExists(jobPath));
-  CopyFile(sourcePath, jobPath, "CreateTransferJob");
+  CopyToNewFile(context.platform, sourcePath, jobPath, "CreateTransferJob");
   const std::string suffix = " -jobid " + jobNumber;
   context.trace.Write("Job-FIle created: " + suffix);
   return suffix;
@@ -86,7 +87,7 @@ void RunTransferJob(ProcessContext& context, cTempFiles& tempFiles) {
   }
 
   const std::string copyPath = ToolFilePath(context, tempFiles.GetTempFile("xml", true));
-  CopyFile(jobPath, copyPath, "RunTransferJob");
+  CopyToNewFile(context.platform, jobPath, copyPath, "RunTransferJob");
   KillFile(jobPath);  // a job file that stays behind does no harm
 
   // The MAC covers the copy's bytes: decoded from UTF-8 and encoded again.

@@ -1,11 +1,14 @@
 #include "platform/file_replace.h"
 
+#include <atomic>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <system_error>
 
 #include "shared/fs.h"
+#include "shared/utf8.h"
 
 namespace tavrin {
 
@@ -13,60 +16,193 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Fail(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-  return false;
+using Failure = FileWriteResult::Failure;
+using Kind = PathFacts::Kind;
+using WriteMode = Platform::WriteMode;
+
+constexpr std::string_view kSiblingMark = ".~";
+constexpr std::string_view kSiblingEnd = ".new~";
+constexpr std::uint32_t kOwnerOnlyPermissions = 0600;
+constexpr std::uint32_t kUsualPermissions = 0;  // the system's default for new files
+// A chain longer than this is taken for a loop, as the system itself would.
+constexpr int kMaxLinkSteps = 40;
+// Names are random, so a taken one is a rare accident; a few tries are plenty.
+constexpr int kMaxNameTries = 16;
+
+FileWriteResult Failed(Failure failure, std::string description) {
+  return FileWriteResult{failure, std::move(description)};
+}
+
+FileWriteResult Refused(const std::string& path, const char* why) {
+  return Failed(Failure::Refused, "Cannot replace file: " + path + " (" + why + ")");
+}
+
+std::uint32_t PermissionsFor(FileAccess access, const PathFacts& existing) {
+  if (access == FileAccess::OwnerOnly) return kOwnerOnlyPermissions;
+  return existing.kind == Kind::Regular ? existing.permissions : kUsualPermissions;
+}
+
+// Follows links of the user's own from the path to the name that is no link; `facts`
+// then describe that name. A link of another user is not followed: in a shared folder it
+// may have been planted to make the program overwrite a file of the planter's choice.
+FileWriteResult FollowOwnLinks(Platform& platform, std::string& path, PathFacts& facts) {
+  const std::string given = path;
+  for (int step = 0; facts.kind == Kind::Link; ++step) {
+    if (!facts.ownedByUser) return Refused(given, "a link of another user");
+    if (step == kMaxLinkSteps) return Refused(given, "a loop of links");
+    std::error_code ec;
+    const fs::path link = FsPath(path);
+    fs::path next = fs::read_symlink(link, ec);
+    if (ec) return Refused(given, "a link that cannot be read");
+    if (next.is_relative()) next = link.parent_path() / next;
+    path = PathText(next.lexically_normal());
+    facts = platform.InspectPath(path);
+  }
+  return {};
+}
+
+// The file that a write to the path replaces, with its facts; or the refusal.
+FileWriteResult SettleTarget(Platform& platform, std::string& target, PathFacts& facts) {
+  const std::string given = target;
+  facts = platform.InspectPath(target);
+  if (FileWriteResult followed = FollowOwnLinks(platform, target, facts); !followed.Ok()) {
+    return followed;
+  }
+  if (facts.kind != Kind::Missing && facts.kind != Kind::Regular) {
+    return Refused(given, "not a regular file");
+  }
+  // A rename would replace a read-only file as easily as any other; the owner's "do not
+  // change" is respected instead.
+  if (facts.kind == Kind::Regular && !facts.writable) return Refused(given, "read-only");
+  return {};
+}
+
+std::uint32_t NextUniqueNumber(Platform& platform) {
+  static std::atomic<std::uint32_t> counter{0};
+  return static_cast<std::uint32_t>(platform.RandomSeed()) + 0x9E3779B9u * ++counter;
+}
+
+// Creates the replacement file beside the target under a name nobody else uses.
+std::unique_ptr<WritableFile> CreateSibling(Platform& platform, const std::string& target,
+                                            std::uint32_t permissions, std::string& sibling) {
+  for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
+    sibling = ReplacementSiblingName(target, platform.ProcessId(), NextUniqueNumber(platform));
+    if (auto file = platform.OpenFileForWriting(sibling, WriteMode::CreateNew, permissions)) {
+      return file;
+    }
+    // Only a taken name is worth another try; a folder that refuses new files refuses all.
+    if (platform.InspectPath(sibling).kind == Kind::Missing) break;
+  }
+  return nullptr;
+}
+
+std::string FolderOf(const std::string& path) {
+  const fs::path parent = FsPath(path).parent_path();
+  return parent.empty() ? std::string(".") : PathText(parent);
 }
 
 }  // namespace
 
-std::string ReplacementFileName(const std::string& path) {
-  return path + ".~new";
+RuntimeError FileWriteResult::Error(std::string source) const {
+  return RuntimeError(failure == Failure::Write ? kErrDeviceIo : kErrPathFileAccess,
+                      std::move(source), description);
 }
 
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes, std::string* error) {
-  if (path.empty()) return Fail(error, "no file name given");
-  std::error_code ec;
-  fs::path target = FsPath(path);
-  // Replace the file a link points to, not the link itself.
-  if (fs::is_symlink(target, ec)) {
-    fs::path resolved = fs::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  const fs::file_status status = fs::status(target, ec);
-  const bool existed = fs::exists(status);
-  if (existed) {
-    if (!fs::is_regular_file(status)) return Fail(error, PathText(target) + " is not a file");
-    // A rename would happily replace a read-only file; writing in place would not.
-    if ((status.permissions() & fs::perms::owner_write) == fs::perms::none) {
-      return Fail(error, PathText(target) + " is read-only");
-    }
-  }
+std::string ReplacementSiblingName(const std::string& path, std::uint32_t processId,
+                                   std::uint32_t unique) {
+  char tail[40];
+  std::snprintf(tail, sizeof tail, "%u-%08X", static_cast<unsigned>(processId),
+                static_cast<unsigned>(unique));
+  return path + std::string(kSiblingMark) + tail + std::string(kSiblingEnd);
+}
 
-  fs::path temp = target;
-  temp += ".~new";
-  if (fs::exists(temp, ec) && !fs::is_regular_file(temp, ec)) {
-    return Fail(error, "cannot create " + PathText(temp));
+std::optional<std::uint32_t> ReplacementSiblingWriter(std::string_view fileName) {
+  if (!fileName.ends_with(kSiblingEnd)) return std::nullopt;
+  fileName.remove_suffix(kSiblingEnd.size());
+  const std::size_t mark = fileName.rfind(kSiblingMark);
+  if (mark == std::string_view::npos || mark == 0) return std::nullopt;
+  const std::string_view tail = fileName.substr(mark + kSiblingMark.size());
+  const std::size_t dash = tail.find('-');
+  if (dash == std::string_view::npos || tail.size() - dash - 1 != 8) return std::nullopt;
+  std::uint32_t id = 0;
+  const auto [end, error] = std::from_chars(tail.data(), tail.data() + dash, id);
+  if (error != std::errc() || end != tail.data() + dash || dash == 0) return std::nullopt;
+  std::uint32_t unique = 0;
+  const auto [hexEnd, hexError] = std::from_chars(tail.data() + dash + 1, tail.end(), unique, 16);
+  if (hexError != std::errc() || hexEnd != tail.end()) return std::nullopt;
+  return id;
+}
+
+int RemoveStaleSiblings(Platform& platform, const std::string& folder) {
+  const std::uint32_t self = platform.ProcessId();
+  int removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::optional<std::uint32_t> writer =
+        ReplacementSiblingWriter(PathText(it->path().filename()));
+    if (!writer || *writer == self || platform.ProcessAlive(*writer)) continue;
+    const std::string path = PathText(it->path());
+    const PathFacts facts = platform.InspectPath(path);
+    if (facts.kind == Kind::Regular && facts.ownedByUser && platform.RemoveFile(path)) ++removed;
   }
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return Fail(error, "cannot create " + PathText(temp));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    out.close();
-    if (!out) {
-      fs::remove(temp, ec);
-      return Fail(error, "cannot write " + PathText(temp));
-    }
+  return removed;
+}
+
+FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::string_view bytes,
+                            FileAccess access) {
+  if (path.empty()) return Failed(Failure::Create, "Cannot create file: ");
+  std::string target = path;
+  PathFacts facts;
+  if (FileWriteResult refused = SettleTarget(platform, target, facts); !refused.Ok()) {
+    return refused;
   }
-  if (existed) fs::permissions(temp, status.permissions(), ec);
-  fs::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return Fail(error, "cannot replace " + PathText(target) + ": " + ec.message());
+  RemoveStaleSiblings(platform, FolderOf(target));
+
+  std::string sibling;
+  std::unique_ptr<WritableFile> file =
+      CreateSibling(platform, target, PermissionsFor(access, facts), sibling);
+  if (!file) return Failed(Failure::Create, "Cannot create file: " + path);
+  const bool written = file->Write(bytes) && file->Flush() && file->Close();
+  file.reset();
+  if (!written) {
+    platform.RemoveFile(sibling);
+    return Failed(Failure::Write, "Cannot write file: " + path);
   }
-  return true;
+  if (!platform.RenameFile(sibling, target)) {
+    platform.RemoveFile(sibling);
+    return Failed(Failure::Replace, "Cannot replace file: " + path);
+  }
+  return {};
+}
+
+FileWriteResult WriteNewFile(Platform& platform, const std::string& path, std::string_view bytes,
+                             FileAccess access) {
+  std::unique_ptr<WritableFile> claim =
+      platform.OpenFileForWriting(path, WriteMode::CreateNew, PermissionsFor(access, {}));
+  if (!claim) return Failed(Failure::Create, "Cannot create file: " + path);
+  const bool closed = claim->Close();
+  claim.reset();
+  FileWriteResult result = closed ? ReplaceFile(platform, path, bytes, access)
+                                  : Failed(Failure::Create, "Cannot create file: " + path);
+  if (!result.Ok()) platform.RemoveFile(path);
+  return result;
+}
+
+FileWriteResult AppendToFile(Platform& platform, const std::string& path, std::string_view bytes,
+                             FileAccess access) {
+  std::unique_ptr<WritableFile> file =
+      platform.OpenFileForWriting(path, WriteMode::Append, PermissionsFor(access, {}));
+  if (!file) return Failed(Failure::Create, "Cannot create file: " + path);
+  if (!file->Write(bytes) || !file->Close()) {
+    return Failed(Failure::Write, "Cannot write file: " + path);
+  }
+  return {};
+}
+
+void WriteUtf8File(Platform& platform, const std::string& path, std::string_view text,
+                   FileAccess access) {
+  const FileWriteResult result = ReplaceFile(platform, path, SanitizeUtf8(text), access);
+  if (!result.Ok()) throw result.Error("mUTF8.WriteUtf8File");
 }
 
 }  // namespace tavrin

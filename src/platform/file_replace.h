@@ -1,23 +1,74 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+#include "shared/error.h"
+
 namespace tavrin {
 
-// Crash-safe whole-file replacement for the settings and INI files. (Whole-file reads:
-// ReadFileBytes in shared/fs.h.)
+// The one way the program writes files: settings and INI files, the user-value store, the
+// serial-number store, documents, dumps, replay batch files, job files and the trace log.
+// (Whole-file reads: ReadFileBytes in shared/fs.h.) Each routine is portable; the system
+// calls are the Platform's file-writing steps. All run on the calling thread only.
 
-// Replaces the file's content with the given bytes without ever leaving a truncated file
-// behind: the bytes go to a new file beside the target (same folder, the target's name
-// plus ".~new"), which is flushed, closed and then renamed over the target. A read-only
-// target is not replaced. Returns false on failure and leaves the old file untouched;
-// `error` then says why.
-bool ReplaceFileBytes(const std::string& path, std::string_view bytes,
-                      std::string* error = nullptr);
+// How a write ended.
+struct FileWriteResult {
+  enum class Failure { None, Refused, Create, Write, Replace };
+  Failure failure = Failure::None;
+  // For the user, naming the file: "Cannot create file: <path>", "Cannot write file:
+  // <path>", "Cannot replace file: <path>" (followed by the reason of a refusal).
+  std::string description;
 
-// The name of the new file that ReplaceFileBytes writes before the rename.
-std::string ReplacementFileName(const std::string& path);
+  bool Ok() const { return failure == Failure::None; }
+  // The error to raise: 57 for a write that did not reach the file, else 75.
+  RuntimeError Error(std::string source) const;
+};
+
+// Replaces the file's content (or creates the file) so that the name holds the old content
+// or the new one, never part of either: the bytes go to a new file beside the target with
+// a name of its own (ReplacementSiblingName), created exclusively and never through a link,
+// which is written, flushed and closed, then renamed over the target. On any failure the
+// new file is removed and the target stays as it was.
+//
+// Refused, untouched: a target that is a folder, a device, a FIFO or another special file;
+// a read-only target; a link owned by another user. A link of the user's own (also a
+// chain of them) is followed and the file it names is replaced, as users who link their
+// settings file expect. With OwnerOnly the file ends up readable by the user alone; with
+// Usual a replaced file keeps its permissions and a new one gets the usual ones. New files
+// that dead processes left in the target's folder are removed first (RemoveStaleSiblings).
+FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::string_view bytes,
+                            FileAccess access);
+
+// Creates a file that must not exist yet: the name is taken exclusively (an empty file, never
+// through a link) and then filled as by ReplaceFile, so that it never holds part of the
+// bytes. Fails with Create when the name is taken; on any failure the name is given up.
+FileWriteResult WriteNewFile(Platform& platform, const std::string& path, std::string_view bytes,
+                             FileAccess access);
+
+// Appends to a regular file, creating it when it is missing; never through a link, never
+// into a special file.
+FileWriteResult AppendToFile(Platform& platform, const std::string& path, std::string_view bytes,
+                             FileAccess access);
+
+// Writes the text as UTF-8 without byte-order mark by ReplaceFile; throws the result's
+// error (source "mUTF8.WriteUtf8File").
+void WriteUtf8File(Platform& platform, const std::string& path, std::string_view text,
+                   FileAccess access);
+
+// The name of a replacement file beside the target: the target's name + ".~" + the
+// writing process's id + "-" + eight hexadecimal digits + ".new~".
+std::string ReplacementSiblingName(const std::string& path, std::uint32_t processId,
+                                   std::uint32_t unique);
+// The process id in a file name made by ReplacementSiblingName; nullopt for other names.
+std::optional<std::uint32_t> ReplacementSiblingWriter(std::string_view fileName);
+
+// Removes the replacement files in the folder whose writing process no longer runs (it
+// was killed in the middle of a write): only regular files owned by the user, never one
+// of a live process. Returns how many were removed.
+int RemoveStaleSiblings(Platform& platform, const std::string& folder);
 
 }  // namespace tavrin

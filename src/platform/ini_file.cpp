@@ -323,8 +323,7 @@ void cIniFile::Save(const std::string& section, const std::string& key,
     rawContent_ = EditIniContent(rawContent_, section, key, value);
     if (!saveToRam_) {
       if (rawContent_.empty()) {
-        std::error_code ignored;
-        fs::remove(FsPath(fileName_), ignored);
+        platform_.RemoveFile(fileName_);
       } else {
         WriteAnsiFile(rawContent_, kSource);
       }
@@ -335,7 +334,7 @@ void cIniFile::Save(const std::string& section, const std::string& key,
       sections_.emplace();
       ParseSections(memContent_, *sections_);
     }
-  } else if (!platform_.WriteProfileString(fileName_, section, key, value)) {
+  } else if (!platform_.WriteProfileString(fileName_, section, key, value, FileAccess::Usual)) {
     throw PathFileAccessError(kSource, fileName_);
   }
 
@@ -344,20 +343,21 @@ void cIniFile::Save(const std::string& section, const std::string& key,
 
 void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
   if (fileName_.empty()) throw FileNotFoundError(source);
-  const std::string bytes = platform_.Utf8ToAnsi(WithoutTrailingCrLf(content) + "\r\n");
-  std::string error;
-  if (!ReplaceFileBytes(fileName_, bytes, &error)) {
-    throw PathFileAccessError(source, error);
+  ReplaceOnDisk(platform_.Utf8ToAnsi(WithoutTrailingCrLf(content) + "\r\n"), source);
+}
+
+void cIniFile::ReplaceOnDisk(std::string_view bytes, const char* source) {
+  const FileWriteResult result = ReplaceFile(platform_, fileName_, bytes, FileAccess::Usual);
+  if (!result.Ok()) {
+    // The edited image was not written: the next access rebuilds it from the file.
+    cachedStamp_.reset();
+    throw PathFileAccessError(source, result.description);
   }
 }
 
 void cIniFile::WriteUnicodeFile(const char* source) {
   if (fileName_.empty()) throw FileNotFoundError(source);
-  const std::string bytes = Utf16LeBytes(std::string(kMarker) + unicodeContent_);
-  std::string error;
-  if (!ReplaceFileBytes(fileName_, bytes, &error)) {
-    throw PathFileAccessError(source, error);
-  }
+  ReplaceOnDisk(Utf16LeBytes(std::string(kMarker) + unicodeContent_), source);
 }
 
 void cIniFile::WriteAsUnicode(bool convert) {
@@ -377,8 +377,7 @@ void cIniFile::WriteAsAnsi() {
 
 void cIniFile::SaveOfflineToFile() {
   if (memContent_.empty()) {
-    std::error_code ignored;
-    if (!fileName_.empty()) fs::remove(FsPath(fileName_), ignored);
+    if (!fileName_.empty()) platform_.RemoveFile(fileName_);
     return;
   }
   WriteAnsiFile(memContent_, "cIniFile.SaveOfflineToFile");
@@ -417,9 +416,7 @@ void cIniFile::StoreText(Origin origin, const std::string& text, const char* sou
       break;
     case Origin::AnsiFile:
       if (text.empty()) {
-        if (!ReplaceFileBytes(fileName_, "")) {
-          throw PathFileAccessError(source, fileName_);
-        }
+        ReplaceOnDisk("", source);
       } else {
         WriteAnsiFile(text, source);
       }
@@ -507,9 +504,7 @@ bool cIniFile::RebuildIniStructure() {
     unicodeContent_ = result;
     WriteUnicodeFile("cIniFile.RebuildIniStructure");
   } else if (result.empty()) {
-    if (!ReplaceFileBytes(fileName_, "")) {
-      throw PathFileAccessError("cIniFile.RebuildIniStructure", fileName_);
-    }
+    ReplaceOnDisk("", "cIniFile.RebuildIniStructure");
   } else {
     WriteAnsiFile(result, "cIniFile.RebuildIniStructure");
   }

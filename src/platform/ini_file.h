@@ -115,6 +115,8 @@ class cIniFile {
   std::string ReadFileText();
   std::string DecodeUnicode(const std::string& bytes) const;
   void WriteAnsiFile(std::string_view content, const char* source);
+  // Replaces the file with the bytes (ReplaceFile); throws 75 with the reason on failure.
+  void ReplaceOnDisk(std::string_view bytes, const char* source);
   void WriteUnicodeFile(const char* source);
   // Puts text edited by RemoveSection, RemoveKey or RebuildIniStructure back where it
   // came from.

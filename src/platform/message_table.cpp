@@ -79,6 +79,9 @@ constexpr BuiltInMessage kMessages[] = {
     {5711,
      "Der Pfad %1 enthält ein Anführungszeichen und kann dem Importprogramm von Orvolux nicht "
      "übergeben werden."},
+    {5720,
+     "Die Einstellungsdatei %1 kann nicht geschrieben werden. Das Programm arbeitet mit den "
+     "gelesenen Einstellungen weiter."},
 };
 
 constexpr bool OrderedByNumber() {

@@ -75,6 +75,36 @@ struct ProcessStart {
 // now; or together with other shared holders, waiting while someone holds it alone.
 enum class LockMode { Exclusive, TryExclusive, Shared };
 
+// A file opened by OpenFileForWriting; closed (if Close was not called) when the object is
+// destroyed.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Each returns false when the system refuses (a full disk, an I/O error); a failed
+  // Write may have written part of the bytes.
+  virtual bool Write(std::string_view bytes) = 0;
+  // Pushes what was written through to the storage device.
+  virtual bool Flush() = 0;
+  // False when the last of the data could not be written.
+  virtual bool Close() = 0;
+};
+
+// Who may read a file the program creates: patient data (documents, dumps, job files, the
+// serial-number store, the trace log) is kept from other users of the machine.
+enum class FileAccess {
+  Usual,      // the system's usual permissions for new files
+  OwnerOnly,  // read and write for the user alone (POSIX 0600)
+};
+
+// What a path names, without following a link at its end.
+struct PathFacts {
+  enum class Kind { Missing, Regular, Link, Other };  // Other: a folder, device, FIFO ...
+  Kind kind = Kind::Missing;
+  bool ownedByUser = false;       // owned by the user this process runs as
+  bool writable = false;          // this process may write it (for a link: its target)
+  std::uint32_t permissions = 0;  // POSIX permission bits; 0 on systems without them
+};
+
 // Every operating-system facility the core uses, behind one narrow interface. The POSIX
 // and Win32 back ends implement it; tests use a fake. All text is UTF-8.
 class Platform {
@@ -130,6 +160,26 @@ class Platform {
   // Whether the file can be opened for reading with an exclusive lock (that is, no other
   // program has it open); the file is closed again at once.
   virtual bool CanOpenExclusively(const std::string& path) = 0;
+
+  // --- Writing files: the steps of the safe write routines in platform/file_replace.h,
+  // which every write of the program goes through.
+  virtual PathFacts InspectPath(const std::string& path) = 0;
+  // Opens a file for writing, never through a link. CreateNew creates the file and fails
+  // when the name is taken by anything, a link included; Append appends to a regular file
+  // and creates it when it is missing. Null on failure. A created file gets `permissions`
+  // (POSIX permission bits) exactly; 0 gives the usual permissions for new files (POSIX:
+  // 0666 less the umask). Windows keeps only whether the owner may write.
+  enum class WriteMode { CreateNew, Append };
+  virtual std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                           std::uint32_t permissions) = 0;
+  // Renames a file within its folder, replacing what the new name held; a link there is
+  // replaced itself, never followed. False on failure, with both names unchanged.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  // Removes a file (a link itself, not what it points to); false when nothing was removed.
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // This process's id, and whether a process of that id runs (of any user).
+  virtual std::uint32_t ProcessId() = 0;
+  virtual bool ProcessAlive(std::uint32_t id) = 0;
 
   // --- Folders and temporary files
   // The platform's temporary folder; empty when it has none.
@@ -200,8 +250,10 @@ class Platform {
   virtual std::string ReadProfileString(const std::string& file, const std::string& section,
                                         const std::string& key,
                                         const std::string& defaultValue) = 0;
+  // `access` is for a file that is created or replaced (Windows keeps the folder's rights).
   virtual bool WriteProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key, const std::string& value) = 0;
+                                  const std::string& key, const std::string& value,
+                                  FileAccess access) = 0;
 
   // --- Cryptographic service
   virtual CryptoProvider& Crypto() = 0;

@@ -119,8 +119,8 @@ std::string ReadProfileStringFile(const std::string& file, const std::string& se
   return Limited(std::string(value));
 }
 
-bool WriteProfileStringFile(const std::string& file, const std::string& section,
-                            const std::string& key, const std::string& value) {
+bool WriteProfileStringFile(Platform& platform, const std::string& file, const std::string& section,
+                            const std::string& key, const std::string& value, FileAccess access) {
   // A line break would forge further lines; "]" in a section name or "=" in a key would
   // produce a line that reads back as something else.
   const std::string_view sectionName = TrimBlanks(section);
@@ -144,7 +144,7 @@ bool WriteProfileStringFile(const std::string& file, const std::string& section,
   }
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
-  return ReplaceFileBytes(file, Utf8ToWindows1252(text));
+  return ReplaceFile(platform, file, Utf8ToWindows1252(text), access).Ok();
 }
 
 }  // namespace tavrin

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace tavrin {
 
 // Single values of INI files read and written with the semantics of Windows' private
@@ -9,12 +11,10 @@ namespace tavrin {
 // regard to case, blanks around key and value trimmed, a value in matching single or
 // double quotes loses them, at most 1023 characters returned. Files are ANSI text.
 // Writing creates the file, the section or the key as needed and replaces the file
-// safely (new file beside it, then renamed over the old one).
-class Platform;
-
+// through ReplaceFile (platform/file_replace.h) with the given access.
 std::string ReadProfileStringFile(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& defaultValue);
-bool WriteProfileStringFile(const std::string& file, const std::string& section,
-                            const std::string& key, const std::string& value);
+bool WriteProfileStringFile(Platform& platform, const std::string& file, const std::string& section,
+                            const std::string& key, const std::string& value, FileAccess access);
 
 }  // namespace tavrin

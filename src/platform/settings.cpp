@@ -50,8 +50,8 @@ std::string ReadIniValue(Platform& platform, const std::string& file, const std:
 }
 
 bool WriteIniValue(Platform& platform, const std::string& file, const std::string& section,
-                   const std::string& key, const std::string& value) {
-  return platform.WriteProfileString(file, section, key, value);
+                   const std::string& key, const std::string& value, FileAccess access) {
+  return platform.WriteProfileString(file, section, key, value, access);
 }
 
 std::string ReadSetting(Platform& platform, const AppPaths& paths, const std::string& section,

@@ -8,6 +8,7 @@
 namespace tavrin {
 
 class Platform;
+enum class FileAccess;
 
 // Where the program keeps its files: the program folder, the settings file beside the
 // executable, and the per-computer-per-user configuration folder below it.
@@ -37,10 +38,11 @@ class AppPaths {
 };
 
 // Single values of foreign INI files through the platform's profile-string functions.
+// A file that holds patient data is written with FileAccess::OwnerOnly.
 std::string ReadIniValue(Platform& platform, const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue);
 bool WriteIniValue(Platform& platform, const std::string& file, const std::string& section,
-                   const std::string& key, const std::string& value);
+                   const std::string& key, const std::string& value, FileAccess access);
 // ReadIniValue on the settings file.
 std::string ReadSetting(Platform& platform, const AppPaths& paths, const std::string& section,
                         const std::string& key, const std::string& defaultValue);

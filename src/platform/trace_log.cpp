@@ -1,13 +1,11 @@
 #include "platform/trace_log.h"
 
-#include <fstream>
-
+#include "platform/file_replace.h"
 #include "platform/ini_file.h"
 #include "platform/platform.h"
 #include "platform/settings.h"
 #include "shared/date_time.h"
 #include "shared/error.h"
-#include "shared/fs.h"
 #include "shared/text.h"
 
 namespace tavrin {
@@ -37,11 +35,12 @@ void TraceLog::Write(std::string& message) {
   const std::string line =
       FormatGeneralDate(platform_.Now(), platform_.Regional()) + ": " + message + "\r\n";
   const std::string bytes = platform_.Utf8ToAnsi(line);
-  // Opened and closed for every line, so each line is on disk when the call returns.
-  std::ofstream out(FsPath(path), std::ios::binary | std::ios::app);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (out) out.close();
-  if (!out) throw PathFileAccessError("WriteTraceLog", path);
+  // Opened and closed for every line, so each line is on disk when the call returns. The
+  // log names patients' files and serial numbers: only the user may read it, and a link
+  // planted in its place is not written through.
+  if (!AppendToFile(platform_, path, bytes, FileAccess::OwnerOnly).Ok()) {
+    throw PathFileAccessError("WriteTraceLog", path);
+  }
 }
 
 }  // namespace tavrin

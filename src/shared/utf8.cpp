@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
 #include "shared/error.h"
 #include "shared/fs.h"
 
@@ -198,6 +194,8 @@ std::u32string FoldedCodePoints(std::string_view text) {
   return out;
 }
 
+}  // namespace
+
 // UTF-8 that decodes without error is passed through; anything else is re-encoded with
 // U+FFFD in place of each undecodable byte.
 std::string SanitizeUtf8(std::string_view bytes) {
@@ -214,8 +212,6 @@ std::string SanitizeUtf8(std::string_view bytes) {
   while (pos < bytes.size()) AppendUtf8(out, DecodeOne(bytes, pos));
   return out;
 }
-
-}  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
@@ -346,35 +342,6 @@ std::string ReadUtf8File(const std::string& path) {
   const std::optional<std::string> bytes = ReadFileBytes(path);
   if (!bytes) throw FileNotFoundError("mUTF8.ReadUtf8File", path);
   return SanitizeUtf8(*bytes);
-}
-
-void WriteUtf8File(const std::string& path, std::string_view text) {
-  const std::string clean = SanitizeUtf8(text);
-  const std::filesystem::path target = FsPath(path);
-  // The new content goes into a file beside the target first; only a complete file
-  // replaces the old one, so a failed write never leaves a truncated document behind.
-  std::filesystem::path temp = target;
-  temp += ".new~";
-  std::error_code ec;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      throw RuntimeError(kErrPathFileAccess, "mUTF8.WriteUtf8File", "Cannot create file: " + path);
-    }
-    out.write(clean.data(), static_cast<std::streamsize>(clean.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::filesystem::remove(temp, ec);
-      throw RuntimeError(kErrDeviceIo, "mUTF8.WriteUtf8File", "Cannot write file: " + path);
-    }
-  }
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw RuntimeError(kErrPathFileAccess, "mUTF8.WriteUtf8File", "Cannot replace file: " + path);
-  }
 }
 
 std::size_t FindNonAscii(std::string_view bytes, std::size_t from) {

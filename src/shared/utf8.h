@@ -50,8 +50,8 @@ std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes);
 // Reads the whole file; a byte-order mark stays in the text as U+FEFF. Throws
 // RuntimeError 53 when the file cannot be read.
 std::string ReadUtf8File(const std::string& path);
-// Writes the text as UTF-8 without byte-order mark, replacing the file. Throws
-// RuntimeError on failure.
-void WriteUtf8File(const std::string& path, std::string_view text);
+// The bytes as valid UTF-8: each byte that starts no valid sequence becomes U+FFFD. (The
+// file writer, WriteUtf8File, is in platform/file_replace.h.)
+std::string SanitizeUtf8(std::string_view bytes);
 
 }  // namespace tavrin

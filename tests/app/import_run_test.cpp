@@ -1,9 +1,13 @@
 // One import from the main window's start button to the end of the process: the
-// documents handed over, the trace, the dump folder and the ways a run ends early.
+// documents handed over, the trace, the dump folder, the ways a run ends early, and what
+// failing writes leave behind.
 
 #include "app/import_run.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
 
 #include "app/app_fixture.h"
 #include "handover/import_call.h"
@@ -93,6 +97,10 @@ TEST_F(ImportRunTest, XmlAndJsonRunParksTheXmlAsJobAndDumpsBoth) {
   // The XML replay carries the XML document's own MAC.
   EXPECT_NE(ReadFile(folder + "StartXML.bat").find(" -filemac " + ComputeFileMac(context, xml)),
             std::string::npos);
+  // Patient data, for the user's eyes only.
+  for (const std::string& file : {Recorded("1"), folder + "stream.xml", context.trace.FilePath()}) {
+    EXPECT_EQ(std::filesystem::status(FsPath(file)).permissions(), std::filesystem::perms(0600));
+  }
 
   // A dump folder that cannot be made does not stop the hand-over.
   std::filesystem::remove_all(FsPath(context.paths.ConfigFolder() + "Dump"));
@@ -129,6 +137,67 @@ TEST_F(ImportRunTest, StatusTextFollowsTheLanguageCode) {
     ui.statusTexts.clear();
     EXPECT_FALSE(Run(kBgRow, nullptr));  // cancelled at the serial-number dialog
     EXPECT_EQ(ui.statusTexts.at(0), expected) << code;
+  }
+}
+
+// Fault injection: the N-th write, flush or rename fails, for N = 1, 2, ... until a run gets
+// through. After every failure each file holds its old content or its new one, never a
+// part of either, and the user has been told.
+TEST_F(ImportRunTest, EveryFailedWriteLeavesOldOrNewContentAndTellsTheUser) {
+  const std::string store = context.paths.ConfigFolder() + "KELSAR Relay.rly";
+  const std::string jobs = ProgramFolder() + "jobs";
+  testing::WriteFile(base + "_Extras/KELSAR/PC1_anna.txt",
+                     "[currentpatient]\r\ndiary_filename=meier.dia\r\n");  // an open patient
+  // The settings, the store, an empty temporary folder and a waiting job.
+  const auto prepare = [&] {
+    WriteSettings("NewerOnly=0\r\n");
+    testing::WriteFile(store, "[SNMappings]\r\nAAAA=other\r\n");
+    for (const std::string& folder : {dir.File("tmp"), jobs})
+      std::filesystem::remove_all(FsPath(folder));
+    std::filesystem::create_directories(FsPath(dir.File("tmp")));
+    testing::WriteFile(jobs + "/123456789.xml", "<IMPORT/>");
+    ui.messages.clear();
+    ui.autoAnswers = {SerialAutoChoice::Auto};
+  };
+  // What the files hold; the names of documents differ from run to run.
+  const auto contents = [&] {
+    std::set<std::string> all = {"settings|" + ReadFile(ProgramFolder() + "TavrinPlugin.ini"),
+                                 "store|" + ReadFile(store)};
+    for (const std::string& folder : {dir.File("tmp"), jobs}) {
+      for (const auto& entry : std::filesystem::directory_iterator(FsPath(folder))) {
+        all.insert("document|" + ReadFile(PathText(entry.path())));
+      }
+    }
+    return all;
+  };
+  const std::pair<const char*, std::function<void()>> scenarios[] = {
+      {"start-up and import run: settings, serial-number store, documents, job file",
+       [&] { Run(std::string(kBgRow) + kCgmRow, nullptr); }},
+      {"start-up's settings write-back, transfer-job step", [&] { Load("-jobid 123456789"); }}};
+  for (const auto& [name, run] : scenarios) {
+    SCOPED_TRACE(name);
+    std::set<std::string> before, after;  // of a run in which nothing fails
+    int n = 0;
+    for (;; ++n) {
+      prepare();
+      if (n == 0) before = contents();
+      platform.failAt = n;
+      platform.writeSteps = 0;
+      run();
+      if (n == 0) after = contents();
+      const bool failed = n > 0 && platform.writeSteps >= n;
+      EXPECT_EQ(ui.messages.empty(), !failed) << n;
+      if (n > 0 && !failed) break;  // no step failed: the run got through
+      if (n == 1) {  // the start-up's settings write, made while holding the settings lock
+        EXPECT_EQ(ui.messages.at(0).text,
+                  context.Message(5720, {context.paths.SettingsFilePath()}));
+        EXPECT_EQ(platform.locksAtFailure["TavrinPlugin\\Settings"], -1);
+      }
+      for (const std::string& content : contents()) {
+        EXPECT_TRUE(before.count(content) || after.count(content)) << n << " " << content;
+      }
+    }
+    EXPECT_GE(n, 10) << "too few steps were made to fail";
   }
 }
 

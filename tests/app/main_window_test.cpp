@@ -26,6 +26,14 @@ TEST_F(MainWindowTest, StartupCompletesTheSettingsAndChoosesTheLanguage) {
   EXPECT_EQ(ReadFile(settings), "[Config]\r\nLanguage=EN\r\nCreateDump=1\r\nNewerOnly=0\r\n");
   EXPECT_EQ(context.languages->Code() + std::to_string(platform.normalAttributeCalls.size()),
             "EN0");
+  // A file that cannot be written stops nothing: the values read stay in force, the failure
+  // is traced and the user is told.
+  std::filesystem::permissions(FsPath(settings), std::filesystem::perms::owner_read);
+  Main(context);
+  EXPECT_EQ(ReadFile(settings), "[Config]\r\nLanguage=EN\r\nCreateDump=1\r\nNewerOnly=0\r\n");
+  EXPECT_EQ(ui.messages.at(0).text, context.Message(5720, {settings}));
+  EXPECT_TRUE(Traced({"Settings not saved: Path/File access error: Cannot replace file: " +
+                      settings + " (read-only) (75)"}));
   std::filesystem::remove(FsPath(settings));
   Main(context);
   EXPECT_EQ(ReadFile(settings), "[Config]\r\nNewerOnly=0\r\nCreateDump=0\r\n");

@@ -72,6 +72,8 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
     {{}, [&] { exportPath = F("nothing.csv"); }, kExitBadInput, "export file not found: " + F("nothing.csv")},
     {{"-o", F("link.csv")}, nullptr, kExitUsage, "the output file would overwrite the export file: " + F("link.csv")},
     {{"-o", F("no/out.xml")}, nullptr, kExitConversion, "cannot write the output: Cannot create file: " + F("no/out.xml") + " (75)"},
+    // A read-only output is not made writable.
+    {{"-o", F("ro.xml")}, [&] { WriteFile(F("ro.xml"), ""); fs::permissions(F("ro.xml"), fs::perms::owner_read); }, kExitConversion, "cannot write the output: Cannot replace file: " + F("ro.xml") + " (read-only) (75)"},
     {{"--handover", F("none")}, nullptr, kExitHandoverFailed, "no usable Orvolux installation in " + F("none/")},
     {{"--handover", host, "-o", F("My Documents.xml")}, nullptr, kExitHandoverFailed,
      "the import tool cannot be given a path with blanks or quotes: " + F("My Documents.xml") + " (choose another output file with -o/--json)"},

@@ -51,6 +51,12 @@ struct FakePlatform : Platform {
   std::map<std::string, std::string> runningProcessFolders;
   std::string clipboard;
   int tempFileCounter = 0;
+  // Files are written on the real file system. Fault injection: the failAt-th write, flush
+  // or rename of a replacement fails (0: none), a write after half of its bytes. Appends
+  // (the trace log) are not counted.
+  int failAt = 0;
+  int writeSteps = 0;
+  std::set<std::string> foreignFiles;  // owned by "another user"
 
   std::string ProgramPath() override { return programPath; }
   std::string ComputerName() override { return computerName; }
@@ -101,6 +107,60 @@ struct FakePlatform : Platform {
   bool CanOpenExclusively(const std::string& path) override {
     return !lockedFiles.count(path) && std::filesystem::is_regular_file(FsPath(path));
   }
+  std::map<std::string, int> locksAtFailure;  // userLocks when the failing step came
+  bool StepFails() {
+    if (++writeSteps != failAt) return false;
+    locksAtFailure = userLocks;
+    return true;
+  }
+  struct FakeFile : WritableFile {
+    FakePlatform* counter = nullptr;  // null for appends, which are not counted
+    std::ofstream out;
+    bool Write(std::string_view bytes) override {
+      const bool fails = counter && counter->StepFails();
+      out.write(bytes.data(), std::ssize(bytes) / (fails ? 2 : 1));
+      return !fails && out.good();
+    }
+    bool Flush() override { return !(counter && counter->StepFails()) && out.flush().good(); }
+    bool Close() override { return out.close(), !out.fail(); }
+  };
+  PathFacts InspectPath(const std::string& path) override {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status link = fs::symlink_status(FsPath(path), ec);
+    using enum PathFacts::Kind;
+    return {!fs::exists(link)           ? Missing
+            : fs::is_regular_file(link) ? Regular
+            : fs::is_symlink(link)      ? Link
+                                        : Other,
+            !foreignFiles.count(path),
+            (link.permissions() & fs::perms::owner_write) != fs::perms::none,
+            static_cast<std::uint32_t>(link.permissions()) & 07777};
+  }
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override {
+    const PathFacts::Kind kind = InspectPath(path).kind;
+    const bool append = mode == WriteMode::Append;
+    if (kind != PathFacts::Kind::Missing && !(append && kind == PathFacts::Kind::Regular))
+      return nullptr;
+    auto file = std::make_unique<FakeFile>();
+    if (!append) file->counter = this;
+    file->out.open(FsPath(path), std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    if (!file->out) return nullptr;
+    if (permissions && kind == PathFacts::Kind::Missing)
+      std::filesystem::permissions(FsPath(path), std::filesystem::perms(permissions));
+    return file;
+  }
+  std::error_code fsError;
+  bool RenameFile(const std::string& from, const std::string& to) override {
+    return !StepFails() && (std::filesystem::rename(FsPath(from), FsPath(to), fsError), !fsError);
+  }
+  bool RemoveFile(const std::string& path) override {
+    return std::filesystem::remove(FsPath(path), fsError);
+  }
+  // No other process writes beside this one.
+  std::uint32_t ProcessId() override { return 4242; }
+  bool ProcessAlive(std::uint32_t) override { return true; }
   std::string TempPath() override { return tempPath; }
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     if (!std::filesystem::is_directory(FsPath(folder))) return {};
@@ -161,8 +221,9 @@ struct FakePlatform : Platform {
     return ReadProfileStringFile(file, section, key, def);
   }
   bool WriteProfileString(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& value) override {
-    return WriteProfileStringFile(file, section, key, value);
+                          const std::string& key, const std::string& value,
+                          FileAccess access) override {
+    return WriteProfileStringFile(*this, file, section, key, value, access);
   }
   CryptoProvider& Crypto() override { return *crypto; }
 };

@@ -26,7 +26,7 @@ class Settings : public ::testing::Test {
 
 TEST_F(Settings, SettingsFileAndTrimmedIniValues) {
   const std::string file = dir.File("KELSAR Relay.rly");
-  ASSERT_TRUE(WriteIniValue(platform, file, "Serials", "SN1", "Patient 7"));
+  ASSERT_TRUE(WriteIniValue(platform, file, "Serials", "SN1", "Patient 7", FileAccess::OwnerOnly));
   EXPECT_EQ(ReadBytes(file), "[Serials]\r\nSN1=Patient 7\r\n");
   EXPECT_EQ(paths.SettingsFilePath(), dir.File("TavrinPlugin.ini"));
   WriteBytes(paths.SettingsFilePath(), "[Config]\r\nA=\"  Patient 7  \"\r\nB=\r\n");

@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <random>
 #include <system_error>
@@ -49,6 +51,43 @@ class PosixHeldFile : public HeldFile {
   ~PosixHeldFile() override { ::close(fd_); }
   PosixHeldFile(const PosixHeldFile&) = delete;
   PosixHeldFile& operator=(const PosixHeldFile&) = delete;
+
+ private:
+  int fd_;
+};
+
+// A file being written; Flush is fsync, so that a renamed file is complete on the disk.
+class PosixWritableFile : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  ~PosixWritableFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PosixWritableFile(const PosixWritableFile&) = delete;
+  PosixWritableFile& operator=(const PosixWritableFile&) = delete;
+
+  bool Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+  }
+  bool Flush() override {
+    int rc;
+    do {
+      rc = ::fsync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+  }
+  bool Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    // After an EINTR the descriptor is released all the same on Linux; no retry.
+    return ::close(fd) == 0 || errno == EINTR;
+  }
 
  private:
   int fd_;
@@ -153,11 +192,12 @@ std::vector<std::string> ReadStore(const std::string& path) {
   return StoreLines(ReadFileBytes(path).value_or(std::string()));
 }
 
-bool WriteStore(const std::string& path, const std::vector<std::string>& lines) {
+bool WriteStore(Platform& platform, const std::string& path,
+                const std::vector<std::string>& lines) {
   CreateStoreFolder(path);
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  return ReplaceFileBytes(path, text);
+  return ReplaceFile(platform, path, text, FileAccess::Usual).Ok();
 }
 
 // Names that would not read back as themselves: line breaks, a key holding "]" at the
@@ -374,6 +414,68 @@ bool PosixPlatform::CanOpenExclusively(const std::string& path) {
   return !held;
 }
 
+PathFacts PosixPlatform::InspectPath(const std::string& path) {
+  PathFacts facts;
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return facts;
+  if (S_ISREG(status.st_mode)) {
+    facts.kind = PathFacts::Kind::Regular;
+  } else if (S_ISLNK(status.st_mode)) {
+    facts.kind = PathFacts::Kind::Link;
+  } else {
+    facts.kind = PathFacts::Kind::Other;
+  }
+  facts.ownedByUser = status.st_uid == ::geteuid();
+  // A file without any write permission is read-only also for the superuser, whom
+  // faccessat would let write it.
+  facts.writable = (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+                   ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  facts.permissions = static_cast<std::uint32_t>(status.st_mode & 07777);
+  return facts;
+}
+
+std::unique_ptr<WritableFile> PosixPlatform::OpenFileForWriting(const std::string& path,
+                                                                WriteMode mode,
+                                                                std::uint32_t permissions) {
+  const bool append = mode == WriteMode::Append;
+  const int flags =
+      O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (append ? O_APPEND | O_NONBLOCK : O_EXCL);
+  const mode_t created = permissions == 0 ? 0666 : static_cast<mode_t>(permissions & 07777);
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, created);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
+  auto file = std::make_unique<PosixWritableFile>(fd);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
+  // The umask may narrow the permissions of a created file: a new file gets exactly those
+  // asked for. (An appended file created with 0600 can only have become narrower.)
+  if (!append && permissions != 0 && ::fchmod(fd, created) != 0) {
+    ::unlink(path.c_str());  // made by this call: not left behind
+    return nullptr;
+  }
+  if (append) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return file;
+}
+
+bool PosixPlatform::RenameFile(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PosixPlatform::RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+std::uint32_t PosixPlatform::ProcessId() {
+  return static_cast<std::uint32_t>(::getpid());
+}
+
+bool PosixPlatform::ProcessAlive(std::uint32_t id) {
+  if (id == 0 || id > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) return false;
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
 std::string PosixPlatform::TempPath() {
   std::string path(Env("TMPDIR"));
   if (path.empty()) path = "/tmp";
@@ -530,7 +632,7 @@ bool PosixPlatform::WriteUserValues(const std::string& key,
     result.push_back("[" + key + "]");
     appendAdded();
   }
-  return WriteStore(file, result) && ok;
+  return WriteStore(*this, file, result) && ok;
 }
 
 std::unique_ptr<HeldFile> PosixPlatform::TakeUserLock(const std::string& name, LockMode mode) {
@@ -590,8 +692,9 @@ std::string PosixPlatform::ReadProfileString(const std::string& file, const std:
 }
 
 bool PosixPlatform::WriteProfileString(const std::string& file, const std::string& section,
-                                       const std::string& key, const std::string& value) {
-  return WriteProfileStringFile(file, section, key, value);
+                                       const std::string& key, const std::string& value,
+                                       FileAccess access) {
+  return WriteProfileStringFile(*this, file, section, key, value, access);
 }
 
 CryptoProvider& PosixPlatform::Crypto() {

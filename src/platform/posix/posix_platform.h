@@ -42,6 +42,21 @@ class PosixPlatform : public Platform {
   // program that holds an flock of its own on the file counts as having it open.
   bool CanOpenExclusively(const std::string& path) override;
 
+  // lstat; "writable": some write permission is set and faccessat lets the effective user
+  // write (for a link: its target).
+  PathFacts InspectPath(const std::string& path) override;
+  // open with O_CREAT | O_NOFOLLOW | O_CLOEXEC and O_EXCL (CreateNew) or O_APPEND |
+  // O_NONBLOCK (Append: a FIFO must not block the program; anything but a regular file is
+  // closed again); a file created with O_EXCL then gets its permissions with fchmod.
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override;
+  // rename(2), unlink(2).
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  std::uint32_t ProcessId() override;
+  // kill(id, 0): a process of another user counts as running too.
+  bool ProcessAlive(std::uint32_t id) override;
+
   // $TMPDIR (else "/tmp") with a trailing "/".
   std::string TempPath() override;
   // Creates the placeholder with O_CREAT | O_EXCL (mode 0600), counting up from a number
@@ -84,7 +99,8 @@ class PosixPlatform : public Platform {
   std::string ReadProfileString(const std::string& file, const std::string& section,
                                 const std::string& key, const std::string& defaultValue) override;
   bool WriteProfileString(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& value) override;
+                          const std::string& key, const std::string& value,
+                          FileAccess access) override;
 
   CryptoProvider& Crypto() override;
 

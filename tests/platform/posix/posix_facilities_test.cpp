@@ -1,9 +1,10 @@
 // The POSIX back end against the real system, inside temporary folders: processes, the run
-// marker's lock, temporary names, folders and file modes, the user-value store, locale
-// variables, time zones and the small services.
+// marker's lock, temporary names, folders and file modes, safe writes, the user-value store,
+// locale variables, time zones and the small services.
 #include "platform/posix/posix_platform.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <set>
 
 #include "platform/file_helpers.h"
+#include "platform/file_replace.h"
 #include "platform/temp_files.h"
 
 namespace tavrin {
@@ -125,6 +127,66 @@ TEST(PosixFiles, TemporaryNamesFoldersAndModes) {
   EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
 }
 
+// Every write goes through a new file of its own beside the target: never through a planted
+// link, never into a special file, patient data for the user alone whatever the umask, and
+// never mixed with another process's write.
+TEST(PosixFiles, WritesGoThroughNewFilesOfTheirOwn) {
+  TempDir dir;
+  PosixPlatform platform;
+  const mode_t umask = ::umask(0);
+  const std::string doc = dir.File("~tV1A2B.xml"), victim = dir.File("victim");
+  const std::string fifo = dir.File("fifo"), link = dir.File("link"), log = dir.File("trace.log");
+  WriteBytes(victim, "victim");
+  for (const std::string& name : {doc + ".new~", doc + ".~new", link})
+    fs::create_symlink(victim, name);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  WriteUtf8File(platform, doc, "<a/>", FileAccess::OwnerOnly);
+  EXPECT_TRUE(AppendToFile(platform, log, "1", FileAccess::OwnerOnly).Ok());
+  for (const std::string& path : {fifo, link}) {
+    EXPECT_FALSE(AppendToFile(platform, path, "x", FileAccess::OwnerOnly).Ok() ||
+                 WriteNewFile(platform, path, "x", FileAccess::OwnerOnly).Ok())
+        << path;
+  }
+  for (const std::string& path : {fifo, dir.Path()}) {
+    EXPECT_EQ(ReplaceFile(platform, path, "x", FileAccess::Usual).failure,
+              FileWriteResult::Failure::Refused);
+  }
+  EXPECT_EQ(ReadBytes(doc) + ReadBytes(log) + ReadBytes(victim), "<a/>1victim");
+  EXPECT_TRUE(fs::is_fifo(fifo) && fs::status(doc).permissions() == fs::perms(0600) &&
+              fs::status(log).permissions() == fs::perms(0600));
+  // A settings file keeps its permissions, also where the user's own link leads to it.
+  const std::string settings = dir.File("settings.ini"), linked = dir.File("linked.ini");
+  WriteBytes(settings, "old");
+  fs::permissions(settings, fs::perms(0640));
+  fs::create_symlink("settings.ini", linked);
+  EXPECT_TRUE(ReplaceFile(platform, linked, "new", FileAccess::Usual).Ok() &&
+              fs::is_symlink(linked) && ReadBytes(settings) == "new" &&
+              fs::status(settings).permissions() == fs::perms(0640));
+  ::umask(umask);
+
+  // Two processes replacing one file at once: each write succeeds with a whole document,
+  // and neither removes the other's new file while it is written. Once a writer has died,
+  // its new files are removed; those of live ones stay.
+  const std::string path = dir.File("same.xml");
+  const pid_t other = ::fork();
+  const std::string mine(1 << 16, other == 0 ? 'b' : 'a');
+  bool sound = true;
+  for (int i = 0; i < 40 && sound; ++i) {
+    const bool ok = ReplaceFile(platform, path, mine, FileAccess::OwnerOnly).Ok();
+    const std::string seen = ReadBytes(path);
+    sound = ok && seen.size() == mine.size() && seen.find_first_not_of(seen[0]) == seen.npos;
+  }
+  if (other == 0) ::_exit(sound ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(other, &status, 0), other);
+  EXPECT_TRUE(sound && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::string stale = ReplacementSiblingName(path, other, 1);
+  const std::string live = ReplacementSiblingName(path, ::getppid(), 2);
+  for (const std::string& sibling : {stale, live}) WriteBytes(sibling, "<");
+  EXPECT_TRUE(ReplaceFile(platform, path, "<b/>", FileAccess::OwnerOnly).Ok() && !Exists(stale) &&
+              Exists(live));
+}
+
 TEST(PosixUserValues, StoredInTheConfigurationHome) {
   TempDir config, home;
   ScopedEnv configHome("XDG_CONFIG_HOME", config.Path().c_str());
@@ -132,6 +194,9 @@ TEST(PosixUserValues, StoredInTheConfigurationHome) {
   PosixPlatform platform;
   const std::string key = "TavrinPlugin\\TempFilesToBeDeleted";
   EXPECT_EQ(platform.ReadUserValue(key, "Anzahl"), "");
+  // The store is replaced through a new file of its own, never through a planted link.
+  fs::create_directories(config.File("TavrinPlugin"));
+  fs::create_symlink(home.File("victim"), config.File("TavrinPlugin/registry.ini.~new"));
   // Texts that would forge lines are refused.
   EXPECT_FALSE(platform.WriteUserValue("K", "1", "a\nAnzahl=99") ||
                platform.WriteUserValue("K", "a=b", "x") ||
