@@ -180,7 +180,7 @@ TEST_F(ExportReaderTest, RowValuesBecomeLinesOfTheRowText) {
       {{{3, "5,5"}}, "1;99", Header("Glucose (mmol/L)")},
       {{{3, "hoch"}}, "1;600"},
       {{{3, "Niedrig"}}, "2;--1|1;20"},
-      {{{3, " high"}}, "1; high"},  // no trimming before the comparison
+      {{{3, " high"}}, ""},  // no trimming before the comparison: refused
       {{{11, "2,5"}}, "3;30", Header("G (mg/dL)", " Carbs (BE 12) ")},
       {{{11, "1,25"}}, "3;1,3", Header("G (mg/dL)", "Carbs (BE)")},
       {{{11, "0,04"}}, ""},  // rounds to 0
@@ -189,11 +189,11 @@ TEST_F(ExportReaderTest, RowValuesBecomeLinesOfTheRowText) {
       {{{4, "6"}, {6, "0,5"}}, "4;6|4;0,5"},  // 0,5 reads as 0: no star marker
       {{{5, "007"}}, "5;7"},
       {{{5, "0.250"}}, "5;0,25"},
-      {{{5, " -2 "}}, "5;-2"},
-      {{{5, "0,00001"}}, "5;1E-05"},
+      {{{5, " -2 "}}, ""},  // refused: a sign
+      {{{5, "0,00001"}}, ""},  // refused: exponent form
       {{{5, "1234567"}}, "5;1234567"},
-      {{{5, "12345678"}}, "5;1,234568E+07"},
-      {{{5, "abc"}}, "5;0"},
+      {{{5, "12345678"}}, ""},  // refused: exponent form
+      {{{5, "abc"}}, ""},  // refused: no number
       {{{13, "30"}, {15, "Jogging"}}, "8;Jogging;30;o"},
       {{{14, "hoch"}, {15, "Jogging"}}, ""},
       // All codes of one row, in their fixed order.
