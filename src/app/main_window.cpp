@@ -163,8 +163,8 @@ void frmMeterImport::cmdImportStarten_Click() {
   if (kind == FileKind::kMissing) return;
   if (kind != FileKind::kRegular) {
     // A folder, pipe or device is named for what it is; a pipe is never opened.
-    const int message = kind == FileKind::kFolder ? kMsgExportIsFolder
-                        : kind == FileKind::kFifo ? kMsgExportIsFifo
+    const int message = kind == FileKind::kFolder   ? kMsgExportIsFolder
+                        : kind == FileKind::kFifo   ? kMsgExportIsFifo
                         : kind == FileKind::kDevice ? kMsgExportIsDevice
                                                     : kMsgExportIsSpecial;
     ShowWarning(context_, context_.Message(message, {path}), MessageButtons::Ok);

@@ -16,9 +16,10 @@ namespace tavrin {
 
 // Escapes a value for an XML attribute (& < > " ' become entities) and puts U+FFFD in
 // place of what XML 1.0 allows in no document: control characters other than tab, CR and
-// LF, the noncharacters U+FFFE and U+FFFF, and bytes that start no valid UTF-8 sequence. Values are escaped at the moment they are put into a header line or a record,
-// so that a record text never holds a raw quote of either kind inside a value, and no
-// field, serial number or dialog answer can make a document that is not well-formed.
+// LF, the noncharacters U+FFFE and U+FFFF, and bytes that start no valid UTF-8 sequence.
+// Values are escaped at the moment they are put into a header line or a record, so that a
+// record text never holds a raw quote of either kind inside a value, and no field, serial
+// number or dialog answer can make a document that is not well-formed.
 std::string XmlEscapeAttribute(std::string_view value);
 
 // Whether XmlEscapeAttribute would change the value (it holds markup characters, control

@@ -55,7 +55,8 @@ class MemorySource : public TextSource {
         pieceBytes_);
   }
   std::string Bytes(std::uint64_t begin, std::uint64_t count) override {
-    return std::string(text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(count)));
+    return std::string(
+        text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(count)));
   }
 
  private:
@@ -170,7 +171,8 @@ class FileSource : public TextSource {
     std::string bytes;
     FilePieces pieces(path_, streams_[0], begin, std::min(begin + count, stamp_.size));
     std::string buffer;
-    for (std::string_view piece = pieces.Next(buffer); !piece.empty(); piece = pieces.Next(buffer)) {
+    for (std::string_view piece = pieces.Next(buffer); !piece.empty();
+         piece = pieces.Next(buffer)) {
       bytes.append(piece);
     }
     return bytes;

@@ -181,7 +181,8 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
       out.datesDayFirst += order == DayMonthOrder::kDayFirst;
       out.datesMonthFirst += order == DayMonthOrder::kMonthFirst;
       writer.SetStamp(*when);
-      if (const int refused = WriteRowLines(writer, row, survey.header, survey.starMarker, regional)) {
+      if (const int refused =
+              WriteRowLines(writer, row, survey.header, survey.starMarker, regional)) {
         out.valuesRefused += refused;
         ++out.rowsWithRefusedValues;
         NoteLine(out.refusedLines, out.lines);
@@ -199,8 +200,9 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
 void AddPartRows(PartRows& part, ExportReadResult& result) {
   result.rowText.append(part.rowText);
   // Line 1 is the header.
-  for (const long line : part.skippedLines) NoteLine(result.skippedLineNumbers, result.linesRead + line + 1);
-  for (const long line : part.refusedLines) NoteLine(result.refusedLineNumbers, result.linesRead + line + 1);
+  const long before = result.linesRead + 1;
+  for (const long line : part.skippedLines) NoteLine(result.skippedLineNumbers, before + line);
+  for (const long line : part.refusedLines) NoteLine(result.refusedLineNumbers, before + line);
   result.rowsWithoutDate += part.rowsWithoutDate;
   result.valuesRefused += part.valuesRefused;
   result.rowsWithRefusedValues += part.rowsWithRefusedValues;
@@ -230,9 +232,9 @@ void TraceReadNotes(ProcessContext& context, const ExportReadResult& result) {
   TraceCount(context, "Unreadable or out-of-range values skipped", result.valuesRefused,
              result.rowsWithRefusedValues, result.refusedLineNumbers);
   if (result.MixedDateOrders()) {
-    const std::string line = "Dates in mixed day/month order: " +
-                             std::to_string(result.datesDayFirst) + " rows read day first, " +
-                             std::to_string(result.datesMonthFirst) + " month first";
+    const std::string line =
+        "Dates in mixed day/month order: " + std::to_string(result.datesDayFirst) +
+        " rows read day first, " + std::to_string(result.datesMonthFirst) + " month first";
     SkipOnError([&] { context.trace.Write(std::string_view(line)); });
   }
 }

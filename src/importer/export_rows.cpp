@@ -48,7 +48,7 @@ struct FieldNumber {
 
 // Counts the digits from pos on; leading zeros are skipped but not counted.
 std::size_t SignificantDigits(std::string_view text, std::size_t& pos, bool& anyDigit) {
-  while (pos < text.size() && text[pos] == '0') anyDigit = true, ++pos;
+  for (; pos < text.size() && text[pos] == '0'; ++pos) anyDigit = true;
   const std::size_t start = pos;
   while (pos < text.size() && IsDigit(text[pos])) ++pos;
   anyDigit = anyDigit || pos > start;
@@ -66,7 +66,7 @@ FieldNumber ExamineNumber(std::string_view field, const RegionalSettings& region
   number.wholeDigits = SignificantDigits(field, pos, anyDigit);
   if (pos < field.size() && (field[pos] == '.' || field[pos] == ',')) {
     ++pos;
-    while (pos < field.size() && IsDigit(field[pos])) anyDigit = true, ++pos;
+    for (; pos < field.size() && IsDigit(field[pos]); ++pos) anyDigit = true;
   }
   if (pos == field.size()) {
     number.isNumber = anyDigit;
@@ -166,8 +166,8 @@ std::optional<std::string> AmountText(std::string_view field, const RegionalSett
 
 // The code-1 text of a glucose field that is a number; nullopt when the conversion could
 // not hold the value. In mg/dL a plain number stays as it is written.
-std::optional<std::string> GlucoseText(std::string_view field, const FieldNumber& number,
-                                       bool mmol, const RegionalSettings& regional) {
+std::optional<std::string> GlucoseText(std::string_view field, const FieldNumber& number, bool mmol,
+                                       const RegionalSettings& regional) {
   if (number.wholeDigits > kMaxWholeDigits) return std::nullopt;
   const std::string_view dec = regional.decimalSeparator;
   if (mmol) {
@@ -330,7 +330,8 @@ int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings&
     SkipOnError([&] {
       const FieldNumber number = ExamineNumber(glucose, regional);
       if (number.isNumber) {
-        if (const std::optional<std::string> text = GlucoseText(glucose, number, header.mmol, regional)) {
+        if (const std::optional<std::string> text =
+                GlucoseText(glucose, number, header.mmol, regional)) {
           writer.Line('1', *text);
         } else {
           ++refused;

@@ -221,15 +221,15 @@ std::optional<CalendarDate> NumericDate(const std::array<DateItem, 3>& items,
   const int day = NumberOf(dayText);
   // The order in which the date gave day and month, for the reader to notice an export
   // that mixes both.
-  const auto order = [&](bool dayFirst) {
+  const auto order = [&](bool dayBeforeMonth) {
     if (leadingYear || month == day) return DayMonthOrder::kNone;
-    return dayFirst ? DayMonthOrder::kDayFirst : DayMonthOrder::kMonthFirst;
+    return dayBeforeMonth ? DayMonthOrder::kDayFirst : DayMonthOrder::kMonthFirst;
   };
-  const bool regionalDayFirst = regional.dateOrder == RegionalSettings::DateOrder::DayMonthYear;
-  if (IsValidDate(*year, month, day)) return CalendarDate{*year, month, day, order(regionalDayFirst)};
+  const bool dayFirst = regional.dateOrder == RegionalSettings::DateOrder::DayMonthYear;
+  if (IsValidDate(*year, month, day)) return CalendarDate{*year, month, day, order(dayFirst)};
   // Day and month in the other order, as the platform reads 25/12/2026 under a
   // month-first locale.
-  if (IsValidDate(*year, day, month)) return CalendarDate{*year, day, month, order(!regionalDayFirst)};
+  if (IsValidDate(*year, day, month)) return CalendarDate{*year, day, month, order(!dayFirst)};
   return std::nullopt;
 }
 

@@ -129,8 +129,9 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
   window.cmdImportStarten_Click();
   ASSERT_EQ(ui.messages.size(), 3u);
   EXPECT_EQ(ui.messages[1].text, dir.Path() + " ist ein Ordner, keine Exportdatei.");
-  EXPECT_TRUE(ui.messages[2].text.starts_with("Die Datumsangaben der Datei " + dir.File("mixed.csv")) &&
-              ui.messages[2].buttons == MessageButtons::OkCancel);
+  EXPECT_TRUE(
+      ui.messages[2].text.starts_with("Die Datumsangaben der Datei " + dir.File("mixed.csv")) &&
+      ui.messages[2].buttons == MessageButtons::OkCancel);
   EXPECT_TRUE(platform.startedCommands.empty());
 }
 

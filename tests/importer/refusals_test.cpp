@@ -72,7 +72,8 @@ TEST_F(RefusalsTest, NumbersTheProgramCannotHoldAreRefusedCountedAndNamed) {
   };
   for (const auto& [cells, line] : kCases) {
     const ExportReadResult r = Read(Row(cells));
-    EXPECT_EQ(r.rowText, line.empty() ? "" : "04.12.2026 07:05;" + line + "\r\n") << cells[0].second;
+    EXPECT_EQ(r.rowText, line.empty() ? "" : "04.12.2026 07:05;" + line + "\r\n")
+        << cells[0].second;
     EXPECT_EQ(r.valuesRefused, line.empty() ? 1 : 0) << cells[0].second;
   }
   std::string mmol = tools::ExportGenerator::Header();
@@ -87,20 +88,22 @@ TEST_F(RefusalsTest, NumbersTheProgramCannotHoldAreRefusedCountedAndNamed) {
   EXPECT_TRUE(r.MixedDateOrders());
   EXPECT_NE(TraceText().find("Unreadable or out-of-range values skipped: 3 (lines 2, 4)\r\n"),
             std::string::npos);
-  EXPECT_NE(TraceText().find("Dates in mixed day/month order: 1 rows read day first, 2 month first"),
-            std::string::npos);
+  EXPECT_NE(
+      TraceText().find("Dates in mixed day/month order: 1 rows read day first, 2 month first"),
+      std::string::npos);
   platform.regional = RegionalSettings::German();
   EXPECT_FALSE(Read(Row({{0, "09.11.2026"}}) + Row({{0, "13.11.2026"}})).MixedDateOrders());
 }
 
 TEST_F(RefusalsTest, LinesEndingInLineFeedAloneAreReadAsLines) {
-  std::string rows = Row({{3, "100"}}) + Row({{17, "\"a\nb\""}}) + Row({{0, "x"}, {3, "5"}}) +
-                     Row({{3, "120"}});
+  std::string rows =
+      Row({{3, "100"}}) + Row({{17, "\"a\nb\""}}) + Row({{0, "x"}, {3, "5"}}) + Row({{3, "120"}});
   rows.erase(rows.find("\r\n"), 1);  // the first row and the third end in LF alone
   rows.erase(rows.find("\r\n", rows.find("\r\n") + 2), 1);
   const ExportReadResult r = Read(rows);
-  EXPECT_EQ(r.rowText,
-            "04.12.2026 07:05;1;100\r\n04.12.2026 07:05;7;07:05: a\nb\r\n04.12.2026 07:05;1;120\r\n");
+  EXPECT_EQ(
+      r.rowText,
+      "04.12.2026 07:05;1;100\r\n04.12.2026 07:05;7;07:05: a\nb\r\n04.12.2026 07:05;1;120\r\n");
   EXPECT_EQ(r.skippedLineNumbers, (std::vector<long>{4}));
 }
 
@@ -119,7 +122,9 @@ TEST_F(RefusalsTest, AnExportChangedOrReplacedWhileItIsReadStopsTheRead) {
   const std::string path = dir.File("export.csv"), other = dir.File("other.csv");
   const std::string bytes = tools::ExportGenerator::Header() + Row({{3, "100"}});
   const std::function<void()> kChanges[] = {
-      [&] { std::ofstream(path, std::ios::app) << Row({{3, "200"}}); },
+      [&] {
+        std::ofstream(path, std::ios::app) << Row({{3, "200"}});
+      },
       [&] {
         std::ofstream(other, std::ios::binary) << bytes << Row({{3, "200"}});
         std::filesystem::rename(other, path);
