@@ -12,6 +12,7 @@
 #include "platform/system_info.h"
 #include "platform/temp_files.h"
 #include "shared/error.h"
+#include "shared/fs.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
 #include "shared/version.h"
@@ -22,6 +23,18 @@ namespace {
 
 constexpr const char* kWindowCaption = "Tavrin Plugin for Orvolux";
 constexpr const char* kAppName = "Tavrin App";
+
+constexpr int kMsgExportIsFolder = 5740;
+constexpr int kMsgExportIsFifo = 5741;
+constexpr int kMsgExportIsDevice = 5742;
+constexpr int kMsgExportIsSpecial = 5743;
+constexpr int kMsgExportChanged = 5744;
+constexpr int kMsgMixedDateOrders = 5745;
+
+MessageResult ShowWarning(ProcessContext& context, const std::string& text,
+                          MessageButtons buttons) {
+  return context.ui.ShowMessage(text, kProgramTitle, buttons, MessageIcon::Exclamation);
+}
 
 const char* TrueFalse(bool value) {
   return value ? "True" : "False";
@@ -150,11 +163,36 @@ void frmMeterImport::cmdDurchsuchen_Click() {
 
 void frmMeterImport::cmdImportStarten_Click() {
   const std::string path = txtImportDatei;
-  if (path.empty() || !FileExists(path)) return;
+  if (path.empty()) return;
+  const FileKind kind = KindOfFile(path);
+  if (kind == FileKind::kMissing) return;
+  if (kind != FileKind::kRegular) {
+    // A folder, pipe or device is named for what it is; a pipe is never opened.
+    const int message = kind == FileKind::kFolder   ? kMsgExportIsFolder
+                        : kind == FileKind::kFifo   ? kMsgExportIsFifo
+                        : kind == FileKind::kDevice ? kMsgExportIsDevice
+                                                    : kMsgExportIsSpecial;
+    ShowWarning(context_, context_.Message(message, {path}), MessageButtons::Ok);
+    return;
+  }
   try {
     const ExportReadResult export_ = ReadExportFile(context_, path);
+    // Dates that mix the orders of day and month may have landed in the wrong months:
+    // the user decides before anything is handed over.
+    if (export_.MixedDateOrders() &&
+        ShowWarning(context_,
+                    context_.Message(kMsgMixedDateOrders,
+                                     {path, std::to_string(export_.datesDayFirst),
+                                      std::to_string(export_.datesMonthFirst), "\r\n"}),
+                    MessageButtons::OkCancel) == MessageResult::Cancel) {
+      return;
+    }
     RunImport(context_, *this, export_.rowText, export_.exportUnit);
   } catch (const RuntimeError& error) {
+    if (error.Number() == kErrFileChanged) {
+      ShowWarning(context_, context_.Message(kMsgExportChanged, {path}), MessageButtons::Ok);
+      return;
+    }
     context_.ui.ShowMessage("Internal Error: " + error.Detail(), kProgramTitle, MessageButtons::Ok,
                             MessageIcon::Exclamation);
   } catch (const std::exception& error) {

@@ -53,6 +53,14 @@ bool PathFitsCommandLine(std::string_view path) {
   return path.find_first_of(" \t\"") == std::string_view::npos;
 }
 
+// "(line a)" or "(lines a, b, ...)": the first lines of a number of rows.
+void PrintLines(std::ostream& out, long rows, const std::vector<long>& lines) {
+  out << (lines.size() > 1 ? "(lines " : "(line ");
+  for (std::size_t i = 0; i < lines.size(); ++i) out << (i > 0 ? ", " : "") << lines[i];
+  if (rows > static_cast<long>(lines.size())) out << ", ...";
+  out << ")";
+}
+
 class ConverterRun {
  public:
   ConverterRun(ConvertOptions options, Platform& platform, const ConverterOutput& output)
@@ -141,7 +149,22 @@ int ConverterRun::Setup() {
 
 int ConverterRun::Read() {
   const std::string& path = options_.exportPath;
-  if (!FileExists(path)) return Fail(kExitBadInput, "export file not found: " + path);
+  // A special file is named for what it is; a named pipe is never opened, since reading
+  // it would wait for a writer.
+  switch (KindOfFile(path)) {
+    case FileKind::kRegular:
+      break;
+    case FileKind::kMissing:
+      return Fail(kExitBadInput, "export file not found: " + path);
+    case FileKind::kFolder:
+      return Fail(kExitBadInput, "the export is a folder, not a file: " + path);
+    case FileKind::kFifo:
+      return Fail(kExitBadInput, "the export is a named pipe (FIFO), not a file: " + path);
+    case FileKind::kDevice:
+      return Fail(kExitBadInput, "the export is a device, not a file: " + path);
+    case FileKind::kOther:
+      return Fail(kExitBadInput, "the export is not a regular file: " + path);
+  }
   if (output_.errIsTerminal && !options_.quiet) {
     const long rows = CountDataRows(path);
     if (rows >= kProgressBarRows) ui_.SetExpectedRows(rows);
@@ -149,6 +172,10 @@ int ConverterRun::Read() {
   try {
     read_ = ReadExportFile(context_, path);
   } catch (const RuntimeError& error) {
+    if (error.Number() == kErrFileChanged) {
+      return Fail(kExitBadInput,
+                  "the export file changed while it was read, nothing was written: " + path);
+    }
     return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.Detail());
   } catch (const std::exception& error) {
     return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.what());
@@ -284,15 +311,20 @@ void ConverterRun::PrintSummary() {
   out << "CGM readings:     " << converted_.cgmReadings << '\n';
   out << "Rows skipped:     " << read_.rowsWithoutDate;
   if (read_.rowsWithoutDate > 0) {
-    out << " without a readable date (line";
-    out << (read_.skippedLineNumbers.size() > 1 ? "s " : " ");
-    for (std::size_t i = 0; i < read_.skippedLineNumbers.size(); ++i) {
-      out << (i > 0 ? ", " : "") << read_.skippedLineNumbers[i];
-    }
-    if (read_.rowsWithoutDate > static_cast<long>(read_.skippedLineNumbers.size())) out << ", ...";
-    out << ")";
+    out << " without a readable date ";
+    PrintLines(out, read_.rowsWithoutDate, read_.skippedLineNumbers);
   }
   out << '\n';
+  if (read_.valuesRefused > 0) {
+    out << "Values refused:   " << read_.valuesRefused << " unreadable or out of range ";
+    PrintLines(out, read_.rowsWithRefusedValues, read_.refusedLineNumbers);
+    out << '\n';
+  }
+  if (read_.MixedDateOrders()) {
+    out << "Warning:          the dates mix day/month orders (" << read_.datesDayFirst
+        << " rows read day first, " << read_.datesMonthFirst
+        << " month first); some may be in the wrong month\n";
+  }
   out << "Serial number:    " << converted_.serialNumber << '\n';
   if (!xmlPath_.empty()) {
     const bool isXml = converted_.result.starts_with("<?xml") || converted_.result.starts_with("<");

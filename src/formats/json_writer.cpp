@@ -7,6 +7,7 @@
 #include "formats/hash_api.h"
 #include "shared/error.h"
 #include "shared/text.h"
+#include "shared/utf8.h"
 
 namespace tavrin {
 
@@ -196,8 +197,21 @@ std::string JsonStringValue(std::string_view value, bool replaceQuotes) {
   const std::string replaced = ReplaceQuotesAndBreaks(value, replaceQuotes);
   std::string out;
   out.reserve(replaced.size());
-  for (char c : replaced) {
+  for (std::size_t i = 0; i < replaced.size(); ++i) {
+    const char c = replaced[i];
     const auto u = static_cast<unsigned char>(c);
+    // JSON is UTF-8: a byte that starts no character (a serial number typed in another
+    // encoding) becomes U+FFFD.
+    if (u >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(replaced, i);
+      if (length == 1) {
+        out += "\xEF\xBF\xBD";
+      } else {
+        out.append(replaced, i, length);
+        i += length - 1;
+      }
+      continue;
+    }
     switch (c) {
       case '"':
         out += "\\\"";

@@ -92,11 +92,33 @@ std::size_t EmptyAttributeLength(std::string_view text, std::size_t from, std::s
 
 }  // namespace
 
+bool XmlAttributeNeedsEscape(std::string_view value) {
+  for (const char c : value) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u >= 0x80 || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string XmlEscapeAttribute(std::string_view value) {
-  if (value.find_first_of("&<>\"'") == std::string_view::npos) return std::string(value);
+  if (!XmlAttributeNeedsEscape(value)) return std::string(value);
+  // Taken out characters leave U+FFFD in their place: "1\x02" "2" must not become 12.
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   std::string out;
   out.reserve(value.size() + 16);
-  for (char c : value) {
+  for (std::size_t i = 0; i < value.size();) {
+    const char c = value[i];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(value, i);
+      const std::string_view character = value.substr(i, length);
+      i += length;
+      const bool allowed = length > 1 && character != "\xEF\xBF\xBE" && character != "\xEF\xBF\xBF";
+      out += allowed ? character : kReplacement;
+      continue;
+    }
+    ++i;
     switch (c) {
       case '&':
         out += "&amp;";
@@ -114,7 +136,11 @@ std::string XmlEscapeAttribute(std::string_view value) {
         out += "&apos;";
         break;
       default:
-        out += c;
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\r' || c == '\n') {
+          out += c;
+        } else {
+          out += kReplacement;
+        }
     }
   }
   return out;

@@ -14,10 +14,17 @@ namespace tavrin {
 // a CRC check value over the whole document. Every line ends with CR LF except the last
 // ("</IMPORT>").
 
-// Escapes a value for an XML attribute (& < > " ' become entities). Values are escaped at
-// the moment they are put into a header line or a record, so that a record text never
-// holds a raw quote of either kind inside a value.
+// Escapes a value for an XML attribute (& < > " ' become entities) and puts U+FFFD in
+// place of what XML 1.0 allows in no document: control characters other than tab, CR and
+// LF, the noncharacters U+FFFE and U+FFFF, and bytes that start no valid UTF-8 sequence.
+// Values are escaped at the moment they are put into a header line or a record, so that a
+// record text never holds a raw quote of either kind inside a value, and no field, serial
+// number or dialog answer can make a document that is not well-formed.
 std::string XmlEscapeAttribute(std::string_view value);
+
+// Whether XmlEscapeAttribute would change the value (it holds markup characters, control
+// characters or anything beyond ASCII).
+bool XmlAttributeNeedsEscape(std::string_view value);
 
 // Appends the seven header lines up to and including "<BGDATA>". With staticSerial the
 // VTOXIX line carries the fixed serial text "OXP-Tavrin " instead of the serial number;

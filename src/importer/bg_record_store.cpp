@@ -44,26 +44,20 @@ std::string Amount(std::string_view text) {
 }
 
 // Characters that a key may hold as they are: no upper-case letters (the key is compared
-// in lower case), nothing that needs escaping, ASCII only.
+// in lower case), nothing that needs escaping (see XmlAttributeNeedsEscape).
 constexpr auto kPlainKeyChar = [] {
   std::array<bool, 256> plain{};
-  for (int c = 0; c < 0x80; ++c) {
+  for (int c = 0x20; c < 0x80; ++c) {
     plain[c] = !(c >= 'A' && c <= 'Z') && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
   }
   return plain;
 }();
 
-bool NeedsEscape(std::string_view value) {
-  for (char c : value) {
-    if (c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') return true;
-  }
-  return false;
-}
-
 // The value as it may stand in a record attribute: unchanged unless it holds a character
-// that XML would take for markup or for the end of the attribute.
+// that XML would take for markup or for the end of the attribute, or one that may not
+// stand in a document as it is.
 std::string_view Escaped(std::string_view value, std::string& buffer) {
-  if (!NeedsEscape(value)) return value;
+  if (!XmlAttributeNeedsEscape(value)) return value;
   buffer = XmlEscapeAttribute(value);
   return buffer;
 }

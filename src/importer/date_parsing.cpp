@@ -156,17 +156,24 @@ bool WarnAboutDataAge(ProcessContext& context, int message, const DateTime& show
 }  // namespace
 
 std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view timeText,
-                                     const RegionalSettings& regional) {
+                                     const RegionalSettings& regional, DayMonthOrder* order) {
+  DayMonthOrder unused = DayMonthOrder::kNone;
+  DayMonthOrder& dateOrder = order != nullptr ? *order : unused;
+  dateOrder = DayMonthOrder::kNone;
   try {
     // Nearly every row has a plain numeric date and time: read them in place.
     const NumericDateTimeParts numeric = ParseNumericDateTimeParts(dateText, timeText, regional);
     if (numeric.recognised) {
-      if (numeric.parts && numeric.parts->hasDate) return numeric.parts->value;
+      if (numeric.parts && numeric.parts->hasDate) {
+        dateOrder = numeric.parts->order;
+        return numeric.parts->value;
+      }
       return ReadNamedMonthDateTime(dateText, timeText);
     }
     const std::string combined = std::string(dateText) + " " + std::string(timeText);
     // A time alone reads as 30 December 1899; a row without a date must not become one.
     if (const auto parts = ParseLocaleDateTimeParts(combined, regional); parts && parts->hasDate) {
+      dateOrder = parts->order;
       return parts->value;
     }
     return ReadNamedMonthDateTime(dateText, timeText);

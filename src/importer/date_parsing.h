@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "importer/locale_date.h"
 #include "shared/date_time.h"
 #include "shared/regional.h"
 
@@ -13,9 +14,11 @@ class ProcessContext;
 
 // The point in time of an export row from its date and time fields: first as the
 // regional settings read "date time", then as "month-name day year" with a 24-hour or
-// am/pm time. No date when neither works.
+// am/pm time. No date when neither works. `order`, when given, learns in which order a
+// numeric date gave day and month.
 std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view timeText,
-                                     const RegionalSettings& regional);
+                                     const RegionalSettings& regional,
+                                     DayMonthOrder* order = nullptr);
 
 // 1 to 12 for a month name in one of many languages, -1 when it is in no table.
 int MonthFromName(std::string_view name);

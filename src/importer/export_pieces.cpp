@@ -1,7 +1,10 @@
 #include "importer/export_pieces.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <optional>
+#include <system_error>
 
 #include "importer/export_reader.h"
 #include "shared/fs.h"
@@ -51,17 +54,22 @@ class MemorySource : public TextSource {
         text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)),
         pieceBytes_);
   }
+  std::string Bytes(std::uint64_t begin, std::uint64_t count) override {
+    return std::string(
+        text_.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(count)));
+  }
 
  private:
   std::string_view text_;
   std::size_t pieceBytes_;
 };
 
+// Reads its part of a file through a stream the source holds open.
 class FilePieces : public TextPieces {
  public:
-  FilePieces(const std::string& path, std::uint64_t begin, std::uint64_t end)
-      : path_(path), in_(FsPath(path), std::ios::binary), left_(end - begin) {
-    if (!in_) throw ExportFileAccessError(path_);
+  FilePieces(const std::string& path, std::ifstream& in, std::uint64_t begin, std::uint64_t end)
+      : path_(path), in_(in), left_(end - begin) {
+    in_.clear();
     in_.seekg(static_cast<std::streamoff>(begin));
     if (!in_) throw ExportFileAccessError(path_);
   }
@@ -95,18 +103,49 @@ class FilePieces : public TextPieces {
   }
 
  private:
-  std::string path_;
-  std::ifstream in_;
+  const std::string& path_;
+  std::ifstream& in_;
   std::uint64_t left_;  // bytes of the part not read yet
   std::string carry_;   // the start of a line that the previous read cut off
 };
 
+// What a file looks like from outside: a file written to or replaced shows another size
+// or time of last writing.
+struct FileStamp {
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type written;
+  bool operator==(const FileStamp&) const = default;
+};
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+  const std::filesystem::path fsPath = FsPath(path);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(fsPath, ec)) return std::nullopt;
+  FileStamp stamp;
+  stamp.size = std::filesystem::file_size(fsPath, ec);
+  if (ec) return std::nullopt;
+  stamp.written = std::filesystem::last_write_time(fsPath, ec);
+  if (ec) return std::nullopt;
+  return stamp;
+}
+
 class FileSource : public TextSource {
  public:
-  FileSource(const std::string& path, std::uint64_t size) : path_(path), size_(size) {}
-  std::uint64_t Size() override { return size_; }
+  explicit FileSource(const std::string& path) : path_(path) {
+    const std::optional<FileStamp> stamp = StampOf(path_);
+    if (!stamp) throw ExportFileAccessError(path_);
+    stamp_ = *stamp;
+    for (std::ifstream& in : streams_) {
+      in.open(FsPath(path_), std::ios::binary);
+      if (!in) throw ExportFileAccessError(path_);
+    }
+    // Both streams must hold the file that was looked at.
+    CheckUnchanged();
+  }
+  std::uint64_t Size() override { return stamp_.size; }
   std::uint64_t LineStartAfter(std::uint64_t at) override {
-    std::ifstream in(FsPath(path_), std::ios::binary);
+    std::ifstream& in = streams_[0];
+    in.clear();
     in.seekg(static_cast<std::streamoff>(at));
     if (!in) throw ExportFileAccessError(path_);
     char block[1 << 16];
@@ -121,15 +160,38 @@ class FileSource : public TextSource {
       position += got;
     }
     if (in.bad()) throw ExportFileAccessError(path_);
-    return size_;
+    return stamp_.size;
   }
+  // The part that starts the text and a later one have a stream each, so that the
+  // halves of a long text are read at the same time.
   std::unique_ptr<TextPieces> Pieces(std::uint64_t begin, std::uint64_t end) override {
-    return std::make_unique<FilePieces>(path_, begin, end);
+    return std::make_unique<FilePieces>(path_, streams_[begin == 0 ? 0 : 1], begin, end);
+  }
+  std::string Bytes(std::uint64_t begin, std::uint64_t count) override {
+    std::string bytes;
+    FilePieces pieces(path_, streams_[0], begin, std::min(begin + count, stamp_.size));
+    std::string buffer;
+    for (std::string_view piece = pieces.Next(buffer); !piece.empty();
+         piece = pieces.Next(buffer)) {
+      bytes.append(piece);
+    }
+    return bytes;
+  }
+  void CheckUnchanged() override {
+    if (StampOf(path_) != stamp_) throw FileChangedError("ReadExportFile", path_);
+    for (std::ifstream& in : streams_) {
+      in.clear();
+      in.seekg(0, std::ios::end);
+      if (!in || static_cast<std::uintmax_t>(in.tellg()) != stamp_.size) {
+        throw FileChangedError("ReadExportFile", path_);
+      }
+    }
   }
 
  private:
   std::string path_;
-  std::uint64_t size_;
+  FileStamp stamp_;
+  std::ifstream streams_[2];
 };
 
 }  // namespace
@@ -138,8 +200,8 @@ std::unique_ptr<TextSource> MemoryTextSource(std::string_view text, std::size_t 
   return std::make_unique<MemorySource>(text, pieceBytes);
 }
 
-std::unique_ptr<TextSource> FileTextSource(const std::string& path, std::uint64_t size) {
-  return std::make_unique<FileSource>(path, size);
+std::unique_ptr<TextSource> FileTextSource(const std::string& path) {
+  return std::make_unique<FileSource>(path);
 }
 
 }  // namespace tavrin

@@ -1,11 +1,8 @@
 #include "importer/export_reader.h"
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <system_error>
 
 #include "importer/date_parsing.h"
 #include "importer/export_encoding.h"
@@ -39,6 +36,7 @@ struct TextSurvey {
   HeaderSettings header;
   bool repair = false;
   bool starMarker = false;
+  bool loneLineFeeds = false;  // lines end in CR LF, so an LF alone ends a line too
 };
 
 // What a part of the text (without the header) tells the first pass.
@@ -50,13 +48,13 @@ struct PartSurvey {
 // Surveys a part of the text, from `text` (its first piece, or what is left of it) on,
 // until both answers are known. May run on a worker thread.
 PartSurvey SurveyPart(Platform& platform, TextPieces& pieces, std::string_view text, bool ansi,
-                      char separator) {
+                      char separator, bool loneLineFeeds) {
   PartSurvey part;
   std::string raw;
   // The first piece may hold nothing but the header; the part goes on behind it.
   for (bool first = true; first || !text.empty(); first = false, text = pieces.Next(raw)) {
     part.repair = part.repair || (ansi ? AnsiNeedsRepair(platform, text) : NeedsRepair(text));
-    part.starMarker = part.starMarker || SetsStarMarker(text, separator);
+    part.starMarker = part.starMarker || SetsStarMarker(text, separator, loneLineFeeds);
     if (part.repair && part.starMarker) break;
   }
   return part;
@@ -72,21 +70,25 @@ TextSurvey SurveyText(Platform& platform, TextSource& source, std::uint64_t cut,
   std::string_view first = pieces->Next(raw);
   if (first.empty()) return survey;
 
+  // The first piece holds a CR LF if the text has one at all (pieces end behind one).
+  survey.loneLineFeeds = first.find("\r\n") != std::string_view::npos;
   // The header's settings depend only on ASCII text as well; its letters matter for
   // nothing but the unit words, so the header is read converted and unrepaired.
   std::size_t position = 0;
-  const std::string_view line = NextLineView(first, position);
+  const std::string_view line = NextLineView(first, position, survey.loneLineFeeds);
   survey.empty = false;
   survey.header = ReadHeader(ansi ? AnsiBytesToUtf8(platform, line) : std::string(line), regional);
   first.remove_prefix(position);
 
   const char separator = survey.header.separator;
+  const bool loneLineFeeds = survey.loneLineFeeds;
   const auto [head, tail] = RunTwoHalves(
-      cut < source.Size(), [&] { return SurveyPart(platform, *pieces, first, ansi, separator); },
+      cut < source.Size(),
+      [&] { return SurveyPart(platform, *pieces, first, ansi, separator, loneLineFeeds); },
       [&] {
         const std::unique_ptr<TextPieces> rest = source.Pieces(cut, source.Size());
         std::string buffer;
-        return SurveyPart(platform, *rest, rest->Next(buffer), ansi, separator);
+        return SurveyPart(platform, *rest, rest->Next(buffer), ansi, separator, loneLineFeeds);
       });
   survey.repair = head.repair || tail.repair;
   survey.starMarker = head.starMarker || tail.starMarker;
@@ -98,9 +100,19 @@ struct PartRows {
   std::string rowText;
   long lines = 0;
   long rowsWithoutDate = 0;
-  std::vector<long> skippedLines;              // 1-based within the part, the first few
+  std::vector<long> skippedLines;  // 1-based within the part, the first few
+  long valuesRefused = 0;
+  long rowsWithRefusedValues = 0;
+  std::vector<long> refusedLines;  // as skippedLines
+  long datesDayFirst = 0;
+  long datesMonthFirst = 0;
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
 };
+
+// Keeps the number of a line for the trace log while there is room.
+void NoteLine(std::vector<long>& lines, long line) {
+  if (lines.size() < kMaxSkippedLineNumbers) lines.push_back(line);
+}
 
 // The fields of a row that hold more than ASCII as UTF-8 text: ANSI bytes converted, the
 // UTF-8 repair made when it is due. Lines are split as they stand, and neither conversion
@@ -141,32 +153,45 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
   std::vector<std::string_view> scratch;
   NumericDateTimeReader numericDates(regional);
   std::size_t position = 0;
-  if (skipFirstLine) NextLineView(text, position);
+  const bool loneLineFeeds = survey.loneLineFeeds;
+  if (skipFirstLine) NextLineView(text, position, loneLineFeeds);
   while (position < text.size()) {
-    const std::string_view line = NextLineView(text, position);
+    const std::string_view line = NextLineView(text, position, loneLineFeeds);
     SplitRow(line, survey.header.separator, row, scratch);
     if (convert && !IsAscii(line)) ConvertRowFields(platform, ansi, survey.repair, row, out.fields);
     ++out.lines;
 
     std::optional<DateTime> when;
+    DayMonthOrder order = DayMonthOrder::kNone;
     const std::string_view date = row[column::kDate];
     const std::string_view time = row[column::kTime];
     if (!date.empty() || !time.empty()) {
       SkipOnError([&] {
         // The common numeric form first; every other row is read in full.
         const NumericDateTimeParts numeric = numericDates.Read(date, time);
-        when = numeric.parts && numeric.parts->hasDate ? numeric.parts->value
-                                                       : ReadDateTime(date, time, regional);
+        if (numeric.parts && numeric.parts->hasDate) {
+          when = numeric.parts->value;
+          order = numeric.parts->order;
+        } else {
+          when = ReadDateTime(date, time, regional, &order);
+        }
       });
     }
     if (when) {
+      out.datesDayFirst += order == DayMonthOrder::kDayFirst;
+      out.datesMonthFirst += order == DayMonthOrder::kMonthFirst;
       writer.SetStamp(*when);
-      WriteRowLines(writer, row, survey.header, survey.starMarker, regional);
+      if (const int refused =
+              WriteRowLines(writer, row, survey.header, survey.starMarker, regional)) {
+        out.valuesRefused += refused;
+        ++out.rowsWithRefusedValues;
+        NoteLine(out.refusedLines, out.lines);
+      }
     } else if (AnyFieldSet(row)) {
       // A row that carries values but no readable date is lost to the import; count it
       // for the trace log. Blank rows and empty lines are not worth a note.
       ++out.rowsWithoutDate;
-      if (out.skippedLines.size() < kMaxSkippedLineNumbers) out.skippedLines.push_back(out.lines);
+      NoteLine(out.skippedLines, out.lines);
     }
   }
 }
@@ -174,27 +199,44 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
 // Adds the rows of a part to the result, behind those already there.
 void AddPartRows(PartRows& part, ExportReadResult& result) {
   result.rowText.append(part.rowText);
-  for (const long line : part.skippedLines) {
-    if (result.skippedLineNumbers.size() >= kMaxSkippedLineNumbers) break;
-    result.skippedLineNumbers.push_back(result.linesRead + line + 1);  // line 1 is the header
-  }
+  // Line 1 is the header.
+  const long before = result.linesRead + 1;
+  for (const long line : part.skippedLines) NoteLine(result.skippedLineNumbers, before + line);
+  for (const long line : part.refusedLines) NoteLine(result.refusedLineNumbers, before + line);
   result.rowsWithoutDate += part.rowsWithoutDate;
+  result.valuesRefused += part.valuesRefused;
+  result.rowsWithRefusedValues += part.rowsWithRefusedValues;
+  result.datesDayFirst += part.datesDayFirst;
+  result.datesMonthFirst += part.datesMonthFirst;
   result.linesRead += part.lines;
 }
 
-void TraceSkippedRows(ProcessContext& context, const ExportReadResult& result) {
-  if (result.rowsWithoutDate <= 0) return;
-  std::string line =
-      "Rows without readable date skipped: " + std::to_string(result.rowsWithoutDate) + " (lines ";
-  for (std::size_t i = 0; i < result.skippedLineNumbers.size(); ++i) {
+// "what: count (lines a, b, ...)" of `rows` rows, the first of them at `lines`, for
+// support staff: a trace log that cannot be written does not stop the import.
+void TraceCount(ProcessContext& context, std::string_view what, long count, long rows,
+                const std::vector<long>& lines) {
+  if (count <= 0) return;
+  std::string line = std::string(what) + ": " + std::to_string(count) + " (lines ";
+  for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) line += ", ";
-    line += std::to_string(result.skippedLineNumbers[i]);
+    line += std::to_string(lines[i]);
   }
-  if (result.rowsWithoutDate > static_cast<long>(result.skippedLineNumbers.size())) line += ", ...";
+  if (rows > static_cast<long>(lines.size())) line += ", ...";
   line += ")";
-  // The note is for support staff; a trace log that cannot be written does not stop
-  // the import.
   SkipOnError([&] { context.trace.Write(std::string_view(line)); });
+}
+
+void TraceReadNotes(ProcessContext& context, const ExportReadResult& result) {
+  TraceCount(context, "Rows without readable date skipped", result.rowsWithoutDate,
+             result.rowsWithoutDate, result.skippedLineNumbers);
+  TraceCount(context, "Unreadable or out-of-range values skipped", result.valuesRefused,
+             result.rowsWithRefusedValues, result.refusedLineNumbers);
+  if (result.MixedDateOrders()) {
+    const std::string line =
+        "Dates in mixed day/month order: " + std::to_string(result.datesDayFirst) +
+        " rows read day first, " + std::to_string(result.datesMonthFirst) + " month first";
+    SkipOnError([&] { context.trace.Write(std::string_view(line)); });
+  }
 }
 
 ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi) {
@@ -250,12 +292,13 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
         return rows;
       },
       [&] { showProgress(firstLines + secondLines); });
+  source.CheckUnchanged();
   result.rowText = std::move(first.rowText);
   first.rowText.clear();
   AddPartRows(first, result);
   AddPartRows(second, result);
   showProgress(result.linesRead);
-  TraceSkippedRows(context, result);
+  TraceReadNotes(context, result);
   return result;
 }
 
@@ -263,25 +306,17 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
 
 ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path) {
   if (path.empty()) return ExportReadResult{};
-  const std::filesystem::path fsPath = FsPath(path);
-  std::error_code ec;
-  if (!std::filesystem::exists(fsPath, ec)) return ExportReadResult{};
-  if (std::filesystem::is_directory(fsPath, ec)) throw ExportFileAccessError(path);
-  const auto size = std::filesystem::file_size(fsPath, ec);
-  if (ec) throw ExportFileAccessError(path);
-  {
-    // A file with a byte-order mark is decoded whole (spreadsheet programs write such
-    // files; they are small).
-    char mark[3] = {};
-    std::ifstream in(fsPath, std::ios::binary);
-    in.read(mark, sizeof mark);
-    if (StartsWithByteOrderMark(std::string_view(mark, static_cast<std::size_t>(in.gcount())))) {
-      const std::optional<std::string> bytes = ReadFileBytes(path);
-      if (!bytes) throw ExportFileAccessError(path);
-      return ReadExportText(context, *bytes);
-    }
+  const FileKind kind = KindOfFile(path);
+  if (kind == FileKind::kMissing) return ExportReadResult{};
+  if (kind != FileKind::kRegular) throw ExportFileAccessError(path);
+  const std::unique_ptr<TextSource> source = FileTextSource(path);
+  // A file with a byte-order mark is decoded whole (spreadsheet programs write such
+  // files; they are small).
+  if (StartsWithByteOrderMark(source->Bytes(0, 3))) {
+    const std::string bytes = source->Bytes(0, source->Size());
+    source->CheckUnchanged();
+    return ReadExportText(context, bytes);
   }
-  const std::unique_ptr<TextSource> source = FileTextSource(path, size);
   return ReadText(context, *source, true);
 }
 

@@ -16,9 +16,25 @@ struct ExportReadResult {
   long linesRead = 0;        // data lines after the header (the progress count)
   long rowsWithoutDate = 0;  // rows skipped because their date could not be read
   std::vector<long> skippedLineNumbers;  // file line numbers (1 = header) of the first few
+  // Values of numeric columns that were left out because they do not read as a number the
+  // program can hold (an exponent form, a sign, a word, a value beyond the program's
+  // number format or the 16-bit glucose range), and the lines of the first few rows.
+  long valuesRefused = 0;
+  long rowsWithRefusedValues = 0;
+  std::vector<long> refusedLineNumbers;
+  // Rows whose numeric date was read with the day before the month and with the month
+  // before the day, counting only dates whose day and month differ.
+  long datesDayFirst = 0;
+  long datesMonthFirst = 0;
+
+  // Whether the dates were not all read in one order of day and month, so some of them
+  // may stand in the wrong month (a German date read month first under US settings
+  // while another, with a day beyond 12, fell back to day first).
+  bool MixedDateOrders() const { return datesDayFirst > 0 && datesMonthFirst > 0; }
 };
 
-// How many line numbers of rows without a readable date are kept for the trace log.
+// How many line numbers of rows without a readable date, and of rows with refused values,
+// are kept for the trace log.
 inline constexpr std::size_t kMaxSkippedLineNumbers = 10;
 
 // How many bytes the reader takes at a time, at least: a piece runs on to the end of its
@@ -29,8 +45,11 @@ inline constexpr std::size_t kExportPieceBytes = std::size_t{2} << 20;
 // as UTF-8 or UTF-16 when it starts with that byte-order mark (as spreadsheet programs
 // save it); a UTF-8 file read as ANSI is repaired. A missing or empty file gives an empty
 // result; a header with fewer than 21 fields throws RuntimeError 9 before any row is read;
-// a file that exists but cannot be read throws RuntimeError 75. Shows the progress in the
-// status line and writes one trace line when rows had to be skipped for want of a date.
+// a file that exists but cannot be read, or is no regular file (a folder, a device),
+// throws RuntimeError 75; a file written to or replaced while it is read throws
+// RuntimeError kErrFileChanged, so that no result mixes two files. Shows the progress in
+// the status line and writes a trace line each when rows had to be skipped for want of a
+// date, when values were refused and when the dates mix the orders of day and month.
 // A long export is read in two halves at once unless context.threads says one thread;
 // the result is the same.
 ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path);

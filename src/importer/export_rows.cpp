@@ -24,6 +24,98 @@ constexpr std::size_t kMinHeaderFields = 21;
 
 constexpr double kMmolToMgdl = 18.0182;
 constexpr double kPoundsFactor = 2.2046;
+// The conversion holds a glucose value as a 16-bit whole number.
+constexpr double kMaxGlucose = 32767;
+// A number of more whole digits is 10^7 or more, which the program's number format (that
+// of a single) writes in exponent form.
+constexpr std::size_t kMaxWholeDigits = 7;
+constexpr long long kWholeNumberLimit = 10000000;
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// How a field states a number (see WriteRowLines).
+struct FieldNumber {
+  std::string_view text;  // the field without blanks around it
+  bool isNumber = false;
+  bool grouped = false;         // with thousands separators
+  std::size_t wholeDigits = 0;  // digits of the whole part, leading zeros not counted
+};
+
+// Counts the digits from pos on; leading zeros are skipped but not counted.
+std::size_t SignificantDigits(std::string_view text, std::size_t& pos, bool& anyDigit) {
+  for (; pos < text.size() && text[pos] == '0'; ++pos) anyDigit = true;
+  const std::size_t start = pos;
+  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  anyDigit = anyDigit || pos > start;
+  return pos - start;
+}
+
+FieldNumber ExamineNumber(std::string_view field, const RegionalSettings& regional) {
+  while (!field.empty() && IsBlank(field.front())) field.remove_prefix(1);
+  while (!field.empty() && IsBlank(field.back())) field.remove_suffix(1);
+  FieldNumber number{field};
+  // Digits with at most one "." or ",": the decimal separator, whichever it is, as
+  // ParseDecimal reads it.
+  std::size_t pos = 0;
+  bool anyDigit = false;
+  number.wholeDigits = SignificantDigits(field, pos, anyDigit);
+  if (pos < field.size() && (field[pos] == '.' || field[pos] == ',')) {
+    ++pos;
+    for (; pos < field.size() && IsDigit(field[pos]); ++pos) anyDigit = true;
+  }
+  if (pos == field.size()) {
+    number.isNumber = anyDigit;
+    return number;
+  }
+  // A whole part in groups of three digits, led by the regional thousands separator,
+  // and the regional decimal separator.
+  const std::string_view thousands = regional.thousandSeparator;
+  const std::string_view decimal = regional.decimalSeparator;
+  if (thousands.empty() || thousands == decimal) return number;
+  pos = 0;
+  while (pos < field.size() && pos < 3 && IsDigit(field[pos])) ++pos;
+  if (pos == 0) return number;
+  std::size_t groups = 0;
+  for (; field.substr(pos).starts_with(thousands); ++groups) {
+    pos += thousands.size();
+    for (std::size_t end = pos + 3; pos < end; ++pos) {
+      if (pos >= field.size() || !IsDigit(field[pos])) return number;
+    }
+  }
+  if (groups == 0) return number;
+  bool significant = false;
+  number.wholeDigits = 0;
+  for (const char c : field.substr(0, pos)) {
+    if (!IsDigit(c)) continue;  // a byte of a thousands separator
+    significant = significant || c != '0';
+    number.wholeDigits += significant ? 1 : 0;
+  }
+  if (!decimal.empty() && field.substr(pos).starts_with(decimal)) {
+    pos += decimal.size();
+    while (pos < field.size() && IsDigit(field[pos])) ++pos;
+  }
+  number.isNumber = pos == field.size();
+  number.grouped = true;
+  return number;
+}
+
+// The value of a number field whose whole part has at most kMaxWholeDigits digits.
+float NumberValue(const FieldNumber& number, const RegionalSettings& regional) {
+  if (!number.grouped) return ParseDecimal(number.text);
+  const std::string whole = ReplaceAll(number.text, regional.thousandSeparator, "");
+  return ParseDecimal(ReplaceAll(whole, regional.decimalSeparator, "."));
+}
+
+// Whether the program's number format writes the value without exponent, so that the
+// conversion reads its text back as the same number.
+bool WrittenPlain(double value) {
+  return SingleToText(static_cast<float>(value), ".").find('E') == std::string::npos;
+}
 
 // A field taken as a number: its decimal value as a single in the program's number
 // format, without a trailing ",0".
@@ -37,6 +129,7 @@ void DropTrailingCommaZero(std::string& text) {
 std::optional<std::string> PlainNumberText(std::string_view field,
                                            std::string_view decimalSeparator) {
   std::size_t separator = std::string_view::npos;
+  if (field.empty() || field == "." || field == ",") return std::nullopt;  // no digit
   for (std::size_t i = 0; i < field.size(); ++i) {
     const char c = field[i];
     if (c >= '0' && c <= '9') continue;
@@ -57,11 +150,37 @@ std::optional<std::string> PlainNumberText(std::string_view field,
   return text;
 }
 
-std::string NumberText(std::string_view field, std::string_view decimalSeparator) {
-  if (std::optional<std::string> plain = PlainNumberText(field, decimalSeparator)) return *plain;
-  std::string text = SingleToText(ParseDecimal(field), decimalSeparator);
+// The text of an amount field as a number in the program's number format, without a
+// trailing ",0"; nullopt for a field that is no number the program can hold.
+std::optional<std::string> AmountText(std::string_view field, const RegionalSettings& regional) {
+  const std::string_view dec = regional.decimalSeparator;
+  if (std::optional<std::string> plain = PlainNumberText(field, dec)) return plain;
+  const FieldNumber number = ExamineNumber(field, regional);
+  if (!number.isNumber || number.wholeDigits > kMaxWholeDigits) return std::nullopt;
+  const float value = NumberValue(number, regional);
+  if (!WrittenPlain(value)) return std::nullopt;
+  std::string text = SingleToText(value, dec);
   DropTrailingCommaZero(text);
   return text;
+}
+
+// The code-1 text of a glucose field that is a number; nullopt when the conversion could
+// not hold the value. In mg/dL a plain number stays as it is written.
+std::optional<std::string> GlucoseText(std::string_view field, const FieldNumber& number, bool mmol,
+                                       const RegionalSettings& regional) {
+  if (number.wholeDigits > kMaxWholeDigits) return std::nullopt;
+  const std::string_view dec = regional.decimalSeparator;
+  if (mmol) {
+    const double mgdl =
+        RoundTo(static_cast<double>(NumberValue(number, regional)) * kMmolToMgdl, 0);
+    if (mgdl > kMaxGlucose) return std::nullopt;
+    return DoubleToText(mgdl, dec);
+  }
+  // Four whole digits are always in range; the conversion rounds halves to even.
+  if (number.wholeDigits <= 4 && !number.grouped) return std::string(field);
+  const float value = NumberValue(number, regional);
+  if (!(value < kMaxGlucose + 0.5)) return std::nullopt;
+  return number.grouped ? SingleToText(value, dec) : std::string(field);
 }
 
 // Carbohydrates given in whole units (the common case): the amount times the whole-number
@@ -140,12 +259,12 @@ HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regio
   return settings;
 }
 
-bool SetsStarMarker(std::string_view text, char separator) {
+bool SetsStarMarker(std::string_view text, char separator, bool loneLineFeeds) {
   std::array<std::string_view, column::kCorrection + 1> leading;
   std::vector<std::string_view> fields;
   std::size_t position = 0;
   while (position < text.size()) {
-    const std::string_view line = NextLineView(text, position);
+    const std::string_view line = NextLineView(text, position, loneLineFeeds);
     std::string_view correction;
     if (const std::optional<std::size_t> count = SplitPlainFields(line, separator, leading)) {
       if (*count <= column::kCorrection) return true;
@@ -199,21 +318,23 @@ void RowWriter::Line(char code, std::string_view value) {
   out_.append(buffer, length);
 }
 
-void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
-                   bool starMarker, const RegionalSettings& regional) {
+int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+                  bool starMarker, const RegionalSettings& regional) {
   using namespace column;
   const std::string_view dec = regional.decimalSeparator;
+  int refused = 0;
 
   // Codes 2 and 1: blood glucose, with the device's out-of-range words.
   const std::string_view glucose = row[kGlucose];
   if (!glucose.empty()) {
     SkipOnError([&] {
-      if (IsNumericText(glucose, regional)) {
-        if (header.mmol) {
-          const double mgdl = RoundTo(static_cast<double>(ParseDecimal(glucose)) * kMmolToMgdl, 0);
-          writer.Line('1', DoubleToText(mgdl, dec));
+      const FieldNumber number = ExamineNumber(glucose, regional);
+      if (number.isNumber) {
+        if (const std::optional<std::string> text =
+                GlucoseText(glucose, number, header.mmol, regional)) {
+          writer.Line('1', *text);
         } else {
-          writer.Line('1', glucose);
+          ++refused;
         }
         return;
       }
@@ -224,7 +345,7 @@ void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings
         writer.Line('2', "--1");
         writer.Line('1', "20");
       } else {
-        writer.Line('1', glucose);
+        ++refused;
       }
     });
   }
@@ -233,52 +354,76 @@ void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings
   if (!row[kCarbs].empty()) {
     SkipOnError([&] {
       if (std::optional<long long> grams = WholeCarbs(row[kCarbs], header.carbFactor)) {
-        if (*grams > 0) writer.Line('3', std::to_string(*grams));
+        if (*grams >= kWholeNumberLimit) {
+          ++refused;
+        } else if (*grams > 0) {
+          writer.Line('3', std::to_string(*grams));
+        }
+        return;
+      }
+      const FieldNumber number = ExamineNumber(row[kCarbs], regional);
+      if (!number.isNumber || number.wholeDigits > kMaxWholeDigits) {
+        ++refused;
         return;
       }
       const double grams =
-          RoundTo(static_cast<double>(ParseDecimal(row[kCarbs])) * header.carbFactor, 1);
-      if (grams > 0) writer.Line('3', DoubleToText(grams, dec));
+          RoundTo(static_cast<double>(NumberValue(number, regional)) * header.carbFactor, 1);
+      if (!WrittenPlain(grams)) {
+        ++refused;
+      } else if (grams > 0) {
+        writer.Line('3', DoubleToText(grams, dec));
+      }
     });
   }
 
-  // Code 4 from columns 8 and 7: one value "a+b" when both are given.
+  // Code 4 from columns 8 and 7: one value "a+b" when both are given; a sum that lacks a
+  // refused part would be another amount, so then neither is written.
   if (!row[kInsulinFirst].empty() || !row[kInsulinSecond].empty()) {
     std::string combined;
-    if (!row[kInsulinFirst].empty()) {
+    bool whole = true;
+    for (const std::string_view part : {row[kInsulinFirst], row[kInsulinSecond]}) {
+      if (part.empty()) continue;
       SkipOnError([&] {
-        combined += NumberText(row[kInsulinFirst], dec);
-        DropTrailingCommaZero(combined);
-      });
-    }
-    if (!row[kInsulinSecond].empty()) {
-      SkipOnError([&] {
-        const std::string part = NumberText(row[kInsulinSecond], dec);
+        const std::optional<std::string> text = AmountText(part, regional);
+        if (!text) {
+          ++refused;
+          whole = false;
+          return;
+        }
         if (!combined.empty()) combined += '+';
-        combined += part;
+        combined += *text;
         DropTrailingCommaZero(combined);
       });
     }
-    if (!combined.empty()) writer.Line('4', combined);
+    if (whole && !combined.empty()) writer.Line('4', combined);
   }
 
-  if (!row[kBolus].empty()) {
+  // Codes 4 and 5 from the single insulin columns.
+  const auto amount = [&](std::size_t index, char code, bool star) {
+    if (row[index].empty()) return;
     SkipOnError([&] {
-      std::string value = NumberText(row[kBolus], dec);
-      if (starMarker) value += '*';
-      writer.Line('4', value);
+      std::optional<std::string> text = AmountText(row[index], regional);
+      if (!text) {
+        ++refused;
+        return;
+      }
+      if (star) *text += '*';
+      writer.Line(code, *text);
     });
-  }
-  if (!row[kCorrection].empty()) {
-    SkipOnError([&] { writer.Line('4', NumberText(row[kCorrection], dec)); });
-  }
-  if (!row[kBasal].empty()) {
-    SkipOnError([&] { writer.Line('5', NumberText(row[kBasal], dec)); });
-  }
+  };
+  amount(kBolus, '4', starMarker);
+  amount(kCorrection, '4', false);
+  amount(kBasal, '5', false);
 
-  // Code 8: activity, "kind;duration;intensity" with "o" for a missing intensity.
+  // Code 8: activity, "kind;duration;intensity" with "o" for a missing intensity. The
+  // duration is written as it stands, but must be a number.
   if (!row[kActivityDuration].empty() && !row[kActivityKind].empty()) {
     SkipOnError([&] {
+      const FieldNumber duration = ExamineNumber(row[kActivityDuration], regional);
+      if (!duration.isNumber || duration.wholeDigits > kMaxWholeDigits) {
+        ++refused;
+        return;
+      }
       std::string value(row[kActivityKind]);
       value.append(1, ';').append(row[kActivityDuration]).append(1, ';');
       value.append(row[kActivityIntensity].empty() ? std::string_view("o")
@@ -308,13 +453,18 @@ void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings
   // Code 9: body weight.
   if (!row[kWeight].empty()) {
     SkipOnError([&] {
-      std::string value = NumberText(row[kWeight], dec);
-      if (header.pounds) {
-        value = DoubleToText(static_cast<double>(ParseDecimal(value)) * kPoundsFactor, dec);
+      std::optional<std::string> value = AmountText(row[kWeight], regional);
+      if (!value) {
+        ++refused;
+        return;
       }
-      writer.Line('9', value);
+      if (header.pounds) {
+        *value = DoubleToText(static_cast<double>(ParseDecimal(*value)) * kPoundsFactor, dec);
+      }
+      writer.Line('9', *value);
     });
   }
+  return refused;
 }
 
 bool IsNumericText(std::string_view text, const RegionalSettings& regional) {

@@ -69,8 +69,9 @@ struct HeaderSettings {
 HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regional);
 
 // Whether the data lines of a text switch the star marker on: column 6 carries a
-// positive amount, or a row has fewer than seven fields (an empty line counts).
-bool SetsStarMarker(std::string_view text, char separator);
+// positive amount, or a row has fewer than seven fields (an empty line counts). Lines are
+// those of NextLineView with loneLineFeeds.
+bool SetsStarMarker(std::string_view text, char separator, bool loneLineFeeds);
 
 // Splits a data row into `row`; `scratch` serves lines that need the quote rules.
 void SplitRow(std::string_view line, char separator, ExportRow& row,
@@ -91,9 +92,16 @@ class RowWriter {
 };
 
 // Writes the lines of a row (its fields 0 to 20, read with a date) in their fixed order:
-// codes 2 and 1, 3, 4 (columns 8+7, then 4 and 6), 5, 8, 7, 6 and 9.
-void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
-                   bool starMarker, const RegionalSettings& regional);
+// codes 2 and 1, 3, 4 (columns 8+7, then 4 and 6), 5, 8, 7, 6 and 9. A numeric field
+// (glucose, carbohydrates, insulin, activity duration, weight) is written only when it
+// reads as a number the program can hold: digits with at most one "." or "," as decimal
+// separator, or a whole part grouped in threes by the regional thousands separator; no
+// sign, exponent, hexadecimal form, other digits or words (but the glucose meter's words
+// for out-of-range readings); not so large or so small that the program's number format
+// would write it in exponent form, and glucose within the 16-bit range the conversion
+// holds. Any other value is refused: no line. Returns how many values were refused.
+int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+                  bool starMarker, const RegionalSettings& regional);
 
 // True when the whole text is a number in the regional format: blanks around it, an
 // optional sign, digits with the regional thousands separator between digits of the whole

@@ -176,6 +176,7 @@ struct CalendarDate {
   int year = 0;
   int month = 0;
   int day = 0;
+  DayMonthOrder order = DayMonthOrder::kNone;
 };
 
 // Three numbers joined by the same date separator.
@@ -194,7 +195,8 @@ std::optional<CalendarDate> NumericDate(const std::array<DateItem, 3>& items,
   std::string_view yearText;
   std::string_view monthText;
   std::string_view dayText;
-  if (items[0].text.size() > 2) {
+  const bool leadingYear = items[0].text.size() > 2;
+  if (leadingYear) {
     // A leading four-digit year: year-month-day whatever the regional order.
     yearText = items[0].text;
     monthText = items[1].text;
@@ -217,10 +219,17 @@ std::optional<CalendarDate> NumericDate(const std::array<DateItem, 3>& items,
   if (!year) return std::nullopt;
   const int month = NumberOf(monthText);
   const int day = NumberOf(dayText);
-  if (IsValidDate(*year, month, day)) return CalendarDate{*year, month, day};
+  // The order in which the date gave day and month, for the reader to notice an export
+  // that mixes both.
+  const auto order = [&](bool dayBeforeMonth) {
+    if (leadingYear || month == day) return DayMonthOrder::kNone;
+    return dayBeforeMonth ? DayMonthOrder::kDayFirst : DayMonthOrder::kMonthFirst;
+  };
+  const bool dayFirst = regional.dateOrder == RegionalSettings::DateOrder::DayMonthYear;
+  if (IsValidDate(*year, month, day)) return CalendarDate{*year, month, day, order(dayFirst)};
   // Day and month in the other order, as the platform reads 25/12/2026 under a
   // month-first locale.
-  if (IsValidDate(*year, day, month)) return CalendarDate{*year, day, month};
+  if (IsValidDate(*year, day, month)) return CalendarDate{*year, day, month, order(!dayFirst)};
   return std::nullopt;
 }
 
@@ -323,6 +332,7 @@ std::optional<LocaleDateTimeParts> ParseLocaleDateTimeParts(std::string_view tex
   LocaleDateTimeParts parts;
   parts.value = DateTime{date->year, date->month, date->day, 0, 0, 0};
   parts.hasDate = true;
+  parts.order = date->order;
   if (pos == text.size()) return parts;
 
   // The time follows the date after at least one blank.
@@ -381,6 +391,7 @@ bool NumericDateTimeReader::ReadDate(std::string_view dateText) {
   date_.reset();
   if (const auto date = NumericDate(items, separators, regional_)) {
     date_ = DateTime{date->year, date->month, date->day, 0, 0, 0};
+    order_ = date->order;
   }
   return true;
 }
@@ -431,6 +442,7 @@ NumericDateTimeParts NumericDateTimeReader::Read(std::string_view dateText,
   parts.value.second = time.second;
   parts.hasDate = true;
   parts.hasTime = hasTime;
+  parts.order = order_;
   result.parts = parts;
   return result;
 }

@@ -10,12 +10,18 @@
 
 namespace tavrin {
 
-// What the locale-aware conversion found in a text: the point in time, and whether the
-// text named a date, a time of day or both.
+// Which of day and month came first in a numeric date with day and month in either
+// order ("09.11.2026", "11/13/2026"): kNone where they are equal, for a date led by a
+// four-digit year (year-month-day by convention) and for dates with a month name.
+enum class DayMonthOrder : unsigned char { kNone, kDayFirst, kMonthFirst };
+
+// What the locale-aware conversion found in a text: the point in time, whether the text
+// named a date, a time of day or both, and the order in which it gave day and month.
 struct LocaleDateTimeParts {
   DateTime value;
   bool hasDate = false;
   bool hasTime = false;
+  DayMonthOrder order = DayMonthOrder::kNone;
 };
 
 // Reads a text the way the user's regional settings read "date time", driven only by
@@ -69,6 +75,7 @@ class NumericDateTimeReader {
   std::size_t lastLength_ = 0;
   bool lastRecognised_ = false;
   std::optional<DateTime> date_;
+  DayMonthOrder order_ = DayMonthOrder::kNone;
 };
 
 // The point in time of ParseLocaleDateTimeParts.

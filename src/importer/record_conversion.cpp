@@ -77,40 +77,14 @@ std::string_view Mid(std::string_view text, std::size_t start, std::size_t lengt
   return text.substr(from, to - from);
 }
 
-// Record date "YYYY-MM-DD" and time "HH:NN" from the fixed positions of "DD.MM.YYYY HH:NN",
-// without checking what stands there.
+// Record date "YYYY-MM-DD" and time "HH:NN" from the fixed positions of a stamp
+// "DD.MM.YYYY HH:NN" that StampTime has read.
 void RecordDateTime(std::string_view stamp, std::string& date, std::string& time) {
-  if (stamp.size() >= 16 && IsAscii(stamp.substr(0, 16))) {
-    const char d[10] = {stamp[6], stamp[7], stamp[8], stamp[9], '-',
-                        stamp[3], stamp[4], '-',      stamp[0], stamp[1]};
-    const char t[5] = {stamp[11], stamp[12], ':', stamp[14], stamp[15]};
-    date.resize(sizeof d);
-    time.resize(sizeof t);
-    std::memcpy(date.data(), d, sizeof d);
-    std::memcpy(time.data(), t, sizeof t);
-    return;
-  }
-  date.clear();
-  time.clear();
-  date.append(Mid(stamp, 7, 4)).append("-").append(Mid(stamp, 4, 2)).append("-");
-  date.append(Mid(stamp, 1, 2));
-  time.append(Mid(stamp, 12, 2)).append(":").append(Mid(stamp, 15, 2));
-}
-
-// A whole number written with digits only (blanks around it allowed).
-std::optional<int> WholeNumber(std::string_view text) {
-  if (text.size() == 2 && IsDigit(text[0]) && IsDigit(text[1])) {
-    return (text[0] - '0') * 10 + (text[1] - '0');
-  }
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (text.empty() || text.size() > 6) return std::nullopt;
-  int value = 0;
-  for (char c : text) {
-    if (!IsDigit(c)) return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+  const char d[10] = {stamp[6], stamp[7], stamp[8], stamp[9], '-',
+                      stamp[3], stamp[4], '-',      stamp[0], stamp[1]};
+  const char t[5] = {stamp[11], stamp[12], ':', stamp[14], stamp[15]};
+  date.assign(d, sizeof d);
+  time.assign(t, sizeof t);
 }
 
 bool IsLeapYear(int year) {
@@ -122,44 +96,30 @@ int DaysInMonth(int year, int month) {
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-// Where the digits of "DD.MM.YYYY HH:NN" stand.
-constexpr std::array<std::size_t, 12> kStampDigits = {0, 1, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15};
+// The form of a row stamp, "DD.MM.YYYY HH:NN": a digit wherever it has a "9".
+constexpr std::string_view kStampForm = "99.99.9999 99:99";
 
-// The point in time of a row stamp, read at the fixed positions; rolls over like calendar
-// arithmetic. None when a part is not a number or the date leaves the calendar's range.
+// The point in time of a row stamp; anything behind the form is not looked at. None
+// unless the stamp has the form and names a real date (year 100 or later) and time of
+// day: the record's date and time are taken from the stamp's digits, and nothing else
+// may reach the document.
 std::optional<DateTime> StampTime(std::string_view stamp) {
-  std::optional<int> year, month, day, hour, minute;
-  // The reader writes every stamp as "DD.MM.YYYY HH:NN": digits where digits belong.
-  const auto digit = [&stamp](std::size_t at) { return stamp[at] - '0'; };
-  if (stamp.size() >= 16 && std::all_of(kStampDigits.begin(), kStampDigits.end(),
-                                        [&](std::size_t at) { return IsDigit(stamp[at]); })) {
-    year = digit(6) * 1000 + digit(7) * 100 + digit(8) * 10 + digit(9);
-    month = digit(3) * 10 + digit(4);
-    day = digit(0) * 10 + digit(1);
-    hour = digit(11) * 10 + digit(12);
-    minute = digit(14) * 10 + digit(15);
-  } else if (stamp.size() >= 16 && IsAscii(stamp.substr(0, 16))) {
-    year = WholeNumber(stamp.substr(6, 4));
-    month = WholeNumber(stamp.substr(3, 2));
-    day = WholeNumber(stamp.substr(0, 2));
-    hour = WholeNumber(stamp.substr(11, 2));
-    minute = WholeNumber(stamp.substr(14, 2));
-  } else {
-    year = WholeNumber(Mid(stamp, 7, 4));
-    month = WholeNumber(Mid(stamp, 4, 2));
-    day = WholeNumber(Mid(stamp, 1, 2));
-    hour = WholeNumber(Mid(stamp, 12, 2));
-    minute = WholeNumber(Mid(stamp, 15, 2));
+  if (stamp.size() < kStampForm.size()) return std::nullopt;
+  for (std::size_t i = 0; i < kStampForm.size(); ++i) {
+    if (kStampForm[i] == '9' ? !IsDigit(stamp[i]) : stamp[i] != kStampForm[i]) return std::nullopt;
   }
-  if (!year || !month || !day || !hour || !minute) return std::nullopt;
-  // A stamp within the calendar needs no arithmetic.
-  if (*year >= 100 && *month >= 1 && *month <= 12 && *day >= 1 &&
-      *day <= DaysInMonth(*year, *month) && *hour < 24 && *minute < 60) {
-    return DateTime{*year, *month, *day, *hour, *minute, 0};
+  const auto number = [&stamp](std::size_t at, std::size_t digits) {
+    int value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + (stamp[i] - '0');
+    return value;
+  };
+  const int year = number(6, 4), month = number(3, 2), day = number(0, 2);
+  const int hour = number(11, 2), minute = number(14, 2);
+  if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
+      hour > 23 || minute > 59) {
+    return std::nullopt;
   }
-  const DateTime value = ComposeDateTime(*year, *month, *day, *hour, *minute, 0);
-  if (value.year < 100 || value.year > 9999) return std::nullopt;
-  return value;
+  return DateTime{year, month, day, hour, minute, 0};
 }
 
 // The number a text begins with: blanks ignored, an optional sign, digits and at most one
@@ -242,13 +202,16 @@ bool IsCanonicalNumber(std::string_view text) {
 }
 
 // Rounds to a 16-bit integer, halves to the even neighbour; outside the range an
-// overflow error, as the conversion of a number to a 16-bit integer reports it.
-int ToInt16(double value) {
+// overflow error, as the conversion of a number to a 16-bit integer reports it, that
+// names the row.
+int ToInt16(double value, const RowFields& row) {
   double rounded = std::floor(value);
   const double fraction = value - rounded;
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
   if (!(rounded >= -32768.0 && rounded <= 32767.0)) {
-    throw OverflowError("ConvertRows");
+    std::string line(row.field[0]);
+    line.append(";").append(row.field[1]).append(";").append(row.field[2]);
+    throw OverflowError("ConvertRows", line);
   }
   return static_cast<int>(rounded);
 }
@@ -345,13 +308,14 @@ RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t t
     const std::size_t start = position;
     if (!NextRow(rowText, position, row)) continue;
     ++range.lines;
+    // A row whose stamp names no real point in time is neither converted nor dated.
+    const std::optional<DateTime> when = StampTime(row.field[0]);
+    if (!when) continue;
     if (grouped && !row.field[2].empty()) {
       RecordDateTime(row.field[0], date, time);
       survey.groups[BgRecordGroups::GroupOf(date, time)].push_back(start);
     }
-    if (row.field[0].empty() || row.field[1].empty()) continue;
-    const std::optional<DateTime> when = StampTime(row.field[0]);
-    if (!when) continue;
+    if (row.field[1].empty()) continue;
     range.found = true;
     if (*when < range.earliest) range.earliest = *when;
     if (*when > range.latest) range.latest = *when;
@@ -508,7 +472,7 @@ class RowConversion {
   void ConvertRow(const RowFields& row, std::uint64_t offset, Lane& lane) {
     // A row without value carries nothing (and must not turn into a glucose value 0).
     std::string_view value = row.field[2];
-    if (value.empty()) return;
+    if (value.empty() || !StampTime(row.field[0])) return;
 
     // Numeric codes in their number form, so that "04" is code 4.
     std::string_view code = row.field[1];
@@ -520,7 +484,7 @@ class RowConversion {
 
     int bgValue = 0;
     if (code == "1" || code == "1b" || cgmRow) {
-      bgValue = ToInt16(LeadingNumber(value));
+      bgValue = ToInt16(LeadingNumber(value), row);
       if (exportUnit_ == "mmol/L") {
         const double mmol = RoundTo(static_cast<float>(RoundTo(bgValue / kMmolToMgdl, 1)), 1);
         lane.valueText = SingleToText(static_cast<float>(mmol), ".");
@@ -554,7 +518,7 @@ class RowConversion {
       // Rows of no interest to the host.
     } else {
       ListRow(lane, code, value);
-      store.AddBgValue(lane.date, lane.time, ToInt16(LeadingNumber(code)), value, exportUnit_);
+      store.AddBgValue(lane.date, lane.time, ToInt16(LeadingNumber(code), row), value, exportUnit_);
     }
   }
 

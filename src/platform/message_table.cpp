@@ -82,6 +82,18 @@ constexpr BuiltInMessage kMessages[] = {
     {5720,
      "Die Einstellungsdatei %1 kann nicht geschrieben werden. Das Programm arbeitet mit den "
      "gelesenen Einstellungen weiter."},
+    {5740, "%1 ist ein Ordner, keine Exportdatei."},
+    {5741, "%1 ist eine benannte Pipe (FIFO), keine Exportdatei."},
+    {5742, "%1 ist ein Gerät, keine Exportdatei."},
+    {5743, "%1 ist keine gewöhnliche Datei und kann nicht als Exportdatei gelesen werden."},
+    {5744,
+     "Die Datei %1 wurde geändert oder ersetzt, während sie gelesen wurde. Es wurde nichts "
+     "übergeben. Bitte starten Sie den Import erneut."},
+    {5745,
+     "Die Datumsangaben der Datei %1 stehen nicht alle in derselben Reihenfolge von Tag und "
+     "Monat: %2 Zeilen wurden mit dem Tag zuerst gelesen, %3 mit dem Monat zuerst. Einige "
+     "Werte können deshalb im falschen Monat liegen.%4%4Soll der Import trotzdem fortgesetzt "
+     "werden?"},
 };
 
 constexpr bool OrderedByNumber() {

@@ -21,6 +21,7 @@ enum ErrorNumber : std::int64_t {
   kErrPathFileAccess = 75,      // a file or folder exists but cannot be read or written
   kErrPathNotFound = 76,        // a folder to change into does not exist
   kErrKeyAlreadyPresent = 457,  // a keyed collection already holds the key
+  kErrFileChanged = 1001,       // a file was written to or replaced while it was read
 
   // HMAC service: Base64 and hexadecimal texts, keys, hashes and the provider.
   kErrHmacDecodedLength = 0x8004C302,  // a decoded Base64 text has no valid length
@@ -73,6 +74,12 @@ inline RuntimeError FileNotFoundError(std::string source) {
 // 75 "Path/File access error: " + what (normally the path).
 inline RuntimeError PathFileAccessError(std::string source, const std::string& what) {
   return RuntimeError(kErrPathFileAccess, std::move(source), "Path/File access error: " + what);
+}
+
+// 1001 "File changed while it was read: " + path.
+inline RuntimeError FileChangedError(std::string source, const std::string& path) {
+  return RuntimeError(kErrFileChanged, std::move(source),
+                      "File changed while it was read: " + path);
 }
 
 // 6 "Overflow", or "Overflow: " + the text that overflowed.

@@ -5,6 +5,28 @@
 
 namespace tavrin {
 
+FileKind KindOfFile(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(FsPath(path), ec);
+  switch (status.type()) {
+    case fs::file_type::regular:
+      return FileKind::kRegular;
+    case fs::file_type::directory:
+      return FileKind::kFolder;
+    case fs::file_type::fifo:
+      return FileKind::kFifo;
+    case fs::file_type::block:
+    case fs::file_type::character:
+      return FileKind::kDevice;
+    case fs::file_type::not_found:
+    case fs::file_type::none:
+      return FileKind::kMissing;
+    default:
+      return FileKind::kOther;
+  }
+}
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   if (path.empty()) return std::nullopt;
   const std::filesystem::path fsPath = FsPath(path);

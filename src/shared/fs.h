@@ -21,6 +21,12 @@ inline std::string PathText(const std::filesystem::path& path) {
   return std::string(u8.begin(), u8.end());
 }
 
+// What a path names, symbolic links followed: nothing, a regular file, or one of the
+// special files that must never be read or written as a document (a folder, a named pipe
+// whose reader would wait for a writer, a device, a socket).
+enum class FileKind { kMissing, kRegular, kFolder, kFifo, kDevice, kOther };
+FileKind KindOfFile(const std::string& path);
+
 // The whole file's bytes; nullopt when the path names no regular file (nothing, a folder,
 // a device) or the file cannot be read to its end. The one whole-file reader: callers
 // that must tell a missing file from an unreadable one look at the path first.

@@ -143,6 +143,22 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
               ui.messages[0].icon == MessageIcon::Exclamation)
       << ui.messages[0].text;
   EXPECT_TRUE(platform.heldFiles.count(RunMarkerPath(context)));
+
+  // A folder is named for what it is; dates in two orders ask before anything is handed
+  // over (here the answer is Cancel).
+  window.txtImportDatei = dir.Path();
+  window.cmdImportStarten_Click();
+  window.txtImportDatei = dir.File("mixed.csv");
+  WriteFile(window.txtImportDatei, "Date;Time;x;G (mg/dL)" + std::string(17, ';') +
+                                       "x\r\n09.11.2026;08:00;;120\r\n13.11.2026;08:00;;130\r\n");
+  platform.regional = RegionalSettings::EnglishUS();
+  window.cmdImportStarten_Click();
+  ASSERT_EQ(ui.messages.size(), 3u);
+  EXPECT_EQ(ui.messages[1].text, dir.Path() + " ist ein Ordner, keine Exportdatei.");
+  EXPECT_TRUE(
+      ui.messages[2].text.starts_with("Die Datumsangaben der Datei " + dir.File("mixed.csv")) &&
+      ui.messages[2].buttons == MessageButtons::OkCancel);
+  EXPECT_TRUE(platform.startedCommands.empty());
 }
 
 // Closing ends the process; unloading too, keeping this run's files, which the import tool

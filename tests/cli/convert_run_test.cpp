@@ -12,6 +12,8 @@
 #include <optional>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "cli/console_ui.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
@@ -70,6 +72,14 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
     {{}, exportText(""), kExitBadInput, "the export file is empty: " + exportFile},
     {{}, exportText(sample.substr(0, sample.find('\n') + 1)), kExitConversion, "nothing to convert: the export holds no rows that can be imported (0 rows read)"},
     {{}, [&] { exportPath = F("nothing.csv"); }, kExitBadInput, "export file not found: " + F("nothing.csv")},
+    {{}, [&] { exportPath = dir.Path(); }, kExitBadInput, "the export is a folder, not a file: " + dir.Path()},
+    {{}, [&] { exportPath = "/dev/null"; }, kExitBadInput, "the export is a device, not a file: /dev/null"},
+    {{}, [&] { exportPath = F("fifo"); ASSERT_EQ(mkfifo(exportPath.c_str(), 0600), 0); }, kExitBadInput,
+     "the export is a named pipe (FIFO), not a file: " + F("fifo")},
+    {{}, exportText(sample + "29.11.2026;23:00;CET;1e30;;;;;;;;;;;;;;;;;;\r\n"), kExitSuccess,
+     "Values refused:   1 unreadable or out of range (line 128)"},
+    {{"--regional", "en-us"}, nullptr, kExitSuccess,
+     "Warning:          the dates mix day/month orders (103 rows read day first, 17 month first)"},
     {{"-o", F("link.csv")}, nullptr, kExitUsage, "the output file would overwrite the export file: " + F("link.csv")},
     {{"-o", F("no/out.xml")}, nullptr, kExitConversion, "cannot write the output: Cannot create file: " + F("no/out.xml") + " (75)"},
     // A read-only output is not made writable.

@@ -142,7 +142,7 @@ TEST_F(ConversionTest, GlucoseOutsideTheSixteenBitRangeIsAnOverflow) {
     Convert("01.12.2026 07:45;1;100\r\n01.12.2026 07:46;1;32767.5\r\n");
     FAIL() << "no error";
   } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Detail(), "Overflow (6)");
+    EXPECT_EQ(e.Detail(), "Overflow: 01.12.2026 07:46;1;32767.5 (6)");
   }
   EXPECT_EQ(Convert("01.12.2026 07:45;1;-32768.5\r\n").bgRecords, 1);
 }
