@@ -3,6 +3,7 @@
 #include <array>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "formats/md5.h"
 #include "platform/end_program.h"
@@ -154,14 +155,20 @@ std::string SerialMappingStorePath(ProcessContext& context) {
 std::string MapSerialToPatient(ProcessContext& context, const std::string& patientId,
                                const std::string& serial) {
   const std::string store = SerialMappingStorePath(context);
+  // Every candidate is looked up in one read of the store: a store holding the serial
+  // number and all its alternatives costs one pass, not one per candidate.
+  std::vector<std::string> candidates;
   for (int attempt = 0; attempt <= kMaxSerialCandidates; ++attempt) {
-    const std::string key = CandidateKey(serial, attempt);
-    const std::string owner = ReadIniValue(context.platform, store, kMappingSection, key, "");
-    if (owner.empty()) {
-      WriteIniValue(context.platform, store, kMappingSection, key, patientId);
-      return key;
+    candidates.push_back(CandidateKey(serial, attempt));
+  }
+  const std::vector<std::string> owners =
+      ReadIniValues(context.platform, store, kMappingSection, candidates, "");
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (owners[i].empty()) {
+      WriteIniValue(context.platform, store, kMappingSection, candidates[i], patientId);
+      return candidates[i];
     }
-    if (EqualsNoCase(owner, patientId)) return key;
+    if (EqualsNoCase(owners[i], patientId)) return candidates[i];
   }
   throw RuntimeError(kErrInvalidArgument, "MapSerialToPatient",
                      "No free serial number for patient " + patientId + ": " + serial +

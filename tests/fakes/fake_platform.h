@@ -148,6 +148,11 @@ struct FakePlatform : Platform {
                           const std::string& key, const std::string& value) override {
     return WriteProfileStringFile(file, section, key, value);
   }
+  std::vector<std::string> ReadProfileStrings(const std::string& file, const std::string& section,
+                                              const std::vector<std::string>& keys,
+                                              const std::string& def) override {
+    return ReadProfileStringsFile(file, section, keys, def);
+  }
   CryptoProvider& Crypto() override { return *crypto; }
 };
 

@@ -75,6 +75,9 @@ class PosixPlatform : public Platform {
                                 const std::string& key, const std::string& defaultValue) override;
   bool WriteProfileString(const std::string& file, const std::string& section,
                           const std::string& key, const std::string& value) override;
+  std::vector<std::string> ReadProfileStrings(const std::string& file, const std::string& section,
+                                              const std::vector<std::string>& keys,
+                                              const std::string& defaultValue) override;
 
   CryptoProvider& Crypto() override;
 
