@@ -7,6 +7,7 @@
 
 #include "formats/md5.h"
 #include "platform/end_program.h"
+#include "platform/host_discovery.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
 #include "shared/error.h"
@@ -29,6 +30,7 @@ constexpr int kMsgOpenPatientButton = 5588;
 constexpr int kMsgEntry = 5589;
 constexpr int kMsgCommandLinePatientQuestion = 5590;
 constexpr int kMsgEntryForCommandLinePatient = 5591;
+constexpr int kMsgSerialNumberBox = 5710;
 
 constexpr char kCrLf[] = "\r\n";
 constexpr char kPatientSection[] = "currentpatient";
@@ -101,6 +103,7 @@ std::string AskForSerialNumber(ProcessContext& context) {
                                                                 : kMsgEntryForCommandLinePatient);
   args.okButton = context.Message(kMsgOk);
   args.cancelButton = context.Message(kMsgCancel);
+  args.textBoxLabel = context.Message(kMsgSerialNumberBox);
   const SerialEntryResult result = context.ui.ShowSerialEntryDialog(args);
   if (!result.confirmed) {
     context.dialogResult = kResultCancel;
@@ -144,8 +147,9 @@ std::string ArtificialSerialNumber(std::string_view patientId) {
 }
 
 std::string CurrentPatientFilePath(ProcessContext& context) {
-  return AddBackslash(context.host.baseFolder) + "_Extras" + kPathSep + "KELSAR" + kPathSep +
-         context.platform.ComputerName() + "_" + context.platform.UserName() + ".txt";
+  return FindHostPath(context.host.baseFolder, {"_Extras", "KELSAR",
+                                                context.platform.ComputerName() + "_" +
+                                                    context.platform.UserName() + ".txt"});
 }
 
 std::string SerialMappingStorePath(ProcessContext& context) {

@@ -78,7 +78,8 @@ struct SampleHost {
   const fs::path plugin = pluginFolder / "TavrinPlugin";
   const fs::path importTool = base / "_EXTRAS" / "KelsarImport.exe";
   // The plug-in's per-computer-per-user folder (trace log, mapping store, dumps, run
-  // marker) and the host's current-patient file.
+  // marker) and the host's current-patient file (in "_EXTRAS", which the plug-in names
+  // "_Extras").
   const fs::path configFolder;
   const fs::path currentPatientFile;
 

@@ -13,7 +13,8 @@ const std::string kNoSerial =
 class SerialNumbersTest : public testing::HandoverTest {
  protected:
   void OpenPatient(const std::string& diaryFileName) {
-    WriteFile(context.host.baseFolder + "_Extras" + sep + "KELSAR" + sep + "PC1_anna.txt",
+    // In the folder as the sample host spells it, which the file's path names "_Extras".
+    WriteFile(context.host.baseFolder + "_EXTRAS" + sep + "Kelsar" + sep + "PC1_anna.txt",
               "[currentpatient]\r\ndiary_filename=" + diaryFileName +
                   "\r\nlast_name=Meier\r\nfirst_name=Hans\r\nbirth_date=01.02.1970\r\n"
                   "ext_id=4711\r\n");
@@ -41,7 +42,10 @@ TEST_F(SerialNumbersTest, OpenPatientGetsAnArtificialSerialOrTypesOne) {
   EXPECT_EQ(dialog.label, kNoSerial +
                               " Soll eine künstliche Seriennummer für den derzeit geöffneten "
                               "Patienten erzeugt werden?\r\n\r\nMeier, Hans 01.02.1970\r\n4711");
-  EXPECT_EQ(ui.entryDialogs.at(0).label,
+  const SerialEntryDialogArgs& entry = ui.entryDialogs.at(0);
+  EXPECT_EQ(entry.caption + "|" + entry.okButton + "|" + entry.textBoxLabel,
+            "Seriennummer-Eingabe|&Ok|Seriennummer");
+  EXPECT_EQ(entry.label,
             kNoSerial +
                 " Wenn Ihnen eine Seriennummer vorliegt, geben Sie diese bitte für die "
                 "korrekte Zuordnung in der Orvolux-Software ein.");
