@@ -67,10 +67,6 @@ std::optional<std::size_t> MarkerEnd(std::string_view bytes) {
   return std::nullopt;
 }
 
-bool IsHeaderLine(std::string_view line) {
-  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
-}
-
 std::string Utf16LeBytes(std::string_view utf8) {
   const std::u16string units = Utf8ToUtf16(utf8);
   std::string bytes;
@@ -414,7 +410,7 @@ bool cIniFile::RemoveKey(const std::string& section, const std::string& key) {
     const std::size_t crlf = text.find(kCrLf, pos);
     const std::size_t lineEnd = crlf == std::string::npos ? text.size() : crlf;
     const std::string_view line(text.data() + pos, lineEnd - pos);
-    if (IsHeaderLine(line)) return false;
+    if (IsIniHeaderLine(line)) return false;
     if (line.substr(0, prefix.size()) == prefix) {
       text.erase(pos, (crlf == std::string::npos ? text.size() : crlf + 2) - pos);
       StoreText(origin, text, "cIniFile.RemoveKey");
@@ -442,7 +438,7 @@ bool cIniFile::RebuildIniStructure() {
     const std::size_t lineEnd = crlf == std::string::npos ? text.size() : crlf;
     std::string line = text.substr(pos, lineEnd - pos);
     pos = crlf == std::string::npos ? text.size() : crlf + 2;
-    if (IsHeaderLine(line)) {
+    if (IsIniHeaderLine(line)) {
       skipping = !sectionsSeen.insert(ToLower(line.substr(1, line.size() - 2))).second;
       if (skipping) continue;
       keysSeen.clear();
@@ -457,7 +453,7 @@ bool cIniFile::RebuildIniStructure() {
       trimmed.pop_back();
     }
     // A key line such as "[a]=b]\r" stays as it is rather than turn into a header.
-    if (!IsHeaderLine(trimmed)) line = trimmed;
+    if (!IsIniHeaderLine(trimmed)) line = trimmed;
     const std::size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     if (!keysSeen.insert(ToLower(line.substr(0, eq))).second) continue;

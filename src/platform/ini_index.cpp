@@ -12,23 +12,20 @@ namespace {
 constexpr std::string_view kCrLf = "\r\n";
 constexpr auto npos = std::string_view::npos;
 
-bool IsHeaderLine(std::string_view line) {
-  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
-}
-
 // The line that starts at lineStart, without its CR LF.
 std::string_view LineAt(std::string_view content, std::size_t lineStart) {
   const std::size_t end = content.find(kCrLf, lineStart);
   return content.substr(lineStart, (end == npos ? content.size() : end) - lineStart);
 }
 
-// The start of the first header line at or behind `from`, which must be a line start.
+// The start of the first header line among the text's first line (when from is 0) and
+// the lines behind a CR LF at or after from.
 std::size_t HeaderLineFrom(std::string_view content, std::size_t from) {
-  if (from == 0 && IsHeaderLine(LineAt(content, 0))) return 0;
+  if (from == 0 && IsIniHeaderLine(LineAt(content, 0))) return 0;
   // Every other line starts behind a CR LF; only lines that start with "[" are looked at.
   for (std::size_t at = content.find("\r\n[", from); at != npos;
        at = content.find("\r\n[", at + 2)) {
-    if (IsHeaderLine(LineAt(content, at + 2))) return at + 2;
+    if (IsIniHeaderLine(LineAt(content, at + 2))) return at + 2;
   }
   return npos;
 }
@@ -43,6 +40,10 @@ std::size_t ValueEnd(std::string_view text, std::size_t start) {
 }
 
 }  // namespace
+
+bool IsIniHeaderLine(std::string_view line) {
+  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
+}
 
 std::size_t FindHeaderLine(std::string_view content, std::string_view name) {
   for (std::size_t at = HeaderLineFrom(content, 0); at != npos; at = NextHeaderLine(content, at)) {

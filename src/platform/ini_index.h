@@ -57,6 +57,8 @@ class IniIndex {
   std::unordered_map<std::size_t, std::vector<KeyLine>> keyLines_;  // by section number
 };
 
+// Whether a line (without its line break) is a section header: "[" first, "]" last.
+bool IsIniHeaderLine(std::string_view line);
 // Where the header line of the first section of that name (any case) starts: a whole line
 // "[" + name + "]" at the start of the text or behind CR LF; npos when there is none.
 std::size_t FindHeaderLine(std::string_view content, std::string_view name);
