@@ -30,7 +30,7 @@ constexpr int kMsgOpenPatientButton = 5588;
 constexpr int kMsgEntry = 5589;
 constexpr int kMsgCommandLinePatientQuestion = 5590;
 constexpr int kMsgEntryForCommandLinePatient = 5591;
-constexpr int kMsgSerialNumberBox = 5710;
+constexpr int kMsgSerialNumberBox = 5760;
 
 constexpr char kCrLf[] = "\r\n";
 constexpr char kPatientSection[] = "currentpatient";

@@ -73,7 +73,7 @@ constexpr BuiltInMessage kMessages[] = {
      "Beim Import von dieser Datenquelle konnte keine Seriennummer ermittelt werden. Bitte "
      "geben Sie die Seriennummer ein."},
     {5700, "Die Datei %1 enthält keine Daten, die importiert werden können."},
-    {5710, "Seriennummer"},
+    {5760, "Seriennummer"},
 };
 
 constexpr bool OrderedByNumber() {
