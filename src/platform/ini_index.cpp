@@ -87,14 +87,6 @@ std::optional<std::size_t> IniIndex::Find(std::string_view content, std::string_
   return std::nullopt;
 }
 
-std::optional<std::string_view> IniIndex::SectionText(std::string_view content,
-                                                      std::string_view name) const {
-  const std::optional<std::size_t> section = Find(content, name);
-  if (!section) return std::nullopt;
-  const Section& s = sections_[*section];
-  return content.substr(s.begin, s.end - s.begin);
-}
-
 const std::vector<IniIndex::KeyLine>& IniIndex::KeyLinesOf(std::string_view content,
                                                            std::size_t section) {
   auto [it, added] = keyLines_.try_emplace(section);

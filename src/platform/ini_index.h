@@ -24,9 +24,6 @@ class IniIndex {
   IniIndex() = default;
   explicit IniIndex(std::string_view content);
 
-  // The text of the section; nothing when the text has no such section.
-  std::optional<std::string_view> SectionText(std::string_view content,
-                                              std::string_view name) const;
   // The value of the first occurrence of CR LF + key + "=" (key in any case) in the
   // section's text: from behind the "=" up to the next CR LF, else the next CR, else the
   // next LF, else the end of the section. Nothing when the section or the key is missing.
