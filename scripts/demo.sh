@@ -48,9 +48,6 @@ cp "$bin/TavrinPlugin" "$plugin_dir/"
 cp -R "$bin/Language" "$plugin_dir/"
 cp "$bin/standin-import-tool" "$host/_EXTRAS/KelsarImport.exe"
 "$bin/make-version-stub" 3.0.2.0 "$host/Veltra Orvolux Software.exe"
-# The host writes its current-patient file below "_Extras"; on a case-sensitive file
-# system that spelling must lead to the same folder as "_EXTRAS".
-ln -s _EXTRAS "$host/_Extras"
 computer=$(uname -n)
 user=$(id -un)
 cp examples/host/currentpatient.template.txt "$plugin_dir/${computer}_${user}.txt"

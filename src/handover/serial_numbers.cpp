@@ -3,9 +3,11 @@
 #include <array>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "formats/md5.h"
 #include "platform/end_program.h"
+#include "platform/host_discovery.h"
 #include "platform/platform.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
@@ -29,6 +31,7 @@ constexpr int kMsgOpenPatientButton = 5588;
 constexpr int kMsgEntry = 5589;
 constexpr int kMsgCommandLinePatientQuestion = 5590;
 constexpr int kMsgEntryForCommandLinePatient = 5591;
+constexpr int kMsgSerialNumberBox = 5760;
 
 constexpr char kCrLf[] = "\r\n";
 constexpr char kPatientSection[] = "currentpatient";
@@ -101,6 +104,7 @@ std::string AskForSerialNumber(ProcessContext& context) {
                                                                 : kMsgEntryForCommandLinePatient);
   args.okButton = context.Message(kMsgOk);
   args.cancelButton = context.Message(kMsgCancel);
+  args.textBoxLabel = context.Message(kMsgSerialNumberBox);
   const SerialEntryResult result = context.ui.ShowSerialEntryDialog(args);
   if (!result.confirmed) {
     context.dialogResult = kResultCancel;
@@ -144,8 +148,9 @@ std::string ArtificialSerialNumber(std::string_view patientId) {
 }
 
 std::string CurrentPatientFilePath(ProcessContext& context) {
-  return AddBackslash(context.host.baseFolder) + "_Extras" + kPathSep + "KELSAR" + kPathSep +
-         context.platform.ComputerName() + "_" + context.platform.UserName() + ".txt";
+  return FindHostPath(context.host.baseFolder, {"_Extras", "KELSAR",
+                                                context.platform.ComputerName() + "_" +
+                                                    context.platform.UserName() + ".txt"});
 }
 
 std::string SerialMappingStorePath(ProcessContext& context) {
@@ -155,19 +160,25 @@ std::string SerialMappingStorePath(ProcessContext& context) {
 std::string MapSerialToPatient(ProcessContext& context, const std::string& patientId,
                                const std::string& serial) {
   const std::string store = SerialMappingStorePath(context);
+  // Every candidate is looked up in one read of the store: a store holding the serial
+  // number and all its alternatives costs one pass, not one per candidate.
+  std::vector<std::string> candidates;
   for (int attempt = 0; attempt <= kMaxSerialCandidates; ++attempt) {
-    const std::string key = CandidateKey(serial, attempt);
-    const std::string owner = ReadIniValue(context.platform, store, kMappingSection, key, "");
-    if (owner.empty()) {
+    candidates.push_back(CandidateKey(serial, attempt));
+  }
+  const std::vector<std::string> owners =
+      ReadIniValues(context.platform, store, kMappingSection, candidates, "");
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    if (owners[i].empty()) {
       // A mapping that did not reach the store would give the next import of another
       // patient the same number: the run stops and the user is told instead.
-      if (!WriteIniValue(context.platform, store, kMappingSection, key, patientId,
+      if (!WriteIniValue(context.platform, store, kMappingSection, candidates[i], patientId,
                          FileAccess::OwnerOnly)) {
         throw PathFileAccessError("MapSerialToPatient", store);
       }
-      return key;
+      return candidates[i];
     }
-    if (EqualsNoCase(owner, patientId)) return key;
+    if (EqualsNoCase(owners[i], patientId)) return candidates[i];
   }
   throw RuntimeError(kErrInvalidArgument, "MapSerialToPatient",
                      "No free serial number for patient " + patientId + ": " + serial +

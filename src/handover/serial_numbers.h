@@ -38,7 +38,7 @@ std::string CommandLinePatientIdentifier(const std::array<std::string, 4>& patie
 std::string ArtificialSerialNumber(std::string_view patientId);
 
 // The host's description of its open patient: base folder + "_Extras", "KELSAR",
-// computer + "_" + user + ".txt".
+// computer + "_" + user + ".txt", each found without regard to case.
 std::string CurrentPatientFilePath(ProcessContext& context);
 // The serial-number mapping store "KELSAR Relay.rly" in the configuration folder.
 std::string SerialMappingStorePath(ProcessContext& context);

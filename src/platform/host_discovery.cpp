@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "platform/end_program.h"
 #include "platform/file_replace.h"
@@ -94,17 +95,20 @@ bool IsAbsoluteFolder(std::string_view folder) {
 }
 
 std::string FindDiaryFolder(ProcessContext& context, const std::string& base) {
-  std::string value =
-      ReadIniValue(context.platform, base + "ox2.ini", "General", "DiaryFolder", "Diaries");
+  std::string value = ReadIniValue(context.platform, FindHostPath(base, {"ox2.ini"}), "General",
+                                   "DiaryFolder", "Diaries");
   // A key without a value names no folder; it counts as missing, like an absent key.
   if (value.empty()) value = "Diaries";
-  for (char& c : value) {
-    if (c == '/') c = kPathSep;
-  }
+  value = HostPathToLocal(value);
   // Separators are unified before the trailing one is added, so that a value ending in
   // "/" does not end in two separators.
   value = AddBackslash(value);
-  return IsAbsoluteFolder(value) ? value : base + value;
+  if (IsAbsoluteFolder(value)) return value;
+  std::vector<std::string> names;
+  for (std::string_view name : SplitText(value, std::string(1, kPathSep))) {
+    if (!name.empty()) names.emplace_back(name);
+  }
+  return AddBackslash(FindHostPath(base, names));
 }
 
 // The GUID attribute of the opening PATIENTS tag, without quotes, apostrophes and braces.
@@ -122,6 +126,35 @@ std::string DatabaseIdentifier(const std::string& patientList) {
 
 }  // namespace
 
+std::string HostPathToLocal(std::string_view path) {
+  std::string local(path);
+  for (char& c : local) {
+    if (c == '/' || c == '\\') c = kPathSep;
+  }
+  return local;
+}
+
+std::string FindHostPath(const std::string& folder, const std::vector<std::string>& names) {
+  std::string path = AddBackslash(folder);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::string spelling = names[i];
+    std::error_code ec;
+    if (!std::filesystem::exists(FsPath(path + spelling), ec)) {
+      // Case-sensitive file systems: the entry whose name differs only in case, the first
+      // in name order so that the choice does not depend on the directory's order.
+      std::optional<std::string> match;
+      for (const auto& entry : std::filesystem::directory_iterator(FsPath(path), ec)) {
+        const std::string name = PathText(entry.path().filename());
+        if (EqualsNoCase(name, names[i]) && (!match || name < *match)) match = name;
+      }
+      if (match) spelling = *match;
+    }
+    path += spelling;
+    if (i + 1 < names.size()) path += kPathSep;
+  }
+  return path;
+}
+
 void DetermineHostFolders(ProcessContext& context) {
   ProcessContext::HostFolders& host = context.host;
   if (!host.baseFolder.empty()) return;
@@ -133,7 +166,7 @@ void DetermineHostFolders(ProcessContext& context) {
   context.trace.Write("Base folder: " + base);
   context.trace.Write("Diary folder used: " + diary);
 
-  const std::string patientList = diary + "palist.xml";
+  const std::string patientList = FindHostPath(diary, {"palist.xml"});
   if (!FileExists(patientList)) StopWithMessage(context, kMsgPatientListMissing);
   host.databaseId = DatabaseIdentifier(ReadFileBytes(patientList).value_or(std::string()));
 }
@@ -150,7 +183,7 @@ std::string FindProcessFolder(ProcessContext& context, const std::string& exeNam
 
 std::string HostVersion(ProcessContext& context) {
   std::optional<std::string>& version = context.host.hostVersion;
-  if (!version) version = FileVersionText(context.host.baseFolder + kHostExeName);
+  if (!version) version = FileVersionText(FindHostPath(context.host.baseFolder, {kHostExeName}));
   return *version;
 }
 

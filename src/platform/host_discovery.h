@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tavrin {
 
@@ -19,6 +21,16 @@ inline constexpr char kHostExeName[] = "Veltra Orvolux Software.exe";
 // nothing when the base folder is already known. Shows message 5579 or 5580 and ends the
 // program (ProgramEnded) when the installation cannot be found or is damaged.
 void DetermineHostFolders(ProcessContext& context);
+
+// A path read from a host file ("Sub\\D2" or "Sub/D2", written on Windows or not) with the
+// local separator.
+std::string HostPathToLocal(std::string_view path);
+
+// The path of the entry below the folder named by the names (one per level), each level
+// found without regard to case where no entry of the exact spelling exists: the host
+// spells its folders "_Extras" and "_EXTRAS" alike, which a case-sensitive file system
+// tells apart. Levels that do not exist keep the given spelling. Blocks on the file system.
+std::string FindHostPath(const std::string& folder, const std::vector<std::string>& names);
 
 // The folder (with trailing separator) of the first running process with this
 // executable name; empty when there is none or the system cannot tell.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/file_replace.h"
+#include "platform/ini_index.h"
 #include "platform/platform.h"
 #include "shared/error.h"
 #include "shared/fs.h"
@@ -66,10 +67,6 @@ std::optional<std::size_t> MarkerEnd(std::string_view bytes) {
   return std::nullopt;
 }
 
-bool IsHeaderLine(std::string_view line) {
-  return line.size() >= 2 && line.front() == '[' && line.back() == ']';
-}
-
 std::string Utf16LeBytes(std::string_view utf8) {
   const std::u16string units = Utf8ToUtf16(utf8);
   std::string bytes;
@@ -86,7 +83,9 @@ std::string Utf16LeBytes(std::string_view utf8) {
 std::string EditIniContent(const std::string& content, const std::string& section,
                            const std::string& key, const std::string& value) {
   const std::string header = "[" + section + "]";
-  const std::size_t h = FindNoCase(content, header);
+  // Only a whole header line opens the section, as for reading: the same text inside a
+  // line (a value, or a header followed by more text) is no header.
+  const std::size_t h = FindHeaderLine(content, section);
   if (h == std::string::npos) {
     if (value.empty()) return content;
     std::string result = content;
@@ -100,9 +99,11 @@ std::string EditIniContent(const std::string& content, const std::string& sectio
     return result + header + "\r\n" + key + "=" + value + "\r\n";
   }
 
-  const std::size_t k = FindNoCase(content, "\r\n" + key + "=", h);
-  const std::size_t n = content.find("\r\n[", h + 1);
-  if (k != std::string::npos && (n == std::string::npos || k < n)) {
+  // n: the line break before the next header line; the key is looked for only up to it.
+  const std::size_t nextHeader = NextHeaderLine(content, h);
+  const std::size_t n = nextHeader == std::string::npos ? std::string::npos : nextHeader - 2;
+  const std::size_t k = FindNoCase(std::string_view(content).substr(0, n), "\r\n" + key + "=", h);
+  if (k != std::string::npos) {
     const std::size_t e = content.find(kCrLf, k + 2);
     std::string result = content.substr(0, k) + "\r\n" + key + "=" + value;
     if (e != std::string::npos) result += content.substr(e);
@@ -154,58 +155,29 @@ std::string cIniFile::ReadFileText() {
   return unicode_ ? DecodeUnicode(bytes) : platform_.AnsiToUtf8(bytes);
 }
 
-namespace {
-
-// Splits content into sections: each section's text runs from its header line up to the
-// CR of the line break before the next header (the last one to the end), so every key
-// line in it is preceded by CR LF. Of two sections with one name the first is kept.
-template <typename Sections>
-void ParseSections(const std::string& content, Sections& out) {
-  std::optional<std::string> name;
-  std::size_t start = 0;
-  auto add = [&](std::size_t end) {
-    auto [it, inserted] = out.byName.emplace(ToLower(*name), content.substr(start, end - start));
-    if (inserted) out.names.push_back(*name);
-  };
-  std::size_t pos = 0;
-  while (pos < content.size()) {
-    const std::size_t lineStart = pos;
-    const std::size_t crlf = content.find(kCrLf, pos);
-    const std::size_t lineEnd = crlf == std::string::npos ? content.size() : crlf;
-    pos = crlf == std::string::npos ? content.size() : crlf + 2;
-    const std::string_view line(content.data() + lineStart, lineEnd - lineStart);
-    if (!IsHeaderLine(line)) continue;
-    if (name) add(lineStart - 1);
-    name = std::string(line.substr(1, line.size() - 2));
-    start = lineStart;
-  }
-  if (name) add(content.size());
-}
-
-}  // namespace
-
 void cIniFile::BuildCache() {
   sections_.reset();
   // The stamp is taken before the read: a change during the read then shows as a
   // different stamp at the next access instead of being hidden.
   const std::optional<FileStamp> stamp = StampOfFile();
-  std::string content;
-  if (offline_ && !memContent_.empty()) {
-    content = memContent_;
-  } else {
+  if (!offline_ || memContent_.empty()) {
     const std::string bytes = ReadFileBytes(fileName_).value_or(std::string());
-    rawContent_ = platform_.AnsiToUtf8(bytes);
     if (unicode_) {
+      // The ANSI image serves ANSI files only.
+      rawContent_.clear();
       unicodeContent_ = DecodeUnicode(bytes);
-      content = unicodeContent_;
+      memContent_ = unicodeContent_;
     } else {
-      content = rawContent_;
+      rawContent_ = platform_.AnsiToUtf8(bytes);
+      memContent_ = rawContent_;
     }
   }
-  memContent_ = content;
-  sections_.emplace();
-  ParseSections(memContent_, *sections_);
+  IndexContent();
   cachedStamp_ = stamp;
+}
+
+void cIniFile::IndexContent() {
+  sections_.emplace(memContent_);
 }
 
 void cIniFile::MakeCacheCurrent() {
@@ -222,7 +194,7 @@ void cIniFile::MakeCacheCurrent() {
 std::string cIniFile::GetAllSections() {
   MakeCacheCurrent();
   std::string result;
-  for (const std::string& name : sections_->names) result += name + ";";
+  for (std::string_view name : sections_->Names(memContent_)) result.append(name).append(";");
   return result;
 }
 
@@ -262,20 +234,8 @@ std::string cIniFile::Load(const std::string& section, const std::string& key,
     return value.empty() ? defaultValue : value;
   }
   MakeCacheCurrent();
-  const auto it = sections_->byName.find(ToLower(section));
-  if (it == sections_->byName.end()) return defaultValue;
-  const std::string& text = it->second;
-  const std::string pattern = "\r\n" + key + "=";
-  std::size_t matchLength = 0;
-  const std::size_t found = FindNoCase(text, pattern, 0, matchLength);
-  if (found == std::string::npos) return defaultValue;
-  const std::size_t start = found + matchLength;
-  std::size_t end = text.find(kCrLf, start);
-  if (end == std::string::npos) end = text.find('\r', start);
-  if (end == std::string::npos) end = text.find('\n', start);
-  if (end == std::string::npos) end = text.size();
-  std::string value = text.substr(start, end - start);
-  return value.empty() ? defaultValue : value;
+  const std::optional<std::string_view> value = sections_->Value(memContent_, section, key);
+  return value && !value->empty() ? std::string(*value) : defaultValue;
 }
 
 void cIniFile::Save(const std::string& section, const std::string& key, double value) {
@@ -300,23 +260,14 @@ void cIniFile::Save(const std::string& section, const std::string& key,
   if (offline_) {
     MakeCacheCurrent();
     memContent_ = EditIniContent(memContent_, section, key, value);
-    const std::string header = "[" + section + "]\r\n";
-    const std::string name = ToLower(section);
-    if (FindNoCase(memContent_, header) == std::string::npos) {
-      sections_->byName.erase(name);
-    } else {
-      const bool known = sections_->byName.count(name) > 0;
-      sections_->byName[name] = header + GetBetween(memContent_, header, "\r\n[");
-      if (!known) sections_->names.push_back(section);
-    }
+    IndexContent();
   } else if (unicode_) {
     MakeCacheCurrent();
     unicodeContent_ = EditIniContent(unicodeContent_, section, key, value);
     WriteUnicodeFile(kSource);
     if (useCacheDirectly_) {
       memContent_ = unicodeContent_;
-      sections_.emplace();
-      ParseSections(memContent_, *sections_);
+      IndexContent();
     }
   } else if (cacheFlag_) {
     MakeCacheCurrent();
@@ -331,8 +282,7 @@ void cIniFile::Save(const std::string& section, const std::string& key,
     if (useCacheDirectly_) {
       // Keep the trusted cache in step with what this instance wrote.
       memContent_ = rawContent_;
-      sections_.emplace();
-      ParseSections(memContent_, *sections_);
+      IndexContent();
     }
   } else if (!platform_.WriteProfileString(fileName_, section, key, value, FileAccess::Usual)) {
     throw PathFileAccessError(kSource, fileName_);
@@ -407,8 +357,7 @@ void cIniFile::StoreText(Origin origin, const std::string& text, const char* sou
   switch (origin) {
     case Origin::OfflineImage:
       memContent_ = text;
-      sections_.emplace();
-      ParseSections(memContent_, *sections_);
+      IndexContent();
       return;
     case Origin::UnicodeFile:
       unicodeContent_ = text;
@@ -428,15 +377,15 @@ void cIniFile::StoreText(Origin origin, const std::string& text, const char* sou
 bool cIniFile::RemoveSection(const std::string& section) {
   const Origin origin = CurrentOrigin();
   const std::string text = TextOf(origin);
-  const std::size_t h = FindNoCase(text, "[" + section + "]");
+  const std::size_t h = FindHeaderLine(text, section);
   if (h == std::string::npos) return false;
-  const std::size_t next = text.find("\r\n[", h + 1);
+  const std::size_t next = NextHeaderLine(text, h);
   std::string result;
   if (next != std::string::npos) {
     result = text.substr(0, h);
     StripTrailingLineBreaks(result);
     if (!result.empty()) result += kCrLf;
-    result += text.substr(next + 2);
+    result += text.substr(next);
   } else {
     result = text.substr(0, h >= 2 ? h - 2 : 0);
   }
@@ -448,7 +397,7 @@ bool cIniFile::RemoveSection(const std::string& section) {
 bool cIniFile::RemoveKey(const std::string& section, const std::string& key) {
   const Origin origin = CurrentOrigin();
   std::string text = TextOf(origin);
-  const std::size_t h = FindNoCase(text, "[" + section + "]");
+  const std::size_t h = FindHeaderLine(text, section);
   if (h == std::string::npos) return false;
   std::size_t pos = text.find(kCrLf, h);
   if (pos == std::string::npos) return false;
@@ -458,7 +407,7 @@ bool cIniFile::RemoveKey(const std::string& section, const std::string& key) {
     const std::size_t crlf = text.find(kCrLf, pos);
     const std::size_t lineEnd = crlf == std::string::npos ? text.size() : crlf;
     const std::string_view line(text.data() + pos, lineEnd - pos);
-    if (!line.empty() && line.front() == '[') return false;
+    if (IsIniHeaderLine(line)) return false;
     if (line.substr(0, prefix.size()) == prefix) {
       text.erase(pos, (crlf == std::string::npos ? text.size() : crlf + 2) - pos);
       StoreText(origin, text, "cIniFile.RemoveKey");
@@ -479,12 +428,14 @@ bool cIniFile::RebuildIniStructure() {
   bool firstHeader = true;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const std::size_t lf = text.find('\n', pos);
-    const std::size_t lineEnd = lf == std::string::npos ? text.size() : lf;
+    // Lines, headers and key lines as Load sees them, so that the rebuilt file reads the
+    // same: a line that only looks like a header once trimmed, or behind a bare LF, is
+    // none and is dropped with the other text.
+    const std::size_t crlf = text.find(kCrLf, pos);
+    const std::size_t lineEnd = crlf == std::string::npos ? text.size() : crlf;
     std::string line = text.substr(pos, lineEnd - pos);
-    pos = lf == std::string::npos ? text.size() : lf + 1;
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
-    if (IsHeaderLine(line)) {
+    pos = crlf == std::string::npos ? text.size() : crlf + 2;
+    if (IsIniHeaderLine(line)) {
       skipping = !sectionsSeen.insert(ToLower(line.substr(1, line.size() - 2))).second;
       if (skipping) continue;
       keysSeen.clear();
@@ -494,6 +445,12 @@ bool cIniFile::RebuildIniStructure() {
       continue;
     }
     if (skipping) continue;
+    std::string trimmed = line;
+    while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\r')) {
+      trimmed.pop_back();
+    }
+    // A key line such as "[a]=b]\r" stays as it is rather than turn into a header.
+    if (!IsIniHeaderLine(trimmed)) line = trimmed;
     const std::size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     if (!keysSeen.insert(ToLower(line.substr(0, eq))).second) continue;

@@ -3,11 +3,11 @@
 #include <concepts>
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "platform/ini_index.h"
 
 namespace tavrin {
 
@@ -21,7 +21,9 @@ class Platform;
 //
 // Loads are served from a cache of the file's sections that is rebuilt whenever the file
 // changes on disk, so several instances on one file see each other's writes. In offline
-// mode the instance works on an in-memory image and never writes the file.
+// mode the instance works on an in-memory image and never writes the file. The cache
+// indexes the sections and, on first use of a section, its keys: reading a file costs
+// one pass over it, each further Load a lookup, however large the file.
 class cIniFile {
  public:
   explicit cIniFile(Platform& platform);
@@ -100,14 +102,12 @@ class cIniFile {
     std::uintmax_t size = 0;
     bool operator==(const FileStamp&) const = default;
   };
-  struct ParsedSections {
-    std::map<std::string, std::string> byName;  // lower-cased name -> section text
-    std::vector<std::string> names;             // names as written, file order
-  };
 
   std::optional<FileStamp> StampOfFile() const;
   // Rebuilds the section cache from the offline image or the file.
   void BuildCache();
+  // Indexes memContent_ anew; every change of memContent_ is followed by this.
+  void IndexContent();
   // Rebuilds the cache when the file changed since the last build (or, offline, when
   // there is no image yet).
   void MakeCacheCurrent();
@@ -128,7 +128,7 @@ class cIniFile {
   Platform& platform_;
   std::string fileName_;
   std::optional<FileStamp> cachedStamp_;
-  std::optional<ParsedSections> sections_;
+  std::optional<IniIndex> sections_;  // describes memContent_
   bool cacheFlag_ = true;
   bool unicode_ = false;
   std::string unicodeContent_;

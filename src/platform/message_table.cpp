@@ -94,6 +94,7 @@ constexpr BuiltInMessage kMessages[] = {
      "Monat: %2 Zeilen wurden mit dem Tag zuerst gelesen, %3 mit dem Monat zuerst. Einige "
      "Werte können deshalb im falschen Monat liegen.%4%4Soll der Import trotzdem fortgesetzt "
      "werden?"},
+    {5760, "Seriennummer"},
 };
 
 constexpr bool OrderedByNumber() {

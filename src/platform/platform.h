@@ -187,7 +187,8 @@ class Platform {
   // Creates an empty placeholder file with a unique name in the folder, made of the first
   // three characters of the prefix, a hexadecimal number and ".tmp"; returns its path, or
   // empty when the platform cannot make one.
-  virtual std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) = 0;
+  virtual std::string CreateUniqueTempFile(const std::string& folder,
+                                           const std::string& prefix) = 0;
   virtual std::string CurrentDirectory() = 0;
   // 0 on success, else the run-time error number (76 path not found).
   virtual int ChangeDirectory(const std::string& folder) = 0;
@@ -254,6 +255,18 @@ class Platform {
   virtual bool WriteProfileString(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& value,
                                   FileAccess access) = 0;
+  // The values of several keys of one section, each as ReadProfileString gives it. Back
+  // ends read the file once for all of them; this fallback asks key by key.
+  virtual std::vector<std::string> ReadProfileStrings(const std::string& file,
+                                                      const std::string& section,
+                                                      const std::vector<std::string>& keys,
+                                                      const std::string& defaultValue) {
+    std::vector<std::string> values;
+    for (const std::string& key : keys) {
+      values.push_back(ReadProfileString(file, section, key, defaultValue));
+    }
+    return values;
+  }
 
   // --- Cryptographic service
   virtual CryptoProvider& Crypto() = 0;

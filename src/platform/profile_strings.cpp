@@ -1,7 +1,9 @@
 #include "platform/profile_strings.h"
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_replace.h"
@@ -97,26 +99,64 @@ std::string Limited(std::string text) {
   return text;
 }
 
+// The value of a key line as the reader returns it: trimmed, without matching quotes,
+// at most 1023 characters.
+std::string ValueOf(std::string_view line) {
+  std::string_view value = TrimBlanks(line.substr(line.find('=') + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return Limited(std::string(value));
+}
+
 bool Unusable(std::string_view name) {
   return name.find_first_of("\r\n") != name.npos;
 }
 
 }  // namespace
 
+std::vector<std::string> ReadProfileStringsFile(const std::string& file, const std::string& section,
+                                                const std::vector<std::string>& keys,
+                                                const std::string& defaultValue) {
+  std::vector<std::string> values(keys.size(), Limited(defaultValue));
+  const std::optional<std::string> bytes = ReadFileBytes(file);
+  if (!bytes) return values;
+  // The wanted keys by the hash of their trimmed text, so that each line of the section
+  // is compared with the few keys that can match it, not with all of them.
+  std::unordered_multimap<std::uint64_t, std::size_t> wanted;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (!keys[i].empty()) wanted.emplace(FoldedHash(TrimBlanks(keys[i])), i);
+  }
+  std::vector<bool> found(keys.size(), false);
+  const std::string text = Windows1252ToUtf8(*bytes);
+  const std::string_view sectionName = TrimBlanks(section);
+  bool inSection = false;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t lf = text.find('\n', pos);
+    std::string_view line(text.data() + pos, (lf == text.npos ? text.size() : lf) - pos);
+    pos = lf == text.npos ? text.size() : lf + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (const std::optional<std::string_view> name = HeaderName(line)) {
+      if (inSection) break;  // only the first section of the name counts
+      inSection = EqualsNoCase(*name, sectionName);
+      continue;
+    }
+    const std::optional<std::string_view> lineKey = KeyName(line);
+    if (!inSection || !lineKey) continue;
+    const auto [first, last] = wanted.equal_range(FoldedHash(*lineKey));
+    for (auto it = first; it != last; ++it) {
+      if (found[it->second] || !EqualsNoCase(*lineKey, TrimBlanks(keys[it->second]))) continue;
+      found[it->second] = true;
+      values[it->second] = ValueOf(line);
+    }
+  }
+  return values;
+}
+
 std::string ReadProfileStringFile(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& defaultValue) {
-  const std::optional<std::string> bytes = ReadFileBytes(file);
-  if (!bytes || key.empty()) return Limited(defaultValue);
-  const std::vector<std::string> lines = SplitLines(Windows1252ToUtf8(*bytes));
-  const Location where = Find(lines, TrimBlanks(section), TrimBlanks(key));
-  if (!where.key) return Limited(defaultValue);
-  const std::string& line = lines[*where.key];
-  std::string_view value = TrimBlanks(std::string_view(line).substr(line.find('=') + 1));
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
-  }
-  return Limited(std::string(value));
+  return ReadProfileStringsFile(file, section, {key}, defaultValue)[0];
 }
 
 bool WriteProfileStringFile(Platform& platform, const std::string& file, const std::string& section,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -14,6 +15,11 @@ namespace tavrin {
 // through ReplaceFile (platform/file_replace.h) with the given access.
 std::string ReadProfileStringFile(const std::string& file, const std::string& section,
                                   const std::string& key, const std::string& defaultValue);
+// The values of several keys of one section, each as ReadProfileStringFile gives it, from
+// one read of the file: the cost grows with the file plus the number of keys.
+std::vector<std::string> ReadProfileStringsFile(const std::string& file, const std::string& section,
+                                                const std::vector<std::string>& keys,
+                                                const std::string& defaultValue);
 bool WriteProfileStringFile(Platform& platform, const std::string& file, const std::string& section,
                             const std::string& key, const std::string& value, FileAccess access);
 

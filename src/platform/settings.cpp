@@ -49,6 +49,15 @@ std::string ReadIniValue(Platform& platform, const std::string& file, const std:
   return value.empty() ? std::string() : Trim(value);
 }
 
+std::vector<std::string> ReadIniValues(Platform& platform, const std::string& file,
+                                       const std::string& section,
+                                       const std::vector<std::string>& keys,
+                                       const std::string& defaultValue) {
+  std::vector<std::string> values = platform.ReadProfileStrings(file, section, keys, defaultValue);
+  for (std::string& value : values) value = Trim(value);
+  return values;
+}
+
 bool WriteIniValue(Platform& platform, const std::string& file, const std::string& section,
                    const std::string& key, const std::string& value, FileAccess access) {
   return platform.WriteProfileString(file, section, key, value, access);

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tavrin {
 
@@ -41,6 +42,11 @@ class AppPaths {
 // A file that holds patient data is written with FileAccess::OwnerOnly.
 std::string ReadIniValue(Platform& platform, const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue);
+// ReadIniValue of several keys of one section, from one read of the file.
+std::vector<std::string> ReadIniValues(Platform& platform, const std::string& file,
+                                       const std::string& section,
+                                       const std::vector<std::string>& keys,
+                                       const std::string& defaultValue);
 bool WriteIniValue(Platform& platform, const std::string& file, const std::string& section,
                    const std::string& key, const std::string& value, FileAccess access);
 // ReadIniValue on the settings file.

@@ -1,5 +1,6 @@
 #include "shared/codepage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -35,34 +36,47 @@ char UnitToByte(char16_t u) {
 }  // namespace
 
 std::string Utf8ToWindows1252(std::string_view utf8) {
-  const std::u16string units = Utf8ToUtf16(utf8);
   std::string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t u = units[i];
-    // A character beyond U+FFFF (a surrogate pair) becomes one '?', like any other
-    // character the code page lacks.
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      ++i;
-      out += '?';
-      continue;
+  out.reserve(utf8.size());
+  // Runs of ASCII, most of any settings or export file, are copied as they are; an ASCII
+  // byte never belongs to a longer sequence, so the text between runs converts on its own.
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const std::size_t other = std::min(FindNonAscii(utf8, pos), utf8.size());
+    out.append(utf8.substr(pos, other - pos));
+    if (other == utf8.size()) break;
+    std::size_t ascii = other;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) >= 0x80) ++ascii;
+    const std::u16string units = Utf8ToUtf16(utf8.substr(other, ascii - other));
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      const char16_t u = units[i];
+      // A character beyond U+FFFF (a surrogate pair) becomes one '?', like any other
+      // character the code page lacks.
+      if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+          units[i + 1] <= 0xDFFF) {
+        ++i;
+        out += '?';
+        continue;
+      }
+      out += UnitToByte(u);
     }
-    out += UnitToByte(u);
+    pos = ascii;
   }
   return out;
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
   // Every character of the code page lies in the Basic Multilingual Plane and none is a
-  // surrogate, so each byte is one to three bytes of UTF-8, written directly.
+  // surrogate, so each byte is one to three bytes of UTF-8, written directly; runs of
+  // ASCII are copied as they are.
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
-  for (const char c : bytes) {
-    const char16_t u = ByteToUnit(static_cast<unsigned char>(c));
-    if (u < 0x80) {
-      out += static_cast<char>(u);
-    } else if (u < 0x800) {
+  for (std::size_t pos = 0; pos < bytes.size(); ++pos) {
+    const std::size_t other = std::min(FindNonAscii(bytes, pos), bytes.size());
+    out.append(bytes.substr(pos, other - pos));
+    if (other == bytes.size()) break;
+    pos = other;
+    const char16_t u = ByteToUnit(static_cast<unsigned char>(bytes[pos]));
+    if (u < 0x800) {
       out += static_cast<char>(0xC0 | (u >> 6));
       out += static_cast<char>(0x80 | (u & 0x3F));
     } else {

@@ -18,9 +18,9 @@ struct FileDialogArgs {
 };
 
 struct FileDialogResult {
-  bool chosen = false;      // false when the user cancelled
-  std::string path;         // the chosen full path
-  std::string folder;       // the folder part of the choice (the next initial folder)
+  bool chosen = false;  // false when the user cancelled
+  std::string path;     // the chosen full path
+  std::string folder;   // the folder part of the choice (the next initial folder)
 };
 
 // frmSeriennrAuto: the question whether to create an artificial serial number.
@@ -51,6 +51,8 @@ struct SerialEntryDialogArgs {
   std::string okButton;
   std::string cancelButton;
   std::string initialText;
+  // What the text box holds, for front ends that ask for it with a prompt (the terminal).
+  std::string textBoxLabel;
 };
 struct SerialEntryResult {
   bool confirmed = false;
@@ -68,7 +70,8 @@ class Ui {
                                     MessageButtons buttons, MessageIcon icon) = 0;
   virtual FileDialogResult ChooseFile(const FileDialogArgs& args) = 0;
   virtual SerialAutoChoice ShowSerialAutoDialog(const SerialAutoDialogArgs& args) = 0;
-  virtual SerialNoPatientChoice ShowSerialNoPatientDialog(const SerialNoPatientDialogArgs& args) = 0;
+  virtual SerialNoPatientChoice ShowSerialNoPatientDialog(
+      const SerialNoPatientDialogArgs& args) = 0;
   virtual SerialEntryResult ShowSerialEntryDialog(const SerialEntryDialogArgs& args) = 0;
   // The status line of the main window.
   virtual void SetStatusText(const std::string& text) = 0;

@@ -285,6 +285,21 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::siz
   if (pattern.empty()) return from;
   const std::u32string folded = FoldedCodePoints(pattern);
   const char32_t first = folded.front();
+  const bool asciiLetter = (first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z');
+  if (first < 0x80 && !asciiLetter) {
+    // An ASCII byte is a character of its own wherever the decoding starts, and only
+    // letters have other characters that fold to them: the search can jump from one
+    // such byte to the next (searches for "\r\n" + key or "[" + name in large files).
+    for (std::size_t pos = text.find(static_cast<char>(first), from); pos != std::string_view::npos;
+         pos = text.find(static_cast<char>(first), pos + 1)) {
+      std::size_t end = 0;
+      if (MatchFolded(text, pos, folded, end)) {
+        matchLength = end - pos;
+        return pos;
+      }
+    }
+    return std::string_view::npos;
+  }
   std::size_t pos = from;
   while (pos < text.size()) {
     const std::size_t start = pos;
@@ -296,6 +311,17 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::siz
     }
   }
   return std::string_view::npos;
+}
+
+std::uint64_t FoldedHash(std::string_view text) {
+  // FNV-1a over the folded code points.
+  std::uint64_t hash = 14695981039346656037ull;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    hash ^= Fold(DecodeOne(text, pos));
+    hash *= 1099511628211ull;
+  }
+  return hash;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

@@ -32,6 +32,8 @@ std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::siz
 std::size_t FindNoCase(std::string_view text, std::string_view pattern, std::size_t from,
                        std::size_t& matchLength);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// A hash of the text's case-folded characters: texts that are EqualsNoCase hash alike.
+std::uint64_t FoldedHash(std::string_view text);
 
 // Orders two texts by their UTF-16 code units (binary comparison as the rest of the
 // program sorts keys): negative, zero or positive.

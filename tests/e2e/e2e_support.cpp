@@ -116,15 +116,12 @@ std::string Fields(const Received& call, std::initializer_list<const char*> name
 SampleHost::SampleHost(const fs::path& rootFolder)
     : root(rootFolder),
       configFolder(pluginFolder / "cfg" / ComputerAndUser()),
-      currentPatientFile(base / "_Extras" / "KELSAR" / (ComputerAndUser() + ".txt")) {
+      currentPatientFile(pluginFolder / (ComputerAndUser() + ".txt")) {
   fs::copy(fs::path(TAVRIN_E2E_EXAMPLES) / "host", base, fs::copy_options::recursive);
   fs::copy_file(TAVRIN_E2E_STANDIN, importTool);
   fs::create_directories(pluginFolder);
   fs::copy_file(TAVRIN_E2E_PLUGIN, plugin);
   fs::copy(TAVRIN_E2E_LANGUAGE_DIR, pluginFolder / "Language", fs::copy_options::recursive);
-  // The host writes its current-patient file below "_Extras"; on a case-sensitive file
-  // system both spellings must lead to the same folder.
-  fs::create_directory_symlink("_EXTRAS", base / "_Extras");
   WriteSettings("");
   SetHostVersion("3.0.2.0");
   fs::create_directories(root / "home" / ".config");

@@ -65,7 +65,7 @@ inline std::string Verdict(const Received& call) {
 // in its name as installations often have (ox2.ini, Diaries with palist.xml, the host
 // executable stub at version 3.0.2.0, _EXTRAS/KelsarImport.exe, the plug-in in
 // _EXTRAS/KELSAR with its Language folder and a settings file that switches the data-age
-// warning off, "_Extras" as a second spelling of "_EXTRAS"); root/home and root/tmp take
+// warning off); root/home and root/tmp take
 // HOME and TMPDIR of the programs started.
 struct SampleHost {
   explicit SampleHost(const fs::path& rootFolder);
@@ -76,7 +76,8 @@ struct SampleHost {
   const fs::path plugin = pluginFolder / "TavrinPlugin";
   const fs::path importTool = base / "_EXTRAS" / "KelsarImport.exe";
   // The plug-in's per-computer-per-user folder (trace log, mapping store, dumps, run
-  // marker) and the host's current-patient file.
+  // marker) and the host's current-patient file (in "_EXTRAS", which the plug-in names
+  // "_Extras").
   const fs::path configFolder;
   const fs::path currentPatientFile;
 

@@ -225,6 +225,11 @@ struct FakePlatform : Platform {
                           FileAccess access) override {
     return WriteProfileStringFile(*this, file, section, key, value, access);
   }
+  std::vector<std::string> ReadProfileStrings(const std::string& file, const std::string& section,
+                                              const std::vector<std::string>& keys,
+                                              const std::string& def) override {
+    return ReadProfileStringsFile(file, section, keys, def);
+  }
   CryptoProvider& Crypto() override { return *crypto; }
 };
 

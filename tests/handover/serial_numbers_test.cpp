@@ -13,7 +13,8 @@ namespace {
 class SerialNumbersTest : public testing::HandoverTest {
  protected:
   void OpenPatient(const std::string& diaryFileName) {
-    WriteFile(context.host.baseFolder + "_Extras" + sep + "KELSAR" + sep + "PC1_anna.txt",
+    // In the folder as the sample host spells it, which the file's path names "_Extras".
+    WriteFile(context.host.baseFolder + "_EXTRAS" + sep + "Kelsar" + sep + "PC1_anna.txt",
               "[currentpatient]\r\ndiary_filename=" + diaryFileName +
                   "\r\nlast_name=Meier\r\nfirst_name=Hans\r\nbirth_date=01.02.1970\r\n"
                   "ext_id=4711\r\n");
@@ -50,7 +51,10 @@ TEST_F(SerialNumbersTest, KnownPatientGetsAnArtificialSerialOrTypesOne) {
   ui.entryAnswers = {{true, "X-1"}};
   EXPECT_EQ(Resolve(3), "679CE7DA6E|Auto;X-1|;|Cancel;");
   EXPECT_EQ(Question(), "Ja/Nein1?\r\n\r\nMeier, Hans (4711, *01.02.1970)");
-  EXPECT_TRUE(ui.entryDialogs.at(0).label.ends_with(" Bitte geben Sie die Seriennummer ein."));
+  const SerialEntryDialogArgs& entry = ui.entryDialogs.at(0);
+  EXPECT_TRUE(entry.label.ends_with(" Bitte geben Sie die Seriennummer ein."));
+  EXPECT_EQ(entry.caption + "|" + entry.okButton + "|" + entry.textBoxLabel,
+            "Seriennummer-Eingabe|&Ok|Seriennummer");
   // Each patient keeps one entry.
   EXPECT_EQ(
       Store(),

@@ -118,8 +118,10 @@ TEST_F(HostDiscovery, DiaryFolderForms) {
       {"Data/Diaries/", host + "Data" + S + "Diaries" + S},
       {root, root + S},
       {"D:/Data", "D:" + S + "Data" + S},
-      {R"(D:\Data)", R"(D:\Data)" + S},
-      {R"(\\server\share)", R"(\\server\share)" + S},
+      // Written on Windows: "\" separates folders wherever the program runs.
+      {R"(Sub\D2)", host + "Sub" + S + "D2" + S},
+      {R"(D:\Data)", "D:" + S + "Data" + S},
+      {R"(\\server\share)", S + S + "server" + S + "share" + S},
   };
   for (const auto& [value, diary] : cases) {
     std::filesystem::remove(host + "ox2.ini");
@@ -133,6 +135,12 @@ TEST_F(HostDiscovery, DiaryFolderForms) {
     }
     EXPECT_EQ(context->host.diaryFolder, diary) << "DiaryFolder=" << value;
   }
+  // Folders and files spelled in another letter case than the host's files name them.
+  std::filesystem::remove(host + "ox2.ini");
+  WriteBytes(host + "OX2.INI", "[General]\r\nDiaryFolder=sub\\DATA\r\n");
+  WriteBytes(host + "Sub" + S + "Data" + S + "PaList.xml", "<PATIENTS GUID=x>");
+  DetermineHostFolders(StartIn("prog", host));
+  EXPECT_EQ(context->host.databaseId, "x");
 }
 
 // A system whose process query fails, as it does without a management service, and whose

@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include "platform/file_helpers.h"
+#include "platform/file_replace.h"
+#include "platform/profile_strings.h"
+#include "shared/utf8.h"
 
 namespace tavrin {
 namespace {
@@ -62,6 +67,9 @@ TEST_F(IniFile, EditRules) {
       {"[A]\r\nx=1", "B", "y", "2", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
       {"[A]\r\nx=1\r\n", "B", "y", "2", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
       {"[A]\r\nx=1\r\n\r\n", "B", "y", "2", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n"},
+      // Only a whole line is a header: not one followed by more text, nor one in a value.
+      {"[B](\na=b\r\n", "B", "y", "2", "[B](\na=b\r\n\r\n[B]\r\ny=2\r\n"},
+      {"[A]\r\nk=[B]\r\n[C]\r\n", "B", "y", "2", "[A]\r\nk=[B]\r\n[C]\r\n\r\n[B]\r\ny=2\r\n"},
       // An empty value adds nothing; trailing empty lines collapse; text goes out as ANSI.
       {"[A]\r\nx=1\r\n", "A", "y", "", "[A]\r\nx=1\r\n"},
       {"[A]\r\nx=1\r\n", "B", "y", "", "[A]\r\nx=1\r\n"},
@@ -82,6 +90,66 @@ TEST_F(IniFile, EditRules) {
   ini.Save("A", "half", 0.5);
   EXPECT_EQ(ReadBytes(path), "[A]\r\nflag=True\r\ndays=31\r\nhalf=0.5\r\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), 1);  // no file left over
+}
+
+// The lookup rule read literally: the first section of the name runs from its header
+// line to the CR before the next header line; the value follows the first CR LF + key +
+// "=" in it and ends at CR LF, else CR, else LF, else the section's end.
+std::string ReferenceLoad(const std::string& content, const std::string& section,
+                          const std::string& key) {
+  std::size_t start = std::string::npos, end = content.size();
+  for (std::size_t pos = 0; pos < content.size();) {
+    const std::size_t lineEnd = std::min(content.find("\r\n", pos), content.size());
+    const std::string line = content.substr(pos, lineEnd - pos);
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      if (start != std::string::npos) {
+        end = pos - 1;
+        break;
+      }
+      if (EqualsNoCase(line.substr(1, line.size() - 2), section)) start = pos;
+    }
+    pos = lineEnd + 2;
+  }
+  if (start == std::string::npos) return "<d>";
+  const std::string text = content.substr(start, end - start);
+  std::size_t length = 0;
+  const std::size_t at = FindNoCase(text, "\r\n" + key + "=", 0, length);
+  if (at == std::string::npos) return "<d>";
+  std::size_t stop = text.find("\r\n", at + length);
+  for (const char* tail : {"\r", "\n"}) {
+    if (stop == std::string::npos) stop = text.find(tail, at + length);
+  }
+  const std::string value = text.substr(at + length, stop - (at + length));
+  return value.empty() ? "<d>" : value;
+}
+
+TEST_F(IniFile, IndexedLookupsAndEditsFollowTheLiteralRules) {
+  const char* pieces[] = {"[A]", "[a]",        "[B]",  "[\xC4\xB1]", "[A](",      "x=1",
+                          "X=2", "\xC4\xB1=3", "I=4",  "k=[B]",      "=5",        "x",
+                          "\r",  "\n",         "\r\n", "\xC3",       "\xC3\xA9=6"};
+  const char* names[] = {"A", "b", "I", "\xC4\xB1", "Q", "x", "i", "", "k", "x=1", "\xC3"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 400; ++round) {
+    std::string content;
+    for (int i = static_cast<int>(random() % 12); i > 0; --i) {
+      content += pieces[random() % std::size(pieces)];
+      if (random() % 3) content += "\r\n";
+    }
+    cIniFile ini(platform);
+    ini.Offline(true);
+    ini.IniContent(content);
+    for (const char* section : names) {
+      for (const char* key : names) {
+        ASSERT_EQ(ini.Load(section, key, "<d>"), ReferenceLoad(content, section, key))
+            << ::testing::PrintToString(content) << " [" << section << "] " << key;
+      }
+    }
+    // What is saved is what is read back, wherever a header-like text stands.
+    const char* section = names[random() % 5];
+    ini.Save(section, "new", "v");
+    ASSERT_EQ(ReferenceLoad(ini.IniContent(), section, "new"), "v") << content;
+    ASSERT_EQ(ini.Load(section, "new", ""), "v");
+  }
 }
 
 TEST_F(IniFile, RefusedAndFailedWritesLeaveTheOldFile) {
@@ -142,7 +210,9 @@ TEST_F(IniFile, RemoveSectionKeyAndRebuild) {
   EXPECT_TRUE(ini.RemoveSection("D") && ini.RemoveSection("A"));
   EXPECT_FALSE(ini.RemoveSection("Q"));
   EXPECT_EQ(ReadBytes(path), "[C]\r\nz=3\r\n");
-  WriteBytes(path, "junk\r\n[A]  \r\nx=1 \r\nX=2\r\nnote\r\n\r\n\r\n[B]\r\ny=1\r\n[a]\r\nq=9\r\n");
+  // Lines as Load reads them: "[C] " and "[D]" behind a bare LF are no headers.
+  WriteBytes(path,
+             "junk\r\n[A]\r\nx=1 \r\nX=2\r\nnote\n[D]\r\n[C] \r\n\r\n[B]\r\ny=1\r\n[a]\r\nq=9\r\n");
   EXPECT_TRUE(ini.RebuildIniStructure());
   EXPECT_EQ(ReadBytes(path), "[A]\r\nx=1\r\n\r\n[B]\r\ny=1\r\n");
   EXPECT_FALSE(ini.RebuildIniStructure());
@@ -180,6 +250,9 @@ TEST_F(IniFile, ProfileStringReadRules) {
                 read("Paths", "x") + read("Paths", "late") + read("Nope", "x"),
             "C:\\Diary|a b| x |\"a'||Größe|1|<d>|<d>|<d>|");
   EXPECT_EQ(ReadProfileStringFile(path, "Paths", "long", ""), std::string(1023, 'z'));
+  // Several keys from one read, each as read alone.
+  EXPECT_EQ(ReadProfileStringsFile(path, " paths", {"d", "LATE", "", "Diary", "d"}, "<d>"),
+            (std::vector<std::string>{"a b", "<d>", "<d>", "C:\\Diary", "a b"}));
   EXPECT_EQ(ReadProfileStringFile(dir.File("missing.ini"), "A", "x", "d"), "d");
 }
 

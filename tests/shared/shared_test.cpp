@@ -68,6 +68,8 @@ TEST(Utf8, ConversionRepairCaseMappingSearchAndOrder) {
   EXPECT_EQ(FindNoCase("abcabc", "BC", 2), 4u);
   EXPECT_EQ(FindNoCase("abc", "x"), std::string_view::npos);
   EXPECT_EQ(FindNoCase("abc", "", 1), 1u);
+  // From inside a character, past bytes that are no UTF-8, to an ASCII start.
+  EXPECT_EQ(FindNoCase("\xC3\xA9\xC3\r\n\r\nKEY=", "\r\nkey=", 1), 5u);
   EXPECT_TRUE(EqualsNoCase("ſ ı", "S I"));  // long s and dotless i join their capitals
   EXPECT_FALSE(EqualsNoCase("abc", "abcd"));
   EXPECT_LT(CompareUtf16("a", "ab"), 0);

@@ -60,24 +60,26 @@ TEST(TerminalUi, MainWindowMenuMessagesAndFilePrompt) {
 TEST(TerminalUi, SerialNumberDialogs) {
   Terminal t("3\n1\n1\n ABC123\n1\n2\n");
   const auto autoDialog = [&](bool yesNo) {
-    return t.ui.ShowSerialAutoDialog({"", "Question?", yesNo ? "Ja" : "Ja, erzeugen", "Manuell",
-                                      yesNo ? "Nein" : "&Abbrechen", yesNo});
+    return t.ui.ShowSerialAutoDialog({"Eingabe", "Question?", yesNo ? "Ja" : "Ja, erzeugen",
+                                      "Manuell", yesNo ? "Nein" : "&Abbrechen", yesNo});
   };
-  const SerialEntryDialogArgs entry{"", "Type it.", "&Ok", "&Abbrechen", ""};
+  // Caption, label and the text box's prompt as the core gives them.
+  const SerialEntryDialogArgs entry{"Eingabe", "Type it.", "&Ok", "&Abbrechen", "", "Nummer"};
   EXPECT_EQ(autoDialog(true), SerialAutoChoice::Auto);  // "3" names no button here
-  EXPECT_EQ(t.ui.ShowSerialNoPatientDialog({"", "No patient.", "Öffnen", "Manuell", "&Abbrechen"}),
-            SerialNoPatientChoice::OpenPatient);
+  EXPECT_EQ(
+      t.ui.ShowSerialNoPatientDialog({"Eingabe", "No patient.", "Öffnen", "Manuell", "&Abbrechen"}),
+      SerialNoPatientChoice::OpenPatient);
   const SerialEntryResult typed = t.ui.ShowSerialEntryDialog(entry);
   EXPECT_TRUE(typed.confirmed && typed.text == "ABC123");
   EXPECT_EQ(autoDialog(false), SerialAutoChoice::Manual);
   EXPECT_EQ(autoDialog(false), SerialAutoChoice::Cancel);  // end of input
   EXPECT_FALSE(t.ui.ShowSerialEntryDialog(entry).confirmed);
-  const std::string ask = "Question?\n1) Ja, erzeugen  2) Manuell  3) Abbrechen\n";
+  const std::string ask = "[Eingabe] Question?\n1) Ja, erzeugen  2) Manuell  3) Abbrechen\n";
   EXPECT_EQ(t.out.str(),
-            "Question?\n1) Ja  2) Nein\n1) Ja  2) Nein\n"
-            "No patient.\n1) Öffnen  2) Manuell  3) Abbrechen\n"
-            "Type it.\nSerial number: \n1) Ok  2) Abbrechen\n" +
-                ask + ask + "Type it.\nSerial number: \n");
+            "[Eingabe] Question?\n1) Ja  2) Nein\n1) Ja  2) Nein\n"
+            "[Eingabe] No patient.\n1) Öffnen  2) Manuell  3) Abbrechen\n"
+            "[Eingabe] Type it.\nNummer: \n1) Ok  2) Abbrechen\n" +
+                ask + ask + "[Eingabe] Type it.\nNummer: \n");
 }
 
 TEST(TerminalUi, OnATerminal) {

@@ -2,120 +2,19 @@
 
 #include <cstdio>
 
+#include "platform/posix/calendar_names.h"
+
 namespace tavrin {
 namespace {
+
+using namespace calendar_names;
 
 // A no-break space, the thousand separator of many European locales.
 constexpr char kNbsp[] = "\xC2\xA0";
 
-constexpr CalendarNames kGerman = {
-    {"Januar", "Februar", "März", "April", "Mai", "Juni", "Juli", "August", "September", "Oktober",
-     "November", "Dezember"},
-    {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun", "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"},
-    {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"},
-    {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"}};
-constexpr CalendarNames kAustrian = {
-    {"Jänner", "Februar", "März", "April", "Mai", "Juni", "Juli", "August", "September", "Oktober",
-     "November", "Dezember"},
-    {"Jän", "Feb", "Mär", "Apr", "Mai", "Jun", "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"},
-    {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"},
-    {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"}};
-constexpr CalendarNames kEnglish = {
-    {"January", "February", "March", "April", "May", "June", "July", "August", "September",
-     "October", "November", "December"},
-    {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"},
-    {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"},
-    {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"}};
-constexpr CalendarNames kFrench = {
-    {"janvier", "février", "mars", "avril", "mai", "juin", "juillet", "août", "septembre",
-     "octobre", "novembre", "décembre"},
-    {"janv.", "févr.", "mars", "avr.", "mai", "juin", "juil.", "août", "sept.", "oct.", "nov.",
-     "déc."},
-    {"dimanche", "lundi", "mardi", "mercredi", "jeudi", "vendredi", "samedi"},
-    {"dim.", "lun.", "mar.", "mer.", "jeu.", "ven.", "sam."}};
-constexpr CalendarNames kItalian = {
-    {"gennaio", "febbraio", "marzo", "aprile", "maggio", "giugno", "luglio", "agosto", "settembre",
-     "ottobre", "novembre", "dicembre"},
-    {"gen", "feb", "mar", "apr", "mag", "giu", "lug", "ago", "set", "ott", "nov", "dic"},
-    {"domenica", "lunedì", "martedì", "mercoledì", "giovedì", "venerdì", "sabato"},
-    {"dom", "lun", "mar", "mer", "gio", "ven", "sab"}};
-constexpr CalendarNames kSpanish = {
-    {"enero", "febrero", "marzo", "abril", "mayo", "junio", "julio", "agosto", "septiembre",
-     "octubre", "noviembre", "diciembre"},
-    {"ene", "feb", "mar", "abr", "may", "jun", "jul", "ago", "sep", "oct", "nov", "dic"},
-    {"domingo", "lunes", "martes", "miércoles", "jueves", "viernes", "sábado"},
-    {"dom", "lun", "mar", "mié", "jue", "vie", "sáb"}};
-constexpr CalendarNames kDutch = {
-    {"januari", "februari", "maart", "april", "mei", "juni", "juli", "augustus", "september",
-     "oktober", "november", "december"},
-    {"jan", "feb", "mrt", "apr", "mei", "jun", "jul", "aug", "sep", "okt", "nov", "dec"},
-    {"zondag", "maandag", "dinsdag", "woensdag", "donderdag", "vrijdag", "zaterdag"},
-    {"zo", "ma", "di", "wo", "do", "vr", "za"}};
-constexpr CalendarNames kPortuguese = {
-    {"janeiro", "fevereiro", "março", "abril", "maio", "junho", "julho", "agosto", "setembro",
-     "outubro", "novembro", "dezembro"},
-    {"jan", "fev", "mar", "abr", "mai", "jun", "jul", "ago", "set", "out", "nov", "dez"},
-    {"domingo", "segunda-feira", "terça-feira", "quarta-feira", "quinta-feira", "sexta-feira",
-     "sábado"},
-    {"dom", "seg", "ter", "qua", "qui", "sex", "sáb"}};
-constexpr CalendarNames kDanish = {
-    {"januar", "februar", "marts", "april", "maj", "juni", "juli", "august", "september", "oktober",
-     "november", "december"},
-    {"jan", "feb", "mar", "apr", "maj", "jun", "jul", "aug", "sep", "okt", "nov", "dec"},
-    {"søndag", "mandag", "tirsdag", "onsdag", "torsdag", "fredag", "lørdag"},
-    {"sø", "ma", "ti", "on", "to", "fr", "lø"}};
-constexpr CalendarNames kSwedish = {
-    {"januari", "februari", "mars", "april", "maj", "juni", "juli", "augusti", "september",
-     "oktober", "november", "december"},
-    {"jan", "feb", "mar", "apr", "maj", "jun", "jul", "aug", "sep", "okt", "nov", "dec"},
-    {"söndag", "måndag", "tisdag", "onsdag", "torsdag", "fredag", "lördag"},
-    {"sö", "må", "ti", "on", "to", "fr", "lö"}};
-constexpr CalendarNames kNorwegian = {
-    {"januar", "februar", "mars", "april", "mai", "juni", "juli", "august", "september", "oktober",
-     "november", "desember"},
-    {"jan", "feb", "mar", "apr", "mai", "jun", "jul", "aug", "sep", "okt", "nov", "des"},
-    {"søndag", "mandag", "tirsdag", "onsdag", "torsdag", "fredag", "lørdag"},
-    {"sø", "ma", "ti", "on", "to", "fr", "lø"}};
-constexpr CalendarNames kFinnish = {
-    {"tammikuu", "helmikuu", "maaliskuu", "huhtikuu", "toukokuu", "kesäkuu", "heinäkuu", "elokuu",
-     "syyskuu", "lokakuu", "marraskuu", "joulukuu"},
-    {"tammi", "helmi", "maalis", "huhti", "touko", "kesä", "heinä", "elo", "syys", "loka", "marras",
-     "joulu"},
-    {"sunnuntai", "maanantai", "tiistai", "keskiviikko", "torstai", "perjantai", "lauantai"},
-    {"su", "ma", "ti", "ke", "to", "pe", "la"}};
-constexpr CalendarNames kPolish = {
-    {"styczeń", "luty", "marzec", "kwiecień", "maj", "czerwiec", "lipiec", "sierpień", "wrzesień",
-     "październik", "listopad", "grudzień"},
-    {"sty", "lut", "mar", "kwi", "maj", "cze", "lip", "sie", "wrz", "paź", "lis", "gru"},
-    {"niedziela", "poniedziałek", "wtorek", "środa", "czwartek", "piątek", "sobota"},
-    {"N", "Pn", "Wt", "Śr", "Cz", "Pt", "So"}};
-constexpr CalendarNames kCzech = {
-    {"leden", "únor", "březen", "duben", "květen", "červen", "červenec", "srpen", "září", "říjen",
-     "listopad", "prosinec"},
-    {"led", "úno", "bře", "dub", "kvě", "čvn", "čvc", "srp", "zář", "říj", "lis", "pro"},
-    {"neděle", "pondělí", "úterý", "středa", "čtvrtek", "pátek", "sobota"},
-    {"ne", "po", "út", "st", "čt", "pá", "so"}};
-constexpr CalendarNames kRussian = {
-    {"Январь", "Февраль", "Март", "Апрель", "Май", "Июнь", "Июль", "Август", "Сентябрь", "Октябрь",
-     "Ноябрь", "Декабрь"},
-    {"янв", "фев", "мар", "апр", "май", "июн", "июл", "авг", "сен", "окт", "ноя", "дек"},
-    {"воскресенье", "понедельник", "вторник", "среда", "четверг", "пятница", "суббота"},
-    {"Вс", "Пн", "Вт", "Ср", "Чт", "Пт", "Сб"}};
-constexpr CalendarNames kTurkish = {
-    {"Ocak", "Şubat", "Mart", "Nisan", "Mayıs", "Haziran", "Temmuz", "Ağustos", "Eylül", "Ekim",
-     "Kasım", "Aralık"},
-    {"Oca", "Şub", "Mar", "Nis", "May", "Haz", "Tem", "Ağu", "Eyl", "Eki", "Kas", "Ara"},
-    {"Pazar", "Pazartesi", "Salı", "Çarşamba", "Perşembe", "Cuma", "Cumartesi"},
-    {"Paz", "Pzt", "Sal", "Çar", "Per", "Cum", "Cmt"}};
-constexpr CalendarNames kUkrainian = {
-    {"Січень", "Лютий", "Березень", "Квітень", "Травень", "Червень", "Липень", "Серпень",
-     "Вересень", "Жовтень", "Листопад", "Грудень"},
-    {"Січ", "Лют", "Бер", "Кві", "Тра", "Чер", "Лип", "Сер", "Вер", "Жов", "Лис", "Гру"},
-    {"неділя", "понеділок", "вівторок", "середа", "четвер", "п'ятниця", "субота"},
-    {"Нд", "Пн", "Вт", "Ср", "Чт", "Пт", "Сб"}};
-
-// Windows' answers and regional defaults per locale. The first entry of each language is
-// its main entry, used for territories not in the table; en_US stands for everything else.
+// Windows' answers and regional defaults per locale. The first entry of each language
+// without a modifier is its main entry, used for territories not in the table; en_US
+// stands for languages not in the table at all.
 // clang-format off
 constexpr LocaleEntry kLocales[] = {
   // name, LCID, language, abbrev., native language, country code, country, abbrev. country,
@@ -199,6 +98,253 @@ constexpr LocaleEntry kLocales[] = {
   {"uk_UA", 0x0422, "Ukrainian (Ukraine)", "UKR", "українська", 380, "Ukraine", "UKR",
    "Україна", 866, "UAH", "Ukrainian", "Ukraine", 1251, 500,
    "dd.MM.yyyy", "H:mm:ss", "", "", ",", kNbsp, &kUkrainian},
+  // The other locales of the languages the message tables know: every three-letter name
+  // the language table lists, regional variants included.
+  {"be_BY", 0x0423, "Belarusian (Belarus)", "BEL", "беларуская", 375, "Belarus", "BLR",
+   "Беларусь", 866, "BYN", "Belarusian", "Belarus", 1251, 500,
+   "dd.MM.yyyy", "H:mm:ss", "", "", ",", kNbsp, &kBelarusian},
+  {"bs_BA", 0x141A, "Bosnian (Latin, Bosnia and Herzegovina)", "BSB", "bosanski", 387,
+   "Bosnia and Herzegovina", "BIH", "Bosna i Hercegovina", 852, "BAM", "Bosnian (Latin)",
+   "Bosnia and Herzegovina", 1250, 870,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", ".", &kBosnianLatin},
+  {"bs_BA@cyrillic", 0x201A, "Bosnian (Cyrillic, Bosnia and Herzegovina)", "BSC", "босански",
+   387, "Bosnia and Herzegovina", "BIH", "Босна и Херцеговина", 855, "BAM", "Bosnian (Cyrillic)",
+   "Bosnia and Herzegovina", 1251, 500,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", ".", &kBosnianCyrillic},
+  {"ca_ES", 0x0403, "Catalan (Spain)", "CAT", "català", 34, "Spain", "ESP",
+   "Espanya", 850, "EUR", "Catalan", "Spain", 1252, 500,
+   "dd/MM/yyyy", "H:mm:ss", "", "", ",", ".", &kCatalan},
+  {"fo_FO", 0x0438, "Faroese (Faroe Islands)", "FOS", "føroyskt", 298, "Faroe Islands", "FRO",
+   "Føroyar", 850, "DKK", "Faroese", "Faroe Islands", 1252, 20277,
+   "dd-MM-yyyy", "HH:mm:ss", "", "", ",", ".", &kFaroese},
+  {"de_LI", 0x1407, "German (Liechtenstein)", "DEC", "Deutsch", 41, "Liechtenstein", "LIE",
+   "Liechtenstein", 850, "CHF", "German", "Liechtenstein", 1252, 20273,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ".", "'", &kGerman},
+  {"de_LU", 0x1007, "German (Luxembourg)", "DEL", "Deutsch", 352, "Luxembourg", "LUX",
+   "Luxemburg", 850, "EUR", "German", "Luxembourg", 1252, 20273,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ",", ".", &kGerman},
+  {"lb_LU", 0x046E, "Luxembourgish (Luxembourg)", "LBX", "Lëtzebuergesch", 352, "Luxembourg",
+   "LUX", "Lëtzebuerg", 850, "EUR", "Luxembourgish", "Luxembourg", 1252, 20297,
+   "dd/MM/yyyy", "HH:mm:ss", "", "", ",", ".", &kLuxembourgish},
+  {"el_GR", 0x0408, "Greek (Greece)", "ELL", "Ελληνικά", 30, "Greece", "GRC",
+   "Ελλάδα", 737, "EUR", "Greek", "Greece", 1253, 20273,
+   "d/M/yyyy", "h:mm:ss tt", "πμ", "μμ", ",", ".", &kGreek},
+  // glibc's Caribbean English locale (Antigua and Barbuda) stands for Windows' Caribbean one.
+  {"en_AG", 0x2409, "English (Caribbean)", "ENB", "English", 1, "Caribbean", "CAR",
+   "Caribbean", 850, "USD", "English", "Caribbean", 1252, 500,
+   "MM/dd/yyyy", "hh:mm:ss tt", "AM", "PM", ".", ",", &kEnglish},
+  {"en_IE", 0x1809, "English (Ireland)", "ENI", "English", 353, "Ireland", "IRL",
+   "Ireland", 850, "EUR", "English", "Ireland", 1252, 500,
+   "dd/MM/yyyy", "HH:mm:ss", "", "", ".", ",", &kEnglish},
+  {"en_JM", 0x2009, "English (Jamaica)", "ENJ", "English", 1, "Jamaica", "JAM",
+   "Jamaica", 850, "JMD", "English", "Jamaica", 1252, 500,
+   "dd/MM/yyyy", "hh:mm:ss tt", "AM", "PM", ".", ",", &kEnglish},
+  {"en_BZ", 0x2809, "English (Belize)", "ENL", "English", 501, "Belize", "BLZ",
+   "Belize", 850, "BZD", "English", "Belize", 1252, 500,
+   "dd/MM/yyyy", "hh:mm:ss tt", "AM", "PM", ".", ",", &kEnglish},
+  {"en_PH", 0x3409, "English (Philippines)", "ENP", "English", 63, "Philippines", "PHL",
+   "Philippines", 437, "PHP", "English", "Philippines", 1252, 500,
+   "M/d/yyyy", "h:mm:ss tt", "AM", "PM", ".", ",", &kEnglish},
+  {"en_ZA", 0x1C09, "English (South Africa)", "ENS", "English", 27, "South Africa", "ZAF",
+   "South Africa", 437, "ZAR", "English", "South Africa", 1252, 500,
+   "yyyy/MM/dd", "hh:mm:ss tt", "AM", "PM", ".", ",", &kEnglish},
+  {"en_TT", 0x2C09, "English (Trinidad and Tobago)", "ENT", "English", 1, "Trinidad and Tobago",
+   "TTO", "Trinidad and Tobago", 850, "TTD", "English", "Trinidad and Tobago", 1252, 500,
+   "dd/MM/yyyy", "hh:mm:ss tt", "AM", "PM", ".", ",", &kEnglish},
+  {"en_ZW", 0x3009, "English (Zimbabwe)", "ENW", "English", 263, "Zimbabwe", "ZWE",
+   "Zimbabwe", 437, "USD", "English", "Zimbabwe", 1252, 500,
+   "M/d/yyyy", "h:mm:ss tt", "AM", "PM", ".", ",", &kEnglish},
+  {"en_NZ", 0x1409, "English (New Zealand)", "ENZ", "English", 64, "New Zealand", "NZL",
+   "New Zealand", 850, "NZD", "English", "New Zealand", 1252, 500,
+   "d/MM/yyyy", "h:mm:ss tt", "a.m.", "p.m.", ".", ",", &kEnglish},
+  {"ga_IE", 0x083C, "Irish (Ireland)", "IRE", "Gaeilge", 353, "Ireland", "IRL",
+   "Éire", 850, "EUR", "Irish", "Ireland", 1252, 500,
+   "dd/MM/yyyy", "HH:mm:ss", "", "", ".", ",", &kIrish},
+  // Spain's traditional sort order, which POSIX names by a modifier only.
+  {"es_ES@traditional", 0x040A, "Spanish (Spain, Traditional Sort)", "ESP", "español", 34,
+   "Spain", "ESP", "España", 850, "EUR", "Spanish", "Spain", 1252, 20284,
+   "dd/MM/yyyy", "H:mm:ss", "", "", ",", ".", &kSpanish},
+  {"es_PA", 0x180A, "Spanish (Panama)", "ESA", "español", 507, "Panama", "PAN",
+   "Panamá", 850, "PAB", "Spanish", "Panama", 1252, 20284,
+   "MM/dd/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_BO", 0x400A, "Spanish (Bolivia)", "ESB", "español", 591, "Bolivia", "BOL",
+   "Bolivia", 850, "BOB", "Spanish", "Bolivia", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ",", ".", &kSpanish},
+  {"es_CR", 0x140A, "Spanish (Costa Rica)", "ESC", "español", 506, "Costa Rica", "CRI",
+   "Costa Rica", 850, "CRC", "Spanish", "Costa Rica", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ",", ".", &kSpanish},
+  {"es_DO", 0x1C0A, "Spanish (Dominican Republic)", "ESD", "español", 1, "Dominican Republic",
+   "DOM", "República Dominicana", 850, "DOP", "Spanish", "Dominican Republic", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_SV", 0x440A, "Spanish (El Salvador)", "ESE", "español", 503, "El Salvador", "SLV",
+   "El Salvador", 850, "USD", "Spanish", "El Salvador", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_EC", 0x300A, "Spanish (Ecuador)", "ESF", "español", 593, "Ecuador", "ECU",
+   "Ecuador", 850, "USD", "Spanish", "Ecuador", 1252, 20284,
+   "dd/MM/yyyy", "H:mm:ss", "", "", ",", ".", &kSpanish},
+  {"es_GT", 0x100A, "Spanish (Guatemala)", "ESG", "español", 502, "Guatemala", "GTM",
+   "Guatemala", 850, "GTQ", "Spanish", "Guatemala", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_HN", 0x480A, "Spanish (Honduras)", "ESH", "español", 504, "Honduras", "HND",
+   "Honduras", 850, "HNL", "Spanish", "Honduras", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_NI", 0x4C0A, "Spanish (Nicaragua)", "ESI", "español", 505, "Nicaragua", "NIC",
+   "Nicaragua", 850, "NIO", "Spanish", "Nicaragua", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_CL", 0x340A, "Spanish (Chile)", "ESL", "español", 56, "Chile", "CHL",
+   "Chile", 850, "CLP", "Spanish", "Chile", 1252, 20284,
+   "dd-MM-yyyy", "H:mm:ss", "", "", ",", ".", &kSpanish},
+  {"es_CO", 0x240A, "Spanish (Colombia)", "ESO", "español", 57, "Colombia", "COL",
+   "Colombia", 850, "COP", "Spanish", "Colombia", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ",", ".", &kSpanish},
+  {"es_PE", 0x280A, "Spanish (Peru)", "ESR", "español", 51, "Peru", "PER",
+   "Perú", 850, "PEN", "Spanish", "Peru", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_AR", 0x2C0A, "Spanish (Argentina)", "ESS", "español", 54, "Argentina", "ARG",
+   "Argentina", 850, "ARS", "Spanish", "Argentina", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ",", ".", &kSpanish},
+  {"es_PR", 0x500A, "Spanish (Puerto Rico)", "ESU", "español", 1, "Puerto Rico", "PRI",
+   "Puerto Rico", 850, "USD", "Spanish", "Puerto Rico", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ".", ",", &kSpanish},
+  {"es_VE", 0x200A, "Spanish (Venezuela)", "ESV", "español", 58, "Venezuela", "VEN",
+   "Venezuela", 850, "VES", "Spanish", "Venezuela", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ",", ".", &kSpanish},
+  {"es_UY", 0x380A, "Spanish (Uruguay)", "ESY", "español", 598, "Uruguay", "URY",
+   "Uruguay", 850, "UYU", "Spanish", "Uruguay", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ",", ".", &kSpanish},
+  {"es_PY", 0x3C0A, "Spanish (Paraguay)", "ESZ", "español", 595, "Paraguay", "PRY",
+   "Paraguay", 850, "PYG", "Spanish", "Paraguay", 1252, 20284,
+   "dd/MM/yyyy", "hh:mm:ss tt", "a.m.", "p.m.", ",", ".", &kSpanish},
+  {"se_FI", 0x0C3B, "Sami, Northern (Finland)", "SMG", "davvisámegiella", 358, "Finland", "FIN",
+   "Suopma", 850, "EUR", "Sami (Northern)", "Finland", 1252, 20278,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", kNbsp, &kNorthernSami},
+  {"smn_FI", 0x243B, "Sami, Inari (Finland)", "SMN", "sämikielâ", 358, "Finland", "FIN",
+   "Suomâ", 850, "EUR", "Sami (Inari)", "Finland", 1252, 20278,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", kNbsp, &kInariSami},
+  {"sms_FI", 0x203B, "Sami, Skolt (Finland)", "SMS", "sääʹmǩiõll", 358, "Finland", "FIN",
+   "Lääʹddjânnam", 850, "EUR", "Sami (Skolt)", "Finland", 1252, 20278,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", kNbsp, &kSkoltSami},
+  {"fr_BE", 0x080C, "French (Belgium)", "FRB", "français", 32, "Belgium", "BEL",
+   "Belgique", 850, "EUR", "French", "Belgium", 1252, 20297,
+   "d/MM/yyyy", "H:mm:ss", "", "", ",", ".", &kFrench},
+  {"fr_LU", 0x140C, "French (Luxembourg)", "FRL", "français", 352, "Luxembourg", "LUX",
+   "Luxembourg", 850, "EUR", "French", "Luxembourg", 1252, 20297,
+   "dd/MM/yyyy", "HH:mm:ss", "", "", ",", kNbsp, &kFrench},
+  {"fr_MC", 0x180C, "French (Monaco)", "FRM", "français", 377, "Monaco", "MCO",
+   "Principauté de Monaco", 850, "EUR", "French", "Monaco", 1252, 20297,
+   "dd/MM/yyyy", "HH:mm:ss", "", "", ",", kNbsp, &kFrench},
+  {"fy_NL", 0x0462, "Frisian (Netherlands)", "FYN", "Frysk", 31, "Netherlands", "NLD",
+   "Nederlân", 850, "EUR", "Frisian", "Netherlands", 1252, 500,
+   "d-M-yyyy", "H:mm:ss", "", "", ",", ".", &kFrisian},
+  {"hr_HR", 0x041A, "Croatian (Croatia)", "HRV", "hrvatski", 385, "Croatia", "HRV",
+   "Hrvatska", 852, "EUR", "Croatian", "Croatia", 1250, 870,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", ".", &kCroatian},
+  {"hr_BA", 0x101A, "Croatian (Latin, Bosnia and Herzegovina)", "HRB", "hrvatski", 387,
+   "Bosnia and Herzegovina", "BIH", "Bosna i Hercegovina", 852, "BAM", "Croatian",
+   "Bosnia and Herzegovina", 1250, 870,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", ".", &kCroatian},
+  {"mk_MK", 0x042F, "Macedonian (North Macedonia)", "MKI", "македонски јазик", 389,
+   "North Macedonia", "MKD", "Северна Македонија", 866, "MKD", "Macedonian", "North Macedonia",
+   1251, 500,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ",", ".", &kMacedonian},
+  {"it_CH", 0x0810, "Italian (Switzerland)", "ITS", "italiano", 41, "Switzerland", "CHE",
+   "Svizzera", 850, "CHF", "Italian", "Switzerland", 1252, 500,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ".", "'", &kItalian},
+  // Maltese has no ANSI code page: Windows answers 0 and the OEM placeholder 1.
+  {"mt_MT", 0x043A, "Maltese (Malta)", "MLT", "Malti", 356, "Malta", "MLT",
+   "Malta", 1, "EUR", "Maltese", "Malta", 0, 500,
+   "dd/MM/yyyy", "HH:mm:ss", "", "", ".", ",", &kMaltese},
+  {"nn_NO", 0x0814, "Norwegian, Nynorsk (Norway)", "NON", "norsk (nynorsk)", 47, "Norway", "NOR",
+   "Noreg", 850, "NOK", "Norwegian (Nynorsk)", "Norway", 1252, 20277,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ",", kNbsp, &kNynorsk},
+  {"sma_NO", 0x183B, "Sami, Southern (Norway)", "SMA", "åarjelsaemiengiele", 47, "Norway", "NOR",
+   "Nöörje", 850, "NOK", "Sami (Southern)", "Norway", 1252, 20277,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ",", kNbsp, &kSouthernSami},
+  {"se_NO", 0x043B, "Sami, Northern (Norway)", "SME", "davvisámegiella", 47, "Norway", "NOR",
+   "Norga", 850, "NOK", "Sami (Northern)", "Norway", 1252, 20277,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ",", kNbsp, &kNorthernSami},
+  {"smj_NO", 0x103B, "Sami, Lule (Norway)", "SMJ", "julevusámegiella", 47, "Norway", "NOR",
+   "Vuodna", 850, "NOK", "Sami (Lule)", "Norway", 1252, 20277,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ",", kNbsp, &kLuleSami},
+  {"sk_SK", 0x041B, "Slovak (Slovakia)", "SKY", "slovenčina", 421, "Slovakia", "SVK",
+   "Slovenská republika", 852, "EUR", "Slovak", "Slovakia", 1250, 870,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", kNbsp, &kSlovak},
+  {"sl_SI", 0x0424, "Slovenian (Slovenia)", "SLV", "slovenski", 386, "Slovenia", "SVN",
+   "Slovenija", 852, "EUR", "Slovenian", "Slovenia", 1250, 870,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", ".", &kSlovenian},
+  {"sma_SE", 0x1C3B, "Sami, Southern (Sweden)", "SMB", "åarjelsaemiengiele", 46, "Sweden", "SWE",
+   "Sveerje", 850, "SEK", "Sami (Southern)", "Sweden", 1252, 20278,
+   "yyyy-MM-dd", "HH:mm:ss", "", "", ",", kNbsp, &kSouthernSami},
+  {"se_SE", 0x083B, "Sami, Northern (Sweden)", "SMF", "davvisámegiella", 46, "Sweden", "SWE",
+   "Ruoŧŧa", 850, "SEK", "Sami (Northern)", "Sweden", 1252, 20278,
+   "yyyy-MM-dd", "HH:mm:ss", "", "", ",", kNbsp, &kNorthernSami},
+  {"smj_SE", 0x143B, "Sami, Lule (Sweden)", "SMK", "julevusámegiella", 46, "Sweden", "SWE",
+   "Svierik", 850, "SEK", "Sami (Lule)", "Sweden", 1252, 20278,
+   "yyyy-MM-dd", "HH:mm:ss", "", "", ",", kNbsp, &kLuleSami},
+  {"sv_FI", 0x081D, "Swedish (Finland)", "SVF", "svenska", 358, "Finland", "FIN",
+   "Finland", 850, "EUR", "Swedish", "Finland", 1252, 20278,
+   "d.M.yyyy", "HH:mm:ss", "", "", ",", kNbsp, &kSwedish},
+  // Thai dates in Gregorian years (Windows' default Thai calendar counts Buddhist ones).
+  {"th_TH", 0x041E, "Thai (Thailand)", "THA", "ไทย", 66, "Thailand", "THA",
+   "ไทย", 874, "THB", "Thai", "Thailand", 874, 20838,
+   "d/M/yyyy", "H:mm:ss", "", "", ".", ",", &kThai},
+  // Languages the message tables do not know: their own names and regional forms, so that
+  // the locale report says what the system is; their texts come in English. Month and day
+  // names stay the English ones.
+  {"ja_JP", 0x0411, "Japanese (Japan)", "JPN", "日本語", 81, "Japan", "JPN",
+   "日本", 932, "JPY", "Japanese", "Japan", 932, 20290,
+   "yyyy/MM/dd", "H:mm:ss", "", "", ".", ",", nullptr},
+  {"ko_KR", 0x0412, "Korean (Korea)", "KOR", "한국어", 82, "Korea", "KOR",
+   "대한민국", 949, "KRW", "Korean", "Korea", 949, 20833,
+   "yyyy-MM-dd", "tt h:mm:ss", "오전", "오후", ".", ",", nullptr},
+  {"zh_CN", 0x0804, "Chinese (Simplified, China)", "CHS", "中文(简体)", 86, "China", "CHN",
+   "中国", 936, "CNY", "Chinese (Simplified)", "China", 936, 500,
+   "yyyy/M/d", "H:mm:ss", "", "", ".", ",", nullptr},
+  {"zh_TW", 0x0404, "Chinese (Traditional, Taiwan)", "CHT", "中文(繁體)", 886, "Taiwan", "TWN",
+   "台灣", 950, "TWD", "Chinese (Traditional)", "Taiwan", 950, 500,
+   "yyyy/M/d", "tt hh:mm:ss", "上午", "下午", ".", ",", nullptr},
+  {"hu_HU", 0x040E, "Hungarian (Hungary)", "HUN", "magyar", 36, "Hungary", "HUN",
+   "Magyarország", 852, "HUF", "Hungarian", "Hungary", 1250, 500,
+   "yyyy.MM.dd.", "H:mm:ss", "", "", ",", kNbsp, nullptr},
+  {"ro_RO", 0x0418, "Romanian (Romania)", "ROM", "română", 40, "Romania", "ROU",
+   "România", 852, "RON", "Romanian", "Romania", 1250, 20880,
+   "dd.MM.yyyy", "HH:mm:ss", "", "", ",", ".", nullptr},
+  {"bg_BG", 0x0402, "Bulgarian (Bulgaria)", "BGR", "български", 359, "Bulgaria", "BGR",
+   "България", 866, "BGN", "Bulgarian", "Bulgaria", 1251, 20880,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", kNbsp, nullptr},
+  {"sr_RS", 0x281A, "Serbian (Cyrillic, Serbia)", "SRO", "српски", 381, "Serbia", "SRB",
+   "Србија", 855, "RSD", "Serbian (Cyrillic)", "Serbia", 1251, 21025,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", ".", nullptr},
+  {"sr_RS@latin", 0x241A, "Serbian (Latin, Serbia)", "SRM", "srpski", 381, "Serbia", "SRB",
+   "Srbija", 852, "RSD", "Serbian (Latin)", "Serbia", 1250, 500,
+   "d.M.yyyy", "H:mm:ss", "", "", ",", ".", nullptr},
+  {"et_EE", 0x0425, "Estonian (Estonia)", "ETI", "eesti", 372, "Estonia", "EST",
+   "Eesti", 775, "EUR", "Estonian", "Estonia", 1257, 500,
+   "d.MM.yyyy", "H:mm:ss", "", "", ",", kNbsp, nullptr},
+  {"lv_LV", 0x0426, "Latvian (Latvia)", "LVI", "latviešu", 371, "Latvia", "LVA",
+   "Latvija", 775, "EUR", "Latvian", "Latvia", 1257, 500,
+   "dd.MM.yyyy", "H:mm:ss", "", "", ",", kNbsp, nullptr},
+  {"lt_LT", 0x0427, "Lithuanian (Lithuania)", "LTH", "lietuvių", 370, "Lithuania", "LTU",
+   "Lietuva", 775, "EUR", "Lithuanian", "Lithuania", 1257, 500,
+   "yyyy-MM-dd", "HH:mm:ss", "", "", ",", kNbsp, nullptr},
+  {"is_IS", 0x040F, "Icelandic (Iceland)", "ISL", "íslenska", 354, "Iceland", "ISL",
+   "Ísland", 850, "ISK", "Icelandic", "Iceland", 1252, 20871,
+   "d.M.yyyy", "HH:mm:ss", "", "", ",", ".", nullptr},
+  {"he_IL", 0x040D, "Hebrew (Israel)", "HEB", "עברית", 972, "Israel", "ISR",
+   "ישראל", 862, "ILS", "Hebrew", "Israel", 1255, 500,
+   "dd/MM/yyyy", "HH:mm:ss", "", "", ".", ",", nullptr},
+  {"ar_SA", 0x0401, "Arabic (Saudi Arabia)", "ARA", "العربية", 966, "Saudi Arabia", "SAU",
+   "المملكة العربية السعودية", 720, "SAR", "Arabic", "Saudi Arabia", 1256, 20420,
+   "dd/MM/yyyy", "hh:mm:ss tt", "ص", "م", ".", ",", nullptr},
+  {"hi_IN", 0x0439, "Hindi (India)", "HIN", "हिंदी", 91, "India", "IND",
+   "भारत", 1, "INR", "Hindi", "India", 0, 500,
+   "dd-MM-yyyy", "HH:mm:ss", "", "", ".", ",", nullptr},
+  {"vi_VN", 0x042A, "Vietnamese (Vietnam)", "VIT", "Tiếng Việt", 84, "Vietnam", "VNM",
+   "Việt Nam", 1258, "VND", "Vietnamese", "Vietnam", 1258, 500,
+   "dd/MM/yyyy", "h:mm:ss tt", "SA", "CH", ",", ".", nullptr},
+  {"id_ID", 0x0421, "Indonesian (Indonesia)", "IND", "Bahasa Indonesia", 62, "Indonesia", "IDN",
+   "Indonesia", 850, "IDR", "Indonesian", "Indonesia", 1252, 500,
+   "dd/MM/yyyy", "H:mm:ss", "", "", ",", ".", nullptr},
 };
 // clang-format on
 
@@ -209,17 +355,30 @@ char UpperAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// "de_DE.UTF-8@euro" -> "de" and "DE"; "-" stands for "_" as well.
-void SplitLocaleName(std::string_view name, std::string& language, std::string& territory) {
-  const std::size_t end = name.find_first_of(".@");
-  if (end != std::string_view::npos) name = name.substr(0, end);
+// The parts of a POSIX locale name: "sr_RS.UTF-8@latin" is "sr", "RS" and "latin"; "-"
+// stands for "_" as well, and the code set is ignored.
+struct LocaleName {
+  std::string language;   // lower case
+  std::string territory;  // upper case
+  std::string modifier;   // lower case
+};
+
+LocaleName ParseLocaleName(std::string_view name) {
+  LocaleName parts;
+  const std::size_t at = name.find('@');
+  if (at != std::string_view::npos) {
+    const std::string_view modifier = name.substr(at + 1);
+    for (char c : modifier.substr(0, modifier.find('.'))) parts.modifier += LowerAscii(c);
+  }
+  name = name.substr(0, name.find_first_of(".@"));
   const std::size_t sep = name.find_first_of("_-");
-  for (char c : name.substr(0, sep)) language += LowerAscii(c);
+  for (char c : name.substr(0, sep)) parts.language += LowerAscii(c);
   if (sep != std::string_view::npos) {
-    for (char c : name.substr(sep + 1)) territory += UpperAscii(c);
+    for (char c : name.substr(sep + 1)) parts.territory += UpperAscii(c);
   }
   // Older systems call Norwegian Bokmål "no".
-  if (language == "no") language = "nb";
+  if (parts.language == "no") parts.language = "nb";
+  return parts;
 }
 
 std::string ToText(unsigned value) {
@@ -251,17 +410,24 @@ void ReadDatePicture(std::string_view picture, RegionalSettings& regional) {
 }  // namespace
 
 LocaleEntry FindLocale(std::string_view posixLocaleName) {
-  std::string language;
-  std::string territory;
-  SplitLocaleName(posixLocaleName, language, territory);
+  const LocaleName wanted = ParseLocaleName(posixLocaleName);
+  const LocaleEntry* territoryMatch = nullptr;
   const LocaleEntry* languageMatch = nullptr;
   for (const LocaleEntry& entry : kLocales) {
-    const std::string_view name = entry.posixName;
-    if (name.substr(0, 2) != language) continue;
-    if (name.substr(3) == territory) return entry;
+    const LocaleName name = ParseLocaleName(entry.posixName);
+    if (name.language != wanted.language) continue;
+    // A modifier the table does not know (such as "euro") selects the plain entry.
+    if (name.territory == wanted.territory && name.modifier == wanted.modifier) return entry;
+    if (!name.modifier.empty()) continue;
+    if (name.territory == wanted.territory && !territoryMatch) territoryMatch = &entry;
     if (!languageMatch) languageMatch = &entry;
   }
+  if (territoryMatch) return *territoryMatch;
   return languageMatch ? *languageMatch : kLocales[0];
+}
+
+std::span<const LocaleEntry> AllLocales() {
+  return kLocales;
 }
 
 std::string_view SelectLocaleName(std::string_view lcAll, std::string_view lcCategory,

@@ -1,20 +1,13 @@
 #pragma once
 
-#include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "platform/posix/calendar_names.h"
 #include "shared/regional.h"
 
 namespace tavrin {
-
-// Month names (January first) and day names (Sunday first) of one language, UTF-8.
-struct CalendarNames {
-  std::array<std::string_view, 12> months;
-  std::array<std::string_view, 12> abbreviatedMonths;
-  std::array<std::string_view, 7> days;
-  std::array<std::string_view, 7> abbreviatedDays;
-};
 
 // What Windows answers for one locale: its locale information texts and the default
 // regional settings. Systems without Windows' locale database take these from this table.
@@ -43,11 +36,14 @@ struct LocaleEntry {
   const CalendarNames* names = nullptr;
 };
 
-// The entry for a POSIX locale name such as "de_DE.UTF-8" or "fr_CA@euro" (code set and
-// modifier are ignored, so is the case of the letters). A language known with another
-// territory gives that language's main entry ("de_LU" gives de_DE); "C", "POSIX", an empty
-// name and unknown languages give en_US.
+// The entry for a POSIX locale name such as "de_DE.UTF-8", "bs_BA@cyrillic" or "fr_CA@euro"
+// (the code set and the case of the letters are ignored; a modifier counts where the table
+// knows it, otherwise the plain entry is taken). A language known with another territory
+// gives that language's main entry ("de_BE" gives de_DE); "C", "POSIX", an empty name and
+// languages the table does not know give en_US.
 LocaleEntry FindLocale(std::string_view posixLocaleName);
+// Every entry of the table.
+std::span<const LocaleEntry> AllLocales();
 
 // The locale name in effect for one category: LC_ALL when set, else the category's own
 // variable, else LANG (empty values count as unset).

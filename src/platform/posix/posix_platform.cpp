@@ -697,6 +697,13 @@ bool PosixPlatform::WriteProfileString(const std::string& file, const std::strin
   return WriteProfileStringFile(*this, file, section, key, value, access);
 }
 
+std::vector<std::string> PosixPlatform::ReadProfileStrings(const std::string& file,
+                                                           const std::string& section,
+                                                           const std::vector<std::string>& keys,
+                                                           const std::string& defaultValue) {
+  return ReadProfileStringsFile(file, section, keys, defaultValue);
+}
+
 CryptoProvider& PosixPlatform::Crypto() {
   return crypto_;
 }

@@ -101,6 +101,9 @@ class PosixPlatform : public Platform {
   bool WriteProfileString(const std::string& file, const std::string& section,
                           const std::string& key, const std::string& value,
                           FileAccess access) override;
+  std::vector<std::string> ReadProfileStrings(const std::string& file, const std::string& section,
+                                              const std::vector<std::string>& keys,
+                                              const std::string& defaultValue) override;
 
   CryptoProvider& Crypto() override;
 

@@ -104,7 +104,7 @@ FileDialogResult TerminalUi::ChooseFile(const FileDialogArgs& args) {
 }
 
 SerialAutoChoice TerminalUi::ShowSerialAutoDialog(const SerialAutoDialogArgs& args) {
-  PrintLine(args.label);
+  PrintLine("[" + args.caption + "] " + args.label);
   if (args.yesNoMode) {
     // The manual button is hidden; the auto button reads yes and the cancel button no.
     const std::optional<int> choice = AskChoice({args.autoButton, args.cancelButton});
@@ -118,7 +118,7 @@ SerialAutoChoice TerminalUi::ShowSerialAutoDialog(const SerialAutoDialogArgs& ar
 }
 
 SerialNoPatientChoice TerminalUi::ShowSerialNoPatientDialog(const SerialNoPatientDialogArgs& args) {
-  PrintLine(args.label);
+  PrintLine("[" + args.caption + "] " + args.label);
   const std::optional<int> choice =
       AskChoice({args.openButton, args.manualButton, args.cancelButton});
   if (choice == 1) return SerialNoPatientChoice::OpenPatient;
@@ -128,9 +128,9 @@ SerialNoPatientChoice TerminalUi::ShowSerialNoPatientDialog(const SerialNoPatien
 
 SerialEntryResult TerminalUi::ShowSerialEntryDialog(const SerialEntryDialogArgs& args) {
   SerialEntryResult result;
-  PrintLine(args.label);
+  PrintLine("[" + args.caption + "] " + args.label);
   // The text box's content is selected when the dialog opens, so what is typed replaces it.
-  const std::optional<std::string> typed = AskLine("Serial number: ");
+  const std::optional<std::string> typed = AskLine(args.textBoxLabel + ": ");
   if (!typed) return result;
   const std::optional<int> choice = AskChoice({args.okButton, args.cancelButton});
   if (choice != 1) return result;

@@ -16,7 +16,9 @@
 
 #include "platform/file_helpers.h"
 #include "platform/file_replace.h"
+#include "platform/languages.h"
 #include "platform/temp_files.h"
+#include "shared/date_time.h"
 
 namespace tavrin {
 namespace {
@@ -265,6 +267,12 @@ TEST(PosixLocale, FromTheLocaleVariablesPerCategory) {
   const RegionalSettings regional = platform.Regional();
   EXPECT_EQ(platform.LocaleInfo(3) + " " + regional.monthNames[11] + regional.decimalSeparator,
             "ITA Dezember,");
+  // Slovak from LANG alone: its language code, texts and date form.
+  ScopedEnv sk("LANG", "sk_SK.UTF-8"), noTime("LC_TIME", nullptr),
+      noMessages("LC_MESSAGES", nullptr);
+  EXPECT_EQ(platform.LocaleInfo(3) + " " + Languages::SystemLanguageCode(platform) + " " +
+                FormatGeneralDate({2026, 12, 4, 23, 35, 8}, platform.Regional()),
+            "SKY SK 4.12.2026 23:35:08");
 }
 
 TEST(PosixTime, BiasFollowsSummerTime) {
