@@ -230,9 +230,10 @@ Exit codes:
   0  success
   1  usage error (unknown option, missing value, no export file, an output file that
      would overwrite the export file)
-  2  bad input: the export file is missing or cannot be read, or its header was
-     rejected
+  2  bad input: the export file is missing, is not a regular file, cannot be read,
+     changed while it was read, or its header was rejected
   3  conversion error, or nothing to convert, or an output file cannot be written
+     (a read-only output or one that is not a regular file is refused, not replaced)
   4  hand-over failure: the import tool could not be started, or it ended with an
      exit code other than 0
 )";
