@@ -31,10 +31,10 @@ struct FakePlatform : Platform {
   std::map<int, std::string> localeInfo;
   RegionalSettings regional = RegionalSettings::German();
   DateTime now{2026, 12, 4, 23, 35, 8};
-  int utcBiasMinutes = -60;
   OsVersionInfo osVersion{6, 1, 2, 1, true, "", ""};
   bool zipCreatable = false;
   bool zipRegisterSucceeds = false;
+  std::vector<std::string> zipRegistrations;  // every library the program asked to register
   std::set<std::string> normalAttributeCalls;
   std::set<std::string> heldFiles;  // paths held by "another process"
   CryptoProvider* crypto = nullptr;
@@ -71,12 +71,13 @@ struct FakePlatform : Platform {
   }
   RegionalSettings Regional() override { return regional; }
   DateTime Now() override { return now; }
-  int UtcBiasMinutes(const DateTime&) override { return utcBiasMinutes; }
+  int UtcBiasMinutes(const DateTime&) override { return -60; }
   OsVersionInfo OsVersion() override { return osVersion; }
   std::string ShortPath(const std::string& path) override { return path; }
   bool CreateZipComponent() override { return zipCreatable; }
-  bool RegisterZipComponent(const std::string&) override {
-    if (zipRegisterSucceeds) zipCreatable = true;
+  bool RegisterZipComponent(const std::string& library) override {
+    zipRegistrations.push_back(library);
+    zipCreatable = zipRegisterSucceeds;
     return zipRegisterSucceeds;
   }
   void SetNormalAttributes(const std::string& path) override { normalAttributeCalls.insert(path); }

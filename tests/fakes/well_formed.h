@@ -17,7 +17,7 @@
 
 namespace tavrin::testing {
 
-inline std::string XmlFault(std::string_view document) {
+inline std::string XmlFault([[maybe_unused]] std::string_view document) {
 #ifdef TAVRIN_HAVE_DOCUMENT_CHECKS
   xmlResetLastError();
   xmlDocPtr doc = xmlReadMemory(document.data(), static_cast<int>(document.size()), "doc.xml",
@@ -31,22 +31,19 @@ inline std::string XmlFault(std::string_view document) {
   xmlFreeDoc(doc);
   return fault;
 #else
-  static_cast<void>(document);
   return {};
 #endif
 }
 
-inline std::string JsonFault(std::string_view document) {
+inline std::string JsonFault([[maybe_unused]] std::string_view document) {
 #ifdef TAVRIN_HAVE_DOCUMENT_CHECKS
   try {
-    const nlohmann::json parsed = nlohmann::json::parse(document);
-    static_cast<void>(parsed);
+    [[maybe_unused]] const nlohmann::json parsed = nlohmann::json::parse(document);
     return {};
   } catch (const nlohmann::json::exception& error) {
     return error.what();
   }
 #else
-  static_cast<void>(document);
   return {};
 #endif
 }

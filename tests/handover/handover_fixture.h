@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <map>
-#include <optional>
 
-#include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
-#include "fakes/temp_dir.h"
+#include "platform/file_helpers.h"
 #include "platform/posix/openssl_crypto.h"
 #include "platform/process_context.h"
 
@@ -38,21 +34,6 @@ class HandoverTest : public ::testing::Test {
     context.host.baseFolder = dir.File("Veltra OX") + sep;
     context.host.databaseId = "4F1C2B8A-77D0-4E6B-9A55-0C3E21D9B7F4";
   }
-  static void WriteFile(const std::string& path, const std::string& bytes) {
-    std::filesystem::create_directories(FsPath(path).parent_path());
-    std::ofstream(FsPath(path), std::ios::binary) << bytes;
-  }
-  static std::string ReadFile(const std::string& path) { return ReadFileBytes(path).value_or(""); }
-  // The run-time error the call raises, if any.
-  static std::optional<RuntimeError> Raised(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const RuntimeError& error) {
-      return error;
-    }
-    return std::nullopt;
-  }
-
   const std::string sep{kPathSep};
   TempDir dir;
   OpenSslCrypto crypto;

@@ -12,12 +12,14 @@
 namespace tavrin {
 namespace {
 
+using namespace testing;
+
 using Bytes = std::vector<std::uint8_t>;
 const auto B = [](std::string_view text) { return Bytes(text.begin(), text.end()); };
 enum Format { kBase64, kHex, kHexAscii, kHexAddr, kHexAsciiAddr, kHexRaw };
 enum Breaks { kCrLf, kLf, kNone };
 
-class Hs256Test : public testing::HandoverTest {
+class Hs256Test : public HandoverTest {
  protected:
   cHS256 hs{platform};
 };

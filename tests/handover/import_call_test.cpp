@@ -14,12 +14,14 @@
 namespace tavrin {
 namespace {
 
+using namespace testing;
+
 const std::string kDocument = "<IMPORT name='Zürich – 5 €'/>\r\n";
 // HMAC-SHA-256 of kDocument's UTF-8 bytes under the key built from the fixture's database
 // identifier; every hand-over computes it afresh.
 const std::string kMac = "143820546ea8e3b035976ba209ca82fc5ffe80441d4416fc28d041651102f5d7";
 
-class ImportCallTest : public testing::HandoverTest {
+class ImportCallTest : public HandoverTest {
  protected:
   std::string Call(const std::string& program, const std::string& file, const std::string& tail) {
     return program + " import -filepath " + file + " -filemac " + kMac + tail;
@@ -115,11 +117,11 @@ TEST_F(ImportCallTest, ExitCodesInWords) {
 // The job is parked under a number that only it can name; its second step hands a copy
 // over and removes the job file, which a failing hand-over does not bring back.
 TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
-  WriteFile(dir.File("a.xml"), kDocument);
+  WriteBytes(dir.File("a.xml"), kDocument);
   const std::string suffix = CreateTransferJob(context, dir.File("a.xml"));
   ASSERT_EQ(suffix.substr(0, 8) + std::to_string(suffix.size()), " -jobid 17");
   const std::string number = suffix.substr(8);
-  EXPECT_EQ(ReadFile(JobFile(number)), kDocument);
+  EXPECT_EQ(ReadBytes(JobFile(number)), kDocument);
   // The same seed draws the taken number first, then another one.
   EXPECT_NE(CreateTransferJob(context, dir.File("a.xml")), suffix);
 
@@ -129,16 +131,16 @@ TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
   EXPECT_EQ(Raised([&] { RunTransferJob(context, tempFiles); }).value().Detail(),
             "Cannot change to the folder " + context.host.baseFolder + "_EXTRAS" + sep + " (76)");
   EXPECT_FALSE(std::filesystem::exists(FsPath(JobFile(number))));
-  EXPECT_EQ(ReadFile(platform.ReadUserValue(cTempFiles::kRecordKey, "1")), kDocument);
+  EXPECT_EQ(ReadBytes(platform.ReadUserValue(cTempFiles::kRecordKey, "1")), kDocument);
 
-  WriteFile(JobFile(number), kDocument);
+  WriteBytes(JobFile(number), kDocument);
   std::filesystem::create_directories(FsPath(context.host.baseFolder + "_EXTRAS"));
   RunTransferJob(context, tempFiles);
   EXPECT_EQ(platform.startedCommands.at(0),
             Call("\"" + context.host.baseFolder + tool + "\"",
                  platform.ReadUserValue(cTempFiles::kRecordKey, "2"), ""));
   // A temporary folder with a blank and no short form is refused; the job stays parked.
-  WriteFile(JobFile(number), kDocument);
+  WriteBytes(JobFile(number), kDocument);
   platform.environment["Temp"] = dir.File("my tmp");
   std::filesystem::create_directories(FsPath(dir.File("my tmp")));
   cTempFiles blankFolder{platform};
@@ -147,7 +149,7 @@ TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
 
   // Anything but a drawn number names no file, not even one outside the job folder.
   for (const std::string other : {"../x", "123", "099999999", "abcdefghi"}) {
-    WriteFile(JobFile(other), kDocument);  // "../x" reaches the program's folder
+    WriteBytes(JobFile(other), kDocument);  // "../x" reaches the program's folder
     context.commandLine = "-jobid " + other;
     RunTransferJob(context, tempFiles);
   }

@@ -10,14 +10,16 @@
 namespace tavrin {
 namespace {
 
-class SerialNumbersTest : public testing::HandoverTest {
+using namespace testing;
+
+class SerialNumbersTest : public HandoverTest {
  protected:
   void OpenPatient(const std::string& diaryFileName) {
     // In the folder as the sample host spells it, which the file's path names "_Extras".
-    WriteFile(context.host.baseFolder + "_EXTRAS" + sep + "Kelsar" + sep + "PC1_anna.txt",
-              "[currentpatient]\r\ndiary_filename=" + diaryFileName +
-                  "\r\nlast_name=Meier\r\nfirst_name=Hans\r\nbirth_date=01.02.1970\r\n"
-                  "ext_id=4711\r\n");
+    WriteBytes(context.host.baseFolder + "_EXTRAS" + sep + "Kelsar" + sep + "PC1_anna.txt",
+               "[currentpatient]\r\ndiary_filename=" + diaryFileName +
+                   "\r\nlast_name=Meier\r\nfirst_name=Hans\r\nbirth_date=01.02.1970\r\n"
+                   "ext_id=4711\r\n");
   }
   // Settles serial numbers one after another; "serial|dialog result;" for each.
   std::string Resolve(int times) {
@@ -25,7 +27,7 @@ class SerialNumbersTest : public testing::HandoverTest {
     while (times-- > 0) seen += ResolveSerialNumber(context) + "|" + context.dialogResult + ";";
     return seen;
   }
-  std::string Store() { return ReadFile(context.paths.ConfigFolder() + "KELSAR Relay.rly"); }
+  std::string Store() { return ReadBytes(context.paths.ConfigFolder() + "KELSAR Relay.rly"); }
   // The first question's buttons, mode and the patient it names.
   std::string Question() {
     const SerialAutoDialogArgs& dialog = ui.autoDialogs.at(0);
@@ -46,7 +48,7 @@ TEST_F(SerialNumbersTest, KnownPatientGetsAnArtificialSerialOrTypesOne) {
   // A patient on the command line wins and is asked yes or no; "No" leads to the manual
   // entry, not to the end of the import.
   context.patientValues = {"Meier", "Hans", "01.02.1970", "4711"};
-  ui = testing::FakeUi{};
+  ui = FakeUi{};
   ui.autoAnswers = {SerialAutoChoice::Auto, SerialAutoChoice::Cancel, SerialAutoChoice::Cancel};
   ui.entryAnswers = {{true, "X-1"}};
   EXPECT_EQ(Resolve(3), "679CE7DA6E|Auto;X-1|;|Cancel;");
@@ -80,7 +82,7 @@ TEST_F(SerialNumbersTest, WithoutUsablePatientTheUserChooses) {
 TEST_F(SerialNumbersTest, CollidingSerialMovesToTheNextFreeCandidate) {
   std::string store = "[SNMappings]\r\nAB=other1\r\nAB0=other2\r\n";
   for (int i = 1; i <= 998; ++i) store += "AB-" + std::to_string(i) + "=p\r\n";
-  WriteFile(context.paths.ConfigFolder() + "KELSAR Relay.rly", store);
+  WriteBytes(context.paths.ConfigFolder() + "KELSAR Relay.rly", store);
   EXPECT_EQ(MapSerialToPatient(context, "other2", "AB"), "AB0");
   EXPECT_EQ(MapSerialToPatient(context, "meier", "AB"), "AB-999");  // the last candidate
   EXPECT_EQ(MapSerialToPatient(context, "MEIER", "AB"), "AB-999");

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,15 +42,20 @@ inline FakePlatform PlatformIn(const TempDir& dir) {
   return platform;
 }
 
-// "number source" of the run-time error the call throws; empty when it throws none.
-template <typename Call>
-std::string ErrorOf(Call call) {
+// The run-time error the call raises, if any.
+inline std::optional<RuntimeError> Raised(const std::function<void()>& call) {
   try {
     call();
-  } catch (const RuntimeError& e) {
-    return std::to_string(e.Number()) + " " + e.Source();
+  } catch (const RuntimeError& error) {
+    return error;
   }
-  return "";
+  return std::nullopt;
+}
+
+// "number source" of the run-time error the call throws; empty when it throws none.
+inline std::string ErrorOf(const std::function<void()>& call) {
+  const std::optional<RuntimeError> error = Raised(call);
+  return error ? std::to_string(error->Number()) + " " + error->Source() : "";
 }
 
 }  // namespace tavrin::testing

@@ -69,8 +69,6 @@ TEST_F(HostDiscovery, BaseFolderSources) {
   DetermineHostFolders(ctx);
   EXPECT_EQ(ctx.host.baseFolder + "|" + ctx.host.diaryFolder + "|" + ctx.host.databaseId,
             host + "|" + host + "Diaries" + S + "|A1-B2");
-  EXPECT_TRUE(Traced(": Started, Base folder: " + host) &&
-              Traced(": Diary folder used: " + host + "Diaries" + S));
   // The setting, with or without separator, or naming the companion programs' folder.
   std::filesystem::create_directories(host + "_EXTRAS");
   for (const std::string& setting : {host.substr(0, host.size() - 1), host + "_EXTRAS"}) {
@@ -87,8 +85,6 @@ TEST_F(HostDiscovery, BaseFolderSources) {
   context->host.baseFolder = "kept";  // once known, the base folder is kept
   DetermineHostFolders(*context);
   EXPECT_EQ(context->host.baseFolder, "kept");
-  EXPECT_EQ(HostVersion(*context), "");  // no host program there
-  EXPECT_EQ(ChangeDirectory(platform, dir.File("missing")), 76);
 }
 
 TEST_F(HostDiscovery, MissingInstallationOrPatientListEndsTheProgram) {

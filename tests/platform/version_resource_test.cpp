@@ -42,12 +42,9 @@ TEST(VersionResource, TruncatedImagesGiveNothing) {
   const auto& full = image.Bytes();
   const std::size_t needed = kRawOffset + kVersionBlock + kVersionBlockSize;
   for (std::size_t length = 0; length < full.size(); ++length) {
-    const auto result = ReadFileVersion(std::span(full.data(), length));
-    if (length < needed) {
-      EXPECT_FALSE(result.has_value()) << "length " << length;
-    } else {
-      EXPECT_EQ(result, (FileVersion{5, 2, 14, 3})) << "length " << length;
-    }
+    EXPECT_EQ(ReadFileVersion(std::span(full.data(), length)),
+              length < needed ? std::nullopt : std::optional(FileVersion{5, 2, 14, 3}))
+        << "length " << length;
   }
 }
 
