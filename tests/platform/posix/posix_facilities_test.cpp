@@ -298,6 +298,7 @@ TEST(PosixSystem, ProgramMachineAndServices) {
   platform.SetClipboardText("3C 78 2F 3E");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "3C 78 2F 3E\n");
   EXPECT_NE(platform.RandomSeed(), platform.RandomSeed());
+  EXPECT_EQ(platform.AnsiToUtf8(platform.Utf8ToAnsi("Größe € ā")), "Größe € ?");
 }
 
 }  // namespace
