@@ -18,12 +18,13 @@
 namespace tavrin {
 namespace {
 
-// The text of a locale information type, empty when the locale has none.
-std::string LocaleText(const wchar_t* locale, LCTYPE type) {
-  const int length = ::GetLocaleInfoEx(locale, type, nullptr, 0);
+// The text of a locale information type, empty when the locale has none. The locale is
+// named by its id: Wine answers nothing for the name of the system default locale.
+std::string LocaleText(LCID locale, LCTYPE type) {
+  const int length = ::GetLocaleInfoW(locale, type, nullptr, 0);
   if (length <= 0) return "";
   std::wstring text(static_cast<std::size_t>(length), L'\0');
-  if (::GetLocaleInfoEx(locale, type, text.data(), length) <= 0) return "";
+  if (::GetLocaleInfoW(locale, type, text.data(), length) <= 0) return "";
   text.resize(static_cast<std::size_t>(length - 1));  // the terminating NUL
   return Narrow(text);
 }
@@ -149,11 +150,11 @@ std::string Win32Platform::AnsiToUtf8(std::string_view ansi) {
 
 std::string Win32Platform::LocaleInfo(int type) {
   if (type <= 0) return "";
-  return LocaleText(LOCALE_NAME_SYSTEM_DEFAULT, static_cast<LCTYPE>(type));
+  return LocaleText(LOCALE_SYSTEM_DEFAULT, static_cast<LCTYPE>(type));
 }
 
 RegionalSettings Win32Platform::Regional() {
-  const wchar_t* const user = LOCALE_NAME_USER_DEFAULT;
+  const LCID user = LOCALE_USER_DEFAULT;
   RegionalSettings regional;
   // The date order and separator the system derives from the short-date picture.
   static constexpr RegionalSettings::DateOrder kOrders[] = {
@@ -202,12 +203,16 @@ DateTime Win32Platform::Now() {
 int Win32Platform::UtcBiasMinutes(const DateTime& local) {
   const SYSTEMTIME localTime = ToSystemTime(local);
   SYSTEMTIME utc{};
-  DYNAMIC_TIME_ZONE_INFORMATION zone{};
-  // The dynamic zone knows the rules of past and future years; the plain conversion
-  // applies this year's rules to every year.
-  const bool converted = (::GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID &&
-                          ::TzSpecificLocalTimeToSystemTimeEx(&zone, &localTime, &utc)) ||
-                         ::TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utc);
+  // The zone's rules for that year, where the system keeps rules per year; else the rules
+  // in force now. (TzSpecificLocalTimeToSystemTimeEx would do both at once, but Wine
+  // lacks it.)
+  DYNAMIC_TIME_ZONE_INFORMATION dynamicZone{};
+  TIME_ZONE_INFORMATION zone{};
+  const bool yearRules =
+      ::GetDynamicTimeZoneInformation(&dynamicZone) != TIME_ZONE_ID_INVALID &&
+      ::GetTimeZoneInformationForYear(static_cast<USHORT>(local.year), &dynamicZone, &zone);
+  const bool converted =
+      ::TzSpecificLocalTimeToSystemTime(yearRules ? &zone : nullptr, &localTime, &utc) != FALSE;
   long long localTicks = 0, utcTicks = 0;
   if (!converted || !Ticks(localTime, localTicks) || !Ticks(utc, utcTicks)) return 0;
   return static_cast<int>((utcTicks - localTicks) / (10'000'000LL * 60));

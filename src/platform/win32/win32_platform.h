@@ -21,15 +21,15 @@ class Win32Platform : public Platform {
   std::string Utf8ToAnsi(std::string_view utf8) override;
   std::string AnsiToUtf8(std::string_view ansi) override;
 
-  // GetLocaleInfoEx of the system default locale.
+  // GetLocaleInfoW of the system default locale.
   std::string LocaleInfo(int type) override;
-  // GetLocaleInfoEx of the user default locale: the date order and separator as the
+  // GetLocaleInfoW of the user default locale: the date order and separator as the
   // system derives them from the short-date picture, the time picture and separator, the
   // number separators, month and day names; AM/PM only where the time picture shows them.
   RegionalSettings Regional() override;
 
   DateTime Now() override;
-  // The rules of the current time zone for that date (TzSpecificLocalTimeToSystemTimeEx).
+  // The current time zone's rules for that date's year.
   int UtcBiasMinutes(const DateTime& local) override;
 
   // RtlGetVersion, which reports the real version whatever the program's manifest says

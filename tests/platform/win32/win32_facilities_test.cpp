@@ -57,7 +57,7 @@ TEST(Win32Files, TemporaryNamesFoldersAndWriteSteps) {
   std::set<std::string> seen;
   for (int i = 0; i < 20; ++i) {
     const std::string file = platform.CreateUniqueTempFile(dir.Path(i % 2 == 0), "~tVp");
-    EXPECT_TRUE(std::regex_match(file, std::regex(R"(.*\\~tV[0-9A-F]{1,4}\.tmp)"))) << file;
+    EXPECT_TRUE(std::regex_match(file, std::regex(R"(.*\\~tV[0-9A-Fa-f]{1,4}\.tmp)"))) << file;
     EXPECT_TRUE(Exists(file) && seen.insert(file).second) << file;
   }
   EXPECT_EQ(platform.CreateUniqueTempFile(dir.File("missing"), "~tV"), "");
