@@ -13,6 +13,7 @@
 #include "platform/file_helpers.h"
 #include "platform/win32/wide_text.h"
 #include "shared/codepage.h"
+#include "shared/utf8.h"
 
 // The Windows headers last, so that their macros reach none of the program's headers.
 #include "platform/win32/win32_api.h"
@@ -47,7 +48,8 @@ TEST(Win32UserValues, WrittenReadAndDeletedBelowTheUsersSoftwareKey) {
   EXPECT_TRUE(platform.DeleteUserValue(key, "1"));
   EXPECT_FALSE(platform.DeleteUserValue(key, "1"));
   EXPECT_EQ(platform.ReadUserValue(key, "1"), "");
-  EXPECT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TavrinPluginTest"), ERROR_SUCCESS);
+  EXPECT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, Wide("Software\\" + key).c_str()), ERROR_SUCCESS);
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\TavrinPluginTest");  // when no other test uses it
 }
 
 TEST(Win32Files, TemporaryNamesFoldersAndWriteSteps) {
@@ -105,12 +107,16 @@ TEST(Win32FileLocks, HeldFilesAndUserLocks) {
   marker.reset();
   EXPECT_TRUE(platform.CanOpenExclusively(path));
 
-  const std::string name = "TavrinPluginTest\\" + std::to_string(std::random_device()());
+  const std::string number = std::to_string(std::random_device()());
+  const std::string name = "TavrinPluginTest\\" + number;
   auto shared = platform.TakeUserLock(name, LockMode::Shared);
   EXPECT_TRUE(shared && platform.TakeUserLock(name, LockMode::Shared));
   EXPECT_EQ(platform.TakeUserLock(name, LockMode::TryExclusive), nullptr);
   shared.reset();
   EXPECT_NE(platform.TakeUserLock(name, LockMode::TryExclusive), nullptr);
+  const std::string lockFile = platform.GetEnvironmentVariable("LOCALAPPDATA") +
+                               "\\TavrinPlugin\\locks\\TavrinPluginTest_" + number + ".lock";
+  EXPECT_TRUE(platform.RemoveFile(lockFile)) << lockFile;
 }
 
 TEST(Win32Processes, ExitCodesAndMissingPrograms) {
@@ -157,7 +163,15 @@ TEST(Win32System, LocaleTimeMachineAndShapes) {
   EXPECT_GE(platform.Now().year, 2024);
   const OsVersionInfo os = platform.OsVersion();
   EXPECT_TRUE(os.major >= 5 && os.platformId == 2 && os.systemName.empty());
-  EXPECT_TRUE(platform.ProgramPath().ends_with(".exe"));
+  const std::string program = platform.ProgramPath();
+  const std::size_t slash = program.find_last_of('\\');
+  ASSERT_TRUE(program.ends_with(".exe") && slash != std::string::npos);
+  EXPECT_EQ(platform.FindProcessFolder(ToUpper(program.substr(slash + 1))),
+            program.substr(0, slash + 1));
+  EXPECT_FALSE(platform.ShortPath(program).empty());
+  EXPECT_EQ(platform.ShortPath(program + ".missing"), "");
+  // No archive component here: neither created nor registered.
+  EXPECT_FALSE(platform.CreateZipComponent() || platform.RegisterZipComponent(program + ".dll"));
   EXPECT_FALSE(platform.ComputerName().empty() || platform.UserName().empty());
   EXPECT_NE(platform.RandomSeed(), platform.RandomSeed());
 }
