@@ -4,6 +4,12 @@
 // .cpp file includes this after all the program's own headers: the Windows headers define
 // macros with plain names (GetEnvironmentVariable, WriteProfileString, small, interface)
 // that would otherwise rename declarations of the Platform interface in that file alone.
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not the min and max macros
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #undef GetEnvironmentVariable

@@ -71,7 +71,7 @@ TEST(Win32Files, TemporaryNamesFoldersAndWriteSteps) {
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->Write("<a/>") && file->Flush() && file->Close());
   file = platform.OpenFileForWriting(a, Platform::WriteMode::Append, 0600);
-  EXPECT_TRUE(file && file->Write("!") && file->Close());
+  EXPECT_TRUE(file && file->Write("!") && file->Flush() && file->Close());
   EXPECT_EQ(platform.OpenFileForWriting(dir.Path(), Platform::WriteMode::Append, 0), nullptr);
   EXPECT_TRUE(platform.RenameFile(a, b) && !Exists(a));
   EXPECT_EQ(ReadBytes(b), "<a/>!");
