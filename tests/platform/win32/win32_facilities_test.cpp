@@ -174,6 +174,11 @@ TEST(Win32System, LocaleTimeMachineAndShapes) {
   EXPECT_FALSE(platform.CreateZipComponent() || platform.RegisterZipComponent(program + ".dll"));
   EXPECT_FALSE(platform.ComputerName().empty() || platform.UserName().empty());
   EXPECT_NE(platform.RandomSeed(), platform.RandomSeed());
+  const std::string value = std::string(300, 'x') + "Я";  // longer than the first buffer
+  ASSERT_TRUE(::SetEnvironmentVariableW(L"TAVRIN_TEST", Wide(value).c_str()));
+  EXPECT_EQ(platform.GetEnvironmentVariable("TAVRIN_TEST"), value);
+  ::SetEnvironmentVariableW(L"TAVRIN_TEST", nullptr);
+  EXPECT_EQ(platform.GetEnvironmentVariable("TAVRIN_TEST"), "");
 }
 
 // The provider's own part of HMAC: key lengths (RFC 4231 cases 2 and 6; an empty key).
