@@ -2,9 +2,10 @@
 // from the command line, optionally handing it to an Orvolux installation's import tool.
 
 #ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 #else
 #include <unistd.h>
 #endif
