@@ -59,7 +59,7 @@ struct ConsoleCodePage {};
 }  // namespace
 
 int main(int argc, char** argv) {
-  const ConsoleCodePage utf8Console;
+  [[maybe_unused]] const ConsoleCodePage utf8Console;
   try {
     const tavrin::ParsedOptions parsed = tavrin::ParseConvertOptions(Arguments(argc, argv));
     if (!parsed.error.empty()) {
