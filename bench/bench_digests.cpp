@@ -11,7 +11,7 @@
 #include "formats/crc.h"
 #include "formats/hash_api.h"
 #include "handover/hs256.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ BENCHMARK(BM_CrcSliced)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
 
 void BM_Sha256HashApi(benchmark::State& state) {
   const auto& data = Data();
-  tavrin::OpenSslCrypto crypto;
+  tavrin::SystemCrypto crypto;
   tavrin::testing::FakePlatform platform;
   platform.crypto = &crypto;
   for (auto _ : state) {
@@ -63,7 +63,7 @@ BENCHMARK(BM_Sha256HashApi)->Unit(benchmark::kMillisecond);
 
 void BM_HmacSha256Hs256(benchmark::State& state) {
   const auto& data = Data();
-  tavrin::OpenSslCrypto crypto;
+  tavrin::SystemCrypto crypto;
   tavrin::testing::FakePlatform platform;
   platform.crypto = &crypto;
   const std::vector<std::uint8_t> key(70, 0x5A);

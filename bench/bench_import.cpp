@@ -26,7 +26,7 @@
 #include "importer/export_reader.h"
 #include "importer/record_conversion.h"
 #include "platform/languages.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "platform/process_context.h"
 
 namespace {
@@ -94,7 +94,7 @@ Exports& TheExports() {
 // One process as the plug-in runs it: German settings, program in a temporary folder.
 struct Process {
   tavrin::testing::TempDir dir;
-  tavrin::OpenSslCrypto crypto;
+  tavrin::SystemCrypto crypto;
   tavrin::testing::FakePlatform platform;
   SilentUi ui;
   std::unique_ptr<tavrin::ProcessContext> context;

@@ -11,7 +11,7 @@
 #include "fakes/fake_platform.h"
 #include "formats/json_writer.h"
 #include "formats/xml_writer.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "shared/date_time.h"
 
 namespace {
@@ -56,7 +56,7 @@ const std::vector<Reading>& Readings() {
 
 void BM_JsonStream500kCgmReadings(benchmark::State& state) {
   const auto& readings = Readings();
-  tavrin::OpenSslCrypto crypto;
+  tavrin::SystemCrypto crypto;
   tavrin::testing::FakePlatform platform;
   platform.crypto = &crypto;
   std::size_t size = 0;

@@ -11,7 +11,7 @@
 
 #include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "platform/process_context.h"
 #include "shared/fs.h"
 
@@ -46,7 +46,7 @@ struct FuzzContext {
   }
 
   std::filesystem::path folder;
-  OpenSslCrypto crypto;
+  SystemCrypto crypto;
   testing::FakePlatform platform;
   testing::FakeUi ui;
   std::unique_ptr<ProcessContext> context;

@@ -10,11 +10,11 @@
 #include "fakes/fake_platform.h"
 #include "fakes/well_formed.h"
 #include "formats/json_writer.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "shared/date_time.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static tavrin::OpenSslCrypto crypto;
+  static tavrin::SystemCrypto crypto;
   static tavrin::testing::FakePlatform platform;
   platform.crypto = &crypto;
   tavrin::JsonStreamWriter writer(platform, size > 0 && (data[0] & 1) ? "mmol/L" : "mg/dL",

@@ -2,7 +2,8 @@
 # Builds the project and runs every test once, under AddressSanitizer and
 # UndefinedBehaviorSanitizer (a debug build with the same warnings as errors), then the
 # importer's tests, which run the export reader and the conversion on two threads, under
-# ThreadSanitizer.
+# ThreadSanitizer; then the Windows cross-builds, whose tests run under Wine
+# (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +20,6 @@ echo "=== tsan (importer) ==="
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs" --target tests_importer
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" build/tsan/tests/tests_importer --gtest_brief=1
+
+echo "=== windows ==="
+bash scripts/test-windows.sh

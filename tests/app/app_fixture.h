@@ -12,7 +12,7 @@
 #include "fakes/fake_ui.h"
 #include "fakes/temp_dir.h"
 #include "platform/end_program.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "platform/process_context.h"
 #include "shared/error.h"
 #include "shared/fs.h"
@@ -112,7 +112,7 @@ class AppFixture : public ::testing::Test {
 
   TempDir dir;
   std::string base = dir.File("Orvolux") + kPathSep;
-  OpenSslCrypto crypto;
+  SystemCrypto crypto;
   FakePlatform platform = MakePlatform();
   FolderMovingUi ui{platform};
   ProcessContext context{platform, ui};

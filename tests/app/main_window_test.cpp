@@ -34,7 +34,8 @@ TEST_F(MainWindowTest, StartupCompletesTheSettingsAndChoosesTheLanguage) {
   EXPECT_EQ(ui.messages.at(0).text, context.Message(5720, {settings}));
   EXPECT_TRUE(Traced({"Settings not saved: Path/File access error: Cannot replace file: " +
                       settings + " (read-only) (75)"}));
-  std::filesystem::remove(FsPath(settings));
+  std::filesystem::permissions(FsPath(settings), std::filesystem::perms::owner_all);
+  std::filesystem::remove(FsPath(settings));  // (Windows removes no read-only file)
   Main(context);
   EXPECT_EQ(ReadFile(settings), "[Config]\r\nNewerOnly=0\r\nCreateDump=0\r\n");
   EXPECT_EQ(

@@ -17,7 +17,7 @@
 #include "cli/console_ui.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "shared/fs.h"
 
 namespace tavrin {
@@ -37,7 +37,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
   testing::TempDir dir;
   const auto F = [&](const std::string& name) { return dir.File(name); };
-  OpenSslCrypto crypto;
+  SystemCrypto crypto;
   testing::FakePlatform platform;
   platform.crypto = &crypto;
   platform.programPath = F("bin/tavrin-convert");

@@ -36,4 +36,11 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Whether the file is for its owner's eyes only: mode 0600 where files have POSIX modes.
+// Windows keeps the folder's inherited rights, so there the question does not arise.
+inline bool OwnerOnly(const std::string& path) {
+  return kPathSep != '/' ||
+         std::filesystem::status(FsPath(path)).permissions() == std::filesystem::perms(0600);
+}
+
 }  // namespace tavrin::testing

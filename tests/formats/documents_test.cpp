@@ -13,7 +13,7 @@
 #include "formats/golden_file.h"
 #include "formats/json_writer.h"
 #include "formats/xml_writer.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "shared/codepage.h"
 #include "shared/error.h"
 
@@ -63,7 +63,7 @@ class DocumentTest : public ::testing::Test {
     return document.substr(at, document.find("\r\n]],", at) - at);
   }
 
-  OpenSslCrypto crypto;
+  SystemCrypto crypto;
   CentralEuropeanPlatform platform;
 };
 

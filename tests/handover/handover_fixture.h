@@ -7,7 +7,7 @@
 
 #include "fakes/fake_ui.h"
 #include "platform/file_helpers.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "platform/process_context.h"
 
 namespace tavrin::testing {
@@ -36,7 +36,7 @@ class HandoverTest : public ::testing::Test {
   }
   const std::string sep{kPathSep};
   TempDir dir;
-  OpenSslCrypto crypto;
+  SystemCrypto crypto;
   HandoverPlatform platform{dir, crypto};
   FakeUi ui;
   ProcessContext context{platform, ui};

@@ -61,8 +61,7 @@ TEST_F(SerialNumbersTest, KnownPatientGetsAnArtificialSerialOrTypesOne) {
   EXPECT_EQ(
       Store(),
       "[SNMappings]\r\n2FBC5646DB=meier.hans.1970\r\n679CE7DA6E=cl:meier|hans|01.02.1970|4711\r\n");
-  EXPECT_EQ(std::filesystem::status(FsPath(SerialMappingStorePath(context))).permissions(),
-            std::filesystem::perms(0600));  // patient data, for the user alone
+  EXPECT_TRUE(OwnerOnly(SerialMappingStorePath(context)));  // patient data
 }
 
 TEST_F(SerialNumbersTest, WithoutUsablePatientTheUserChooses) {

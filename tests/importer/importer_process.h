@@ -10,7 +10,7 @@
 #include "fakes/temp_dir.h"
 #include "formats/golden_file.h"
 #include "platform/languages.h"
-#include "platform/posix/openssl_crypto.h"
+#include "platform/system_crypto.h"
 #include "platform/process_context.h"
 #include "shared/date_time.h"
 #include "shared/text.h"
@@ -32,7 +32,7 @@ struct ImporterProcess {
   void UseOneThread() { context->threads = ThreadUse{.oneThread = true}; }
 
   TempDir dir;
-  OpenSslCrypto crypto;
+  SystemCrypto crypto;
   FakePlatform platform;
   FakeUi ui;
   std::unique_ptr<ProcessContext> context;

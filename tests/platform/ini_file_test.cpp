@@ -154,9 +154,11 @@ TEST_F(IniFile, RefusedAndFailedWritesLeaveTheOldFile) {
   for (const auto& [section, key, value] : forged) {
     EXPECT_EQ(ErrorOf([&] { ini.Save(section, key, value); }), "5 cIniFile.Save");
   }
-  // A link of another user is not followed. (Failed and read-only writes: import_run_test
-  // and main_window_test.)
-  fs::create_symlink(path, dir.File("planted.ini"));
+  // A link of another user is not followed (where the user may make links at all). (Failed
+  // and read-only writes: import_run_test and main_window_test.)
+  std::error_code noLinks;
+  fs::create_symlink(path, dir.File("planted.ini"), noLinks);
+  if (noLinks) return;
   path = dir.File("planted.ini");
   platform.foreignFiles.insert(path);
   EXPECT_EQ(ErrorOf([&] { Open().Save("Config", "A", "2"); }), "75 cIniFile.Save");

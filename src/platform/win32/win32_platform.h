@@ -1,0 +1,111 @@
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/win32/cryptoapi_crypto.h"
+
+namespace tavrin {
+
+// The platform on Windows: the W functions of the system, with UTF-8 converted to UTF-16
+// right at each call. Failures give the empty or false answers the interface names; no
+// method lets a system error escape as anything but those (StartProcess excepted).
+class Win32Platform : public Platform {
+ public:
+  // GetModuleFileNameW, grown until the path fits.
+  std::string ProgramPath() override;
+  std::string ComputerName() override;
+  std::string UserName() override;
+  std::string GetEnvironmentVariable(const std::string& name) override;
+
+  // WideCharToMultiByte into the system ANSI code page without best-fit characters, so a
+  // character the code page lacks becomes "?" and never a look-alike ("ā" is not "a").
+  std::string Utf8ToAnsi(std::string_view utf8) override;
+  std::string AnsiToUtf8(std::string_view ansi) override;
+
+  // GetLocaleInfoW of the system default locale.
+  std::string LocaleInfo(int type) override;
+  // GetLocaleInfoW of the user default locale: the date order and separator as the
+  // system derives them from the short-date picture, the time picture and separator, the
+  // number separators, month and day names; AM/PM only where the time picture shows them.
+  RegionalSettings Regional() override;
+
+  DateTime Now() override;
+  // The current time zone's rules for that date's year.
+  int UtcBiasMinutes(const DateTime& local) override;
+
+  // RtlGetVersion, which reports the real version whatever the program's manifest says
+  // (GetVersionExW where it is missing). 64-bit: the machine the system runs on.
+  OsVersionInfo OsVersion() override;
+  std::string ShortPath(const std::string& path) override;
+  // Creates the archive component's automation class once and releases it at once;
+  // RegisterZipComponent calls the library's DllRegisterServer.
+  bool CreateZipComponent() override;
+  bool RegisterZipComponent(const std::string& libraryPath) override;
+
+  void SetNormalAttributes(const std::string& path) override;
+  // The file opened with no sharing at all: no other process can open it while held.
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
+  bool CanOpenExclusively(const std::string& path) override;
+
+  // Links are symbolic links and junctions (other reparse points, such as cloud files,
+  // are what they hold). Windows has no file owners the program checks: ownedByUser is
+  // always true, writable means not read-only, permissions are 0.
+  PathFacts InspectPath(const std::string& path) override;
+  // CreateNew: CREATE_NEW on the name itself, never through a link. Append: OPEN_ALWAYS
+  // with append-only access, refused unless a plain disk file. Other processes may read
+  // (and, when appending, append) while the file is open. Windows keeps the folder's
+  // inherited rights for every new file, so OwnerOnly gives no narrower rights here: the
+  // program's folders below the user profile are the user's own already. Only a missing
+  // owner-write bit counts, as the read-only attribute.
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override;
+  // MoveFileExW replacing the target, written through before it returns; DeleteFileW.
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  std::uint32_t ProcessId() override;
+  // A process this user may not open counts as running.
+  bool ProcessAlive(std::uint32_t id) override;
+
+  // GetTempPathW, with a trailing "\".
+  std::string TempPath() override;
+  // GetTempFileNameW, which takes the first three characters of the prefix itself.
+  std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override;
+  std::string CurrentDirectory() override;
+  int ChangeDirectory(const std::string& folder) override;
+
+  // The registry below HKEY_CURRENT_USER\Software; values are REG_SZ.
+  std::string ReadUserValue(const std::string& key, const std::string& name) override;
+  bool WriteUserValue(const std::string& key, const std::string& name,
+                      const std::string& value) override;
+  bool DeleteUserValue(const std::string& key, const std::string& name) override;
+
+  // LockFileEx on a lock file per name in %LOCALAPPDATA%\TavrinPlugin\locks; the system
+  // releases the lock when the process ends, however it ends.
+  std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override;
+
+  // CreateProcessW of start.program with start.commandLine; start.arguments are not used.
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override;
+  // A process snapshot (Toolhelp), the executable's name compared without regard to case.
+  std::string FindProcessFolder(const std::string& exeName) override;
+
+  // The text as CF_UNICODETEXT; nothing happens when the clipboard cannot be opened.
+  void SetClipboardText(const std::string& text) override;
+  std::uint64_t RandomSeed() override;
+
+  // The portable INI readers and writers, so that both systems keep the same rules (and
+  // every write goes through the safe write routines).
+  std::string ReadProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& defaultValue) override;
+  bool WriteProfileString(const std::string& file, const std::string& section,
+                          const std::string& key, const std::string& value,
+                          FileAccess access) override;
+  std::vector<std::string> ReadProfileStrings(const std::string& file, const std::string& section,
+                                              const std::vector<std::string>& keys,
+                                              const std::string& defaultValue) override;
+
+  CryptoProvider& Crypto() override;
+
+ private:
+  CryptoApiCrypto crypto_;
+};
+
+}  // namespace tavrin
