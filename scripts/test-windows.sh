@@ -28,9 +28,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # for all tests and goes when the script ends, however it ends.
 export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
+wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wineboot -i >/dev/null 2>&1
-wineserver -p
 
 echo "=== mingw64 (Windows x86_64, tests under Wine) ==="
 cmake --preset mingw64 >/dev/null
