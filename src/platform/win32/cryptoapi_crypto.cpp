@@ -28,29 +28,21 @@ class ProviderContext {
   HCRYPTPROV handle_ = 0;
 };
 
-class ProviderKey {
+// A key or hash object of the provider, destroyed with its own function.
+template <BOOL(WINAPI* Destroy)(ULONG_PTR)>
+class ProviderObject {
  public:
-  ~ProviderKey() {
-    if (handle_ != 0) ::CryptDestroyKey(handle_);
+  ~ProviderObject() {
+    if (handle_ != 0) Destroy(handle_);
   }
-  HCRYPTKEY* Out() { return &handle_; }
-  HCRYPTKEY Get() const { return handle_; }
+  ULONG_PTR* Out() { return &handle_; }
+  ULONG_PTR Get() const { return handle_; }
 
  private:
-  HCRYPTKEY handle_ = 0;
+  ULONG_PTR handle_ = 0;
 };
-
-class ProviderHash {
- public:
-  ~ProviderHash() {
-    if (handle_ != 0) ::CryptDestroyHash(handle_);
-  }
-  HCRYPTHASH* Out() { return &handle_; }
-  HCRYPTHASH Get() const { return handle_; }
-
- private:
-  HCRYPTHASH handle_ = 0;
-};
+using ProviderKey = ProviderObject<::CryptDestroyKey>;
+using ProviderHash = ProviderObject<::CryptDestroyHash>;
 
 ALG_ID AlgorithmId(HashAlgorithm algorithm) {
   switch (algorithm) {
