@@ -142,6 +142,8 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
     jobSuffix = CreateTransferJob(context_, xmlPath_, window_.JobNumbers());
   }
 
+  // The import tool's windows come up in front of the main window while it works.
+  context_.ui.KeepMainWindowOnTop(false);
   // Each hand-over puts the current folder back as it found it.
   if (!json.empty()) {
     const HandOverResult call = HandOverToImportTool(
@@ -166,6 +168,7 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
                             MessageButtons::Ok, MessageIcon::Information);
   }
 
+  context_.ui.KeepMainWindowOnTop(true);
   context_.trace.Write("Job completed.");
   EndProgram(context_);
 }

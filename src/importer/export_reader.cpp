@@ -254,9 +254,12 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   // count. Shown from this thread only.
   const std::string progressText = context.Message(303, {"%1"});
   long shown = 0;
+  std::uint64_t firstBytes = 0;
+  std::atomic<std::uint64_t> secondBytes = 0;
   const auto showProgress = [&](long count) {
     if (count == shown) return;
     context.ui.SetStatusText(ReplaceAll(progressText, "%1", std::to_string(count)) + "...");
+    context.ui.ShowProgress(ProgressStep::Reading, firstBytes + secondBytes, size);
     context.ui.DoEvents();
     shown = count;
   };
@@ -275,6 +278,7 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
           ReadPieceRows(context.platform, piece, header, survey, ansi, regional, rows);
           header = false;
           firstLines = rows.lines;
+          firstBytes += piece.size();
           showProgress(firstLines + secondLines);
         }
         return rows;
@@ -288,6 +292,7 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
              piece = pieces->Next(raw)) {
           ReadPieceRows(context.platform, piece, false, survey, ansi, regional, rows);
           secondLines = rows.lines;
+          secondBytes += piece.size();
         }
         return rows;
       },
@@ -298,6 +303,7 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   AddPartRows(first, result);
   AddPartRows(second, result);
   showProgress(result.linesRead);
+  context.ui.ShowProgress(ProgressStep::Reading, size, size);
   TraceReadNotes(context, result);
   return result;
 }

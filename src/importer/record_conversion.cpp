@@ -618,10 +618,16 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   cStringBuilder xml;
   WriteXmlHeader(xml, exportUnit, serial, staticSerial, context.platform.Now());
 
+  // The rows are converted on up to two threads at a time; the bar moves by stages.
+  constexpr std::uint64_t kStages = 3;
+  context.ui.ShowProgress(ProgressStep::Converting, 0, kStages);
   RowConversion conversion(context, exportUnit, serial, xmlOutput, cgmPresent, grouped);
   conversion.Reserve(range.lines);
+  context.ui.ShowProgress(ProgressStep::Converting, 1, kStages);
   conversion.ConvertAll(rowText, survey);
+  context.ui.ShowProgress(ProgressStep::Converting, 2, kStages);
   conversion.Finish(out, xml);
+  context.ui.ShowProgress(ProgressStep::Converting, kStages, kStages);
   return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tavrin {
@@ -7,6 +8,10 @@ namespace tavrin {
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MessageIcon { None, Critical, Question, Exclamation, Information };
 enum class MessageResult { Ok = 1, Cancel = 2, Retry = 4, Yes = 6, No = 7 };
+
+// The long steps of an import, for a progress bar: reading the export (counted in bytes)
+// and converting its rows (counted in stages).
+enum class ProgressStep { Reading, Converting };
 
 // The file dialog: the caller's filter ("L|" or "S|" followed by description|pattern
 // pairs), title, initial folder and default file name.
@@ -77,6 +82,13 @@ class Ui {
   virtual void SetStatusText(const std::string& text) = 0;
   // Lets pending window messages run during long work.
   virtual void DoEvents() = 0;
+  // How far a long step has come: `done` of `total`. Called from the user-interface
+  // thread only; front ends without a progress bar ignore it.
+  virtual void ShowProgress(ProgressStep /*step*/, std::uint64_t /*done*/,
+                            std::uint64_t /*total*/) {}
+  // Keeps the main window above other windows, or lets it go behind them (while the
+  // import tool runs in front of it). Front ends without windows ignore it.
+  virtual void KeepMainWindowOnTop(bool /*onTop*/) {}
 };
 
 }  // namespace tavrin

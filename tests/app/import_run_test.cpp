@@ -65,8 +65,9 @@ TEST_F(ImportRunTest, XmlOnlyRunCallsTheToolOnceInShortFormAndEnds) {
                       "Started transfer: " + platform.startedCommands[0], "XML-Call-Results: 4|0|",
                       "Job completed."},
                      true));
-  // The run marker is gone.
+  // The run marker is gone; the window let the tool come to the front while it ran.
   EXPECT_TRUE(platform.heldFiles.empty() && ui.messages.empty());
+  EXPECT_EQ(ui.mainWindowOnTop, (std::vector<bool>{false, true}));
 }
 
 // With CGM readings the XML document waits as a transfer job while the JSON stream goes

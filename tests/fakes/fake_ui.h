@@ -28,6 +28,12 @@ struct FakeUi : Ui {
   std::deque<SerialEntryResult> entryAnswers;
   std::vector<std::string> statusTexts;
   int doEventsCalls = 0;
+  struct Progress {
+    ProgressStep step;
+    std::uint64_t done, total;
+  };
+  std::vector<Progress> progress;
+  std::vector<bool> mainWindowOnTop;
 
   MessageResult ShowMessage(const std::string& text, const std::string& caption,
                             MessageButtons buttons, MessageIcon icon) override {
@@ -53,6 +59,10 @@ struct FakeUi : Ui {
   }
   void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
   void DoEvents() override { ++doEventsCalls; }
+  void ShowProgress(ProgressStep step, std::uint64_t done, std::uint64_t total) override {
+    progress.push_back({step, done, total});
+  }
+  void KeepMainWindowOnTop(bool onTop) override { mainWindowOnTop.push_back(onTop); }
 
   // The next queued answer, or the fallback when the queue is empty.
   template <typename T>

@@ -57,10 +57,19 @@ class ExportReaderTest : public ::testing::Test, public testing::ImporterProcess
   // progress the user interface keeps.
   ExportReadResult Read(std::string_view bytes, std::size_t pieceBytes = kExportPieceBytes) {
     UseTwoThreads();
+    ui.progress.clear();
     const ExportReadResult two = ReadExportText(*context, bytes, pieceBytes);
     if (two.linesRead > 0) {
       EXPECT_EQ(ui.statusTexts.back(), "Importiere " + std::to_string(two.linesRead) + "...");
     }
+    // The bar follows the bytes read, never goes back and ends full.
+    for (std::size_t i = 1; i < ui.progress.size(); ++i) {
+      EXPECT_LE(ui.progress[i - 1].done, ui.progress[i].done);
+    }
+    if (!ui.progress.empty()) {
+      EXPECT_EQ(ui.progress.back().done, ui.progress.back().total);
+    }
+    ui.progress.clear();
     ui.statusTexts.clear();
     ui.doEventsCalls = 0;
     UseOneThread();
