@@ -98,3 +98,11 @@ done <"$log"
 ((ok)) || fail "the import tool refused the hand-over (see the lines above)"
 echo
 echo "Demo complete: the host document was handed over and verified. Work folder: $work"
+# The Windows packages are built by scripts/package-windows.sh, not here.
+shopt -s nullglob
+windows_packages=("$repo"/build/packages/TavrinPlugin-*)
+if ((${#windows_packages[@]})); then
+  echo
+  echo "Windows packages (zips and installers, from scripts/package-windows.sh):"
+  printf '  %s\n' "${windows_packages[@]}"
+fi

@@ -2,7 +2,9 @@
 # Cross-builds the Windows programs with MinGW-w64 and runs the tests under Wine: the
 # x86_64 build (mingw64) with every test that does not need a POSIX system, and the i686
 # release build (mingw32), the one shipped for 32-bit hosts, which can only be compiled
-# here (32-bit Wine is not installable on this system).
+# here (32-bit Wine is not installable on this system). Then the release packages (zips and
+# installers for both architectures, scripts/package-windows.sh) and their test under Wine
+# in a prefix of its own (scripts/test-installer.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +30,7 @@ ctest --preset mingw64 -j "$jobs"
 echo "=== mingw32 (Windows i686 release) ==="
 cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32 -j "$jobs"
+
+echo "=== Windows packages (zips and installers) and the installer test under Wine"
+bash scripts/package-windows.sh
+bash scripts/test-installer.sh

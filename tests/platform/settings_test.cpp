@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "platform/file_helpers.h"
+#include "platform/ini_file.h"
 #include "platform/system_info.h"
 #include "platform/trace_log.h"
 
@@ -133,6 +134,36 @@ TEST_F(Settings, ZipLibraryIsRegisteredOnlyWhenAskedAndNeeded) {
   platform.zipRegisterSucceeds = true;
   EXPECT_TRUE(ZipAvailable(platform, paths, true) && ZipAvailable(platform, paths, true));
   EXPECT_EQ(platform.zipRegistrations, std::vector<std::string>(2, dir.File("zbitz.dll")));
+}
+
+// The settings file shipped with the Windows packages: its comments hide no key, every
+// key holds the program's default, the commented-out language leaves the system's
+// language in charge, and the start-up's write-back keeps the comments.
+TEST_F(Settings, ShippedSettingsFileHoldsTheDefaults) {
+  const std::string shipped =
+      ReadBytes(std::string(TAVRIN_SOURCE_DIR) + "/packaging/windows/TavrinPlugin.ini");
+  ASSERT_NE(shipped.find("\r\n[Config]\r\n"), std::string::npos) << "CR LF line ends expected";
+  WriteBytes(paths.SettingsFilePath(), shipped);
+  cIniFile settings(platform);
+  settings.IniFile(paths.SettingsFilePath());
+  settings.Save("Config", "NewerOnly", "0");
+  settings.Save("Config", "CreateDump", "0");
+  const std::tuple<const char*, const char*, const char*> keys[] = {
+      {"Config", "Language", "(none)"},
+      {"Config", "OXSWBaseFolder", "(none)"},
+      {"Config", "ShowOldOrNewDataWarning", "1"},
+      {"Config", "NumDaysOldDataWarning", "31"},
+      {"Config", "DeleteLogOnStartup", "1"},
+      {"Config", "CreateDump", "0"},
+      {"OXSW", "XML-SNo-Static", "0"},
+  };
+  for (const auto& [section, key, expected] : keys) {
+    EXPECT_EQ(settings.Load(section, key, "(none)"), expected) << key;
+  }
+  EXPECT_EQ(ReadSetting(platform, paths, "Config", "OXSWBaseFolder", ""), "");
+  const std::string written = ReadBytes(paths.SettingsFilePath());
+  EXPECT_EQ(written.substr(0, shipped.find("[OXSW]")), shipped.substr(0, shipped.find("[OXSW]") - 2) +
+                                                          "NewerOnly=0\r\n\r\n");
 }
 
 }  // namespace
