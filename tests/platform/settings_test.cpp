@@ -161,9 +161,9 @@ TEST_F(Settings, ShippedSettingsFileHoldsTheDefaults) {
     EXPECT_EQ(settings.Load(section, key, "(none)"), expected) << key;
   }
   EXPECT_EQ(ReadSetting(platform, paths, "Config", "OXSWBaseFolder", ""), "");
-  const std::string written = ReadBytes(paths.SettingsFilePath());
-  EXPECT_EQ(written.substr(0, shipped.find("[OXSW]")), shipped.substr(0, shipped.find("[OXSW]") - 2) +
-                                                          "NewerOnly=0\r\n\r\n");
+  std::string expected = shipped;
+  expected.insert(shipped.find("\r\n[OXSW]"), "NewerOnly=0\r\n");
+  EXPECT_EQ(ReadBytes(paths.SettingsFilePath()), expected);
 }
 
 }  // namespace
