@@ -2,8 +2,8 @@
 # Builds the project and runs every test once, under AddressSanitizer and
 # UndefinedBehaviorSanitizer (a debug build with the same warnings as errors), then the
 # importer's tests, which run the export reader and the conversion on two threads, under
-# ThreadSanitizer; then the Windows cross-builds, whose tests run under Wine
-# (scripts/test-windows.sh).
+# ThreadSanitizer; then the Windows cross-builds, whose tests run under Wine, and the
+# Windows packages with their installer test (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

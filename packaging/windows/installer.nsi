@@ -54,9 +54,10 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PRODUCT}"
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
-; German first: the plug-in speaks German by default; English for every other system.
-!insertmacro MUI_LANGUAGE "German"
+; The installer speaks the Windows display language when it is German, else English (the
+; first one inserted), as the plug-in falls back to English for languages it lacks.
 !insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
 
 LangString DirectoryHint ${LANG_GERMAN} "Wählen Sie den Ordner Plugins der Orvolux-Installation: von dort findet das Plug-in die Orvolux-Software selbst. In einem anderen Ordner findet es sie, wenn die Orvolux-Software läuft oder OXSWBaseFolder in TavrinPlugin.ini sie nennt."
 LangString DirectoryHint ${LANG_ENGLISH} "Choose the Plugins folder of the Orvolux installation: from there the plug-in finds the Orvolux software by itself. In another folder it finds it when the Orvolux software is running or OXSWBaseFolder in TavrinPlugin.ini names it."
