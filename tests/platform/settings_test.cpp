@@ -136,13 +136,12 @@ TEST_F(Settings, ZipLibraryIsRegisteredOnlyWhenAskedAndNeeded) {
   EXPECT_EQ(platform.zipRegistrations, std::vector<std::string>(2, dir.File("zbitz.dll")));
 }
 
-// The settings file shipped with the Windows packages: its comments hide no key, every
-// key holds the program's default, the commented-out language leaves the system's
-// language in charge, and the start-up's write-back keeps the comments.
+// The settings file shipped with the Windows packages (CR LF lines, or no key is found):
+// its comments hide no key, every key holds the program's default, the commented-out language
+// leaves the system's language in charge, and the start-up's write-back keeps the comments.
 TEST_F(Settings, ShippedSettingsFileHoldsTheDefaults) {
   const std::string shipped =
       ReadBytes(std::string(TAVRIN_SOURCE_DIR) + "/packaging/windows/TavrinPlugin.ini");
-  ASSERT_NE(shipped.find("\r\n[Config]\r\n"), std::string::npos) << "CR LF line ends expected";
   WriteBytes(paths.SettingsFilePath(), shipped);
   cIniFile settings(platform);
   settings.IniFile(paths.SettingsFilePath());
