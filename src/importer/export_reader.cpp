@@ -144,7 +144,8 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
   std::size_t position = 0;
   const bool loneLineFeeds = survey.loneLineFeeds;
   if (skipFirstLine) NextLineView(text, position, loneLineFeeds);
-  // The star marker is looked for in the rows as they are split.
+  // What the piece tells about the whole text: the repair from its bytes, the star marker
+  // from its rows as they are split.
   if (!survey.settled && !survey.repair && !out.survey.repair) {
     out.survey.repair = PieceNeedsRepair(platform, text.substr(position), ansi);
   }
