@@ -54,7 +54,8 @@ def span(values, form):
     return f"{form.format(statistics.median(values))} ({form.format(min(values))}-{form.format(max(values))})"
 
 print(f"{'rows':>8} {'MB':>6} {'program':7} {'wall s':>21} {'user s':>21} {'sys s':>21} "
-      f"{'CPU s':>6} {'peak MB':>13} {'x file':>6} {'faults':>7} {'python/x':>8}", flush=True)
+      f"{'CPU s':>6} {'peak MB':>13} {'x file':>6} {'faults':>7} {'py/x wall':>9} {'py/x CPU':>8}",
+      flush=True)
 for rows in sizes:
     export = os.path.join(data, f"export_{rows}.csv")
     megabytes = os.path.getsize(export) / 1e6
@@ -73,6 +74,7 @@ for rows in sizes:
     figures["python"] = [run([sys.executable, yardstick, export, os.path.join(data, "python.xml")])
                          for _ in range(py_runs if int(rows) < 1000000 else 1)]
     python_wall = statistics.median(f[0] for f in figures["python"])
+    python_cpu = statistics.median(f[1] + f[2] for f in figures["python"])
     for name in ("other", "ours", "python"):
         if name not in figures:
             continue
@@ -81,6 +83,13 @@ for rows in sizes:
         print(f"{rows:>8} {megabytes:6.1f} {name:7} {span(wall, '{:.3f}'):>21} "
               f"{span(user, '{:.3f}'):>21} {span(sys_, '{:.3f}'):>21} {cpu:6.3f} "
               f"{span(peak, '{:.0f}'):>13} {statistics.median(peak) / megabytes:6.2f} "
-              f"{statistics.median(faults):7.0f} {python_wall / statistics.median(wall):8.1f}",
-              flush=True)
+              f"{statistics.median(faults):7.0f} {python_wall / statistics.median(wall):9.1f} "
+              f"{python_cpu / max(cpu, 1e-3):8.1f}", flush=True)
+    if other:
+        # Run by run, ours against the other converter's run next to it.
+        pairs = list(zip(figures["ours"], figures["other"]))
+        ratio = lambda k: [a[k] / b[k] for a, b in pairs if b[k] > 0]
+        cpu_ratio = [(a[1] + a[2]) / (b[1] + b[2]) for a, b in pairs if b[1] + b[2] > 0]
+        print(f"{rows:>8} {'':6} {'ours/other':10} wall {span(ratio(0), '{:.2f}')}  user "
+              f"{span(ratio(1), '{:.2f}')}  CPU {span(cpu_ratio, '{:.2f}')}", flush=True)
 PY
