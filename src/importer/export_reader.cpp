@@ -18,10 +18,13 @@
 
 namespace tavrin {
 
-// The export is read in pieces of whole lines, twice: the first pass reads the header,
-// settles the star marker and whether the text needs the UTF-8 repair; the second writes
-// the rows. A long text is cut in two halves at a line start, and a worker thread reads
-// the second half in both passes; the halves' row texts are joined in file order.
+// The export is read in pieces of whole lines. The first piece tells the header and
+// whether the text needs the UTF-8 repair and the star marker as far as it goes; the rows
+// are then written on that assumption while each piece is surveyed as it passes. Should a
+// later piece settle either answer otherwise (rare: both show in the first rows as a
+// rule), the rows are written once more with the answers of the whole text. A long text
+// is cut in two halves at a line start, and a worker thread reads the second half; the
+// halves' row texts are joined in file order.
 //
 // ANSI bytes are split and surveyed as they stand: the separators, quotes, digits and
 // blanks that the rules depend on are ASCII and single bytes in every code page, and any
@@ -30,40 +33,35 @@ namespace tavrin {
 
 namespace {
 
-// What the first pass finds out.
+// What the first piece tells; once settled, what the whole text does.
 struct TextSurvey {
   bool empty = true;  // no text at all
   HeaderSettings header;
   bool repair = false;
   bool starMarker = false;
   bool loneLineFeeds = false;  // lines end in CR LF, so an LF alone ends a line too
+  bool settled = false;        // repair and starMarker hold for the whole text
 };
 
-// What a part of the text (without the header) tells the first pass.
+// What a part of the text (without the header) tells about the whole.
 struct PartSurvey {
   bool repair = false;
   bool starMarker = false;
+
+  void Add(const PartSurvey& other) {
+    repair = repair || other.repair;
+    starMarker = starMarker || other.starMarker;
+  }
 };
 
-// Surveys a part of the text, from `text` (its first piece, or what is left of it) on,
-// until both answers are known. May run on a worker thread.
-PartSurvey SurveyPart(Platform& platform, TextPieces& pieces, std::string_view text, bool ansi,
-                      char separator, bool loneLineFeeds) {
-  PartSurvey part;
-  std::string raw;
-  // The first piece may hold nothing but the header; the part goes on behind it.
-  for (bool first = true; first || !text.empty(); first = false, text = pieces.Next(raw)) {
-    part.repair = part.repair || (ansi ? AnsiNeedsRepair(platform, text) : NeedsRepair(text));
-    part.starMarker = part.starMarker || SetsStarMarker(text, separator, loneLineFeeds);
-    if (part.repair && part.starMarker) break;
-  }
-  return part;
+// Whether a piece of the text needs the UTF-8 repair. May run on a worker thread.
+bool PieceNeedsRepair(Platform& platform, std::string_view text, bool ansi) {
+  return ansi ? AnsiNeedsRepair(platform, text) : NeedsRepair(text);
 }
 
-// The first pass; the second half of the text (from `cut` on) is surveyed by a worker
-// thread.
-TextSurvey SurveyText(Platform& platform, TextSource& source, std::uint64_t cut, bool ansi,
-                      const RegionalSettings& regional) {
+// The header, and what the rest of the first piece tells.
+TextSurvey SurveyFirstPiece(Platform& platform, TextSource& source, std::uint64_t cut, bool ansi,
+                            const RegionalSettings& regional) {
   TextSurvey survey;
   const std::unique_ptr<TextPieces> pieces = source.Pieces(0, cut);
   std::string raw;
@@ -80,18 +78,8 @@ TextSurvey SurveyText(Platform& platform, TextSource& source, std::uint64_t cut,
   survey.header = ReadHeader(ansi ? AnsiBytesToUtf8(platform, line) : std::string(line), regional);
   first.remove_prefix(position);
 
-  const char separator = survey.header.separator;
-  const bool loneLineFeeds = survey.loneLineFeeds;
-  const auto [head, tail] = RunTwoHalves(
-      cut < source.Size(),
-      [&] { return SurveyPart(platform, *pieces, first, ansi, separator, loneLineFeeds); },
-      [&] {
-        const std::unique_ptr<TextPieces> rest = source.Pieces(cut, source.Size());
-        std::string buffer;
-        return SurveyPart(platform, *rest, rest->Next(buffer), ansi, separator, loneLineFeeds);
-      });
-  survey.repair = head.repair || tail.repair;
-  survey.starMarker = head.starMarker || tail.starMarker;
+  survey.repair = PieceNeedsRepair(platform, first, ansi);
+  survey.starMarker = SetsStarMarker(first, survey.header.separator, survey.loneLineFeeds);
   return survey;
 }
 
@@ -107,6 +95,7 @@ struct PartRows {
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
+  PartSurvey survey;  // what the part's pieces tell about the whole text
 };
 
 // Keeps the number of a line for the trace log while there is room.
@@ -155,9 +144,18 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
   std::size_t position = 0;
   const bool loneLineFeeds = survey.loneLineFeeds;
   if (skipFirstLine) NextLineView(text, position, loneLineFeeds);
+  // What the piece tells about the whole text: the repair from its bytes, the star marker
+  // from its rows as they are split.
+  if (!survey.settled && !survey.repair && !out.survey.repair) {
+    out.survey.repair = PieceNeedsRepair(platform, text.substr(position), ansi);
+  }
+  const bool starUnknown = !survey.settled && !survey.starMarker;
   while (position < text.size()) {
     const std::string_view line = NextLineView(text, position, loneLineFeeds);
-    SplitRow(line, survey.header.separator, row, scratch);
+    const std::size_t fieldCount = SplitRow(line, survey.header.separator, row, scratch);
+    if (starUnknown && !out.survey.starMarker) {
+      out.survey.starMarker = RowSetsStarMarker(row, fieldCount);
+    }
     if (convert && !IsAscii(line)) ConvertRowFields(platform, ansi, survey.repair, row, out.fields);
     ++out.lines;
 
@@ -245,19 +243,20 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   const std::uint64_t cut = HalfwayLineStart(
       context.threads, size, [&source](std::uint64_t at) { return source.LineStartAfter(at); });
   const RegionalSettings regional = context.platform.Regional();
-  const TextSurvey survey = SurveyText(context.platform, source, cut, ansi, regional);
+  TextSurvey survey = SurveyFirstPiece(context.platform, source, cut, ansi, regional);
   if (survey.empty) return result;
   result.exportUnit = survey.header.exportUnit;
 
   // The count after every piece of the first half (some 10,000 rows) and while the
   // worker reads on, each time with the second half's count so far, and always the final
-  // count. Shown from this thread only.
+  // count. Shown from this thread only, and only while the rows are read the first time.
   const std::string progressText = context.Message(303, {"%1"});
   long shown = 0;
+  bool showing = true;
   std::uint64_t firstBytes = 0;
   std::atomic<std::uint64_t> secondBytes = 0;
   const auto showProgress = [&](long count) {
-    if (count == shown) return;
+    if (count == shown || !showing) return;
     context.ui.SetStatusText(ReplaceAll(progressText, "%1", std::to_string(count)) + "...");
     context.ui.ShowProgress(ProgressStep::Reading, firstBytes + secondBytes, size);
     context.ui.DoEvents();
@@ -265,38 +264,57 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   };
   long firstLines = 0;
   std::atomic<long> secondLines = 0;
-  auto [first, second] = RunTwoHalves(
-      cut < size,
-      [&] {
-        PartRows rows;
-        rows.rowText.reserve(static_cast<std::size_t>(size / 2));  // room for the whole row text
-        const std::unique_ptr<TextPieces> pieces = source.Pieces(0, cut);
-        std::string raw;
-        bool header = true;
-        for (std::string_view piece = pieces->Next(raw); !piece.empty();
-             piece = pieces->Next(raw)) {
-          ReadPieceRows(context.platform, piece, header, survey, ansi, regional, rows);
-          header = false;
-          firstLines = rows.lines;
-          firstBytes += piece.size();
-          showProgress(firstLines + secondLines);
-        }
-        return rows;
-      },
-      [&] {
-        PartRows rows;
-        rows.rowText.reserve(static_cast<std::size_t>((size - cut) / 4));
-        const std::unique_ptr<TextPieces> pieces = source.Pieces(cut, size);
-        std::string raw;
-        for (std::string_view piece = pieces->Next(raw); !piece.empty();
-             piece = pieces->Next(raw)) {
-          ReadPieceRows(context.platform, piece, false, survey, ansi, regional, rows);
-          secondLines = rows.lines;
-          secondBytes += piece.size();
-        }
-        return rows;
-      },
-      [&] { showProgress(firstLines + secondLines); });
+  const auto readRows = [&] {
+    return RunTwoHalves(
+        cut < size,
+        [&] {
+          PartRows rows;
+          rows.rowText.reserve(static_cast<std::size_t>(size / 2));  // room for the row text
+          const std::unique_ptr<TextPieces> pieces = source.Pieces(0, cut);
+          std::string raw;
+          bool header = true;
+          for (std::string_view piece = pieces->Next(raw); !piece.empty();
+               piece = pieces->Next(raw)) {
+            ReadPieceRows(context.platform, piece, header, survey, ansi, regional, rows);
+            header = false;
+            firstLines = rows.lines;
+            firstBytes += piece.size();
+            showProgress(firstLines + secondLines);
+          }
+          return rows;
+        },
+        [&] {
+          PartRows rows;
+          rows.rowText.reserve(static_cast<std::size_t>((size - cut) / 4));
+          const std::unique_ptr<TextPieces> pieces = source.Pieces(cut, size);
+          std::string raw;
+          for (std::string_view piece = pieces->Next(raw); !piece.empty();
+               piece = pieces->Next(raw)) {
+            ReadPieceRows(context.platform, piece, false, survey, ansi, regional, rows);
+            secondLines = rows.lines;
+            secondBytes += piece.size();
+          }
+          return rows;
+        },
+        [&] { showProgress(firstLines + secondLines); });
+  };
+  auto halves = readRows();
+  PartSurvey whole{.repair = survey.repair, .starMarker = survey.starMarker};
+  whole.Add(halves.first.survey);
+  whole.Add(halves.second.survey);
+  if (whole.repair != survey.repair || whole.starMarker != survey.starMarker) {
+    // A later piece settled an answer otherwise than the first: the rows written so far
+    // followed the wrong one.
+    survey.repair = whole.repair;
+    survey.starMarker = whole.starMarker;
+    survey.settled = true;
+    firstBytes = 0;
+    secondBytes = 0;
+    showing = false;
+    halves = readRows();
+    showing = true;
+  }
+  auto& [first, second] = halves;
   source.CheckUnchanged();
   result.rowText = std::move(first.rowText);
   first.rowText.clear();

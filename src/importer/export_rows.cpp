@@ -259,6 +259,15 @@ HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regio
   return settings;
 }
 
+namespace {
+
+// A positive correction amount; an empty field is no amount.
+bool CorrectionSetsStarMarker(std::string_view correction) {
+  return !correction.empty() && Val(correction) > 0;
+}
+
+}  // namespace
+
 bool SetsStarMarker(std::string_view text, char separator, bool loneLineFeeds) {
   std::array<std::string_view, column::kCorrection + 1> leading;
   std::vector<std::string_view> fields;
@@ -274,14 +283,17 @@ bool SetsStarMarker(std::string_view text, char separator, bool loneLineFeeds) {
       if (fields.size() <= column::kCorrection) return true;
       correction = fields[column::kCorrection];
     }
-    // An empty field is no amount.
-    if (!correction.empty() && Val(correction) > 0) return true;
+    if (CorrectionSetsStarMarker(correction)) return true;
   }
   return false;
 }
 
-void SplitRow(std::string_view line, char separator, ExportRow& row,
-              std::vector<std::string_view>& scratch) {
+bool RowSetsStarMarker(const ExportRow& row, std::size_t fieldCount) {
+  return fieldCount <= column::kCorrection || CorrectionSetsStarMarker(row[column::kCorrection]);
+}
+
+std::size_t SplitRow(std::string_view line, char separator, ExportRow& row,
+                     std::vector<std::string_view>& scratch) {
   std::size_t count = 0;
   if (const std::optional<std::size_t> plain = SplitPlainFields(line, separator, row)) {
     count = *plain;
@@ -291,6 +303,7 @@ void SplitRow(std::string_view line, char separator, ExportRow& row,
     std::copy(scratch.begin(), scratch.end(), row.begin());
   }
   std::fill(row.begin() + static_cast<std::ptrdiff_t>(count), row.end(), std::string_view());
+  return count;
 }
 
 void RowWriter::SetStamp(const DateTime& when) {

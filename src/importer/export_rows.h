@@ -73,9 +73,14 @@ HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regio
 // those of NextLineView with loneLineFeeds.
 bool SetsStarMarker(std::string_view text, char separator, bool loneLineFeeds);
 
-// Splits a data row into `row`; `scratch` serves lines that need the quote rules.
-void SplitRow(std::string_view line, char separator, ExportRow& row,
-              std::vector<std::string_view>& scratch);
+// The same for one row as SplitRow gave it, with the number of fields it returned: the
+// reader answers the question while it splits the rows anyway.
+bool RowSetsStarMarker(const ExportRow& row, std::size_t fieldCount);
+
+// Splits a data row into `row`; `scratch` serves lines that need the quote rules. Returns
+// how many fields the line has (at most kRowFields).
+std::size_t SplitRow(std::string_view line, char separator, ExportRow& row,
+                     std::vector<std::string_view>& scratch);
 
 // Builds the row text line by line: "DD.MM.YYYY HH:NN;code;value" and CR LF.
 class RowWriter {

@@ -196,19 +196,23 @@ std::u32string FoldedCodePoints(std::string_view text) {
 
 }  // namespace
 
+// ASCII runs are skipped a word at a time; only the other sequences are decoded.
+bool IsValidUtf8(std::string_view bytes) {
+  for (std::size_t pos = FindNonAscii(bytes); pos != std::string_view::npos;
+       pos = FindNonAscii(bytes, pos)) {
+    const std::size_t start = pos;
+    if (DecodeOne(bytes, pos) == kReplacement && pos - start == 1) return false;
+  }
+  return true;
+}
+
 // UTF-8 that decodes without error is passed through; anything else is re-encoded with
 // U+FFFD in place of each undecodable byte.
 std::string SanitizeUtf8(std::string_view bytes) {
-  bool valid = true;
-  std::size_t pos = 0;
-  while (valid && pos < bytes.size()) {
-    const std::size_t start = pos;
-    valid = !(DecodeOne(bytes, pos) == kReplacement && pos - start == 1);
-  }
-  if (valid) return std::string(bytes);
+  if (IsValidUtf8(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size() + 16);
-  pos = 0;
+  std::size_t pos = 0;
   while (pos < bytes.size()) AppendUtf8(out, DecodeOne(bytes, pos));
   return out;
 }

@@ -55,5 +55,7 @@ std::string ReadUtf8File(const std::string& path);
 // The bytes as valid UTF-8: each byte that starts no valid sequence becomes U+FFFD. (The
 // file writer, WriteUtf8File, is in platform/file_replace.h.)
 std::string SanitizeUtf8(std::string_view bytes);
+// Whether SanitizeUtf8 would give the bytes back unchanged.
+bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace tavrin

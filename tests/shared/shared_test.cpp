@@ -61,6 +61,14 @@ TEST(Utf8, ConversionRepairCaseMappingSearchAndOrder) {
   EXPECT_EQ(CharCount("\xE2\x82"), 2u);
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\uFFFD");
   EXPECT_EQ(Utf8BytesToText({'a', 0xFF}), "a\uFFFD");
+  // The validity check that lets valid text be written uncopied: bad bytes behind long
+  // ASCII runs (the word-wise skip), at the very end, and U+FFFD itself as valid text.
+  const std::string run(19, 'x');
+  for (const std::string& text : {run + "\xFF" + run, run + "\xE2\x82", run + "\xED\xA0\x80",
+                                  run + "ä\uFFFD€" + run, run, std::string()}) {
+    EXPECT_EQ(IsValidUtf8(text), SanitizeUtf8(text) == text) << text;
+  }
+  EXPECT_FALSE(IsValidUtf8(run + "\xC0\xAF"));
   EXPECT_EQ(ToUpper("août straße ÿ"), "AOÛT STRAßE Ÿ");
   EXPECT_EQ(ToLower("ÄÖÜ ΣΆΣ ДОМ Ёж ŁÓDŹ"), "äöü σάσ дом ёж łódź");
   EXPECT_EQ(ToLower("a\xFF"), "a\xFF");  // bytes it cannot read stay as they are
