@@ -40,10 +40,18 @@ cmake --build "$build" --target TavrinPlugin standin-import-tool make-version-st
 # --- Virtual display and Wine prefix, both this script's own
 xvfb_pid='' plugin_pid=''
 export WINEPREFIX=$build/wine-x11 WINEDEBUG=-all
+stop() {  # ends a process this script started, forcibly when it ignores the request
+  kill "$1" 2>/dev/null || return 0
+  for ((i = 0; i < 20; i++)); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -KILL "$1" 2>/dev/null || true
+}
 cleanup() {
-  [[ -n $plugin_pid ]] && kill "$plugin_pid" 2>/dev/null
+  [[ -n $plugin_pid ]] && stop "$plugin_pid"
   wineserver -k 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+  [[ -n $xvfb_pid ]] && stop "$xvfb_pid"
   return 0
 }
 trap cleanup EXIT
@@ -51,7 +59,10 @@ trap cleanup EXIT
 display_file=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
 xvfb_pid=$!
-for ((i = 0; i < 100 && ! -s $display_file; i++)); do sleep 0.1; done
+for ((i = 0; i < 100; i++)); do
+  [[ -s $display_file ]] && break
+  sleep 0.1
+done
 [[ -s $display_file ]] || fail "Xvfb did not start"
 export DISPLAY=:$(<"$display_file")
 rm -f "$display_file"
@@ -64,7 +75,7 @@ wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1 
 
 # --- The sample host
 winpath() { echo "Z:${1//\//\\}"; }
-rm -rf "$work"
+rm -rf "$work" && mkdir -p "$work"
 host="$work/Orvolux Host"
 plugin_dir=$host/_EXTRAS/KELSAR
 cp -R examples/host "$host"
@@ -85,9 +96,16 @@ echo "Host base folder: $host (current patient for $who)"
 window() {  # waits for a visible window with exactly this caption and prints its id
   timeout "$limit" xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
 }
-screenshot() {
-  xwd -silent -id "$1" | xwdtopnm 2>/dev/null | pnmtopng >"$shots/$2" ||
-    fail "screenshot $2 failed"
+screenshot() {  # once the window has settled: Wine draws typed keys a while after xdotool
+  local previous='' current
+  for ((i = 0; i < 20; i++)); do
+    sleep 0.5
+    current=$(xwd -silent -id "$1" | xwdtopnm 2>/dev/null | pnmtopng | base64 -w0) ||
+      fail "screenshot $2 failed"
+    [[ $current == "$previous" ]] && break
+    previous=$current
+  done
+  base64 -d <<<"$current" >"$shots/$2"
   echo "Screenshot: $shots/$2"
 }
 
@@ -97,13 +115,11 @@ main=$(window 'Tavrin Plugin for Orvolux') || true
 [[ -n $main ]] || fail "the main window 'Tavrin Plugin for Orvolux' did not appear within ${limit}s"
 xdotool windowfocus --sync "$main" 2>/dev/null || true
 xdotool type --delay 15 "$(winpath "$repo/examples/sample-export.csv")"
-sleep 0.5
 screenshot "$main" main-window.png
 xdotool key Return
 
 dialog=$(window 'Seriennummer-Eingabe') || true
 [[ -n $dialog ]] || fail "the serial-number dialog 'Seriennummer-Eingabe' did not appear within ${limit}s"
-sleep 0.5
 screenshot "$dialog" serial-dialog.png
 xdotool key Return
 

@@ -25,6 +25,9 @@ cmake --preset mingw64 >/dev/null
 cmake --build --preset mingw64 -j "$jobs"
 ctest --preset mingw64 -j "$jobs"
 
+echo "=== Whole-program GUI smoke test (Xvfb, its own Wine prefix) ==="
+bash scripts/gui-smoke.sh
+
 echo "=== mingw32 (Windows i686 release) ==="
 cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32 -j "$jobs"
