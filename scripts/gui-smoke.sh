@@ -32,14 +32,19 @@ fail() {
 }
 
 bash scripts/setup-debian.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 \
-  xvfb xdotool x11-apps netpbm
+  xvfb xdotool x11-apps netpbm locales
 cmake --preset mingw64 >/dev/null
 cmake --build "$build" --target TavrinPlugin standin-import-tool make-version-stub \
   -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
-# --- Virtual display and Wine prefix, both this script's own
+# --- Virtual display and Wine prefix, both this script's own. Wine takes its locale from
+# the C library's: a German one compiled into the build tree makes Windows German, as at a
+# German host, without touching the system's locales.
 xvfb_pid='' plugin_pid=''
-export WINEPREFIX=$build/wine-x11 WINEDEBUG=-all
+export WINEPREFIX=$build/wine-x11 WINEDEBUG=-all LOCPATH=$build/locale LANG=de_DE.UTF-8
+unset LC_ALL LC_MESSAGES LC_TIME LC_NUMERIC LC_CTYPE
+[[ -d $LOCPATH/de_DE.UTF-8 ]] || { mkdir -p "$LOCPATH" && localedef -i de_DE -f UTF-8 "$LOCPATH/de_DE.UTF-8"; } ||
+  fail "cannot compile the German locale"
 stop() {  # ends a process this script started, forcibly when it ignores the request
   kill "$1" 2>/dev/null || return 0
   for ((i = 0; i < 20; i++)); do
