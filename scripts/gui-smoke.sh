@@ -41,10 +41,13 @@ cmake --build "$build" --target TavrinPlugin standin-import-tool make-version-st
 # the C library's: a German one compiled into the build tree makes Windows German, as at a
 # German host, without touching the system's locales.
 xvfb_pid='' plugin_pid=''
-export WINEPREFIX=$build/wine-x11 WINEDEBUG=-all LOCPATH=$build/locale LANG=de_DE.UTF-8
+export WINEPREFIX=$build/wine-x11 WINEDEBUG=-all LOCPATH=$build/locale
+if [[ ! -d $LOCPATH/de_DE.UTF-8 ]]; then
+  mkdir -p "$LOCPATH"
+  localedef -i de_DE -f UTF-8 "$LOCPATH/de_DE.UTF-8" || fail "cannot compile the German locale"
+fi
 unset LC_ALL LC_MESSAGES LC_TIME LC_NUMERIC LC_CTYPE
-[[ -d $LOCPATH/de_DE.UTF-8 ]] || { mkdir -p "$LOCPATH" && localedef -i de_DE -f UTF-8 "$LOCPATH/de_DE.UTF-8"; } ||
-  fail "cannot compile the German locale"
+export LANG=de_DE.UTF-8
 stop() {  # ends a process this script started, forcibly when it ignores the request
   kill "$1" 2>/dev/null || return 0
   for ((i = 0; i < 20; i++)); do
@@ -75,8 +78,11 @@ rm -f "$display_file"
 mkdir -p "$WINEPREFIX"
 wineserver -p
 [[ -f $WINEPREFIX/system.reg ]] || wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1 ||
-  fail "cannot choose the X11 graphics driver in $WINEPREFIX"
+# The X11 driver; with no window manager on the display, Wine draws the windows' frames and
+# captions itself, so that the screenshots show them.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1 &&
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+  fail "cannot set up the X11 graphics driver in $WINEPREFIX"
 
 # --- The sample host
 winpath() { echo "Z:${1//\//\\}"; }
