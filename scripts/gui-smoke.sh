@@ -16,6 +16,8 @@
 # Uses its own Wine prefix (build/mingw64/wine-x11, X11 graphics driver) and its own Xvfb;
 # both are stopped however the script ends. TAVRIN_GUI_SMOKE_TIMEOUT limits each wait
 # (seconds, default 90).
+
+# shellcheck disable=SC2317  # stop and cleanup run from the trap
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -26,8 +28,12 @@ shots=$repo/build/screenshots
 limit=${TAVRIN_GUI_SMOKE_TIMEOUT:-90}
 started=$SECONDS
 
-fail() {
+fail() {  # with a picture of the whole screen once there is one, to show what stood open
   echo "FAIL: $*" >&2
+  if [[ -n ${DISPLAY:-} ]] && mkdir -p "$shots" &&
+    xwd -silent -root | xwdtopnm 2>/dev/null | pnmtopng >"$shots/failure.png"; then
+    echo "Screenshot of the screen: $shots/failure.png" >&2
+  fi
   exit 1
 }
 
@@ -72,7 +78,8 @@ for ((i = 0; i < 100; i++)); do
   sleep 0.1
 done
 [[ -s $display_file ]] || fail "Xvfb did not start"
-export DISPLAY=:$(<"$display_file")
+DISPLAY=:$(<"$display_file")
+export DISPLAY
 rm -f "$display_file"
 
 mkdir -p "$WINEPREFIX"
@@ -80,9 +87,10 @@ wineserver -p
 [[ -f $WINEPREFIX/system.reg ]] || wineboot -i >/dev/null 2>&1
 # The X11 driver; with no window manager on the display, Wine draws the windows' frames and
 # captions itself, so that the screenshots show them.
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1 &&
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+if ! { wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f &&
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f; } >/dev/null 2>&1; then
   fail "cannot set up the X11 graphics driver in $WINEPREFIX"
+fi
 
 # --- The sample host
 winpath() { echo "Z:${1//\//\\}"; }
@@ -108,7 +116,7 @@ window() {  # waits for a visible window with exactly this caption and prints it
   timeout "$limit" xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
 }
 screenshot() {  # once the window has settled: Wine draws typed keys a while after xdotool
-  local previous='' current
+  local previous='' current i
   for ((i = 0; i < 20; i++)); do
     sleep 0.5
     current=$(xwd -silent -id "$1" | xwdtopnm 2>/dev/null | pnmtopng | base64 -w0) ||
