@@ -193,11 +193,11 @@ TEST_F(Win32WindowsTest, CloseIsRefusedWhileTheCloseButtonIsDisabled) {
   ShowMainWindow();
   ::EnableWindow(Control(IDCANCEL), FALSE);
   ::SendMessageW(view.Window(), WM_CLOSE, 0, 0);
-  EXPECT_NO_THROW(gui.DoEvents());
+  EXPECT_NO_THROW(gui.RethrowStored());
   EXPECT_TRUE(::IsWindowVisible(view.Window()));
   ::EnableWindow(Control(IDCANCEL), TRUE);
   ::SendMessageW(view.Window(), WM_CLOSE, 0, 0);
-  EXPECT_THROW(gui.DoEvents(), ProgramEnded);
+  EXPECT_THROW(gui.RunMessageLoop(), ProgramEnded);
 }
 
 // A path typed into the file dialog lands in the path box.
