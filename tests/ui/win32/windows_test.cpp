@@ -128,6 +128,8 @@ TEST_F(Win32WindowsTest, MainWindowShowsTheFormsTextsWithTheFocusInThePathBox) {
             "Durchsuchen|Daten &importieren|Beenden");
   EXPECT_EQ(TextOf(Control(IDC_VERSION)), std::string("V ") + kVersionText);
   EXPECT_EQ(::GetFocus(), Control(IDC_PATH));
+  // Activated once, the window stays above other windows.
+  EXPECT_TRUE(::GetWindowLongPtrW(view.Window(), GWL_EXSTYLE) & WS_EX_TOPMOST);
   // Tab order: path box, browse, start, close.
   HWND tab = Control(IDC_PATH);
   std::vector<HWND> order;
