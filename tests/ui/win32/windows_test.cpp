@@ -215,11 +215,22 @@ TEST_F(Win32WindowsTest, BrowseTakesThePathChosenInTheFileDialog) {
   EXPECT_EQ(form.FileDialogFolder(), dir.Path() + "\\");
 }
 
-struct SerialDialogCase {
-  const char* name;
-  DialogDriver::Step step;
-  std::string answer;
-};
+// A dialog inside a run shows the default pointer; the run's hourglass comes back after
+// it and goes with the outermost guard.
+TEST(HourglassTest, NestedGuardsKeepTheHourglassUntilTheOutermostEnds) {
+  Win32Ui gui;
+  {
+    cSanduhr run(gui);
+    {
+      cSanduhr dialog(gui);
+      dialog.DialogOhneSanduhr(true);
+      EXPECT_FALSE(gui.Hourglass().HourglassShown());
+    }
+    EXPECT_TRUE(gui.Hourglass().HourglassShown());
+  }
+  EXPECT_FALSE(gui.Hourglass().HourglassShown());
+  EXPECT_EQ(gui.Hourglass().Depth(), 0);
+}
 
 TEST_F(Win32WindowsTest, SerialDialogsAnswerByTheirButtonsAndKeys) {
   const SerialAutoDialogArgs autoArgs{"Seriennummer-Eingabe", "Frage", "Ja, künstlich",
