@@ -144,7 +144,9 @@ void Win32Ui::DoEvents() {
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
-  RethrowStored();
+  // What a procedure caught here stays stored for the message loop: DoEvents is called
+  // from the middle of the core's work (the export reader may have a second thread
+  // running), where an exception must not break in.
 }
 
 void Win32Ui::ShowProgress(ProgressStep step, std::uint64_t done, std::uint64_t total) {

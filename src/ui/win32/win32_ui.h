@@ -35,7 +35,8 @@ class Win32Ui : public Ui {
   SerialNoPatientChoice ShowSerialNoPatientDialog(const SerialNoPatientDialogArgs& args) override;
   SerialEntryResult ShowSerialEntryDialog(const SerialEntryDialogArgs& args) override;
   void SetStatusText(const std::string& text) override;
-  // Runs the window messages that are waiting, then rethrows what a procedure caught.
+  // Runs the window messages that are waiting. What a procedure catches meanwhile is
+  // rethrown by the message loop.
   void DoEvents() override;
   void ShowProgress(ProgressStep step, std::uint64_t done, std::uint64_t total) override;
   void KeepMainWindowOnTop(bool onTop) override;
