@@ -1,4 +1,5 @@
-// standin-import-tool: a stand-in for the host's import tool, for tests and the demo.
+// standin-import-tool: a stand-in for the host's import tool, for tests, the demo and the
+// Windows smoke test (standin-import-tool.exe there).
 //
 //   KelsarImport.exe import -filepath FILE -filemac MAC [-jobid N]
 //
@@ -13,33 +14,26 @@
 // executable). Environment: STANDIN_EXIT_CODE forces the exit code; STANDIN_FROM_JOB is
 // set for the plug-in started for a job, so that the call it makes is logged with the job;
 // STANDIN_GATE names a file the tool waits for before it reads the document, so that tests
-// can keep a hand-over open while other programs run.
-
-#include <fcntl.h>
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// can keep a hand-over open while other programs run. What differs between systems sits
+// behind standin_system.h.
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "handover/mac_key.h"
 #include "standin_checks.h"
-
-extern char** environ;
+#include "standin_system.h"
 
 namespace tavrin::standin {
 namespace {
@@ -61,14 +55,14 @@ bool IsOption(std::string_view token, std::string_view name) {
 }
 
 // "import" first, then each option once with exactly one value, in any order.
-Arguments ParseArguments(int argc, char** argv) {
+Arguments ParseArguments(const std::vector<std::string>& argv) {
   Arguments args;
-  int i = 1;
-  if (i < argc && Lower(argv[i]) == "import") {
+  std::size_t i = 0;
+  if (i < argv.size() && Lower(argv[i]) == "import") {
     args.importVerb = true;
     ++i;
   }
-  while (i < argc && !args.unexpected) {
+  while (i < argv.size() && !args.unexpected) {
     const std::string_view token = argv[i++];
     std::optional<std::string>* value = nullptr;
     if (IsOption(token, "-filepath")) {
@@ -78,7 +72,7 @@ Arguments ParseArguments(int argc, char** argv) {
     } else if (IsOption(token, "-jobid")) {
       value = &args.jobId;
     }
-    if (value == nullptr || value->has_value() || i >= argc) {
+    if (value == nullptr || value->has_value() || i >= argv.size()) {
       args.unexpected = std::string(token);
     } else {
       *value = argv[i++];
@@ -92,22 +86,14 @@ void WaitForGate() {
   const char* gate = std::getenv("STANDIN_GATE");
   if (gate == nullptr || *gate == '\0') return;
   std::error_code ec;
-  for (int i = 0; i < 6000 && !fs::exists(gate, ec); ++i) ::usleep(10000);
-}
-
-// The tool's own path as it was started (argv[0] keeps a symlinked install in place);
-// the resolved executable when argv[0] carries no folder.
-fs::path OwnPath(const char* argv0) {
-  std::error_code ec;
-  if (argv0 != nullptr && std::strchr(argv0, '/') != nullptr) {
-    return fs::absolute(argv0, ec).lexically_normal();
+  for (int i = 0; i < 6000 && !fs::exists(Utf8Path(gate), ec); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return fs::read_symlink("/proc/self/exe", ec);
 }
 
 fs::path HostBase(const fs::path& ownPath) {
   const fs::path folder = ownPath.parent_path();
-  if (Lower(folder.filename().string()) == "_extras") return folder.parent_path();
+  if (Lower(Utf8Of(folder.filename())) == "_extras") return folder.parent_path();
   return folder;
 }
 
@@ -132,27 +118,9 @@ std::string DatabaseId(const fs::path& base) {
     }
   }
   std::replace(diary.begin(), diary.end(), '\\', '/');
-  const fs::path folder = diary.front() == '/' ? fs::path(diary) : base / diary;
+  const fs::path folder = Utf8Path(diary).is_absolute() ? Utf8Path(diary) : base / Utf8Path(diary);
   const auto palist = ReadWholeFile(folder / "palist.xml");
   return palist ? DatabaseIdFromPatientList(*palist) : std::string();
-}
-
-std::string HmacSha256Hex(std::string_view key, std::string_view data) {
-  unsigned char mac[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
-           reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac,
-           &length) == nullptr) {
-    return "";
-  }
-  return Hex(std::string_view(reinterpret_cast<const char*>(mac), length), false);
-}
-
-std::string Sha256Hex(std::string_view data) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) != 1) return "";
-  return Hex(std::string_view(reinterpret_cast<const char*>(digest), length), false);
 }
 
 bool SameFolder(const fs::path& a, const fs::path& b) {
@@ -172,15 +140,7 @@ class LogLine {
   void AddCount(std::string_view name, std::size_t value) { Add(name, std::to_string(value)); }
   void AddFlag(std::string_view name, bool value) { Add(name, value ? "yes" : "no"); }
 
-  // Appends the line with one write, so that lines of processes running one after the
-  // other never interleave.
-  bool AppendTo(const fs::path& file) const {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const std::string line = text_ + '\n';
-    const bool ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-    return ::close(fd) == 0 && ok;
-  }
+  bool AppendTo(const fs::path& file) const { return AppendLine(file, text_); }
 
  private:
   std::string text_;
@@ -200,40 +160,11 @@ std::optional<int> ForcedExitCode() {
   return static_cast<int>(value);
 }
 
-// Starts "<base>/_EXTRAS/KELSAR/TavrinPlugin -jobid N" without a shell and waits for it.
-// Returns its exit status text ("0", "signal 9", or "not started: ...").
-std::string RunPluginForJob(const fs::path& base, const std::string& jobId) {
-  const std::string program = (base / "_EXTRAS" / "KELSAR" / "TavrinPlugin").string();
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "STANDIN_FROM_JOB=", 17) != 0) env.emplace_back(*e);
-  }
-  env.push_back("STANDIN_FROM_JOB=" + jobId);
-  std::vector<char*> envp;
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  std::string arg0 = program;
-  std::string arg1 = "-jobid";
-  std::string arg2 = jobId;
-  char* argv[] = {arg0.data(), arg1.data(), arg2.data(), nullptr};
-
-  pid_t pid = 0;
-  const int rc = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data());
-  if (rc != 0) return std::string("not started: ") + std::strerror(rc);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return "lost";
-  }
-  if (WIFEXITED(status)) return std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
-  return "unknown";
-}
-
 int Run(int argc, char** argv) {
   const fs::path ownPath = OwnPath(argc > 0 ? argv[0] : nullptr);
   const fs::path base = HostBase(ownPath);
-  const Arguments args = ParseArguments(argc, argv);
-  const bool asHost = Lower(ownPath.filename().string()) == "veltra orvolux software.exe";
+  const Arguments args = ParseArguments(CommandArguments(argc, argv));
+  const bool asHost = Lower(Utf8Of(ownPath.filename())) == "veltra orvolux software.exe";
   WaitForGate();
 
   LogLine line;
@@ -243,7 +174,7 @@ int Run(int argc, char** argv) {
   std::optional<std::string> content;
   if (!args.importVerb || args.unexpected) {
     code = kUnknownError;
-  } else if (filePath.empty() || !(content = ReadWholeFile(filePath))) {
+  } else if (filePath.empty() || !(content = ReadWholeFile(Utf8Path(filePath)))) {
     code = kMissingDataFile;
   } else if (content->starts_with("<?xml")) {
     kind = "xml";
@@ -298,7 +229,7 @@ int Run(int argc, char** argv) {
   line.Add("result", code == 0 ? "OK" : ExitText(code));
   const fs::path logFile = base / "standin-received.log";
   if (!line.AppendTo(logFile)) {
-    std::fprintf(stderr, "standin: cannot append to %s\n", logFile.c_str());
+    std::fprintf(stderr, "standin: cannot append to %s\n", Utf8Of(logFile).c_str());
   }
   std::printf("standin import tool: %s\n", code == 0 ? "import done." : ExitText(code).c_str());
   std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/file_dialog.h"
 #include "app/import_run.h"
+#include "app/shell_open.h"
 #include "app/startup.h"
 #include "handover/transfer_job.h"
 #include "importer/export_reader.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr const char* kWindowCaption = "Tavrin Plugin for Orvolux";
 constexpr const char* kAppName = "Tavrin App";
+constexpr const char* kMakerPage = "https://www.kelsar.example/";
 
 constexpr int kMsgExportIsFolder = 5740;
 constexpr int kMsgExportIsFifo = 5741;
@@ -210,6 +212,10 @@ void frmMeterImport::cmdSchliessen_Click() {
 void frmMeterImport::Form_Unload() {
   tempFiles_.reset();
   EndProgram(context_);
+}
+
+void frmMeterImport::imgKELSAR_Click() {
+  OpenWithShell(context_, kMakerPage);
 }
 
 void frmMeterImport::SetSeriennummer(const std::string& serial) {

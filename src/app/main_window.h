@@ -48,6 +48,9 @@ class frmMeterImport {
   // Releases the temporary-file manager and ends the process.
   [[noreturn]] void Form_Unload();
 
+  // The maker's logo: opens the maker's web page.
+  void imgKELSAR_Click();
+
   // The serial number typed by hand in the serial-number dialog.
   void SetSeriennummer(const std::string& serial);
   const std::string& Seriennummer() const { return seriennummer_; }

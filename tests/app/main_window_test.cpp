@@ -176,5 +176,21 @@ TEST_F(MainWindowTest, CloseAndUnloadEndTheProcessKeepingThisRunsFiles) {
   EXPECT_TRUE(std::filesystem::exists(FsPath(file)) && platform.heldFiles.empty());
 }
 
+// The logo opens the maker's page; when the shell cannot, the user is told and the window
+// stays.
+TEST_F(MainWindowTest, LogoOpensTheMakersPageOrSaysWhyNot) {
+  ASSERT_TRUE(Load());
+  const std::size_t messagesBefore = ui.messages.size();
+  window.imgKELSAR_Click();
+  platform.shellOpenSucceeds = false;
+  window.imgKELSAR_Click();
+  EXPECT_EQ(platform.shellOpened, std::vector<std::string>(2, "https://www.kelsar.example/"));
+  ASSERT_EQ(ui.messages.size(), messagesBefore + 1);
+  EXPECT_EQ(ui.messages.back().text,
+            "Folgender Fehler ist bei der Programmaktion 'open doc' aufgetreten: "
+            "https://www.kelsar.example/");
+  EXPECT_EQ(ui.messages.back().icon, MessageIcon::Information);
+}
+
 }  // namespace
 }  // namespace tavrin

@@ -215,6 +215,12 @@ struct FakePlatform : Platform {
     return runningProcessFolders.contains(exeName) ? runningProcessFolders.at(exeName) : "";
   }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
+  std::vector<std::string> shellOpened;  // every target handed to the shell
+  bool shellOpenSucceeds = true;
+  bool OpenWithShell(const std::string& target) override {
+    shellOpened.push_back(target);
+    return shellOpenSucceeds;
+  }
   std::uint64_t RandomSeed() override { return 12345; }
 
   std::string ReadProfileString(const std::string& file, const std::string& section,

@@ -14,6 +14,7 @@
 #include "platform/win32/win32_api.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 
 namespace tavrin {
 namespace {
@@ -270,6 +271,13 @@ bool Win32Platform::RegisterZipComponent(const std::string& libraryPath) {
   const bool registered = registerServer != nullptr && SUCCEEDED(registerServer());
   ::FreeLibrary(library);
   return registered;
+}
+
+bool Win32Platform::OpenWithShell(const std::string& target) {
+  // The active window owns whatever the shell shows about a failure.
+  const HINSTANCE result = ::ShellExecuteW(::GetActiveWindow(), L"open", Wide(target).c_str(),
+                                           nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 void Win32Platform::SetClipboardText(const std::string& text) {
