@@ -15,6 +15,19 @@ constexpr UINT_PTR kAnimationTimer = 1;
 constexpr UINT kAnimationMilliseconds = 80;
 constexpr int kAnimationBlocks = 3;  // the width of the moving picture, in blocks
 
+// The system cursor for a pointer number of MousePointer(); null for the default.
+const wchar_t* CursorOfPointer(int pointer) {
+  switch (pointer) {
+    case 1: return IDC_ARROW;
+    case 2: return IDC_CROSS;
+    case 3: return IDC_IBEAM;
+    case 11: return IDC_WAIT;
+    case 12: return IDC_NO;
+    case 99: return IDC_HAND;
+    default: return nullptr;
+  }
+}
+
 void FillBlock(HDC dc, int left, int top, int width, int height, COLORREF color) {
   const RECT rect{left, top, left + width, top + height};
   HBRUSH brush = ::CreateSolidBrush(color);
@@ -52,6 +65,14 @@ struct ProgressBarWindow {
         if (bar && wParam == kAnimationTimer) {
           bar->Step();
           return 0;
+        }
+        break;
+      case WM_SETCURSOR:
+        if (bar && LOWORD(lParam) == HTCLIENT) {
+          if (const wchar_t* cursor = CursorOfPointer(bar->mousePointer_)) {
+            ::SetCursor(::LoadCursorW(nullptr, cursor));
+            return TRUE;
+          }
         }
         break;
       case WM_NCDESTROY:
@@ -151,6 +172,13 @@ void ShEProgressBar::SetFloodHeight(int pixels) {
 
 void ShEProgressBar::SetFloodSpace(int pixels) {
   floodSpace_ = std::max(0, pixels);
+  Redraw();
+}
+
+void ShEProgressBar::FloodSizeDefault() {
+  floodWidth_ = 7;
+  floodHeight_ = 11;
+  floodSpace_ = 2;
   Redraw();
 }
 

@@ -51,6 +51,12 @@ class ShEProgressBar {
   void SetFloodHeight(int pixels);
   int FloodSpace() const { return floodSpace_; }
   void SetFloodSpace(int pixels);
+  // Back to the blocks of a new control: 7 pixels wide, 11 high, 2 apart.
+  void FloodSizeDefault();
+  // The mouse pointer over the control in the numbering of the form designer's pointer
+  // property: 0 default, 1 arrow, 2 cross, 3 I-beam, 11 hourglass, 12 no-drop, 99 hand.
+  int MousePointer() const { return mousePointer_; }
+  void SetMousePointer(int pointer) { mousePointer_ = pointer; }
   bool Infinite() const { return infinite_; }
   void SetInfinite(bool on);
   bool SystemBar() const { return useSystemBar_; }
@@ -71,6 +77,7 @@ class ShEProgressBar {
   int floodWidth_ = 7;
   int floodHeight_ = 11;
   int floodSpace_ = 2;
+  int mousePointer_ = 0;
   bool infinite_ = false;
   bool useSystemBar_ = true;
   int animationBlock_ = 0;
