@@ -242,6 +242,11 @@ class Platform {
   // --- Clipboard (on systems without one, the text goes to standard output)
   virtual void SetClipboardText(const std::string& text) = 0;
 
+  // --- Opens a file or address with the program the user chose for it (the shell's
+  // "open" verb; xdg-open elsewhere) and returns at once; false when it could not be
+  // started.
+  virtual bool OpenWithShell(const std::string& target) = 0;
+
   // --- A seed for random numbers, different from run to run.
   virtual std::uint64_t RandomSeed() = 0;
 

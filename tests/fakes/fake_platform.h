@@ -50,6 +50,7 @@ struct FakePlatform : Platform {
   bool startFails = false;
   std::map<std::string, std::string> runningProcessFolders;
   std::string clipboard;
+  std::vector<std::string> openedWithShell;  // every target the program asked to open
   int tempFileCounter = 0;
   // Files are written on the real file system. Fault injection: the failAt-th write, flush
   // or rename of a replacement fails (0: none), a write after half of its bytes. Appends
@@ -215,6 +216,10 @@ struct FakePlatform : Platform {
     return runningProcessFolders.contains(exeName) ? runningProcessFolders.at(exeName) : "";
   }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
+  bool OpenWithShell(const std::string& target) override {
+    openedWithShell.push_back(target);
+    return true;
+  }
   std::uint64_t RandomSeed() override { return 12345; }
 
   std::string ReadProfileString(const std::string& file, const std::string& section,

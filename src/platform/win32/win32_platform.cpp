@@ -272,6 +272,14 @@ bool Win32Platform::RegisterZipComponent(const std::string& libraryPath) {
   return registered;
 }
 
+// ShellExecuteW returns a value above 32 on success (a pseudo-handle kept for the 16-bit
+// API); the opened program runs on its own.
+bool Win32Platform::OpenWithShell(const std::string& target) {
+  const HINSTANCE result = ::ShellExecuteW(nullptr, L"open", Wide(target).c_str(), nullptr,
+                                           nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
 void Win32Platform::SetClipboardText(const std::string& text) {
   const std::wstring wide = Wide(text);
   const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);

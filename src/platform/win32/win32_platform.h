@@ -89,6 +89,7 @@ class Win32Platform : public Platform {
 
   // The text as CF_UNICODETEXT; nothing happens when the clipboard cannot be opened.
   void SetClipboardText(const std::string& text) override;
+  bool OpenWithShell(const std::string& target) override;
   std::uint64_t RandomSeed() override;
 
   // The portable INI readers and writers, so that both systems keep the same rules (and
