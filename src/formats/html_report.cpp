@@ -31,8 +31,8 @@ constexpr std::string_view kStyle =
     "svg{width:100%;height:auto;display:block;page-break-inside:avoid}"
     ".axis{stroke:#888;stroke-width:0.5}.grid{stroke:#ddd;stroke-width:0.5}"
     ".label{font-size:9px;fill:#555}.target{fill:#d8f0d8}"
-    ".reading{fill:#1f5fa8}.high{fill:#c0392b}.low{fill:#e67e22}.overlay{fill:#1f5fa8;"
-    "fill-opacity:0.5}.span{stroke:#7fa7d4;stroke-width:1}.mean{fill:none;stroke:#1f5fa8;"
+    ".reading{fill:#1f5fa8}.overlay{fill:#1f5fa8;fill-opacity:0.5}"
+    ".high{fill:#c0392b;fill-opacity:1}.low{fill:#e67e22;fill-opacity:1}.span{stroke:#7fa7d4;stroke-width:1}.mean{fill:none;stroke:#1f5fa8;"
     "stroke-width:1.2}.insulin{fill:#6c4fa8}.carbs{fill:#c98a1b}"
     ".warning{border-left:3px solid #e67e22;padding-left:3mm}"
     "@page{size:A4 portrait;margin:12mm}@media print{body{margin:0}}";
@@ -177,7 +177,9 @@ class PageWriter {
       page_ += "<line class=\"grid\" x1=\"" + Number(x, 1) + "\" x2=\"" + Number(x, 1) +
                "\" y1=\"" + Number(kTop, 0) + "\" y2=\"" + Number(kTop + kPlotHeight, 0) +
                "\"/>\n";
-      Label(x, kChartHeight - 6, (hour < 10 ? "0" : "") + std::to_string(hour) + ":00", "middle");
+      // The first and last labels stay inside the drawing.
+      Label(x, kChartHeight - 6, (hour < 10 ? "0" : "") + std::to_string(hour) + ":00",
+            hour == 0 ? "start" : hour == 24 ? "end" : "middle");
     }
   }
   void GlucoseFrame() {
