@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "platform/file_replace.h"
 #include "platform/languages.h"
@@ -60,8 +61,32 @@ struct Stamp {
   }
 };
 
+// A plain number with "." or "," as the decimal separator; nullopt for anything else.
+std::optional<double> PlainNumber(std::string_view value) {
+  if (value.empty() || value.size() > 15) return std::nullopt;
+  double whole = 0, fraction = 0, scale = 1;
+  bool separator = false;
+  for (const char c : value) {
+    if (c == '.' || c == ',') {
+      if (separator) return std::nullopt;
+      separator = true;
+    } else if (c >= '0' && c <= '9') {
+      if (separator) {
+        scale /= 10;
+        fraction += (c - '0') * scale;
+      } else {
+        whole = whole * 10 + (c - '0');
+      }
+    } else {
+      return std::nullopt;
+    }
+  }
+  return whole + fraction;
+}
+
 // Amounts as the conversion reads them: "4+2" is 6, "10-20" is 15; a decimal comma counts.
 double Amount(std::string_view value) {
+  if (const std::optional<double> plain = PlainNumber(value)) return *plain;
   try {
     return Val(CleanAmount(value, "."));
   } catch (...) {
@@ -73,7 +98,9 @@ double Amount(std::string_view value) {
 enum Kind { kGlucose, kEvents, kCarbs, kInsulin, kOther, kNotes, kWeight, kKinds };
 
 Kind KindOfCode(std::string_view code) {
-  if (code == "1" || code == "1b" || ToUpper(code) == "UDTCGMS") return kGlucose;
+  if (code == "1" || code == "1b" || (code.size() == 7 && ToUpper(code) == "UDTCGMS")) {
+    return kGlucose;
+  }
   if (code == "2" || code == "8") return kEvents;
   if (code == "3") return kCarbs;
   if (code == "4" || code == "4b" || code == "5") return kInsulin;
@@ -148,15 +175,20 @@ class ReportGatherer {
   }
 
   void Glucose(ReportDay& day, int minute, std::string_view value) {
-    std::string text(value);
-    for (char& c : text) c = c == ',' ? '.' : c;
-    if (text.find_first_of("0123456789") == std::string::npos) return;
-    double mgdl = Val(text);
+    // The reader writes glucose as a whole number in mg/dL; a text it let through as it
+    // stood is read as far as it holds a number.
+    std::optional<double> mgdl = PlainNumber(value);
+    if (!mgdl) {
+      std::string text(value);
+      for (char& c : text) c = c == ',' ? '.' : c;
+      if (text.find_first_of("0123456789") == std::string::npos) return;
+      mgdl = Val(text);
+    }
     ReportReading reading{.day = day.day, .minuteOfDay = static_cast<std::int16_t>(minute)};
     if (lowAt_ == static_cast<long long>(day.day) * 1440 + minute) reading.mark = ReadingMark::kLow;
     if (value == kHighValue) reading.mark = ReadingMark::kHigh;
     lowAt_ = -1;
-    reading.value = static_cast<float>(mmol_ ? RoundTo(mgdl / kMgPerMmol, 1) : mgdl);
+    reading.value = static_cast<float>(mmol_ ? RoundTo(*mgdl / kMgPerMmol, 1) : *mgdl);
     day.glucose.Add(reading.value);
     report_.timeOfDay[static_cast<std::size_t>(minute / kReportBucketMinutes)].Add(reading.value);
     ++report_.glucoseReadings;
