@@ -161,15 +161,16 @@ class PageWriter {
       Label(kLeft - 4, y + 3, Number(value, decimals), "end");
     }
   }
+  // The first, middle and last day; the outer labels end at the edges of the drawing.
   void DateLabels() {
     if (report_.days.empty()) return;
-    const ReportDay* previous = nullptr;
-    for (const ReportDay* day : {&report_.days.front(), &report_.days[report_.days.size() / 2],
-                                 &report_.days.back()}) {
-      if (day == previous) continue;
-      previous = day;
-      Label(TimeX(day->day, 720), kChartHeight - 6, day->date, "middle");
+    const double y = kChartHeight - 6;
+    Label(kLeft, y, report_.days.front().date, "start");
+    if (report_.days.size() >= 3) {
+      const ReportDay& middle = report_.days[report_.days.size() / 2];
+      Label(TimeX(middle.day, 720), y, middle.date, "middle");
     }
+    if (report_.days.size() >= 2) Label(kChartWidth - kRight, y, report_.days.back().date, "end");
   }
   void ClockLabels() {
     for (int hour = 0; hour <= 24; hour += 3) {
