@@ -73,9 +73,15 @@ TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLine) {
   rows += "04.12.2026;07:05;;100\r\n";
   rows += "gestern;08:00;;110\r\n";
   rows += "04.12.2026;09:00;;1e30;2\r\n";
+  rows += "12.25.2026;10:00;;120\r\n";  // the only date that reads month first
   const ExportReadResult read = ReadExportText(*context, rows);
   const std::string page = Page("export.csv", read);
   EXPECT_EQ(testing::XmlFault(page), "");
+  EXPECT_NE(page.find("<td class=\"n\">5</td><td>gemischte Reihenfolge von Tag und Monat: "
+                      "diese Zeile wurde als Monat vor Tag gelesen"),
+            std::string::npos);
+  EXPECT_NE(page.find("gemischt: 2 Zeilen mit dem Tag zuerst, 1 mit dem Monat zuerst"),
+            std::string::npos);
   EXPECT_NE(page.find("<td class=\"n\">3</td><td>Datum oder Uhrzeit nicht lesbar"),
             std::string::npos);
   EXPECT_NE(page.find("<td class=\"n\">4</td><td>1 Wert(e) nicht als Zahl"), std::string::npos);
