@@ -9,7 +9,9 @@
 # as _EXTRAS/KelsarImport.exe and a host executable stub at version 3.0.2.0), run the
 # terminal front end with scripted answers (type the export's path, start, create an
 # artificial serial number for the open patient), then show what the import tool received
-# and the plug-in's trace log. Ends with a non-zero status when the hand-over failed.
+# and the plug-in's trace log; then write the sample's import report (an HTML page) with
+# tavrin-convert --report and print its path. Ends with a non-zero status when the
+# hand-over failed or the report was not written.
 #
 # TAVRIN_DEMO_BUILD_DIR overrides the build folder (default build/release).
 set -euo pipefail
@@ -96,6 +98,16 @@ done <"$log"
 
 ((plugin_status == 0)) || fail "the plug-in ended with status $plugin_status"
 ((ok)) || fail "the import tool refused the hand-over (see the lines above)"
+
+echo
+echo "=== The import report of the sample"
+report=$work/sample-report.html
+"$bin/tavrin-convert" --quiet --regional de -o "$work/sample-export.xml" --report "$report" \
+  "$export_file" 2>/dev/null || fail "tavrin-convert could not write the report"
+[[ -s $report ]] || fail "the report $report was not written"
+echo "  readings drawn: $(grep -o '<circle class="reading' "$report" | wc -l)," \
+  "size: $(stat -c %s "$report") bytes"
+echo "Report: $report"
 echo
 echo "Demo complete: the host document was handed over and verified. Work folder: $work"
 # The Windows packages are built by scripts/package-windows.sh, not here.

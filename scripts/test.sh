@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the project and runs every test once, under AddressSanitizer and
-# UndefinedBehaviorSanitizer (a debug build with the same warnings as errors), then the
+# UndefinedBehaviorSanitizer (a debug build with the same warnings as errors), the import
+# report of the bundled sample in headless Chromium (scripts/test-report-browser.sh), then the
 # importer's tests, which run the export reader and the conversion on two threads, under
 # ThreadSanitizer; then the Windows cross-builds, whose tests run under Wine, and the
 # Windows packages with their installer test (scripts/test-windows.sh).
@@ -15,6 +16,9 @@ echo "=== asan ==="
 cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
+
+echo "=== import report in a browser ==="
+bash scripts/test-report-browser.sh build/asan
 
 echo "=== tsan (importer) ==="
 cmake --preset tsan >/dev/null

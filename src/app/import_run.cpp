@@ -6,9 +6,11 @@
 
 #include "app/file_dialog.h"
 #include "app/main_window.h"
+#include "app/shell_open.h"
 #include "handover/import_call.h"
 #include "handover/serial_numbers.h"
 #include "handover/transfer_job.h"
+#include "importer/import_report.h"
 #include "importer/record_conversion.h"
 #include "platform/end_program.h"
 #include "platform/file_replace.h"
@@ -88,10 +90,12 @@ class ImportRun {
   ImportRun(ProcessContext& context, frmMeterImport& window)
       : context_(context), platform_(context.platform), window_(window) {}
 
-  void Run(const std::string& rowText, const std::string& exportUnit);
+  void Run(const std::string& rowText, const std::string& exportUnit,
+           const ExportReadResult* read);
 
  private:
   void PrepareDumpFolder();
+  void ReportAndOpen(const ExportReadResult& read, const ConversionResult& conversion);
   void WriteJsonReplay(const std::string& mac);
   void WriteXmlReplay(const std::string& mac);
   std::string Replay(const std::string& dumpFileName, const std::string& mac);
@@ -106,7 +110,8 @@ class ImportRun {
   std::string dumpFolder_;
 };
 
-void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
+void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
+                    const ExportReadResult* read) {
   context_.ui.SetStatusText(StatusText(context_));
   context_.trace.Write("Preparing data for Orvolux");
 
@@ -144,6 +149,7 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
 
   // The import tool's windows come up in front of the main window while it works.
   context_.ui.KeepMainWindowOnTop(false);
+  std::uint32_t exitCode = 1;
   // Each hand-over puts the current folder back as it found it.
   if (!json.empty()) {
     const HandOverResult call = HandOverToImportTool(
@@ -152,6 +158,7 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
                    .document = json,
                    .jobSuffix = jobSuffix,
                    .beforeStart = [this](const std::string& mac) { WriteJsonReplay(mac); }});
+    exitCode = call.exitCode;
     context_.trace.Write("JSON-Call-Results: " + std::to_string(call.exitCode) +
                          "|0|Currently not retrievable!");
     if (!dumpFolder_.empty() && !xml.empty()) WriteXmlReplay(ComputeFileMac(context_, xml));
@@ -161,6 +168,7 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
                    .filePath = xmlPath_,
                    .document = xml,
                    .beforeStart = [this](const std::string& mac) { WriteXmlReplay(mac); }});
+    exitCode = call.exitCode;
     context_.trace.Write("XML-Call-Results: " + std::to_string(call.exitCode) + "|0|");
   } else {
     // Ending without a word would look like a successful import.
@@ -168,16 +176,45 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit) {
                             MessageButtons::Ok, MessageIcon::Information);
   }
 
+  // Off by default: the report is an addition for those who switch it on.
+  if (exitCode == 0 && read != nullptr &&
+      IsTrueText(window_.Settings().Load("Config", "CreateReport", "0"))) {
+    ReportAndOpen(*read, conversion);
+  }
+
   context_.ui.KeepMainWindowOnTop(true);
   context_.trace.Write("Job completed.");
   EndProgram(context_);
 }
 
+std::string RunDumpFolder(ProcessContext& context) {
+  return context.paths.ConfigFolder() + "Dump" + kPathSep + RunTimeStamp(context.platform.Now()) +
+         " Tavrin App" + kPathSep;
+}
+
 void ImportRun::PrepareDumpFolder() {
   context_.trace.Write("Saving dump file");
-  const std::string folder = context_.paths.ConfigFolder() + "Dump" + kPathSep +
-                             RunTimeStamp(platform_.Now()) + " Tavrin App" + kPathSep;
+  const std::string folder = RunDumpFolder(context_);
   if (CreateFolderQuietly(folder)) dumpFolder_ = folder;
+}
+
+// The report is a help for the user like the dumps: a failure to write or open it is
+// noted in the trace log and stops nothing.
+void ImportRun::ReportAndOpen(const ExportReadResult& read, const ConversionResult& conversion) {
+  const std::string folder = dumpFolder_.empty() ? RunDumpFolder(context_) : dumpFolder_;
+  const std::string path = folder + "report.html";
+  try {
+    if (!CreateFolderQuietly(folder)) throw PathFileAccessError("ReportAndOpen", folder);
+    WriteImportReport(context_, path, {window_.txtImportDatei, read, conversion});
+    context_.trace.Write("Report written: " + path);
+    // A page that cannot be opened is named to the user, as every shell open is.
+    if (!OpenWithShell(context_, path)) context_.trace.Write("Report not opened: " + path);
+  } catch (const std::exception& error) {
+    try {
+      context_.trace.Write(std::string("Report not written: ") + error.what());
+    } catch (const std::exception&) {
+    }
+  }
 }
 
 std::string ImportRun::Replay(const std::string& dumpFileName, const std::string& mac) {
@@ -202,9 +239,9 @@ void ImportRun::WriteXmlReplay(const std::string& mac) {
 }  // namespace
 
 void RunImport(ProcessContext& context, frmMeterImport& window, const std::string& rowText,
-               const std::string& exportUnit) {
+               const std::string& exportUnit, const ExportReadResult* read) {
   try {
-    ImportRun(context, window).Run(rowText, exportUnit);
+    ImportRun(context, window).Run(rowText, exportUnit, read);
   } catch (const RuntimeError& error) {
     EndAfterRunError(context, error);
   } catch (const std::exception& error) {

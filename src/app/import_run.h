@@ -8,14 +8,17 @@ class ProcessContext;
 class RuntimeError;
 class frmMeterImport;
 struct DateTime;
+struct ExportReadResult;
 
 // One import from the main window: converts the row text of the export, writes the host
 // documents to temporary files (and, with "CreateDump", dump copies and replay batch
 // files), hands them to the host's import tool and ends the process. Returns only when
 // the user cancelled during the conversion. A run-time error ends the process through
 // EndAfterRunError; a run that yields nothing to import tells the user so and ends.
+// With "CreateReport" and the reader's result at hand, a hand-over that the import tool
+// accepted leaves the import report in the dump folder and opens it.
 void RunImport(ProcessContext& context, frmMeterImport& window, const std::string& rowText,
-               const std::string& exportUnit);
+               const std::string& exportUnit, const ExportReadResult* read = nullptr);
 
 // The end of a failed run: message 5051 naming the action (message 5390) and the error's
 // description and number, the trace line "Error: " + that text, and EndProgram.

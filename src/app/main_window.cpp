@@ -189,7 +189,7 @@ void frmMeterImport::cmdImportStarten_Click() {
                     MessageButtons::OkCancel) == MessageResult::Cancel) {
       return;
     }
-    RunImport(context_, *this, export_.rowText, export_.exportUnit);
+    RunImport(context_, *this, export_.rowText, export_.exportUnit, &export_);
   } catch (const RuntimeError& error) {
     if (error.Number() == kErrFileChanged) {
       ShowWarning(context_, context_.Message(kMsgExportChanged, {path}), MessageButtons::Ok);

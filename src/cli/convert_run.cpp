@@ -11,6 +11,7 @@
 #include "handover/import_call.h"
 #include "handover/transfer_job.h"
 #include "importer/export_reader.h"
+#include "importer/import_report.h"
 #include "importer/record_conversion.h"
 #include "platform/file_replace.h"
 #include "platform/host_discovery.h"
@@ -89,6 +90,7 @@ class ConverterRun {
   int Read();
   int Convert();
   int WriteOutputs();
+  int WriteReport();
   int HandOver();
   void PrintSummary();
 
@@ -101,12 +103,14 @@ class ConverterRun {
   ConversionResult converted_;
   std::string xmlPath_;  // written files, as absolute paths; empty when not written
   std::string jsonPath_;
+  std::string reportPath_;
   std::string handoverResult_;
 };
 
 int ConverterRun::Run() {
   for (int (ConverterRun::*step)() : {&ConverterRun::Setup, &ConverterRun::Read,
-                                      &ConverterRun::Convert, &ConverterRun::WriteOutputs}) {
+                                      &ConverterRun::Convert, &ConverterRun::WriteOutputs,
+                                      &ConverterRun::WriteReport}) {
     if (const int code = (this->*step)(); code != kExitSuccess) return code;
   }
   int code = kExitSuccess;
@@ -242,6 +246,24 @@ int ConverterRun::WriteOutputs() {
   return kExitSuccess;
 }
 
+// The report shows what the documents hold, so it is written once they are.
+int ConverterRun::WriteReport() {
+  if (options_.reportPath.empty()) return kExitSuccess;
+  const std::string report = AbsolutePath(options_.reportPath);
+  for (const std::string& taken : {options_.exportPath, xmlPath_, jsonPath_}) {
+    if (!taken.empty() && IsSameFile(report, taken)) {
+      return Fail(kExitUsage, "the report would overwrite " + taken);
+    }
+  }
+  try {
+    WriteImportReport(context_, report, {options_.exportPath, read_, converted_});
+  } catch (const RuntimeError& error) {
+    return Fail(kExitConversion, "cannot write the report: " + error.Detail());
+  }
+  reportPath_ = report;
+  return kExitSuccess;
+}
+
 int ConverterRun::HandOver() {
   const std::string folder = AddBackslash(AbsolutePath(options_.handoverFolder));
   // The host discovery reads the installation's folder from the settings; the folder
@@ -331,6 +353,7 @@ void ConverterRun::PrintSummary() {
     out << (isXml ? "XML document:     " : "Record list:      ") << xmlPath_ << '\n';
   }
   if (!jsonPath_.empty()) out << "JSON stream:      " << jsonPath_ << '\n';
+  if (!reportPath_.empty()) out << "Report:           " << reportPath_ << '\n';
   if (!handoverResult_.empty()) out << "Import tool:      " << handoverResult_ << '\n';
   out.flush();
 }

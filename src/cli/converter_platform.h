@@ -108,6 +108,7 @@ class ConverterPlatform : public Platform {
     return inner_.FindProcessFolder(exeName);
   }
   void SetClipboardText(const std::string& text) override { inner_.SetClipboardText(text); }
+  bool OpenWithShell(const std::string& target) override { return inner_.OpenWithShell(target); }
   std::uint64_t RandomSeed() override { return inner_.RandomSeed(); }
   bool WriteProfileString(const std::string& file, const std::string& section,
                           const std::string& key, const std::string& value,

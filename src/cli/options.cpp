@@ -11,7 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Option { Output, Json, Serial, Settings, Regional, Handover, Quiet, Help, Version };
+enum class Option { Output, Json, Report, Serial, Settings, Regional, Handover, Quiet, Help, Version };
 
 struct OptionName {
   std::string_view longName;
@@ -25,7 +25,7 @@ constexpr OptionName kOptions[] = {
     {"serial", 0, Option::Serial, true},      {"settings", 0, Option::Settings, true},
     {"regional", 0, Option::Regional, true},  {"handover", 0, Option::Handover, true},
     {"quiet", 'q', Option::Quiet, false},     {"help", 'h', Option::Help, false},
-    {"version", 'V', Option::Version, false},
+    {"version", 'V', Option::Version, false}, {"report", 0, Option::Report, true},
 };
 
 const OptionName* FindLong(std::string_view name) {
@@ -61,6 +61,9 @@ std::string Apply(ConvertOptions& options, Option option, const std::string& val
       break;
     case Option::Json:
       options.jsonPath = value;
+      break;
+    case Option::Report:
+      options.reportPath = value;
       break;
     case Option::Serial:
       options.serial = value;
@@ -212,6 +215,9 @@ Options:
                          plain record list is written there instead
       --json FILE        write the JSON stream of CGM readings to FILE, when the export
                          holds any (default: EXPORT with the extension .json)
+      --report FILE      also write the import report, a page for any web browser, to
+                         FILE (.html): the export's days, counts, charts of glucose,
+                         insulin and carbohydrates, and every skipped row and why
       --serial TEXT      the meter serial number of the document (default: unknown)
       --settings FILE    read the settings from FILE instead of tavrin-convert.ini
                          beside the program; the file is only read

@@ -23,6 +23,7 @@ struct ConvertOptions {
   std::string exportPath;
   std::string outputPath;  // empty: the export's path with the extension ".xml"
   std::string jsonPath;    // empty: the export's path with the extension ".json"
+  std::string reportPath;  // empty: no import report
   std::string serial = "unknown";
   std::string settingsPath;  // empty: the settings file beside the program
   std::optional<RegionalChoice> regional;

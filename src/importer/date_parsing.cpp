@@ -145,9 +145,11 @@ std::optional<DateTime> ReadNamedMonthDateTime(std::string_view dateText,
 }
 
 // Shows a data-age warning; true when the user chose Cancel.
-bool WarnAboutDataAge(ProcessContext& context, int message, const DateTime& shown) {
+bool WarnAboutDataAge(ProcessContext& context, int message, const DateTime& shown,
+                      std::vector<std::string>* shownWarnings) {
   const std::string when = FormatGeneralDate(shown, context.platform.Regional());
   const std::string text = context.Message(message, {"\r\n", when});
+  if (shownWarnings != nullptr) shownWarnings->push_back(text);
   const MessageResult answer = context.ui.ShowMessage(text, kProgramTitle, MessageButtons::OkCancel,
                                                       MessageIcon::Exclamation);
   return answer == MessageResult::Cancel;
@@ -215,7 +217,8 @@ std::string NormalizeTime(std::string_view timeText) {
   return LastTwoDigits(hour) + ":" + LastTwoDigits(minute);
 }
 
-bool CheckDataAge(ProcessContext& context, const DateTime& earliest, const DateTime& latest) {
+bool CheckDataAge(ProcessContext& context, const DateTime& earliest, const DateTime& latest,
+                  std::vector<std::string>* shownWarnings) {
   // A read-only snapshot of the settings: nothing is written back.
   cIniFile settings(context.platform);
   settings.IniFile(context.paths.SettingsFilePath());
@@ -224,12 +227,12 @@ bool CheckDataAge(ProcessContext& context, const DateTime& earliest, const DateT
 
   const DateTime now = context.platform.Now();
   if (latest > now) {
-    return warn && WarnAboutDataAge(context, kMsgFutureData, latest);
+    return warn && WarnAboutDataAge(context, kMsgFutureData, latest, shownWarnings);
   }
   const long long age = DaysBetween(latest, now);
   const double limit = Val(settings.Load("Config", "NumDaysOldDataWarning", "31"));
   if (warn && static_cast<double>(age) > limit) {
-    return WarnAboutDataAge(context, kMsgOldData, earliest);
+    return WarnAboutDataAge(context, kMsgOldData, earliest, shownWarnings);
   }
   return false;
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "importer/locale_date.h"
 #include "shared/date_time.h"
@@ -27,7 +28,9 @@ int MonthFromName(std::string_view name);
 std::string NormalizeTime(std::string_view timeText);
 
 // Warns about data from the future or older than the configured limit; true when the
-// user chose to cancel the import.
-bool CheckDataAge(ProcessContext& context, const DateTime& earliest, const DateTime& latest);
+// user chose to cancel the import. The text of a warning shown is added to shownWarnings
+// when given (for the import report).
+bool CheckDataAge(ProcessContext& context, const DateTime& earliest, const DateTime& latest,
+                  std::vector<std::string>* shownWarnings = nullptr);
 
 }  // namespace tavrin

@@ -94,6 +94,7 @@ struct PartRows {
   std::vector<long> refusedLines;  // as skippedLines
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
+  std::vector<NotedRow> notedRows;  // lines 1-based within the part
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
   PartSurvey survey;  // what the part's pieces tell about the whole text
 };
@@ -176,20 +177,26 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
       });
     }
     if (when) {
-      out.datesDayFirst += order == DayMonthOrder::kDayFirst;
-      out.datesMonthFirst += order == DayMonthOrder::kMonthFirst;
+      if (order == DayMonthOrder::kDayFirst && ++out.datesDayFirst <= kMaxDateOrderNotes) {
+        out.notedRows.push_back({out.lines, RowNote::kDayFirst, 0});
+      } else if (order == DayMonthOrder::kMonthFirst &&
+                 ++out.datesMonthFirst <= kMaxDateOrderNotes) {
+        out.notedRows.push_back({out.lines, RowNote::kMonthFirst, 0});
+      }
       writer.SetStamp(*when);
       if (const int refused =
               WriteRowLines(writer, row, survey.header, survey.starMarker, regional)) {
         out.valuesRefused += refused;
         ++out.rowsWithRefusedValues;
         NoteLine(out.refusedLines, out.lines);
+        out.notedRows.push_back({out.lines, RowNote::kValuesRefused, refused});
       }
     } else if (AnyFieldSet(row)) {
       // A row that carries values but no readable date is lost to the import; count it
       // for the trace log. Blank rows and empty lines are not worth a note.
       ++out.rowsWithoutDate;
       NoteLine(out.skippedLines, out.lines);
+      out.notedRows.push_back({out.lines, RowNote::kNoReadableDate, 0});
     }
   }
 }
@@ -201,6 +208,10 @@ void AddPartRows(PartRows& part, ExportReadResult& result) {
   const long before = result.linesRead + 1;
   for (const long line : part.skippedLines) NoteLine(result.skippedLineNumbers, before + line);
   for (const long line : part.refusedLines) NoteLine(result.refusedLineNumbers, before + line);
+  for (NotedRow row : part.notedRows) {
+    row.line += before;
+    result.notedRows.push_back(row);
+  }
   result.rowsWithoutDate += part.rowsWithoutDate;
   result.valuesRefused += part.valuesRefused;
   result.rowsWithRefusedValues += part.rowsWithRefusedValues;
@@ -222,6 +233,20 @@ void TraceCount(ProcessContext& context, std::string_view what, long count, long
   if (rows > static_cast<long>(lines.size())) line += ", ...";
   line += ")";
   SkipOnError([&] { context.trace.Write(std::string_view(line)); });
+}
+
+// The date-order notes name the rows read in the rarer order when the dates mix both;
+// otherwise they say nothing worth a line in the report.
+void KeepRarerDateOrder(ExportReadResult& result) {
+  const bool mixed = result.MixedDateOrders();
+  const RowNote common =
+      result.datesDayFirst >= result.datesMonthFirst ? RowNote::kDayFirst : RowNote::kMonthFirst;
+  // Each half of the file noted its own first rows: the first of the whole file are kept.
+  long kept = 0;
+  std::erase_if(result.notedRows, [&](const NotedRow& row) {
+    const bool order = row.note == RowNote::kDayFirst || row.note == RowNote::kMonthFirst;
+    return order && (!mixed || row.note == common || ++kept > kMaxDateOrderNotes);
+  });
 }
 
 void TraceReadNotes(ProcessContext& context, const ExportReadResult& result) {
@@ -320,6 +345,7 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   first.rowText.clear();
   AddPartRows(first, result);
   AddPartRows(second, result);
+  KeepRarerDateOrder(result);
   showProgress(result.linesRead);
   context.ui.ShowProgress(ProgressStep::Reading, size, size);
   TraceReadNotes(context, result);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,24 @@
 namespace tavrin {
 
 class ProcessContext;
+
+// Why a data row of the export is named in the import report.
+enum class RowNote : std::uint8_t {
+  kNoReadableDate,  // skipped: the date or time could not be read
+  kValuesRefused,   // imported without the values that are no number the program can hold
+  kDayFirst,        // date read with the day before the month
+  kMonthFirst,      // date read with the month before the day
+};
+
+// One noted row: its file line number (1 = header), the note and, for kValuesRefused, the
+// number of values left out.
+struct NotedRow {
+  long line = 0;
+  RowNote note = RowNote::kNoReadableDate;
+  int values = 0;
+
+  bool operator==(const NotedRow&) const = default;
+};
 
 // What the reader found in an export file.
 struct ExportReadResult {
@@ -26,6 +45,10 @@ struct ExportReadResult {
   // before the day, counting only dates whose day and month differ.
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
+  // Every row without a readable date and every row with refused values, in file order;
+  // when the dates mix the orders of day and month, also the first kMaxDateOrderNotes rows
+  // read in the rarer order.
+  std::vector<NotedRow> notedRows;
 
   // Whether the dates were not all read in one order of day and month, so some of them
   // may stand in the wrong month (a German date read month first under US settings
@@ -36,6 +59,10 @@ struct ExportReadResult {
 // How many line numbers of rows without a readable date, and of rows with refused values,
 // are kept for the trace log.
 inline constexpr std::size_t kMaxSkippedLineNumbers = 10;
+
+// How many rows read in one order of day and month are noted, so that an export read
+// wholly in one order costs little.
+inline constexpr long kMaxDateOrderNotes = 1000;
 
 // How many bytes the reader takes at a time, at least: a piece runs on to the end of its
 // last line. A file is never held whole.

@@ -601,7 +601,7 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   const bool grouped = RowConversion::Grouped(context.threads, rowText, xmlOutput, cgmPresent);
   const RowSurvey survey = SurveyRows(context.threads, rowText, grouped);
   const DateRange& range = survey.range;
-  if (range.found && CheckDataAge(context, range.earliest, range.latest)) {
+  if (range.found && CheckDataAge(context, range.earliest, range.latest, &out.dataAgeWarnings)) {
     context.dialogResult = std::string(kCancel);
     out.cancelled = true;
     return out;

@@ -28,6 +28,7 @@ struct ConversionResult {
   long rowCount = 0;  // rows handed to the BG records
   long bgRecords = 0;
   long cgmReadings = 0;
+  std::vector<std::string> dataAgeWarnings;  // the texts of the data-age warnings shown
 };
 
 // Turns the row text of an export ("DD.MM.YYYY HH:NN;code;value" lines, CR LF) into the

@@ -242,10 +242,10 @@ class Platform {
   // --- Clipboard (on systems without one, the text goes to standard output)
   virtual void SetClipboardText(const std::string& text) = 0;
 
-  // --- Opens a document or web address with the program the system has for it (the
-  // shell's "open" verb, shown normally); false when that failed. Systems without such a
-  // service report false.
-  virtual bool OpenWithShell(const std::string& /*target*/) { return false; }
+  // --- Opens a file or address with the program the user chose for it (the shell's
+  // "open" verb; xdg-open elsewhere) and returns at once; false when it could not be
+  // started.
+  virtual bool OpenWithShell(const std::string& target) = 0;
 
   // --- A seed for random numbers, different from run to run.
   virtual std::uint64_t RandomSeed() = 0;

@@ -11,6 +11,7 @@
 
 #include "app/app_fixture.h"
 #include "handover/import_call.h"
+#include "importer/export_reader.h"
 
 namespace tavrin {
 namespace {
@@ -28,14 +29,15 @@ class ImportRunTest : public testing::AppFixture {
   // Loads the window (later runs only read the settings again) and runs the import, the
   // serial number typed by hand (none: the dialog is cancelled); true when the run ended
   // the process.
-  bool Run(const std::string& rowText, const char* serial = "SN1") {
+  bool Run(const std::string& rowText, const char* serial = "SN1",
+           const ExportReadResult* read = nullptr) {
     if (loaded_) Main(context);
     loaded_ = loaded_ || Load();
     if (serial) {
       ui.noPatientAnswers.push_back(SerialNoPatientChoice::Manual);
       ui.entryAnswers.push_back({true, serial});
     }
-    return Ends([&] { RunImport(context, window, rowText, "mg/dL"); });
+    return Ends([&] { RunImport(context, window, rowText, "mg/dL", read); });
   }
   // The program, file and what follows the MAC of the only import tool call; the MAC must
   // cover the file's bytes.
@@ -108,6 +110,29 @@ TEST_F(ImportRunTest, XmlAndJsonRunParksTheXmlAsJobAndDumpsBoth) {
   testing::WriteFile(context.paths.ConfigFolder() + "Dump", "in the way");
   ASSERT_TRUE(Run(kBgRow));
   EXPECT_TRUE(platform.startedCommands.size() == 2u && ui.messages.empty());
+}
+
+// Switched on, the import report of a hand-over that the tool accepted goes into the run's
+// dump folder (made for it when no dump is kept) and is opened; a refused one leaves none.
+TEST_F(ImportRunTest, ReportOfAnAcceptedHandOverIsWrittenAndOpened) {
+  ExportReadResult read;
+  read.rowText = kBgRow;
+  read.exportUnit = "mg/dL";
+  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  EXPECT_TRUE(platform.shellOpened.empty());  // off by default
+
+  WriteSettings("CreateReport=1\r\n");
+  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  const std::string report = context.paths.ConfigFolder() + "Dump" + kPathSep +
+                             "20261204233508 Tavrin App" + kPathSep + "report.html";
+  EXPECT_EQ(platform.shellOpened, std::vector<std::string>{report});
+  EXPECT_NE(ReadFile(report).find("<circle class=\"reading\""), std::string::npos);
+  EXPECT_TRUE(testing::OwnerOnly(report));
+  EXPECT_TRUE(Traced({"Report written: " + report, "Job completed."}));
+
+  platform.runProcess = [](const std::string&) { return 4u; };
+  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  EXPECT_EQ(platform.shellOpened.size(), 1u);
 }
 
 // A run without importable data says so; a run-time error shows the error's description

@@ -48,6 +48,7 @@ void ExpectSameRead(const ExportReadResult& a, const ExportReadResult& b) {
   EXPECT_TRUE(a.rowText == b.rowText);  // no dump of megabytes on a difference
   EXPECT_EQ(std::tie(a.exportUnit, a.linesRead, a.rowsWithoutDate, a.skippedLineNumbers),
             std::tie(b.exportUnit, b.linesRead, b.rowsWithoutDate, b.skippedLineNumbers));
+  EXPECT_TRUE(a.notedRows == b.notedRows);
 }
 
 class ExportReaderTest : public ::testing::Test, public testing::ImporterProcess {
@@ -200,7 +201,10 @@ TEST_F(ExportReaderTest, RowsWithoutDateAreCountedAndTracedProgressIsShown) {
 
   std::string many = Header() + "\r\n";
   for (int i = 0; i < 12; ++i) many += Row({{0, "x"}, {3, "1"}}) + "\r\n";
-  EXPECT_EQ(Read(many, 200).skippedLineNumbers.size(), 10u);
+  const ExportReadResult all = Read(many, 200);
+  EXPECT_EQ(all.skippedLineNumbers.size(), 10u);
+  EXPECT_EQ(all.notedRows.size(), 12u);  // the import report names every one
+  EXPECT_EQ(all.notedRows.back(), (NotedRow{13, RowNote::kNoReadableDate, 0}));
   EXPECT_NE(TraceText().find("skipped: 12 (lines 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, ...)"),
             std::string::npos);
   EXPECT_GE(ui.statusTexts.size(), 2u);  // a count after every piece of a few lines

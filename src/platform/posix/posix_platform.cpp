@@ -661,6 +661,16 @@ std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const ProcessStart& st
   return std::make_unique<PosixChildProcess>(pid);
 }
 
+// The opener is not waited for: it hands the file to the user's program and ends; the
+// plug-in's process ends soon after, and init collects what is left.
+bool PosixPlatform::OpenWithShell(const std::string& target) {
+  std::string program = "xdg-open";
+  std::string argument = target;
+  char* argv[] = {program.data(), argument.data(), nullptr};
+  pid_t pid = 0;
+  return ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0;
+}
+
 std::string PosixPlatform::FindProcessFolder(const std::string&) {
   return "";
 }

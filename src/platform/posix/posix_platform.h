@@ -94,6 +94,7 @@ class PosixPlatform : public Platform {
 
   // No clipboard: the text and a line break go to standard output.
   void SetClipboardText(const std::string& text) override;
+  bool OpenWithShell(const std::string& target) override;
   std::uint64_t RandomSeed() override;
 
   std::string ReadProfileString(const std::string& file, const std::string& section,

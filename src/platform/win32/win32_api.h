@@ -11,6 +11,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// ShellExecuteW, left out of windows.h by WIN32_LEAN_AND_MEAN.
+#include <shellapi.h>
 
 #undef GetEnvironmentVariable
 #undef WriteProfileString

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// The import report: one self-contained XHTML page (inline CSS and SVG, no scripts, no
+// outside resources) that shows what an export held and what became of it. The page is
+// well-formed XML, so that any browser shows it and an XML parser can check it.
+
+// How a glucose reading was given in the export.
+enum class ReadingMark : std::uint8_t { kNone, kHigh, kLow };
+
+// One glucose reading, in the export's unit.
+struct ReportReading {
+  std::int32_t day = 0;           // days since 1 January 1970
+  std::int16_t minuteOfDay = 0;   // 0 to 1439
+  ReadingMark mark = ReadingMark::kNone;
+  float value = 0;
+};
+
+// Lowest, highest and sum of a number of glucose readings.
+struct GlucoseSpan {
+  long readings = 0;
+  float lowest = 0;
+  float highest = 0;
+  double sum = 0;
+
+  void Add(float value) {
+    if (readings == 0 || value < lowest) lowest = value;
+    if (readings == 0 || value > highest) highest = value;
+    sum += value;
+    ++readings;
+  }
+  double Mean() const { return readings > 0 ? sum / static_cast<double>(readings) : 0; }
+};
+
+// The values of one calendar day that holds any.
+struct ReportDay {
+  std::int32_t day = 0;  // days since 1 January 1970
+  std::string date;      // "YYYY-MM-DD"
+  GlucoseSpan glucose;
+  double insulin = 0;  // units
+  double carbs = 0;    // in the export's carbohydrate unit
+};
+
+// A quarter of an hour of the day, over all days.
+inline constexpr int kReportBucketMinutes = 15;
+inline constexpr int kReportBuckets = 24 * 60 / kReportBucketMinutes;
+
+// A row named in the report's table: its file line number and why.
+struct ReportRowNote {
+  long line = 0;
+  std::string reason;
+};
+
+// A count of values of one kind (glucose, insulin, ...), with its label.
+struct ReportCount {
+  std::string label;
+  long count = 0;
+};
+
+// Everything the page shows. Texts are UTF-8; glucose values are in the export's unit.
+struct ImportReport {
+  std::string language;  // "de" or "en", for the page's lang attribute
+  std::string exportPath;
+  std::string exportUnit;  // "mg/dL" or "mmol/L"
+  std::string dateOrder;   // how day and month were read, as a sentence
+  std::string firstDate;   // "YYYY-MM-DD HH:NN"; empty when no row had a readable date
+  std::string lastDate;
+  std::string createdAt;
+  std::string serialNumber;
+  long rowsRead = 0;
+  long recordsWritten = 0;
+  long cgmReadings = 0;
+  std::vector<ReportCount> valuesPerKind;
+  long glucoseReadings = 0;
+  // One entry per reading while there are at most kReportPointLimit; beyond that the
+  // charts show the per-day and per-quarter-hour aggregates and this stays empty.
+  std::vector<ReportReading> readings;
+  std::vector<ReportDay> days;  // ascending
+  std::array<GlucoseSpan, kReportBuckets> timeOfDay{};
+  std::vector<ReportRowNote> notes;  // at most kReportNoteLimit, in file order
+  long notesTotal = 0;               // all notes, also those left out of the table
+  std::vector<std::string> warnings;  // data-age warnings shown, as shown
+};
+
+// Beyond this many glucose readings the charts draw aggregates instead of points.
+inline constexpr long kReportPointLimit = 5000;
+// Beyond this many noted rows the table ends with a line that counts the rest.
+inline constexpr long kReportNoteLimit = 2000;
+
+// The message text of a number with its arguments filled in (Languages::GetMessageText).
+using ReportMessages = std::function<std::string(int, const std::vector<std::string>&)>;
+
+// Message numbers of the report's texts.
+enum ReportMessage : int {
+  kMsgReportTitle = 5800,
+  kMsgReportExportFile = 5801,
+  kMsgReportUnit = 5802,
+  kMsgReportDateOrder = 5803,
+  kMsgReportDayFirst = 5804,
+  kMsgReportMonthFirst = 5805,
+  kMsgReportMixedOrder = 5806,  // %1 rows day first, %2 month first
+  kMsgReportDateRange = 5807,
+  kMsgReportRangeText = 5808,  // %1 to %2
+  kMsgReportRowsRead = 5809,
+  kMsgReportRecords = 5810,
+  kMsgReportCgm = 5811,
+  kMsgReportValuesPerKind = 5812,
+  kMsgReportGlucose = 5813,
+  kMsgReportCarbs = 5814,
+  kMsgReportInsulin = 5815,
+  kMsgReportEvents = 5816,
+  kMsgReportNotes = 5817,
+  kMsgReportWeight = 5818,
+  kMsgReportOther = 5819,
+  kMsgReportGlucoseChart = 5820,
+  kMsgReportOverlay = 5821,
+  kMsgReportInsulinChart = 5822,
+  kMsgReportCarbsChart = 5823,
+  kMsgReportSkipped = 5824,
+  kMsgReportLine = 5825,
+  kMsgReportReason = 5826,
+  kMsgReportNoDate = 5827,
+  kMsgReportRefused = 5828,      // %1 values
+  kMsgReportOtherOrder = 5829,   // %1 the order this row was read in
+  kMsgReportNone = 5830,
+  kMsgReportMore = 5831,         // %1 rows
+  kMsgReportWarnings = 5832,
+  kMsgReportTarget = 5833,       // %1 the range with its unit
+  kMsgReportPoints = 5834,
+  kMsgReportAggregated = 5835,   // %1 the point limit
+  kMsgReportCreated = 5836,
+  kMsgReportNoReadings = 5837,
+  kMsgReportSerial = 5838,
+  kMsgReportCount = 5839,
+};
+
+// The page for the report. Every text from the report is escaped, so no file name, note
+// or message can add markup. Runs on any thread.
+std::string WriteHtmlReport(const ImportReport& report, const ReportMessages& messages);
+
+}  // namespace tavrin

@@ -1,0 +1,310 @@
+#include "importer/import_report.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+
+#include "platform/file_replace.h"
+#include "platform/languages.h"
+#include "platform/process_context.h"
+#include "shared/text.h"
+#include "shared/utf8.h"
+
+namespace tavrin {
+
+namespace {
+
+// mg/dL per mmol/L, as the reader converts.
+constexpr double kMgPerMmol = 18.0182;
+// The reader writes a HIGH reading as this value and a LO reading as kLowValue after an
+// event row "--1" at the same minute.
+constexpr std::string_view kHighValue = "600";
+constexpr std::string_view kLowEvent = "--1";
+
+// Days since 1 January 1970 of a calendar date (proleptic Gregorian).
+std::int32_t DaysFromCivil(int year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const int era = (year >= 0 ? year : year - 399) / 400;
+  const int yearOfEra = year - era * 400;
+  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+int Digits(std::string_view text, std::size_t at, std::size_t count) {
+  int value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// A row text stamp "DD.MM.YYYY HH:NN" taken apart by position.
+struct Stamp {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  bool Read(std::string_view text) {
+    if (text.size() < 16) return false;
+    day = Digits(text, 0, 2);
+    month = Digits(text, 3, 2);
+    year = Digits(text, 6, 4);
+    hour = Digits(text, 11, 2);
+    minute = Digits(text, 14, 2);
+    return day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 0 && hour >= 0 &&
+           hour < 24 && minute >= 0 && minute < 60;
+  }
+  std::string Text() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", year, month, day, hour, minute);
+    return text;
+  }
+};
+
+// A plain number with "." or "," as the decimal separator; nullopt for anything else.
+std::optional<double> PlainNumber(std::string_view value) {
+  if (value.empty() || value.size() > 15) return std::nullopt;
+  double whole = 0, fraction = 0, scale = 1;
+  bool separator = false;
+  for (const char c : value) {
+    if (c == '.' || c == ',') {
+      if (separator) return std::nullopt;
+      separator = true;
+    } else if (c >= '0' && c <= '9') {
+      if (separator) {
+        scale /= 10;
+        fraction += (c - '0') * scale;
+      } else {
+        whole = whole * 10 + (c - '0');
+      }
+    } else {
+      return std::nullopt;
+    }
+  }
+  return whole + fraction;
+}
+
+// Amounts as the conversion reads them: "4+2" is 6, "10-20" is 15; a decimal comma counts.
+double Amount(std::string_view value) {
+  if (const std::optional<double> plain = PlainNumber(value)) return *plain;
+  try {
+    return Val(CleanAmount(value, "."));
+  } catch (...) {
+    return 0;
+  }
+}
+
+// The kinds of values the report counts, by row code.
+enum Kind { kGlucose, kEvents, kCarbs, kInsulin, kOther, kNotes, kWeight, kKinds };
+
+Kind KindOfCode(std::string_view code) {
+  if (code == "1" || code == "1b" || (code.size() == 7 && ToUpper(code) == "UDTCGMS")) {
+    return kGlucose;
+  }
+  if (code == "2" || code == "8") return kEvents;
+  if (code == "3") return kCarbs;
+  if (code == "4" || code == "4b" || code == "5") return kInsulin;
+  if (code == "7") return kNotes;
+  if (code == "9") return kWeight;
+  return kOther;
+}
+
+class ReportGatherer {
+ public:
+  ReportGatherer(ImportReport& report, bool mmol) : report_(report), mmol_(mmol) {}
+
+  void Rows(std::string_view rowText) {
+    std::size_t position = 0;
+    while (position < rowText.size()) {
+      std::size_t end = rowText.find('\n', position);
+      if (end == std::string_view::npos) end = rowText.size();
+      std::string_view line = rowText.substr(position, end - position);
+      position = end + 1;
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      Row(line);
+    }
+  }
+
+  void Finish() {
+    for (auto& [day, values] : days_) report_.days.push_back(std::move(values));
+    if (first_.year > 0) {
+      report_.firstDate = first_.Text();
+      report_.lastDate = last_.Text();
+    }
+    static constexpr int kLabels[kKinds] = {kMsgReportGlucose, kMsgReportEvents, kMsgReportCarbs,
+                                            kMsgReportInsulin, kMsgReportOther,  kMsgReportNotes,
+                                            kMsgReportWeight};
+    for (int kind = 0; kind < kKinds; ++kind) {
+      if (counts_[kind] > 0) labelledCounts_.push_back({kLabels[kind], counts_[kind]});
+    }
+  }
+
+  std::vector<std::pair<int, long>> labelledCounts_;
+
+ private:
+  void Row(std::string_view line) {
+    const std::size_t first = line.find(';');
+    if (first == std::string_view::npos) return;
+    const std::size_t second = line.find(';', first + 1);
+    const std::string_view code =
+        line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
+                                                                : second - first - 1);
+    const std::string_view value =
+        second == std::string_view::npos ? std::string_view() : line.substr(second + 1);
+    Stamp stamp;
+    if (value.empty() || !stamp.Read(line.substr(0, first))) return;
+    const std::int32_t dayNumber = DaysFromCivil(stamp.year, stamp.month, stamp.day);
+    const int minute = stamp.hour * 60 + stamp.minute;
+    NoteRange(stamp, dayNumber, minute);
+
+    // The event row of a LO reading belongs to the reading that follows it.
+    if (code == "2" && value == kLowEvent) {
+      lowAt_ = static_cast<long long>(dayNumber) * 1440 + minute;
+      return;
+    }
+    const Kind kind = KindOfCode(code);
+    ++counts_[kind];
+    ReportDay& day = Day(dayNumber, stamp);
+    if (kind == kGlucose) {
+      Glucose(day, minute, value);
+    } else if (kind == kInsulin) {
+      day.insulin += Amount(value);
+    } else if (kind == kCarbs) {
+      day.carbs += Amount(value);
+    }
+  }
+
+  void Glucose(ReportDay& day, int minute, std::string_view value) {
+    // The reader writes glucose as a whole number in mg/dL; a text it let through as it
+    // stood is read as far as it holds a number.
+    std::optional<double> mgdl = PlainNumber(value);
+    if (!mgdl) {
+      std::string text(value);
+      for (char& c : text) c = c == ',' ? '.' : c;
+      if (text.find_first_of("0123456789") == std::string::npos) return;
+      mgdl = Val(text);
+    }
+    ReportReading reading{.day = day.day, .minuteOfDay = static_cast<std::int16_t>(minute)};
+    if (lowAt_ == static_cast<long long>(day.day) * 1440 + minute) reading.mark = ReadingMark::kLow;
+    if (value == kHighValue) reading.mark = ReadingMark::kHigh;
+    lowAt_ = -1;
+    reading.value = static_cast<float>(mmol_ ? RoundTo(*mgdl / kMgPerMmol, 1) : *mgdl);
+    day.glucose.Add(reading.value);
+    report_.timeOfDay[static_cast<std::size_t>(minute / kReportBucketMinutes)].Add(reading.value);
+    ++report_.glucoseReadings;
+    // Beyond the limit one point per reading would make the page large and slow: the
+    // charts draw the aggregates instead.
+    if (report_.glucoseReadings <= kReportPointLimit) {
+      report_.readings.push_back(reading);
+    } else if (!report_.readings.empty()) {
+      report_.readings.clear();
+      report_.readings.shrink_to_fit();
+    }
+  }
+
+  ReportDay& Day(std::int32_t dayNumber, const Stamp& stamp) {
+    if (lastDay_ != nullptr && lastDay_->day == dayNumber) return *lastDay_;
+    auto [it, added] = days_.try_emplace(dayNumber);
+    if (added) {
+      it->second.day = dayNumber;
+      it->second.date = stamp.Text().substr(0, 10);
+    }
+    lastDay_ = &it->second;
+    return it->second;
+  }
+
+  void NoteRange(const Stamp& stamp, std::int32_t dayNumber, int minute) {
+    const long long at = static_cast<long long>(dayNumber) * 1440 + minute;
+    if (first_.year == 0 || at < firstAt_) first_ = stamp, firstAt_ = at;
+    if (last_.year == 0 || at > lastAt_) last_ = stamp, lastAt_ = at;
+  }
+
+  ImportReport& report_;
+  const bool mmol_;
+  std::map<std::int32_t, ReportDay> days_;
+  ReportDay* lastDay_ = nullptr;  // the day of the previous row; rows come in runs of a day
+  long counts_[kKinds] = {};
+  long long lowAt_ = -1;  // the minute of a LO event row waiting for its reading
+  Stamp first_, last_;
+  long long firstAt_ = 0, lastAt_ = 0;
+};
+
+std::string PageLanguage(const ProcessContext& context) {
+  const std::string code = context.languages ? context.languages->Code() : std::string("DE");
+  return code.empty() || code[0] == 'D' ? "de" : "en";
+}
+
+std::string DateOrderText(const ProcessContext& context, const ExportReadResult& read) {
+  if (read.MixedDateOrders()) {
+    return context.Message(kMsgReportMixedOrder, {std::to_string(read.datesDayFirst),
+                                                  std::to_string(read.datesMonthFirst)});
+  }
+  if (read.datesMonthFirst > 0) return context.Message(kMsgReportMonthFirst);
+  if (read.datesDayFirst > 0) return context.Message(kMsgReportDayFirst);
+  return context.Message(kMsgReportNone);
+}
+
+std::string NoteReason(const ProcessContext& context, const NotedRow& row) {
+  switch (row.note) {
+    case RowNote::kNoReadableDate:
+      return context.Message(kMsgReportNoDate);
+    case RowNote::kValuesRefused:
+      return context.Message(kMsgReportRefused, {std::to_string(row.values)});
+    case RowNote::kDayFirst:
+      return context.Message(kMsgReportOtherOrder, {context.Message(kMsgReportDayFirst)});
+    case RowNote::kMonthFirst:
+      return context.Message(kMsgReportOtherOrder, {context.Message(kMsgReportMonthFirst)});
+  }
+  return {};
+}
+
+}  // namespace
+
+ImportReport GatherImportReport(ProcessContext& context, const ReportSources& sources) {
+  const ExportReadResult& read = sources.read;
+  const ConversionResult& conversion = sources.conversion;
+  ImportReport report;
+  report.language = PageLanguage(context);
+  report.exportPath = sources.exportPath;
+  report.exportUnit = read.exportUnit;
+  report.dateOrder = DateOrderText(context, read);
+  const DateTime now = context.platform.Now();
+  char created[32];
+  std::snprintf(created, sizeof created, "%04d-%02d-%02d %02d:%02d", now.year, now.month, now.day,
+                now.hour, now.minute);
+  report.createdAt = created;
+  report.serialNumber = conversion.serialNumber;
+  report.rowsRead = read.linesRead;
+  report.recordsWritten = conversion.bgRecords;
+  report.cgmReadings = conversion.cgmReadings;
+  report.warnings = conversion.dataAgeWarnings;
+
+  ReportGatherer gatherer(report, read.exportUnit == "mmol/L");
+  gatherer.Rows(read.rowText);
+  gatherer.Finish();
+  for (const auto& [label, count] : gatherer.labelledCounts_) {
+    report.valuesPerKind.push_back({context.Message(label), count});
+  }
+
+  report.notesTotal = static_cast<long>(read.notedRows.size());
+  for (const NotedRow& row : read.notedRows) {
+    if (static_cast<long>(report.notes.size()) >= kReportNoteLimit) break;
+    report.notes.push_back({row.line, NoteReason(context, row)});
+  }
+  return report;
+}
+
+std::string ImportReportPage(ProcessContext& context, const ReportSources& sources) {
+  return WriteHtmlReport(GatherImportReport(context, sources),
+                         [&context](int number, const std::vector<std::string>& args) {
+                           return context.Message(number, args);
+                         });
+}
+
+void WriteImportReport(ProcessContext& context, const std::string& path,
+                       const ReportSources& sources) {
+  WriteUtf8File(context.platform, path, ImportReportPage(context, sources),
+                FileAccess::OwnerOnly);
+}
+
+}  // namespace tavrin

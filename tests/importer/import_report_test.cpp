@@ -1,0 +1,129 @@
+// The import report: a page that parses as XML, whose figures are those of the reading and
+// the conversion, that shows every text as text, and that stays small for long exports.
+#include "importer/import_report.h"
+
+#include <gtest/gtest.h>
+
+#include "../../tools/export_generator.h"
+#include "fakes/well_formed.h"
+#include "importer_process.h"
+
+namespace tavrin {
+namespace {
+
+class FixedSerial : public SerialNumberSource {
+ public:
+  std::string ResolveSerialNumber(ProcessContext&) override { return "SN-1"; }
+};
+
+long Occurrences(std::string_view text, std::string_view part) {
+  long count = 0;
+  for (std::size_t at = text.find(part); at != std::string_view::npos;
+       at = text.find(part, at + part.size())) {
+    ++count;
+  }
+  return count;
+}
+
+// The glucose lines of a row text, counted without the report's own reading of it.
+long GlucoseLines(std::string_view rowText) { return Occurrences(rowText, ";1;"); }
+
+class ImportReportTest : public ::testing::Test, public testing::ImporterProcess {
+ protected:
+  std::string Page(const std::string& path, const ExportReadResult& read) {
+    FixedSerial serial;
+    converted = ConvertRows(*context, read.rowText, read.exportUnit, serial);
+    return ImportReportPage(*context, {path, read, converted});
+  }
+  ConversionResult converted;
+};
+
+TEST_F(ImportReportTest, SamplePageParsesAndShowsTheFiguresOfTheRun) {
+  // Months after the sample's dates: the old-data warning is shown, answered with OK.
+  platform.now = testing::At(2027, 6, 1, 12, 0);
+  ui.messageAnswers = {MessageResult::Ok};
+  const std::string path = TAVRIN_SOURCE_DIR "/examples/sample-export.csv";
+  const ExportReadResult read = ReadExportFile(*context, path);
+  const std::string page = Page(path, read);
+
+  EXPECT_EQ(testing::XmlFault(page), "");
+  EXPECT_NE(page.find("<th>Gelesene Zeilen</th><td class=\"n\">" +
+                      std::to_string(read.linesRead) + "</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<th>Geschriebene Datensätze</th><td class=\"n\">" +
+                      std::to_string(converted.bgRecords) + "</td>"),
+            std::string::npos);
+  // One point per reading in the chart over time and in the daily overlay, the sample's
+  // HIGH and LO marked in both.
+  const long readings = GlucoseLines(read.rowText);
+  ASSERT_GT(readings, 50);
+  EXPECT_EQ(Occurrences(page, "<circle class=\"reading"), readings);
+  EXPECT_EQ(Occurrences(page, "<circle class=\"overlay"), readings);
+  EXPECT_EQ(Occurrences(page, " high\""), 2);
+  EXPECT_EQ(Occurrences(page, " low\""), 2);
+  EXPECT_NE(page.find("2026-11-09 06:52 bis 2026-11-29 22:01"), std::string::npos);
+  // The warning as it was shown, its line breaks kept.
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(page.find("verstellt sind!<br/><br/>Sie finden"), std::string::npos);
+}
+
+TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLine) {
+  using tools::ExportGenerator;
+  std::string rows = ExportGenerator::Header();
+  rows += "04.12.2026;07:05;;100\r\n";
+  rows += "gestern;08:00;;110\r\n";
+  rows += "04.12.2026;09:00;;1e30;2\r\n";
+  rows += "12.25.2026;10:00;;120\r\n";  // the only date that reads month first
+  const ExportReadResult read = ReadExportText(*context, rows);
+  const std::string page = Page("export.csv", read);
+  EXPECT_EQ(testing::XmlFault(page), "");
+  EXPECT_NE(page.find("<td class=\"n\">5</td><td>gemischte Reihenfolge von Tag und Monat: "
+                      "diese Zeile wurde als Monat vor Tag gelesen"),
+            std::string::npos);
+  EXPECT_NE(page.find("gemischt: 2 Zeilen mit dem Tag zuerst, 1 mit dem Monat zuerst"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"n\">3</td><td>Datum oder Uhrzeit nicht lesbar"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"n\">4</td><td>1 Wert(e) nicht als Zahl"), std::string::npos);
+}
+
+TEST_F(ImportReportTest, EveryTextIsEscaped) {
+  ImportReport report;
+  report.exportPath = "C:\\Daten\\<b>Müller</b> & \"Söhne\" 'x'.csv";
+  report.notes = {{7, "<script>alert(1)</script>"}};
+  report.notesTotal = 1;
+  report.warnings = {"a < b & c\r\n<i>"};
+  const std::string page = WriteHtmlReport(report, [](int, const std::vector<std::string>& args) {
+    return args.empty() ? std::string("<&>") : args[0];
+  });
+  EXPECT_EQ(testing::XmlFault(page), "");
+  EXPECT_NE(page.find("&lt;b&gt;Müller&lt;/b&gt; &amp; &quot;Söhne&quot; &apos;x&apos;.csv"),
+            std::string::npos);
+  EXPECT_NE(page.find("a &lt; b &amp; c<br/>&lt;i&gt;"), std::string::npos);
+  for (const char* raw : {"<b>", "<script>", "<i>", "<&>"}) {
+    EXPECT_EQ(page.find(raw), std::string::npos) << raw;
+  }
+}
+
+TEST_F(ImportReportTest, LongExportsAreDrawnAsAggregates) {
+  // Two readings more than the point limit, over 200 days, in mmol/L.
+  std::string rowText;
+  for (long i = 0; i < kReportPointLimit + 2; ++i) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%02ld.%02ld.2026 %02ld:%02ld;1;%ld\r\n", i % 28 + 1,
+                  (i / 28) % 12 + 1, i % 24, i % 60, 60 + i % 200);
+    rowText += line;
+  }
+  ExportReadResult read;
+  read.rowText = rowText;
+  read.exportUnit = "mmol/L";
+  const std::string page = Page("long.csv", read);
+  EXPECT_EQ(testing::XmlFault(page), "");
+  EXPECT_EQ(Occurrences(page, "<circle"), 0);
+  EXPECT_EQ(Occurrences(page, "<polyline class=\"mean\""), 2);
+  EXPECT_NE(page.find("Zielbereich 3.9-10.0 mmol/L"), std::string::npos);
+  EXPECT_LT(page.size(), 400u * 1024);
+}
+
+}  // namespace
+}  // namespace tavrin
