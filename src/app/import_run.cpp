@@ -198,8 +198,8 @@ void ImportRun::PrepareDumpFolder() {
   if (CreateFolderQuietly(folder)) dumpFolder_ = folder;
 }
 
-// The report is a help for the user like the dumps: a failure to write or open it is
-// noted in the trace log and stops nothing.
+// The report is a help for the user like the dumps: a failure to write it is noted in the
+// trace log, one to open it is also shown; neither stops the run.
 void ImportRun::ReportAndOpen(const ExportReadResult& read, const ConversionResult& conversion) {
   const std::string folder = dumpFolder_.empty() ? RunDumpFolder(context_) : dumpFolder_;
   const std::string path = folder + "report.html";
