@@ -8,7 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
-build_dir=${1:-$repo/build/debug}
+# An absolute folder: the page is opened by a file:// address.
+build_dir=$(cd "${1:-$repo/build/debug}" && pwd)
 
 if ! bash scripts/setup-debian.sh chromium; then
   echo "SKIPPED: the browser check of the import report: Chromium cannot be installed here"
