@@ -28,38 +28,11 @@
 #include "platform/languages.h"
 #include "platform/system_crypto.h"
 #include "platform/process_context.h"
+#include "bench_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A user interface that answers every question with OK and draws nothing, so that the
-// figures show the import's own work.
-class SilentUi : public tavrin::Ui {
- public:
-  tavrin::MessageResult ShowMessage(const std::string&, const std::string&, tavrin::MessageButtons,
-                                    tavrin::MessageIcon) override {
-    return tavrin::MessageResult::Ok;
-  }
-  tavrin::FileDialogResult ChooseFile(const tavrin::FileDialogArgs&) override { return {}; }
-  tavrin::SerialAutoChoice ShowSerialAutoDialog(const tavrin::SerialAutoDialogArgs&) override {
-    return tavrin::SerialAutoChoice::Cancel;
-  }
-  tavrin::SerialNoPatientChoice ShowSerialNoPatientDialog(
-      const tavrin::SerialNoPatientDialogArgs&) override {
-    return tavrin::SerialNoPatientChoice::Cancel;
-  }
-  tavrin::SerialEntryResult ShowSerialEntryDialog(const tavrin::SerialEntryDialogArgs&) override {
-    return {};
-  }
-  void SetStatusText(const std::string&) override {}
-  void DoEvents() override {}
-};
-
-class FixedSerial : public tavrin::SerialNumberSource {
- public:
-  std::string ResolveSerialNumber(tavrin::ProcessContext&) override { return "BENCH-0001"; }
-};
 
 // The exports, written once per size into one temporary folder.
 struct Exports {
@@ -96,7 +69,7 @@ struct Process {
   tavrin::testing::TempDir dir;
   tavrin::SystemCrypto crypto;
   tavrin::testing::FakePlatform platform;
-  SilentUi ui;
+  tavrin::bench::SilentUi ui;
   std::unique_ptr<tavrin::ProcessContext> context;
 
   Process() {
@@ -127,7 +100,7 @@ struct ImportFigures {
 
 ImportFigures ImportOnce(Process& process, const std::string& path) {
   ImportFigures figures;
-  FixedSerial serials;
+  tavrin::bench::FixedSerial serials;
   const auto t0 = Clock::now();
   const double c0 = CpuSeconds();
   tavrin::ExportReadResult read = tavrin::ReadExportFile(*process.context, path);

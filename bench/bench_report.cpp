@@ -18,44 +18,18 @@
 #include "platform/languages.h"
 #include "platform/process_context.h"
 #include "platform/system_crypto.h"
+#include "bench_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Answers every question with OK and draws nothing.
-class QuietUi : public tavrin::Ui {
- public:
-  tavrin::MessageResult ShowMessage(const std::string&, const std::string&, tavrin::MessageButtons,
-                                    tavrin::MessageIcon) override {
-    return tavrin::MessageResult::Ok;
-  }
-  tavrin::FileDialogResult ChooseFile(const tavrin::FileDialogArgs&) override { return {}; }
-  tavrin::SerialAutoChoice ShowSerialAutoDialog(const tavrin::SerialAutoDialogArgs&) override {
-    return tavrin::SerialAutoChoice::Cancel;
-  }
-  tavrin::SerialNoPatientChoice ShowSerialNoPatientDialog(
-      const tavrin::SerialNoPatientDialogArgs&) override {
-    return tavrin::SerialNoPatientChoice::Cancel;
-  }
-  tavrin::SerialEntryResult ShowSerialEntryDialog(const tavrin::SerialEntryDialogArgs&) override {
-    return {};
-  }
-  void SetStatusText(const std::string&) override {}
-  void DoEvents() override {}
-};
-
-class BenchSerial : public tavrin::SerialNumberSource {
- public:
-  std::string ResolveSerialNumber(tavrin::ProcessContext&) override { return "BENCH-0001"; }
-};
 
 // One imported export, ready for its report.
 struct Imported {
   tavrin::testing::TempDir dir;
   tavrin::SystemCrypto crypto;
   tavrin::testing::FakePlatform platform;
-  QuietUi ui;
+  tavrin::bench::SilentUi ui;
   std::unique_ptr<tavrin::ProcessContext> context;
   tavrin::ExportReadResult read;
   tavrin::ConversionResult converted;
@@ -70,7 +44,7 @@ struct Imported {
     tavrin::tools::ExportGenerator generator;
     std::string bytes = tavrin::tools::ExportGenerator::Header();
     for (long i = 0; i < rows; ++i) generator.AppendRow(bytes);
-    BenchSerial serial;
+    tavrin::bench::FixedSerial serial;
     const auto start = Clock::now();
     read = tavrin::ReadExportText(*context, bytes);
     converted = tavrin::ConvertRows(*context, read.rowText, read.exportUnit, serial);
