@@ -11,7 +11,8 @@
 # the sample export's path into the main window, presses Enter, answers the serial-number
 # dialog with Enter (artificial serial number), and checks that the stand-in received the
 # document with a correct check value and MAC and that the trace log ends the job.
-# Screenshots of both windows go to build/screenshots/.
+# Screenshots of both windows go to build/screenshots/, and of the main window at 150 % and
+# 200 % (main-window-150.png, main-window-200.png).
 #
 # Uses its own Wine prefix (build/mingw64/wine-x11, X11 graphics driver) and its own Xvfb;
 # both are stopped however the script ends. TAVRIN_GUI_SMOKE_TIMEOUT limits each wait
@@ -85,6 +86,7 @@ rm -f "$display_file"
 mkdir -p "$WINEPREFIX"
 wineserver -p
 [[ -f $WINEPREFIX/system.reg ]] || wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1 || true
 # The X11 driver; with no window manager on the display, Wine draws the windows' frames and
 # captions itself, so that the screenshots show them.
 if ! { wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f &&
@@ -166,5 +168,30 @@ status=0
 trace=$(find "$plugin_dir/cfg" -name tVtrace.log 2>/dev/null | head -n 1)
 grep -qF 'Job completed.' "${trace:-/dev/null}" ||
   { echo "FAIL: the trace log (${trace:-missing}) does not say 'Job completed.'" >&2; status=1; }
-((status == 0)) && echo "GUI smoke test passed in $((SECONDS - started)) s."
-exit "$status"
+((status == 0)) || exit 1
+
+# --- The main window at 150 % and 200 %: the screen's DPI for new processes, then closed
+# with Esc. Back to 100 % afterwards, as the next run of this script expects.
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 ||
+    fail "cannot set the screen's DPI to $1"
+}
+trap 'set_dpi 96; cleanup' EXIT
+for scale in 150 200; do
+  set_dpi $((96 * scale / 100))
+  (cd "$plugin_dir" && exec wine TavrinPlugin.exe) &
+  plugin_pid=$!
+  main=$(window 'Tavrin Plugin for Orvolux') || true
+  [[ -n $main ]] || fail "the main window did not appear at ${scale} %"
+  screenshot "$main" "main-window-$scale.png"
+  xdotool windowfocus --sync "$main" 2>/dev/null || true
+  xdotool key Escape
+  for ((i = 0; i < limit * 10; i++)); do
+    kill -0 "$plugin_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$plugin_pid" 2>/dev/null && fail "Esc did not close the main window at ${scale} %"
+  wait "$plugin_pid" || true
+  plugin_pid=''
+done
+echo "GUI smoke test passed in $((SECONDS - started)) s."
