@@ -130,6 +130,18 @@ screenshot() {  # once the window has settled: Wine draws typed keys a while aft
   echo "Screenshot: $shots/$2"
 }
 
+wait_for_plugin() {  # waits for the plug-in to end (failing with $1 after the time limit); its status
+  local i status=0
+  for ((i = 0; i < limit * 10; i++)); do
+    kill -0 "$plugin_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$plugin_pid" 2>/dev/null && fail "$1"
+  wait "$plugin_pid" || status=$?
+  plugin_pid=''
+  return "$status"
+}
+
 (cd "$plugin_dir" && exec wine TavrinPlugin.exe) &
 plugin_pid=$!
 main=$(window 'Tavrin Plugin for Orvolux') || true
@@ -144,14 +156,8 @@ dialog=$(window 'Seriennummer-Eingabe') || true
 screenshot "$dialog" serial-dialog.png
 xdotool key Return
 
-for ((i = 0; i < limit * 10; i++)); do
-  kill -0 "$plugin_pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$plugin_pid" 2>/dev/null && fail "the plug-in did not end within ${limit}s"
 plugin_status=0
-wait "$plugin_pid" || plugin_status=$?
-plugin_pid=''
+wait_for_plugin "the plug-in did not end within ${limit}s" || plugin_status=$?
 
 # --- What the stand-in import tool received
 log=$host/standin-received.log
@@ -186,12 +192,6 @@ for scale in 150 200; do
   screenshot "$main" "main-window-$scale.png"
   xdotool windowfocus --sync "$main" 2>/dev/null || true
   xdotool key Escape
-  for ((i = 0; i < limit * 10; i++)); do
-    kill -0 "$plugin_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$plugin_pid" 2>/dev/null && fail "Esc did not close the main window at ${scale} %"
-  wait "$plugin_pid" || true
-  plugin_pid=''
+  wait_for_plugin "Esc did not close the main window at ${scale} %" || true
 done
 echo "GUI smoke test passed in $((SECONDS - started)) s."
