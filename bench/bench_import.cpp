@@ -107,7 +107,8 @@ ImportFigures ImportOnce(Process& process, const std::string& path) {
   const auto t1 = Clock::now();
   const double c1 = CpuSeconds();
   tavrin::ConversionResult converted =
-      tavrin::ConvertRows(*process.context, read.rowText, read.exportUnit, serials);
+      tavrin::ConvertRows(*process.context, read.rowText, read.exportUnit, serials,
+                          read.rowSurvey ? &*read.rowSurvey : nullptr);
   const auto t2 = Clock::now();
   const double c2 = CpuSeconds();
   figures.readSeconds = std::chrono::duration<double>(t1 - t0).count();

@@ -128,7 +128,9 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
 
   context_.trace.Write("Creating stream for call");
   WindowSerialSource serials(window_);
-  const ConversionResult conversion = ConvertRows(context_, rowText, exportUnit, serials);
+  const ConversionResult conversion =
+      ConvertRows(context_, rowText, exportUnit, serials,
+                  read != nullptr && read->rowSurvey ? &*read->rowSurvey : nullptr);
   if (context_.dialogResult == kCancel || conversion.cancelled) return;
   const std::string& xml = conversion.result;
   const std::string& json = conversion.json;

@@ -15,8 +15,9 @@ struct ExportReadResult;
 // files), hands them to the host's import tool and ends the process. Returns only when
 // the user cancelled during the conversion. A run-time error ends the process through
 // EndAfterRunError; a run that yields nothing to import tells the user so and ends.
-// With "CreateReport" and the reader's result at hand, a hand-over that the import tool
-// accepted leaves the import report in the dump folder and opens it.
+// `read`, when given, is the reader's result that rowText comes from: its survey of the
+// rows spares the conversion a pass, and with "CreateReport" a hand-over that the import
+// tool accepted leaves the import report in the dump folder and opens it.
 void RunImport(ProcessContext& context, frmMeterImport& window, const std::string& rowText,
                const std::string& exportUnit, const ExportReadResult* read = nullptr);
 

@@ -194,7 +194,8 @@ int ConverterRun::Read() {
 int ConverterRun::Convert() {
   FixedSerialNumber serial(options_.serial);
   try {
-    converted_ = ConvertRows(context_, read_.rowText, read_.exportUnit, serial);
+    converted_ = ConvertRows(context_, read_.rowText, read_.exportUnit, serial,
+                             read_.rowSurvey ? &*read_.rowSurvey : nullptr);
   } catch (const RuntimeError& error) {
     return Fail(kExitConversion, "conversion failed: " + error.Detail());
   } catch (const ProgramEnded&) {

@@ -95,6 +95,7 @@ struct PartRows {
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
   std::vector<NotedRow> notedRows;  // lines 1-based within the part
+  RowSurveyor surveyor;  // the survey of rowText
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
   PartSurvey survey;  // what the part's pieces tell about the whole text
 };
@@ -138,7 +139,7 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
                    const TextSurvey& survey, bool ansi, const RegionalSettings& regional,
                    PartRows& out) {
   const bool convert = ansi || survey.repair;
-  RowWriter writer(out.rowText);
+  RowWriter writer(out.rowText, &out.surveyor);
   ExportRow row;
   std::vector<std::string_view> scratch;
   NumericDateTimeReader numericDates(regional);
@@ -341,6 +342,10 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   }
   auto& [first, second] = halves;
   source.CheckUnchanged();
+  if (first.surveyor.Exact() && second.surveyor.Exact()) {
+    result.rowSurvey = std::move(first.surveyor.Survey());
+    result.rowSurvey->Add(second.surveyor.Survey(), first.rowText.size());
+  }
   result.rowText = std::move(first.rowText);
   first.rowText.clear();
   AddPartRows(first, result);

@@ -2,9 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "importer/row_text.h"
 
 namespace tavrin {
 
@@ -49,6 +52,10 @@ struct ExportReadResult {
   // when the dates mix the orders of day and month, also the first kMaxDateOrderNotes rows
   // read in the rarer order.
   std::vector<NotedRow> notedRows;
+  // The survey of the row text that the conversion needs, gathered while it was written
+  // (SurveyRows of rowText with groups); none when a value holds a line break of the row
+  // text, which the conversion then surveys itself.
+  std::optional<RowSurvey> rowSurvey;
 
   // Whether the dates were not all read in one order of day and month, so some of them
   // may stand in the wrong month (a German date read month first under US settings

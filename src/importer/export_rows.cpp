@@ -308,11 +308,13 @@ std::size_t SplitRow(std::string_view line, char separator, ExportRow& row,
 
 void RowWriter::SetStamp(const DateTime& when) {
   stampLength_ = FormatTimeStamp(stamp_, kStampRoom, when);
+  if (surveyor_ != nullptr) surveyor_->SetStamp(std::string_view(stamp_, stampLength_));
 }
 
 // Composed on the stack, so that the output grows by one append per line.
 void RowWriter::Line(char code, std::string_view value) {
   const std::string_view stamp(stamp_, stampLength_);
+  if (surveyor_ != nullptr) surveyor_->Line(out_.size(), code, value);
   char buffer[128];
   const std::size_t length = stamp.size() + 3 + value.size() + 2;
   if (length > sizeof buffer) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "importer/row_text.h"
 #include "shared/date_time.h"
 #include "shared/regional.h"
 
@@ -83,15 +84,18 @@ std::size_t SplitRow(std::string_view line, char separator, ExportRow& row,
                      std::vector<std::string_view>& scratch);
 
 // Builds the row text line by line: "DD.MM.YYYY HH:NN;code;value" and CR LF.
+// With a surveyor, it is told every stamp and line as well.
 class RowWriter {
  public:
-  explicit RowWriter(std::string& out) : out_(out) {}
+  explicit RowWriter(std::string& out, RowSurveyor* surveyor = nullptr)
+      : out_(out), surveyor_(surveyor) {}
   void SetStamp(const DateTime& when);
   void Line(char code, std::string_view value);
 
  private:
   static constexpr std::size_t kStampRoom = 32;
   std::string& out_;
+  RowSurveyor* surveyor_;
   char stamp_[kStampRoom] = {};
   std::size_t stampLength_ = 0;
 };

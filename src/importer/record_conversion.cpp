@@ -15,6 +15,7 @@
 #include "formats/xml_writer.h"
 #include "importer/bg_record_groups.h"
 #include "importer/date_parsing.h"
+#include "importer/row_text.h"
 #include "platform/ini_file.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
@@ -39,32 +40,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// The three fields of a row: the parts before the first and second ";" and the part
-// after the second up to a third; missing fields are empty.
-struct RowFields {
-  std::string_view field[3];
-};
-
-// The next CR LF line from position on, split into its fields; position moves behind the
-// line break, or to the end of the text for the last line. False for an empty line.
-bool NextRow(std::string_view text, std::size_t& position, RowFields& row) {
-  std::size_t end = text.find(kCrLf, position);
-  if (end == std::string_view::npos) end = text.size();
-  std::string_view line = text.substr(position, end - position);
-  position = end < text.size() ? end + kCrLf.size() : text.size();
-  if (line.empty()) return false;
-  for (int f = 0; f < 3; ++f) {
-    const std::size_t semicolon = line.find(';');
-    row.field[f] = line.substr(0, semicolon);
-    if (semicolon == std::string_view::npos) {
-      for (int rest = f + 1; rest < 3; ++rest) row.field[rest] = std::string_view();
-      break;
-    }
-    line.remove_prefix(semicolon + 1);
-  }
-  return true;
-}
-
 // Characters start to start + length - 1 (1-based, counted in characters) of a text;
 // shorter or empty where the text ends earlier.
 std::string_view Mid(std::string_view text, std::size_t start, std::size_t length) {
@@ -75,51 +50,6 @@ std::string_view Mid(std::string_view text, std::size_t start, std::size_t lengt
   std::size_t to = from;
   for (std::size_t n = 0; n < length && to < text.size(); ++n) to += Utf8SequenceLength(text, to);
   return text.substr(from, to - from);
-}
-
-// Record date "YYYY-MM-DD" and time "HH:NN" from the fixed positions of a stamp
-// "DD.MM.YYYY HH:NN" that StampTime has read.
-void RecordDateTime(std::string_view stamp, std::string& date, std::string& time) {
-  const char d[10] = {stamp[6], stamp[7], stamp[8], stamp[9], '-',
-                      stamp[3], stamp[4], '-',      stamp[0], stamp[1]};
-  const char t[5] = {stamp[11], stamp[12], ':', stamp[14], stamp[15]};
-  date.assign(d, sizeof d);
-  time.assign(t, sizeof t);
-}
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// The form of a row stamp, "DD.MM.YYYY HH:NN": a digit wherever it has a "9".
-constexpr std::string_view kStampForm = "99.99.9999 99:99";
-
-// The point in time of a row stamp; anything behind the form is not looked at. None
-// unless the stamp has the form and names a real date (year 100 or later) and time of
-// day: the record's date and time are taken from the stamp's digits, and nothing else
-// may reach the document.
-std::optional<DateTime> StampTime(std::string_view stamp) {
-  if (stamp.size() < kStampForm.size()) return std::nullopt;
-  for (std::size_t i = 0; i < kStampForm.size(); ++i) {
-    if (kStampForm[i] == '9' ? !IsDigit(stamp[i]) : stamp[i] != kStampForm[i]) return std::nullopt;
-  }
-  const auto number = [&stamp](std::size_t at, std::size_t digits) {
-    int value = 0;
-    for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + (stamp[i] - '0');
-    return value;
-  };
-  const int year = number(6, 4), month = number(3, 2), day = number(0, 2);
-  const int hour = number(11, 2), minute = number(14, 2);
-  if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
-      hour > 23 || minute > 59) {
-    return std::nullopt;
-  }
-  return DateTime{year, month, day, hour, minute, 0};
 }
 
 // The number a text begins with: blanks ignored, an optional sign, digits and at most one
@@ -262,79 +192,6 @@ bool TextLess(const std::string& a, const std::string& b) {
   const auto y = static_cast<unsigned char>(b[i]);
   if (x >= 0x80 && y >= 0x80) return CompareUtf16(a, b) < 0;
   return x < y;
-}
-
-struct DateRange {
-  DateTime earliest{2100, 1, 1, 0, 0, 0};
-  DateTime latest{1900, 1, 1, 0, 0, 0};
-  bool found = false;
-  std::size_t lines = 0;
-
-  void Add(const DateRange& other) {
-    lines += other.lines;
-    if (!other.found) return;
-    found = true;
-    if (other.earliest < earliest) earliest = other.earliest;
-    if (other.latest > latest) latest = other.latest;
-  }
-};
-
-// What the first pass over the rows finds: the earliest and latest point in time of the
-// rows that carry a date and a code (lines whose stamp cannot be read do not count), and,
-// when asked for, the rows that carry a value, by the group of their record key: the
-// offsets of their lines in the row text, in row order.
-struct RowSurvey {
-  DateRange range;
-  std::array<std::vector<std::uint64_t>, 2> groups;
-
-  void Add(const RowSurvey& other) {
-    range.Add(other.range);
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-      groups[g].insert(groups[g].end(), other.groups[g].begin(), other.groups[g].end());
-    }
-  }
-};
-
-// The first pass over the lines that start in [from, to); `to` stands behind a line break
-// or at the end of the text.
-RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t to, bool grouped) {
-  RowSurvey survey;
-  DateRange& range = survey.range;
-  std::size_t position = from;
-  RowFields row;
-  std::string date;
-  std::string time;
-  while (position + 2 < to) {
-    const std::size_t start = position;
-    if (!NextRow(rowText, position, row)) continue;
-    ++range.lines;
-    // A row whose stamp names no real point in time is neither converted nor dated.
-    const std::optional<DateTime> when = StampTime(row.field[0]);
-    if (!when) continue;
-    if (grouped && !row.field[2].empty()) {
-      RecordDateTime(row.field[0], date, time);
-      survey.groups[BgRecordGroups::GroupOf(date, time)].push_back(start);
-    }
-    if (row.field[1].empty()) continue;
-    range.found = true;
-    if (*when < range.earliest) range.earliest = *when;
-    if (*when > range.latest) range.latest = *when;
-  }
-  return survey;
-}
-
-// The first pass; a long text is read in two halves, the second by a worker thread. The
-// text is cut behind a line break, so the halves hold the lines of the whole.
-RowSurvey SurveyRows(const ThreadUse& threads, std::string_view rowText, bool grouped) {
-  const std::size_t cut = HalfwayLineStart(threads, rowText.size(), [rowText](std::size_t at) {
-    const std::size_t found = rowText.find(kCrLf, at);
-    return found == std::string_view::npos ? rowText.size() : found + kCrLf.size();
-  });
-  auto [survey, second] = RunTwoHalves(
-      cut < rowText.size(), [&] { return SurveyRowsIn(rowText, 0, cut, grouped); },
-      [&] { return SurveyRowsIn(rowText, cut, rowText.size(), grouped); });
-  survey.Add(second);
-  return survey;
 }
 
 // One thread's share of the second pass: its group of records (or all of them), its
@@ -584,7 +441,8 @@ void SortTexts(std::vector<std::string>& texts) {
 }
 
 ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
-                             std::string_view exportUnit, SerialNumberSource& serials) {
+                             std::string_view exportUnit, SerialNumberSource& serials,
+                             const RowSurvey* knownSurvey) {
   ConversionResult out;
   // A cancel left by an earlier attempt in this process does not belong to this run.
   context.dialogResult.clear();
@@ -599,7 +457,9 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   // Without a single dated row there is no age to warn about.
   const bool cgmPresent = HasCgmRows(rowText);
   const bool grouped = RowConversion::Grouped(context.threads, rowText, xmlOutput, cgmPresent);
-  const RowSurvey survey = SurveyRows(context.threads, rowText, grouped);
+  std::optional<RowSurvey> surveyed;
+  if (knownSurvey == nullptr) surveyed = SurveyRows(context.threads, rowText, grouped);
+  const RowSurvey& survey = knownSurvey != nullptr ? *knownSurvey : *surveyed;
   const DateRange& range = survey.range;
   if (range.found && CheckDataAge(context, range.earliest, range.latest, &out.dataAgeWarnings)) {
     context.dialogResult = std::string(kCancel);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "importer/bg_record_store.h"
+#include "importer/row_text.h"
 
 namespace tavrin {
 
@@ -37,9 +38,11 @@ struct ConversionResult {
 // and collects CGM readings ("UDTCGMS" rows) into the JSON stream. A cancel at either
 // question leaves context.dialogResult "Cancel" and an empty result. A glucose value
 // outside the 16-bit range raises RuntimeError 6; other run-time errors of the writers
-// reach the caller as well.
+// reach the caller as well. `survey`, when given, is SurveyRows of the row text with its
+// groups, gathered while the text was written; otherwise the text is surveyed here.
 ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
-                             std::string_view exportUnit, SerialNumberSource& serials);
+                             std::string_view exportUnit, SerialNumberSource& serials,
+                             const RowSurvey* survey = nullptr);
 
 // Sorts texts ascending by their UTF-16 code units, in place: a quicksort that takes the
 // middle element as pivot, so sorted and reversed input split evenly.

@@ -14,9 +14,11 @@
 #include "importer/csv_fields.h"
 #include "importer/export_encoding.h"
 #include "importer/export_rows.h"
+#include "importer/row_text.h"
 #include "importer_process.h"
 #include "shared/codepage.h"
 #include "shared/error.h"
+#include "shared/two_halves.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
@@ -44,7 +46,17 @@ std::string Lines(std::initializer_list<std::string> lines) {
   return text;
 }
 
+// The survey gathered while the row text was written is the one the conversion would
+// make of the text.
+void ExpectExactSurvey(const ExportReadResult& read) {
+  if (read.rowSurvey) {
+    EXPECT_TRUE(*read.rowSurvey == SurveyRows(ThreadUse{.oneThread = true}, read.rowText, true));
+  }
+}
+
 void ExpectSameRead(const ExportReadResult& a, const ExportReadResult& b) {
+  ExpectExactSurvey(a);
+  ExpectExactSurvey(b);
   EXPECT_TRUE(a.rowText == b.rowText);  // no dump of megabytes on a difference
   EXPECT_EQ(std::tie(a.exportUnit, a.linesRead, a.rowsWithoutDate, a.skippedLineNumbers),
             std::tie(b.exportUnit, b.linesRead, b.rowsWithoutDate, b.skippedLineNumbers));
@@ -232,6 +244,24 @@ std::string MixedExport(bool finalLineBreak) {
   text += Row({{0, "01.12.2026"}, {1, "08:00"}, {17, "Müde, schön"}}) + "\r\n";
   text += Row({{0, "02.12.2026"}, {1, "08:00"}, {6, "1"}});
   return finalLineBreak ? text + "\r\n" : text;
+}
+
+// Lines are cut at every CR LF, so no field brings one along; a value that held one
+// would be two lines to the conversion, and the writer's survey is then not used.
+TEST(RowSurveyor, ALineBreakInAValueMakesTheSurveyInexact) {
+  for (const auto& [code, value, exact] : {std::tuple{'7', "08:00: a\rb\n", true},
+                                           std::tuple{'7', "08:00: a\r\nb", false},
+                                           std::tuple{';', "1", false}}) {
+    std::string text;
+    RowSurveyor surveyor;
+    RowWriter writer(text, &surveyor);
+    writer.SetStamp(DateTime{2026, 12, 1, 8, 0, 0});
+    writer.Line(code, value);
+    EXPECT_EQ(surveyor.Exact(), exact) << value;
+    if (exact) {
+      EXPECT_TRUE(surveyor.Survey() == SurveyRows(ThreadUse{.oneThread = true}, text, true));
+    }
+  }
 }
 
 TEST_F(ExportReaderTest, ReadingInPiecesGivesTheSameResult) {
