@@ -3,6 +3,7 @@
 #include <string>
 
 #include "shared/error.h"
+#include "shared/two_halves.h"
 
 namespace tavrin {
 
@@ -119,26 +120,22 @@ std::uint16_t cCRC::CRCBytewise(std::span<const std::uint8_t> data) const {
   return Finish(r);
 }
 
-std::uint16_t cCRC::CRC(std::span<const std::uint8_t> data) const {
-  const std::uint8_t* p = data.data();
-  std::size_t n = data.size();
-  std::uint16_t r = StartValue();
+std::uint16_t cCRC::Run(std::uint16_t q, const std::uint8_t* p, std::size_t n) const {
   if (!reverseData_) {
     while (n >= 8) {
-      r = static_cast<std::uint16_t>(forward_[7][p[0] ^ (r >> 8)] ^ forward_[6][p[1] ^ (r & 0xFF)] ^
+      q = static_cast<std::uint16_t>(forward_[7][p[0] ^ (q >> 8)] ^ forward_[6][p[1] ^ (q & 0xFF)] ^
                                      forward_[5][p[2]] ^ forward_[4][p[3]] ^ forward_[3][p[4]] ^
                                      forward_[2][p[5]] ^ forward_[1][p[6]] ^ forward_[0][p[7]]);
       p += 8;
       n -= 8;
     }
     for (; n > 0; --n, ++p) {
-      r = static_cast<std::uint16_t>(forward_[0][(r >> 8) ^ *p] ^ ((r & 0xFF) << 8));
+      q = static_cast<std::uint16_t>(forward_[0][(q >> 8) ^ *p] ^ ((q & 0xFF) << 8));
     }
-    return Finish(r);
+    return q;
   }
   // Reflected input: work on the bit-reversed register, which takes the input bytes as
   // they stand, so no byte needs reflecting.
-  std::uint16_t q = ReflectBits(r, 16);
   while (n >= 8) {
     q = static_cast<std::uint16_t>(reflected_[7][p[0] ^ (q & 0xFF)] ^
                                    reflected_[6][p[1] ^ (q >> 8)] ^ reflected_[5][p[2]] ^
@@ -150,9 +147,55 @@ std::uint16_t cCRC::CRC(std::span<const std::uint8_t> data) const {
   for (; n > 0; --n, ++p) {
     q = static_cast<std::uint16_t>(reflected_[0][(q ^ *p) & 0xFF] ^ (q >> 8));
   }
+  return q;
+}
+
+std::uint16_t cCRC::Result(std::uint16_t q) const {
+  if (!reverseData_) return Finish(q);
   // The register in the reversed domain is already the reflected CRC.
   if (reverseCrc_) return static_cast<std::uint16_t>(q ^ finalValue_);
   return static_cast<std::uint16_t>(ReflectBits(q, 16) ^ finalValue_);
+}
+
+std::uint16_t cCRC::AfterZeros(std::uint16_t q, std::uint64_t count) const {
+  using Matrix = std::array<std::uint16_t, 16>;  // column i: the image of bit i
+  const auto apply = [](const Matrix& m, std::uint16_t v) {
+    std::uint16_t out = 0;
+    for (int i = 0; i < 16; ++i) {
+      if ((v >> i) & 1) out = static_cast<std::uint16_t>(out ^ m[static_cast<std::size_t>(i)]);
+    }
+    return out;
+  };
+  const auto multiply = [&apply](const Matrix& a, const Matrix& b) {
+    Matrix out{};
+    for (std::size_t i = 0; i < 16; ++i) out[i] = apply(a, b[i]);
+    return out;
+  };
+  const std::uint8_t zero = 0;
+  Matrix step{};
+  for (std::size_t i = 0; i < 16; ++i) step[i] = Run(static_cast<std::uint16_t>(1u << i), &zero, 1);
+  for (; count > 0; count >>= 1) {
+    if (count & 1) q = apply(step, q);
+    step = multiply(step, step);
+  }
+  return q;
+}
+
+std::uint16_t cCRC::CRC(std::span<const std::uint8_t> data) const {
+  const std::uint16_t r = StartValue();
+  return Result(Run(reverseData_ ? ReflectBits(r, 16) : r, data.data(), data.size()));
+}
+
+std::uint16_t cCRC::CRC(std::span<const std::uint8_t> data, const ThreadUse& threads) const {
+  const std::size_t half = threads.WorthTwoThreads(data.size()) ? data.size() / 2 : data.size();
+  const std::uint16_t r = StartValue();
+  // The register is linear in the bytes: the second half's register, run from zero, is
+  // joined to the first half's moved on by as many zero bytes as the second half holds.
+  const auto [first, second] = RunTwoHalves(
+      half < data.size(),
+      [&] { return Run(reverseData_ ? ReflectBits(r, 16) : r, data.data(), half); },
+      [&] { return Run(0, data.data() + half, data.size() - half); });
+  return Result(static_cast<std::uint16_t>(AfterZeros(first, data.size() - half) ^ second));
 }
 
 std::uint16_t cCRC::CRC(const std::uint8_t* data, std::size_t length) const {

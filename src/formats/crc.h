@@ -9,6 +9,8 @@
 
 namespace tavrin {
 
+struct ThreadUse;
+
 // A configurable 16-bit CRC engine. Mode 1 (the default) is CRC-16/MCRF4XX, the check
 // value of the host XML document; mode 2 is CRC-16/ARC, mode 3 CRC-16/XMODEM. Every
 // parameter can also be set on its own.
@@ -48,6 +50,9 @@ class cCRC {
   void SetReverseCRC(bool value) { reverseCrc_ = value; }
 
   std::uint16_t CRC(std::span<const std::uint8_t> data) const;
+  // The same value, a long input computed in two halves at once unless `threads` says
+  // one thread.
+  std::uint16_t CRC(std::span<const std::uint8_t> data, const ThreadUse& threads) const;
   std::uint16_t CRC(const std::uint8_t* data, std::size_t length) const;
   // The caller has converted the text to the ANSI code page: one byte per character.
   std::uint16_t CRC_Str(std::string_view ansiBytes) const;
@@ -65,6 +70,13 @@ class cCRC {
   static std::uint16_t ReflectBits(std::uint16_t value, int bitCount);
   std::uint16_t StartValue() const;
   std::uint16_t Finish(std::uint16_t r) const;
+  // The register after the bytes, from the register `q` on. The register is kept in the
+  // domain of the input: bit-reversed for reflected input.
+  std::uint16_t Run(std::uint16_t q, const std::uint8_t* p, std::size_t n) const;
+  // The register after `count` zero bytes from `q` on: the step is linear, so it is
+  // applied as a 16x16 bit matrix raised to the power by squaring.
+  std::uint16_t AfterZeros(std::uint16_t q, std::uint64_t count) const;
+  std::uint16_t Result(std::uint16_t q) const;
 
   int mode_ = 1;
   std::uint16_t polynom_ = 0x1021;

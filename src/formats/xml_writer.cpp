@@ -7,6 +7,7 @@
 #include <span>
 
 #include "formats/crc.h"
+#include "shared/two_halves.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
 
@@ -236,7 +237,7 @@ void WriteXmlTrailer(cStringBuilder& xml) {
   xml.Add("</BGDATA>\r\n<CHECK CRC=\"\" />\r\n</IMPORT>");
 }
 
-void InsertXmlCheck(std::string& document, Platform& platform) {
+void InsertXmlCheck(std::string& document, Platform& platform, const ThreadUse& threads) {
   if (document.empty()) return;
 
   // Every ANSI code page agrees with ASCII, so a document of ASCII characters (the usual
@@ -247,8 +248,9 @@ void InsertXmlCheck(std::string& document, Platform& platform) {
   const std::string& ansi = ascii ? document : converted;
   cCRC crc;
   crc.SetCRCMode(1);
-  const std::uint16_t value = crc.CRC(std::span<const std::uint8_t>(
-      reinterpret_cast<const std::uint8_t*>(ansi.data()), ansi.size()));
+  const std::uint16_t value = crc.CRC(
+      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(ansi.data()), ansi.size()),
+      threads);
 
   constexpr char kHexDigits[] = "0123456789ABCDEF";
   const std::string hex = {kHexDigits[(value >> 12) & 0xF], kHexDigits[(value >> 8) & 0xF],

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "shared/date_time.h"
 #include "shared/string_builder.h"
+#include "shared/two_halves.h"
 
 namespace tavrin {
 
@@ -59,7 +60,8 @@ void WriteXmlTrailer(cStringBuilder& xml);
 
 // Computes the check value over the finished document (each character one byte of the
 // system's ANSI code page, the CRC attribute still empty) and writes it as four upper-case
-// hex digits into the CHECK element. An empty document is left unchanged.
-void InsertXmlCheck(std::string& document, Platform& platform);
+// hex digits into the CHECK element. An empty document is left unchanged. A long
+// document's check value is computed in two halves at once unless `threads` says one.
+void InsertXmlCheck(std::string& document, Platform& platform, const ThreadUse& threads = {});
 
 }  // namespace tavrin

@@ -286,7 +286,7 @@ class RowConversion {
     } else if (records > 0) {
       WriteXmlTrailer(xml);
       std::string document = xml.Release();
-      InsertXmlCheck(document, context_.platform);
+      InsertXmlCheck(document, context_.platform, context_.threads);
       out.result = std::move(document);
     }
   }
