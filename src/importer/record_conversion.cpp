@@ -205,8 +205,6 @@ struct alignas(64) Lane {
   // Work buffers reused from row to row.
   std::string codeText;
   std::string valueText;
-  std::string date;
-  std::string time;
   std::string listLine;
 };
 
@@ -300,7 +298,7 @@ class RowConversion {
       RowFields row;
       while (position + 2 < rowText.size()) {
         const std::size_t start = position;
-        if (NextRow(rowText, position, row)) ConvertRow(row, start, lane);
+        if (NextRow(rowText, position, row)) ConvertRow(row, start, lane, false);
       }
     } catch (...) {
       lane.error = std::current_exception();
@@ -317,7 +315,8 @@ class RowConversion {
       for (const std::uint64_t offset : starts) {
         start = offset;
         std::size_t position = static_cast<std::size_t>(offset);
-        if (NextRow(rowText, position, row)) ConvertRow(row, offset, lane);
+        // The survey put only rows with a value and a readable stamp into the groups.
+        if (NextRow(rowText, position, row)) ConvertRow(row, offset, lane, true);
       }
     } catch (...) {
       lane.error = std::current_exception();
@@ -325,11 +324,12 @@ class RowConversion {
     }
   }
 
-  // Converts one row; `offset` is where its line starts in the row text.
-  void ConvertRow(const RowFields& row, std::uint64_t offset, Lane& lane) {
+  // Converts one row; `offset` is where its line starts in the row text. `checked`: the
+  // row is known to have a value and a stamp StampTime reads.
+  void ConvertRow(const RowFields& row, std::uint64_t offset, Lane& lane, bool checked) {
     // A row without value carries nothing (and must not turn into a glucose value 0).
     std::string_view value = row.field[2];
-    if (value.empty() || !StampTime(row.field[0])) return;
+    if (!checked && (value.empty() || !StampTime(row.field[0]))) return;
 
     // Numeric codes in their number form, so that "04" is code 4.
     std::string_view code = row.field[1];
@@ -349,42 +349,45 @@ class RowConversion {
       }
     }
 
-    RecordDateTime(row.field[0], lane.date, lane.time);
+    const RecordStamp stamp(row.field[0]);
+    const std::string_view date = stamp.Date();
+    const std::string_view time = stamp.Time();
 
     if (cgmRow) {
       if (cgmPresent_) {
         if (cgm_.size() == cgm_.capacity()) cgm_.reserve(cgm_.capacity() + kCgmStep);
         std::string entry;
-        entry.reserve(lane.date.size() + lane.time.size() + 12);
-        entry.append(lane.date).append("T").append(lane.time).append(":00Z_");
+        entry.reserve(date.size() + time.size() + 12);
+        entry.append(date).append("T").append(time).append(":00Z_");
         entry.append(std::to_string(bgValue));
         cgm_.push_back(std::move(entry));
       }
       return;
     }
 
-    if (cgmPresent_) json_->WriteJsonEntry(lane.date, lane.time, code, value);
+    if (cgmPresent_) json_->WriteJsonEntry(date, time, code, value);
 
     BgRecordStore& store = records_.ForRow(lane.group, offset);
     if (code == "4b") {
-      store.AddBgValue(lane.date, lane.time, -2, value, exportUnit_);
+      store.AddBgValue(date, time, -2, value, exportUnit_);
     } else if (code == "1b") {
-      ListRow(lane, code, value);
-      store.AddBgValue(lane.date, lane.time, -1, value, exportUnit_);
+      ListRow(lane, date, time, code, value);
+      store.AddBgValue(date, time, -1, value, exportUnit_);
     } else if (code == "0" || (code.size() == 4 && AsciiEqualsNoCase(code, "IPBR"))) {
       // Rows of no interest to the host.
     } else {
-      ListRow(lane, code, value);
-      store.AddBgValue(lane.date, lane.time, ToInt16(LeadingNumber(code), row), value, exportUnit_);
+      ListRow(lane, date, time, code, value);
+      store.AddBgValue(date, time, ToInt16(LeadingNumber(code), row), value, exportUnit_);
     }
   }
 
-  void ListRow(Lane& lane, std::string_view code, std::string_view value) {
+  void ListRow(Lane& lane, std::string_view date, std::string_view time, std::string_view code,
+               std::string_view value) {
     ++lane.rowCount;
     if (xmlOutput_) return;  // the plain list is the result only without XML
     std::string& line = lane.listLine;
     line.clear();
-    line.append(lane.date).append(";").append(lane.time).append(";").append(code).append(";");
+    line.append(date).append(";").append(time).append(";").append(code).append(";");
     line.append(value).append(kCrLf);
     plainRows_.Add(line);
   }

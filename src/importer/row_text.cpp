@@ -32,8 +32,6 @@ RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t t
   DateRange& range = survey.range;
   std::size_t position = from;
   RowFields row;
-  std::string date;
-  std::string time;
   while (position + 2 < to) {
     const std::size_t start = position;
     if (!NextRow(rowText, position, row)) continue;
@@ -42,8 +40,8 @@ RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t t
     const std::optional<DateTime> when = StampTime(row.field[0]);
     if (!when) continue;
     if (grouped && !row.field[2].empty()) {
-      RecordDateTime(row.field[0], date, time);
-      survey.groups[RecordTable::GroupOf(date, time)].push_back(start);
+      const RecordStamp stamp(row.field[0]);
+      survey.groups[RecordTable::GroupOf(stamp.Date(), stamp.Time())].push_back(start);
     }
     if (row.field[1].empty()) continue;
     range.found = true;
@@ -73,13 +71,9 @@ bool NextRow(std::string_view text, std::size_t& position, RowFields& row) {
   return true;
 }
 
-void RecordDateTime(std::string_view stamp, std::string& date, std::string& time) {
-  const char d[10] = {stamp[6], stamp[7], stamp[8], stamp[9], '-',
-                      stamp[3], stamp[4], '-',      stamp[0], stamp[1]};
-  const char t[5] = {stamp[11], stamp[12], ':', stamp[14], stamp[15]};
-  date.assign(d, sizeof d);
-  time.assign(t, sizeof t);
-}
+RecordStamp::RecordStamp(std::string_view stamp)
+    : date{stamp[6], stamp[7], stamp[8], stamp[9], '-', stamp[3], stamp[4], '-', stamp[0], stamp[1]},
+      time{stamp[11], stamp[12], ':', stamp[14], stamp[15]} {}
 
 std::optional<DateTime> StampTime(std::string_view stamp) {
   if (stamp.size() < kStampForm.size()) return std::nullopt;
@@ -133,8 +127,8 @@ RowSurvey SurveyRows(const ThreadUse& threads, std::string_view rowText, bool gr
 void RowSurveyor::SetStamp(std::string_view stamp) {
   when_ = StampTime(stamp);
   if (!when_) return;
-  RecordDateTime(stamp, date_, time_);
-  group_ = RecordTable::GroupOf(date_, time_);
+  const RecordStamp record(stamp);
+  group_ = RecordTable::GroupOf(record.Date(), record.Time());
 }
 
 void RowSurveyor::Line(std::uint64_t offset, char code, std::string_view value) {

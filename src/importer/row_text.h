@@ -34,9 +34,16 @@ bool NextRow(std::string_view text, std::size_t& position, RowFields& row);
 // and nothing else may reach the document.
 std::optional<DateTime> StampTime(std::string_view stamp);
 
-// Record date "YYYY-MM-DD" and time "HH:NN" from the fixed positions of a stamp that
-// StampTime has read.
-void RecordDateTime(std::string_view stamp, std::string& date, std::string& time);
+// The record date "YYYY-MM-DD" and time "HH:NN" of a stamp that StampTime has read,
+// taken from its fixed positions.
+struct RecordStamp {
+  explicit RecordStamp(std::string_view stamp);
+  std::string_view Date() const { return {date, sizeof date}; }
+  std::string_view Time() const { return {time, sizeof time}; }
+
+  char date[10];
+  char time[5];
+};
 
 struct DateRange {
   DateTime earliest{2100, 1, 1, 0, 0, 0};
@@ -84,8 +91,6 @@ class RowSurveyor {
   std::optional<DateTime> when_;
   unsigned group_ = 0;
   bool exact_ = true;
-  std::string date_;
-  std::string time_;
 };
 
 }  // namespace tavrin
