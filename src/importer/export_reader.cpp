@@ -296,6 +296,7 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
         [&] {
           PartRows rows;
           rows.rowText.reserve(static_cast<std::size_t>(size / 2));  // room for the row text
+          rows.surveyor.Reserve(size);  // the second half's survey is added to this one
           const std::unique_ptr<TextPieces> pieces = source.Pieces(0, cut);
           std::string raw;
           bool header = true;
@@ -312,6 +313,7 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
         [&] {
           PartRows rows;
           rows.rowText.reserve(static_cast<std::size_t>((size - cut) / 4));
+          rows.surveyor.Reserve(size - cut);
           const std::unique_ptr<TextPieces> pieces = source.Pieces(cut, size);
           std::string raw;
           for (std::string_view piece = pieces->Next(raw); !piece.empty();

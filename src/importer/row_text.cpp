@@ -124,6 +124,14 @@ RowSurvey SurveyRows(const ThreadUse& threads, std::string_view rowText, bool gr
 }
 
 
+void RowSurveyor::Reserve(std::uint64_t exportBytes) {
+  // An export row takes more than a hundred bytes and gives a line or two: each group
+  // takes a line of some 64 bytes of export at most.
+  for (std::vector<std::uint64_t>& group : survey_.groups) {
+    group.reserve(static_cast<std::size_t>(exportBytes / 64));
+  }
+}
+
 void RowSurveyor::SetStamp(std::string_view stamp) {
   when_ = StampTime(stamp);
   if (!when_) return;

@@ -83,6 +83,10 @@ class RowSurveyor {
   // A line of the current stamp with this code and value, written at `offset` of the text.
   void Line(std::uint64_t offset, char code, std::string_view value);
 
+  // Room for the rows of an export of this many bytes, so that the lists seldom grow:
+  // memory reserved and never used costs address space only.
+  void Reserve(std::uint64_t exportBytes);
+
   bool Exact() const { return exact_; }
   RowSurvey& Survey() { return survey_; }
 
