@@ -196,6 +196,19 @@ std::uint32_t BgRecordStore::Carrying(std::uint32_t added, Slice dt, Slice tm) {
   return added;
 }
 
+void BgRecordStore::Prefetch(std::string_view date, std::string_view time) const {
+  // Only keys that FindOrAdd takes as they stand, which are all of a usual export.
+  char key[32];
+  if (date.size() + time.size() > sizeof key) return;
+  std::copy(date.begin(), date.end(), key);
+  std::copy(time.begin(), time.end(), key + date.size());
+  const std::string_view text(key, date.size() + time.size());
+  for (const char c : text) {
+    if (!kPlainKeyChar[static_cast<unsigned char>(c)]) return;
+  }
+  table_.Prefetch(RecordTable::CanonicalOfLower(text));
+}
+
 std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view time) {
   work_.assign(date);
   work_.append(time);

@@ -71,8 +71,16 @@ std::uint64_t RecordTable::StemHash(std::string_view stem) {
       h = (h ^ word) * 0xFF51AFD7ED558CCDull;
       h ^= h >> 32;
     }
+    // The bytes left over: a word that ends with the text (overlapping the last one
+    // mixed in), or the few bytes of a short text one by one.
     std::uint64_t rest = 0;
-    if (i < text.size()) std::memcpy(&rest, text.data() + i, text.size() - i);
+    if (i < text.size() && text.size() >= 8) {
+      std::memcpy(&rest, text.data() + text.size() - 8, sizeof rest);
+    } else {
+      for (std::size_t k = i; k < text.size(); ++k) {
+        rest = (rest << 8) | static_cast<unsigned char>(text[k]);
+      }
+    }
     h = (h ^ rest) * 0xC4CEB9FE1A85EC53ull;
     h ^= h >> 29;
     h *= 0xFF51AFD7ED558CCDull;
