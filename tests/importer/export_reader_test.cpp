@@ -17,6 +17,8 @@
 #include "importer_process.h"
 #include "shared/codepage.h"
 #include "shared/error.h"
+#include "shared/number_format.h"
+#include "shared/text.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
@@ -145,6 +147,26 @@ TEST(ExportRules, NumericTextsAndTheUtf8Repair) {
   EXPECT_TRUE(IsNumericText("1,234.5", RegionalSettings::EnglishUS()));
   EXPECT_EQ(RepairUtf8("MÃ¼de, frÃ¶hlich, SpaÃŸ, ÃœberÃ¤ndert, cafÃ©"),
             "Müde, fröhlich, Spaß, Überändert, café");
+}
+
+TEST(ExportRules, CarbsWithOneDecimalAreWrittenAsTheGeneralReadingWritesThem) {
+  // The general reading: the amount as a single, times the factor, rounded to tenths.
+  std::mt19937 random(11);
+  ExportRow row;
+  HeaderSettings header;
+  for (int n = 0; n < 3000; ++n) {
+    const std::string field = std::to_string(random() % (n % 2 ? 10000 : 100)) +
+                              (n % 3 ? "," : ".") + std::to_string(random() % 10);
+    const double factor = header.carbFactor = std::array{0, 1, 10, 12, 15, 99, 100}[n % 7];
+    row[column::kCarbs] = field;
+    std::string written;
+    RowWriter writer(written);
+    writer.SetStamp(DateTime{2026, 12, 4, 7, 5, 0});
+    WriteRowLines(writer, row, header, false, RegionalSettings::German());
+    const double grams = RoundTo(static_cast<double>(ParseDecimal(field)) * factor, 1);
+    ASSERT_EQ(written, grams > 0 ? "04.12.2026 07:05;3;" + DoubleToText(grams, ",") + "\r\n" : "")
+        << field << " * " << factor;
+  }
 }
 
 // --- Header and rows
