@@ -94,9 +94,9 @@ struct PartRows {
   std::vector<long> refusedLines;  // as skippedLines
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
-  std::vector<NotedRow> notedRows;  // lines 1-based within the part
+  std::vector<NotedRow> notedRows;             // lines 1-based within the part
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
-  PartSurvey survey;  // what the part's pieces tell about the whole text
+  PartSurvey survey;                           // what the part's pieces tell about the whole text
 };
 
 // Keeps the number of a line for the trace log while there is room.
@@ -117,7 +117,8 @@ std::string_view SplitPart(std::string_view line, const ExportRow& row, std::siz
 // UTF-8 repair made when it is due. Lines are split as they stand, and neither conversion
 // nor repair reaches over a separator, so each field comes out as its part of the whole
 // text converted would. Only the few fields that need it are converted: those that hold
-// the bytes beyond ASCII found in `part` (SplitPart), looked for once over the part.
+// the bytes beyond ASCII found in `part` (SplitPart), looked for once over the part, and
+// whose text is read at all (a converted field is never empty, nor was it before).
 void ConvertRowFields(Platform& platform, bool ansi, bool repair, std::string_view part,
                       std::size_t fieldCount, ExportRow& row,
                       std::array<std::string, kRowFields>& texts) {
@@ -132,6 +133,11 @@ void ConvertRowFields(Platform& platform, bool ansi, bool repair, std::string_vi
     }
     const std::size_t fieldEnd =
         static_cast<std::size_t>(row[i].data() + row[i].size() - part.data());
+    if (!column::IsReadColumn(i)) {
+      ++i;
+      at = FindNonAscii(part, fieldEnd);
+      continue;
+    }
     std::string& text = texts[i];
     if (ansi) {
       text.clear();
