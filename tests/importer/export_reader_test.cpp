@@ -147,6 +147,11 @@ TEST(ExportRules, NumericTextsAndTheUtf8Repair) {
   EXPECT_TRUE(IsNumericText("1,234.5", RegionalSettings::EnglishUS()));
   EXPECT_EQ(RepairUtf8("MÃ¼de, frÃ¶hlich, SpaÃŸ, ÃœberÃ¤ndert, cafÃ©"),
             "Müde, fröhlich, Spaß, Überändert, café");
+  testing::FakePlatform platform;  // the garbled letter behind words seen before, and many
+  std::string words;
+  for (char c = 'a'; c < 'm'; ++c) words += ";W\xF6rt" + std::string(1, c) + ";Fr\xFChst\xFC\x63k";
+  EXPECT_FALSE(AnsiNeedsRepair(platform, words));
+  EXPECT_TRUE(AnsiNeedsRepair(platform, words + ";M\xC3\xB6he"));
 }
 
 TEST(ExportRules, CarbsWithOneDecimalAreWrittenAsTheGeneralReadingWritesThem) {
