@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tavrin {
 
 // The export's field rules: an empty line has no fields; one separator at the very end
@@ -37,9 +41,9 @@ inline std::uint64_t EqualBytes(std::uint64_t word, std::uint64_t pattern) {
 // Hands the fields of a line (its final separator already dropped) to emit(n, field) in
 // turn, n counting from 0, as long as emit returns true. Returns how many fields were
 // handed out, or npos (with the fields handed out so far of no meaning) when a quote
-// turned up in the part scanned: the line needs the quote rules. On little-endian
-// machines eight bytes are tested at a time: a long export spends most of its reading
-// time here.
+// turned up in the part scanned: the line needs the quote rules. With SSE2 sixteen bytes
+// are tested at a time, else eight on little-endian machines: a long export spends much
+// of its reading time here.
 template <typename Emit>
 std::size_t SplitUnquoted(std::string_view line, char separator, Emit&& emit) {
   constexpr std::size_t kQuoted = std::string_view::npos;
@@ -48,6 +52,22 @@ std::size_t SplitUnquoted(std::string_view line, char separator, Emit&& emit) {
   std::size_t start = 0;
   std::size_t count = 0;
   std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: one compare and byte mask each for the quotes and the
+  // separators.
+  const __m128i separators16 = _mm_set1_epi8(separator);
+  const __m128i quotes16 = _mm_set1_epi8(kQuote);
+  for (; i + 16 <= size; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, quotes16)) != 0) return kQuoted;
+    for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, separators16)));
+         hits != 0; hits &= hits - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(hits));
+      if (!emit(count++, std::string_view(base + start, at - start))) return count;
+      start = at + 1;
+    }
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     const std::uint64_t separators = kOnes * static_cast<unsigned char>(separator);

@@ -196,6 +196,14 @@ int MonthFromName(std::string_view name) {
 }
 
 std::string NormalizeTime(std::string_view timeText) {
+  // The common "HH:MM" with minutes below 60 comes out as it stands.
+  const auto digit = [&timeText](std::size_t at) {
+    return timeText[at] >= '0' && timeText[at] <= '9';
+  };
+  if (timeText.size() == 5 && digit(0) && digit(1) && timeText[2] == ':' && digit(3) &&
+      timeText[3] < '6' && digit(4)) {
+    return std::string(timeText);
+  }
   long long hour = 0;
   long long minute = 0;
   const std::size_t colon = timeText.find(':');

@@ -1,5 +1,6 @@
 #include "importer/export_encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -87,10 +88,16 @@ bool NeedsRepair(std::string_view text) {
 
 bool AnsiNeedsRepair(Platform& platform, std::string_view bytes) {
   // Only the stretches that are converted can hold the letters looked for, and a stretch
-  // never reaches over a line break.
+  // never reaches over a line break. An export repeats its words row after row, so the
+  // last few stretches found without the letters are not converted again.
+  std::array<std::string_view, 8> plain;  // never matches before it is filled: no stretch is empty
+  std::size_t next = 0;
   for (Stretch s = NextAnsiStretch(bytes, 0); s.from != std::string_view::npos;
        s = NextAnsiStretch(bytes, s.to)) {
-    if (NeedsRepair(platform.AnsiToUtf8(bytes.substr(s.from, s.to - s.from)))) return true;
+    const std::string_view stretch = bytes.substr(s.from, s.to - s.from);
+    if (std::find(plain.begin(), plain.end(), stretch) != plain.end()) continue;
+    if (NeedsRepair(platform.AnsiToUtf8(stretch))) return true;
+    plain[next++ % plain.size()] = stretch;
   }
   return false;
 }

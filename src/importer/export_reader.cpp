@@ -94,10 +94,10 @@ struct PartRows {
   std::vector<long> refusedLines;  // as skippedLines
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
-  std::vector<NotedRow> notedRows;  // lines 1-based within the part
-  RowSurveyor surveyor;  // the survey of rowText
+  std::vector<NotedRow> notedRows;             // lines 1-based within the part
+  RowSurveyor surveyor;                        // the survey of rowText
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
-  PartSurvey survey;  // what the part's pieces tell about the whole text
+  PartSurvey survey;                           // what the part's pieces tell about the whole text
 };
 
 // Keeps the number of a line for the trace log while there is room.
@@ -105,14 +105,40 @@ void NoteLine(std::vector<long>& lines, long line) {
   if (lines.size() < kMaxSkippedLineNumbers) lines.push_back(line);
 }
 
+// The part of a line up to the end of its last field as split: columns behind the weight
+// column are never used, so a letter there needs no conversion. The fields lie in it in
+// order, and what lies between them (separators, the quotes taken off) is ASCII.
+std::string_view SplitPart(std::string_view line, const ExportRow& row, std::size_t fieldCount) {
+  if (fieldCount == 0) return {};
+  const std::string_view last = row[fieldCount - 1];
+  return line.substr(0, static_cast<std::size_t>(last.data() + last.size() - line.data()));
+}
+
 // The fields of a row that hold more than ASCII as UTF-8 text: ANSI bytes converted, the
 // UTF-8 repair made when it is due. Lines are split as they stand, and neither conversion
 // nor repair reaches over a separator, so each field comes out as its part of the whole
-// text converted would. Only the few fields that need it are converted.
-void ConvertRowFields(Platform& platform, bool ansi, bool repair, ExportRow& row,
+// text converted would. Only the few fields that need it are converted: those that hold
+// the bytes beyond ASCII found in `part` (SplitPart), looked for once over the part, and
+// whose text is read at all (a converted field is never empty, nor was it before).
+void ConvertRowFields(Platform& platform, bool ansi, bool repair, std::string_view part,
+                      std::size_t fieldCount, ExportRow& row,
                       std::array<std::string, kRowFields>& texts) {
-  for (std::size_t i = 0; i < kRowFields; ++i) {
-    if (IsAscii(row[i])) continue;
+  std::size_t i = 0;
+  for (std::size_t at = FindNonAscii(part); at != std::string_view::npos;) {
+    const char* const high = part.data() + at;
+    while (i < fieldCount && row[i].data() + row[i].size() <= high) ++i;
+    if (i == fieldCount) return;
+    if (high < row[i].data()) {  // between fields: nothing to convert
+      at = FindNonAscii(part, static_cast<std::size_t>(row[i].data() - part.data()));
+      continue;
+    }
+    const std::size_t fieldEnd =
+        static_cast<std::size_t>(row[i].data() + row[i].size() - part.data());
+    if (!column::IsReadColumn(i)) {
+      ++i;
+      at = FindNonAscii(part, fieldEnd);
+      continue;
+    }
     std::string& text = texts[i];
     if (ansi) {
       text.clear();
@@ -123,6 +149,8 @@ void ConvertRowFields(Platform& platform, bool ansi, bool repair, ExportRow& row
       text = RepairUtf8(row[i]);
       row[i] = text;
     }
+    ++i;
+    at = FindNonAscii(part, fieldEnd);
   }
 }
 
@@ -158,7 +186,10 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
     if (starUnknown && !out.survey.starMarker) {
       out.survey.starMarker = RowSetsStarMarker(row, fieldCount);
     }
-    if (convert && !IsAscii(line)) ConvertRowFields(platform, ansi, survey.repair, row, out.fields);
+    if (convert) {
+      ConvertRowFields(platform, ansi, survey.repair, SplitPart(line, row, fieldCount), fieldCount,
+                       row, out.fields);
+    }
     ++out.lines;
 
     std::optional<DateTime> when;

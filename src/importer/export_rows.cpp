@@ -195,6 +195,27 @@ std::optional<long long> WholeCarbs(std::string_view field, double factor) {
   return amount * static_cast<long long>(factor);
 }
 
+// Carbohydrates with one decimal ("80,5"), the other common form: the product in tenths
+// of a gram, exact. The general way reads the amount as a single, within 6e-8 of it, and
+// rounds the product to tenths; below 100,000 g the error stays far from half a tenth, so
+// both come to the same tenths. nullopt for other texts and for factors that are not
+// whole numbers from 0 to 100.
+std::optional<long long> TenthCarbs(std::string_view field, double factor) {
+  if (field.size() < 3 || field.size() > 6) return std::nullopt;
+  const std::size_t point = field.size() - 2;
+  if (field[point] != '.' && field[point] != ',') return std::nullopt;
+  if (!(factor >= 0 && factor <= 100 && factor == std::floor(factor))) return std::nullopt;
+  long long tenths = 0;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (i == point) continue;
+    if (!IsDigit(field[i])) return std::nullopt;
+    tenths = tenths * 10 + (field[i] - '0');
+  }
+  const long long product = tenths * static_cast<long long>(factor);
+  if (product >= 1000000) return std::nullopt;
+  return product;
+}
+
 bool IsLowReading(std::string_view lowered) {
   return lowered == "niedrig" || lowered == "lo" || lowered == "low";
 }
@@ -373,6 +394,15 @@ int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings&
           ++refused;
         } else if (*grams > 0) {
           writer.Line('3', std::to_string(*grams));
+        }
+        return;
+      }
+      if (std::optional<long long> tenths = TenthCarbs(row[kCarbs], header.carbFactor)) {
+        // As DoubleToText writes the rounded grams: no ",0" for whole grams.
+        if (*tenths > 0) {
+          std::string text = std::to_string(*tenths / 10);
+          if (*tenths % 10 != 0) text.append(dec).append(1, static_cast<char>('0' + *tenths % 10));
+          writer.Line('3', text);
         }
         return;
       }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <new>
 #include <string>
@@ -39,6 +40,16 @@ enum : std::size_t {
   kTag = 19,
   kWeight = 20,
 };
+
+// Whether the text of a column is read (the columns above; keep both lists alike). The
+// others only count as set or empty, so their letters need no conversion.
+constexpr bool IsReadColumn(std::size_t index) {
+  constexpr std::uint32_t kRead =
+      1u << kDate | 1u << kTime | 1u << kGlucose | 1u << kBolus | 1u << kBasal | 1u << kCorrection |
+      1u << kInsulinSecond | 1u << kInsulinFirst | 1u << kCarbs | 1u << kActivityDuration |
+      1u << kActivityIntensity | 1u << kActivityKind | 1u << kNote | 1u << kTag | 1u << kWeight;
+  return index < 32 && ((kRead >> index) & 1u) != 0;
+}
 }  // namespace column
 
 // The fields 0 to 20 of one data row; missing fields are empty.

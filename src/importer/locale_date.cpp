@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -396,10 +398,26 @@ bool NumericDateTimeReader::ReadDate(std::string_view dateText) {
   return true;
 }
 
+namespace {
+
+// Whether two texts of `length` bytes (at most 16) are the same, without a call for the
+// few bytes of a date: two overlapping words from each end for 8 bytes and more.
+bool SameBytes(const char* a, const char* b, std::size_t length) {
+  if (length < 8) return std::equal(a, a + length, b);
+  std::uint64_t words[4];
+  std::memcpy(&words[0], a, 8);
+  std::memcpy(&words[1], a + length - 8, 8);
+  std::memcpy(&words[2], b, 8);
+  std::memcpy(&words[3], b + length - 8, 8);
+  return words[0] == words[2] && words[1] == words[3];
+}
+
+}  // namespace
+
 NumericDateTimeParts NumericDateTimeReader::Read(std::string_view dateText,
                                                  std::string_view timeText) {
   const bool sameDate = lastLength_ != 0 && dateText.size() == lastLength_ &&
-                        std::equal(dateText.begin(), dateText.end(), lastText_.begin());
+                        SameBytes(dateText.data(), lastText_.data(), lastLength_);
   if (!sameDate) {
     lastRecognised_ = ReadDate(dateText);
     lastLength_ = dateText.size() <= lastText_.size() ? dateText.size() : 0;
@@ -407,10 +425,15 @@ NumericDateTimeParts NumericDateTimeReader::Read(std::string_view dateText,
   }
   if (!lastRecognised_) return {};
 
-  // The time: "H:MM" or "H:MM:SS", digits exactly where the full reading expects them.
+  // The time: "H:MM" or "H:MM:SS", digits exactly where the full reading expects them;
+  // the common "HH:MM" first.
   TimeOfDay time;
   const bool hasTime = !timeText.empty();
-  if (hasTime) {
+  if (timeText.size() == 5 && IsDigit(timeText[0]) && IsDigit(timeText[1]) && timeText[2] == ':' &&
+      IsDigit(timeText[3]) && IsDigit(timeText[4])) {
+    time.hour = (timeText[0] - '0') * 10 + (timeText[1] - '0');
+    time.minute = (timeText[3] - '0') * 10 + (timeText[4] - '0');
+  } else if (hasTime) {
     const auto digitAt = [&](std::size_t at) {
       return at < timeText.size() && IsDigit(timeText[at]);
     };

@@ -1,6 +1,11 @@
 #include "shared/utf8.h"
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "shared/error.h"
 #include "shared/fs.h"
@@ -375,15 +380,32 @@ std::string ReadUtf8File(const std::string& path) {
 }
 
 std::size_t FindNonAscii(std::string_view bytes, std::size_t from) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  const char* const data = bytes.data();
+  const std::size_t size = bytes.size();
   std::size_t i = from;
-  for (; i + 8 <= bytes.size(); i += 8) {
+#if defined(__SSE2__)
+  // The high bit of each byte is what the byte mask instruction gathers: 32 bytes are
+  // tested with two loads and one mask.
+  for (; i + 32 <= size; i += 32) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16));
+    if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0) break;
+  }
+  for (; i + 16 <= size; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    if (const int mask = _mm_movemask_epi8(chunk)) {
+      return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    }
+  }
+#endif
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  for (; i + 8 <= size; i += 8) {
     std::uint64_t word = 0;
-    std::memcpy(&word, bytes.data() + i, sizeof word);
+    std::memcpy(&word, data + i, sizeof word);
     if (word & kHighBits) break;
   }
-  for (; i < bytes.size(); ++i) {
-    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return i;
+  for (; i < size; ++i) {
+    if (static_cast<unsigned char>(data[i]) >= 0x80) return i;
   }
   return std::string_view::npos;
 }

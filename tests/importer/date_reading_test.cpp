@@ -65,6 +65,11 @@ TEST(DateReading, TextsGiveTheirValues) {
   EXPECT_EQ(ParseLocaleDateTime(std::string_view("04.12.2026\0 07:05", 17), kDe), std::nullopt);
   EXPECT_EQ(MonthFromName("\xff\xfe"), -1);
   EXPECT_EQ(NormalizeTime(std::string(400, '9') + ":" + std::string(400, '9')), "99:39");
+  for (int n = 0; n < 10000; ++n) {  // "HH:MM" as the general reading takes it with a blank
+    const std::string time =
+        std::to_string(100 + n / 100).substr(1) + ":" + std::to_string(100 + n % 100).substr(1);
+    ASSERT_EQ(NormalizeTime(time), NormalizeTime(time + " ")) << time;
+  }
   const auto dateOnly = ParseLocaleDateTimeParts("04.12.2026", kDe);
   ASSERT_TRUE(dateOnly && dateOnly->hasDate && !dateOnly->hasTime);
   const auto timeOnly = ParseLocaleDateTimeParts(" 7:05 PM", kUs);

@@ -18,6 +18,8 @@
 #include "importer_process.h"
 #include "shared/codepage.h"
 #include "shared/error.h"
+#include "shared/number_format.h"
+#include "shared/text.h"
 #include "shared/two_halves.h"
 #include "shared/utf8.h"
 
@@ -157,6 +159,31 @@ TEST(ExportRules, NumericTextsAndTheUtf8Repair) {
   EXPECT_TRUE(IsNumericText("1,234.5", RegionalSettings::EnglishUS()));
   EXPECT_EQ(RepairUtf8("MÃ¼de, frÃ¶hlich, SpaÃŸ, ÃœberÃ¤ndert, cafÃ©"),
             "Müde, fröhlich, Spaß, Überändert, café");
+  testing::FakePlatform platform;  // the garbled letter behind words seen before, and many
+  std::string words;
+  for (char c = 'a'; c < 'm'; ++c) words += ";W\xF6rt" + std::string(1, c) + ";Fr\xFChst\xFC\x63k";
+  EXPECT_FALSE(AnsiNeedsRepair(platform, words));
+  EXPECT_TRUE(AnsiNeedsRepair(platform, words + ";M\xC3\xB6he"));
+}
+
+TEST(ExportRules, CarbsWithOneDecimalAreWrittenAsTheGeneralReadingWritesThem) {
+  // The general reading: the amount as a single, times the factor, rounded to tenths.
+  std::mt19937 random(11);
+  ExportRow row;
+  HeaderSettings header;
+  for (int n = 0; n < 3000; ++n) {
+    const std::string field = std::to_string(random() % (n % 2 ? 10000 : 100)) +
+                              (n % 3 ? "," : ".") + std::to_string(random() % 10);
+    const double factor = header.carbFactor = std::array{0, 1, 10, 12, 15, 99, 100}[n % 7];
+    row[column::kCarbs] = field;
+    std::string written;
+    RowWriter writer(written);
+    writer.SetStamp(DateTime{2026, 12, 4, 7, 5, 0});
+    WriteRowLines(writer, row, header, false, RegionalSettings::German());
+    const double grams = RoundTo(static_cast<double>(ParseDecimal(field)) * factor, 1);
+    ASSERT_EQ(written, grams > 0 ? "04.12.2026 07:05;3;" + DoubleToText(grams, ",") + "\r\n" : "")
+        << field << " * " << factor;
+  }
 }
 
 // --- Header and rows
@@ -284,9 +311,13 @@ TEST_F(ExportReaderTest, ReadingInPiecesGivesTheSameResult) {
 }
 
 TEST_F(ExportReaderTest, AnsiUtf8AndByteOrderMarksGiveTheSameRows) {
+  // Letters in several fields of a row, quoted, in columns not read and behind those used.
   const std::string utf8 =
-      Lines({Header(), Row({{0, "04.12.2026"}, {1, "07:05"}, {17, "Müde, schön, Spaß"}})});
-  const std::string expected = "04.12.2026 07:05;7;07:05: Müde, schön, Spaß\r\n";
+      Lines({Header(), Row({{0, "04.12.2026"}, {1, "07:05"}, {17, "Müde, schön, Spaß"}}),
+             "04.12.2026;07:06;Früh;;;;;;;ä;;;;30;mäßig;Rad;;\"Öl; é\";;Frühstück Ä;;;;;;ü"});
+  const std::string expected =
+      "04.12.2026 07:05;7;07:05: Müde, schön, Spaß\r\n04.12.2026 07:06;8;Rad;30;mäßig\r\n"
+      "04.12.2026 07:06;7;07:06: Öl; é\r\n04.12.2026 07:06;6;FrühstückÄ\r\n";
   const auto utf16 = [&utf8](bool bigEndian) {
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (char16_t u : Utf8ToUtf16(utf8)) {

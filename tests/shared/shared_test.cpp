@@ -69,6 +69,11 @@ TEST(Utf8, ConversionRepairCaseMappingSearchAndOrder) {
     EXPECT_EQ(IsValidUtf8(text), SanitizeUtf8(text) == text) << text;
   }
   EXPECT_FALSE(IsValidUtf8(run + "\xC0\xAF"));
+  for (std::size_t at = 0; at < 70; ++at) {  // in each place of the 32-, 16- and 8-byte blocks
+    const std::string text = std::string(at, 'x') + "\x80" + std::string(69 - at, 'x');
+    EXPECT_EQ(FindNonAscii(text, at / 2), at);
+    EXPECT_EQ(FindNonAscii(text, at + 1), std::string::npos);
+  }
   EXPECT_EQ(ToUpper("août straße ÿ"), "AOÛT STRAßE Ÿ");
   EXPECT_EQ(ToLower("ÄÖÜ ΣΆΣ ДОМ Ёж ŁÓDŹ"), "äöü σάσ дом ёж łódź");
   EXPECT_EQ(ToLower("a\xFF"), "a\xFF");  // bytes it cannot read stay as they are
