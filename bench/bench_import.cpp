@@ -20,15 +20,15 @@
 #include <string>
 
 #include "../tools/export_generator.h"
+#include "bench_support.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "formats/xml_writer.h"
 #include "importer/export_reader.h"
 #include "importer/record_conversion.h"
 #include "platform/languages.h"
-#include "platform/system_crypto.h"
 #include "platform/process_context.h"
-#include "bench_support.h"
+#include "platform/system_crypto.h"
 
 namespace {
 

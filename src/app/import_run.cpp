@@ -90,8 +90,7 @@ class ImportRun {
   ImportRun(ProcessContext& context, frmMeterImport& window)
       : context_(context), platform_(context.platform), window_(window) {}
 
-  void Run(const std::string& rowText, const std::string& exportUnit,
-           const ExportReadResult* read);
+  void Run(const std::string& rowText, const std::string& exportUnit, const ExportReadResult* read);
 
  private:
   void PrepareDumpFolder();

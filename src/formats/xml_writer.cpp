@@ -7,8 +7,8 @@
 #include <span>
 
 #include "formats/crc.h"
-#include "shared/two_halves.h"
 #include "shared/text.h"
+#include "shared/two_halves.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
@@ -248,9 +248,10 @@ void InsertXmlCheck(std::string& document, Platform& platform, const ThreadUse& 
   const std::string& ansi = ascii ? document : converted;
   cCRC crc;
   crc.SetCRCMode(1);
-  const std::uint16_t value = crc.CRC(
-      std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(ansi.data()), ansi.size()),
-      threads);
+  const std::uint16_t value =
+      crc.CRC(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(ansi.data()),
+                                            ansi.size()),
+              threads);
 
   constexpr char kHexDigits[] = "0123456789ABCDEF";
   const std::string hex = {kHexDigits[(value >> 12) & 0xF], kHexDigits[(value >> 8) & 0xF],

@@ -72,7 +72,8 @@ bool NextRow(std::string_view text, std::size_t& position, RowFields& row) {
 }
 
 RecordStamp::RecordStamp(std::string_view stamp)
-    : date{stamp[6], stamp[7], stamp[8], stamp[9], '-', stamp[3], stamp[4], '-', stamp[0], stamp[1]},
+    : date{stamp[6], stamp[7], stamp[8], stamp[9], '-',
+           stamp[3], stamp[4], '-',      stamp[0], stamp[1]},
       time{stamp[11], stamp[12], ':', stamp[14], stamp[15]} {}
 
 std::optional<DateTime> StampTime(std::string_view stamp) {
@@ -122,7 +123,6 @@ RowSurvey SurveyRows(const ThreadUse& threads, std::string_view rowText, bool gr
   survey.Add(second);
   return survey;
 }
-
 
 void RowSurveyor::Reserve(std::uint64_t exportBytes) {
   // An export row takes more than a hundred bytes and gives a line or two: each group

@@ -276,9 +276,9 @@ std::string MixedExport(bool finalLineBreak) {
 // Lines are cut at every CR LF, so no field brings one along; a value that held one
 // would be two lines to the conversion, and the writer's survey is then not used.
 TEST(RowSurveyor, ALineBreakInAValueMakesTheSurveyInexact) {
-  for (const auto& [code, value, exact] : {std::tuple{'7', "08:00: a\rb\n", true},
-                                           std::tuple{'7', "08:00: a\r\nb", false},
-                                           std::tuple{';', "1", false}}) {
+  for (const auto& [code, value, exact] :
+       {std::tuple{'7', "08:00: a\rb\n", true}, std::tuple{'7', "08:00: a\r\nb", false},
+        std::tuple{';', "1", false}}) {
     std::string text;
     RowSurveyor surveyor;
     RowWriter writer(text, &surveyor);
