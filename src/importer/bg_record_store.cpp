@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
-#include <cstring>
 #include <limits>
 
 #include "formats/xml_writer.h"
@@ -196,19 +195,6 @@ std::uint32_t BgRecordStore::Carrying(std::uint32_t added, Slice dt, Slice tm) {
   return added;
 }
 
-void BgRecordStore::Prefetch(std::string_view date, std::string_view time) const {
-  // Only keys that FindOrAdd takes as they stand, which are all of a usual export.
-  char key[32];
-  if (date.size() + time.size() > sizeof key) return;
-  std::copy(date.begin(), date.end(), key);
-  std::copy(time.begin(), time.end(), key + date.size());
-  const std::string_view text(key, date.size() + time.size());
-  for (const char c : text) {
-    if (!kPlainKeyChar[static_cast<unsigned char>(c)]) return;
-  }
-  table_.Prefetch(RecordTable::CanonicalOfLower(text));
-}
-
 std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view time) {
   work_.assign(date);
   work_.append(time);
@@ -379,40 +365,13 @@ void BgRecordStore::AppendXmlLine(std::uint32_t index, std::string& out) const {
       "", "\" Flg=\"", "\" Evt=\"", "\" Carb=\"", "\" Ins1=\"", "\" Ins2=\"", "\" Ins3=\""};
   const Record& r = records_[index];
   const std::string_view val = table_.View(r.attributes[kVal]);
-  // The parts of the line, composed on the stack so that the output grows by one append;
-  // a line too long for the stack (long event lists) is appended part by part.
-  // Value, date and time with their openings, the other attributes, the close.
-  std::array<std::string_view, 6 + 2 * (kAttributeCount - 1) + 1> parts;
-  std::size_t count = 0;
-  std::size_t length = 0;
-  const auto add = [&](std::string_view part) {
-    parts[count++] = part;
-    length += part.size();
-  };
-  add("<BG Val=\"");
-  add(val.empty() ? std::string_view("---") : val);
-  add("\" Dt=\"");
-  add(table_.View(r.dt));
-  add("\" Tm=\"");
-  add(table_.View(r.tm));
+  out.append("<BG Val=\"").append(val.empty() ? std::string_view("---") : val);
+  out.append("\" Dt=\"").append(table_.View(r.dt));
+  out.append("\" Tm=\"").append(table_.View(r.tm));
   for (int a = kFlg; a < kAttributeCount; ++a) {
-    if (r.attributes[a].length > 0) {
-      add(kOpen[a]);
-      add(table_.View(r.attributes[a]));
-    }
+    if (r.attributes[a].length > 0) out.append(kOpen[a]).append(table_.View(r.attributes[a]));
   }
-  add(r.ctrl ? "\" D=\"1\" Ctrl=\"1\" />\r\n" : "\" D=\"1\" />\r\n");
-  char line[256];
-  if (length > sizeof line) {
-    for (std::size_t i = 0; i < count; ++i) out.append(parts[i]);
-    return;
-  }
-  char* p = line;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::memcpy(p, parts[i].data(), parts[i].size());
-    p += parts[i].size();
-  }
-  out.append(line, length);
+  out.append(r.ctrl ? "\" D=\"1\" Ctrl=\"1\" />\r\n" : "\" D=\"1\" />\r\n");
 }
 
 std::vector<std::string> BgRecordStore::RecordTexts() const {

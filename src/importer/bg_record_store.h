@@ -61,10 +61,6 @@ class BgRecordStore {
   void AddBgValue(std::string_view date, std::string_view time, int code, std::string_view value,
                   std::string_view exportUnit);
 
-  // Starts loading the memory that merging a value under this date and time will read
-  // (see RecordTable::Prefetch).
-  void Prefetch(std::string_view date, std::string_view time) const;
-
   std::size_t Count() const { return table_.Count(); }
 
   // The record texts in their working form (single-quoted attributes, every attribute

@@ -35,10 +35,6 @@ constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kCancel = "Cancel";
 constexpr std::size_t kCgmStep = 100000;
 constexpr double kMmolToMgdl = 18.0182;
-// How many rows ahead a lane starts loading the record table's memory for a row.
-constexpr std::size_t kPrefetchRows = 8;
-// "DD.MM.YYYY HH:NN"
-constexpr std::size_t kStampLength = 16;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -316,15 +312,7 @@ class RowConversion {
     try {
       records_.Store(lane.group).Reserve(reserveLines_);
       RowFields row;
-      const BgRecordStore& store = records_.Store(lane.group);
-      for (std::size_t i = 0; i < starts.size(); ++i) {
-        // The record table's memory for a row some rows ahead is loaded meanwhile: its
-        // look-ups hit memory all over the table.
-        if (i + kPrefetchRows < starts.size()) {
-          const RecordStamp ahead(rowText.substr(starts[i + kPrefetchRows], kStampLength));
-          store.Prefetch(ahead.Date(), ahead.Time());
-        }
-        const std::uint64_t offset = starts[i];
+      for (const std::uint64_t offset : starts) {
         start = offset;
         std::size_t position = static_cast<std::size_t>(offset);
         // The survey put only rows with a value and a readable stamp into the groups.

@@ -60,13 +60,6 @@ class RecordTable {
 
   // The record under the key; kNone when there is none.
   std::uint32_t Find(const Key& key) const;
-  // Starts loading the memory where Find will look for the key, so that a look-up some
-  // rows later finds it in the cache.
-  void Prefetch(const Key& key) const {
-    if (!slots_.empty()) {
-      __builtin_prefetch(&slots_[HashOf(key.stemHash, key.suffix) & (slots_.size() - 1)]);
-    }
-  }
   // A new record under the key whose stem is `stem` (text in the arena); its first change.
   // Throws RuntimeError 7 when the table cannot grow.
   std::uint32_t Add(Slice stem, const Key& key);
