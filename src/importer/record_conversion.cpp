@@ -135,6 +135,11 @@ bool IsCanonicalNumber(std::string_view text) {
 // overflow error, as the conversion of a number to a 16-bit integer reports it, that
 // names the row.
 int ToInt16(double value, const RowFields& row) {
+  // Most values are whole numbers in range: they round to themselves.
+  if (value >= -32768.0 && value <= 32767.0) {
+    const int whole = static_cast<int>(value);
+    if (whole == value) return whole;
+  }
   double rounded = std::floor(value);
   const double fraction = value - rounded;
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;

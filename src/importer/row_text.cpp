@@ -1,5 +1,7 @@
 #include "importer/row_text.h"
 
+#include <algorithm>
+
 #include "importer/record_table.h"
 #include "shared/two_halves.h"
 
@@ -135,8 +137,13 @@ void RowSurveyor::Reserve(std::uint64_t exportBytes) {
 void RowSurveyor::SetStamp(std::string_view stamp) {
   when_ = StampTime(stamp);
   if (!when_) return;
+  // Stamps of one hour share their group, and rows mostly come hour by hour.
+  constexpr std::size_t kHourLength = 14;  // "DD.MM.YYYY HH:"
+  if (stamp.substr(0, kHourLength) == std::string_view(hour_, hourLength_)) return;
   const RecordStamp record(stamp);
   group_ = RecordTable::GroupOf(record.Date(), record.Time());
+  hourLength_ = std::min(stamp.size(), kHourLength);
+  std::copy_n(stamp.begin(), hourLength_, hour_);
 }
 
 void RowSurveyor::Line(std::uint64_t offset, char code, std::string_view value) {

@@ -94,6 +94,8 @@ class RowSurveyor {
   RowSurvey survey_;
   std::optional<DateTime> when_;
   unsigned group_ = 0;
+  char hour_[16] = {};  // the stamp's date and hour that group_ belongs to
+  std::size_t hourLength_ = 0;
   bool exact_ = true;
 };
 
