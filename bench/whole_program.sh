@@ -8,8 +8,8 @@
 # the exports are generated once into BUILD_DIR/whole_program/. OTHER_CONVERTER, when
 # given, is timed too, its runs interleaved with ours (for before/after pairs; keep its
 # Language folder beside it, as the settings of both must be alike). RUNS (default 7)
-# counted runs of each converter after one warm-up; PY_RUNS (default 3, one at 1,000,000
-# rows) of the yardstick. SIZES overrides the row counts.
+# counted runs of each converter after one warm-up; PY_RUNS (default 3, at most one at
+# 1,000,000 rows; 0 leaves the yardstick out) of the yardstick. SIZES overrides the row counts.
 # Each figure is the median with min-max over the runs, from the kernel's accounting of
 # each finished process: wall, user and system seconds, peak resident memory, minor page
 # faults. For profiles: perf record/report (Debian package linux-perf).
@@ -72,9 +72,11 @@ for rows in sizes:
     if other and without_time(os.path.join(data, "ours.xml")) != without_time(os.path.join(data, "other.xml")):
         print(f"warning: the documents differ at {rows} rows", file=sys.stderr)
     figures["python"] = [run([sys.executable, yardstick, export, os.path.join(data, "python.xml")])
-                         for _ in range(py_runs if int(rows) < 1000000 else 1)]
-    python_wall = statistics.median(f[0] for f in figures["python"])
-    python_cpu = statistics.median(f[1] + f[2] for f in figures["python"])
+                         for _ in range(min(py_runs, 1) if int(rows) >= 1000000 else py_runs)]
+    if not figures["python"]:  # PY_RUNS=0: no yardstick, no ratios
+        del figures["python"]
+    python_wall = statistics.median(f[0] for f in figures["python"]) if "python" in figures else 0
+    python_cpu = statistics.median(f[1] + f[2] for f in figures["python"]) if "python" in figures else 0
     for name in ("other", "ours", "python"):
         if name not in figures:
             continue
