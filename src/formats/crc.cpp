@@ -182,19 +182,18 @@ std::uint16_t cCRC::AfterZeros(std::uint16_t q, std::uint64_t count) const {
 }
 
 std::uint16_t cCRC::CRC(std::span<const std::uint8_t> data) const {
-  const std::uint16_t r = StartValue();
-  return Result(Run(reverseData_ ? ReflectBits(r, 16) : r, data.data(), data.size()));
+  return CRC(data, ThreadUse{.oneThread = true});
 }
 
 std::uint16_t cCRC::CRC(std::span<const std::uint8_t> data, const ThreadUse& threads) const {
   const std::size_t half = threads.WorthTwoThreads(data.size()) ? data.size() / 2 : data.size();
-  const std::uint16_t r = StartValue();
+  const std::uint16_t start = reverseData_ ? ReflectBits(StartValue(), 16) : StartValue();
   // The register is linear in the bytes: the second half's register, run from zero, is
   // joined to the first half's moved on by as many zero bytes as the second half holds.
   const auto [first, second] = RunTwoHalves(
-      half < data.size(),
-      [&] { return Run(reverseData_ ? ReflectBits(r, 16) : r, data.data(), half); },
+      half < data.size(), [&] { return Run(start, data.data(), half); },
       [&] { return Run(0, data.data() + half, data.size() - half); });
+  if (half == data.size()) return Result(first);
   return Result(static_cast<std::uint16_t>(AfterZeros(first, data.size() - half) ^ second));
 }
 

@@ -46,9 +46,7 @@ RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t t
       survey.groups[RecordTable::GroupOf(stamp.Date(), stamp.Time())].push_back(start);
     }
     if (row.field[1].empty()) continue;
-    range.found = true;
-    if (*when < range.earliest) range.earliest = *when;
-    if (*when > range.latest) range.latest = *when;
+    range.Include(*when);
   }
   return survey;
 }
@@ -97,12 +95,17 @@ std::optional<DateTime> StampTime(std::string_view stamp) {
   return DateTime{year, month, day, hour, minute, 0};
 }
 
+void DateRange::Include(const DateTime& when) {
+  found = true;
+  if (when < earliest) earliest = when;
+  if (when > latest) latest = when;
+}
+
 void DateRange::Add(const DateRange& other) {
   lines += other.lines;
   if (!other.found) return;
-  found = true;
-  if (other.earliest < earliest) earliest = other.earliest;
-  if (other.latest > latest) latest = other.latest;
+  Include(other.earliest);
+  Include(other.latest);
 }
 
 void RowSurvey::Add(const RowSurvey& other, std::uint64_t offset) {
@@ -153,9 +156,7 @@ void RowSurveyor::Line(std::uint64_t offset, char code, std::string_view value) 
   ++survey_.range.lines;
   if (!when_) return;
   if (!value.empty() && value.front() != ';') survey_.groups[group_].push_back(offset);
-  survey_.range.found = true;
-  if (*when_ < survey_.range.earliest) survey_.range.earliest = *when_;
-  if (*when_ > survey_.range.latest) survey_.range.latest = *when_;
+  survey_.range.Include(*when_);
 }
 
 }  // namespace tavrin

@@ -51,6 +51,8 @@ struct DateRange {
   bool found = false;
   std::size_t lines = 0;
 
+  // A dated line's point in time.
+  void Include(const DateTime& when);
   void Add(const DateRange& other);
   bool operator==(const DateRange&) const = default;
 };
