@@ -28,6 +28,7 @@ constexpr std::string_view kStyle =
     "h1{font-size:16pt;margin:0 0 4mm}h2{font-size:12pt;margin:6mm 0 2mm}"
     "table{border-collapse:collapse}td,th{padding:1mm 3mm;text-align:left;"
     "border-bottom:1px solid #ccc;vertical-align:top}td.n{text-align:right}"
+    "td.v{font-family:monospace;white-space:pre-wrap;word-break:break-all}"
     "svg{width:100%;height:auto;display:block;page-break-inside:avoid}"
     ".axis{stroke:#888;stroke-width:0.5}.grid{stroke:#ddd;stroke-width:0.5}"
     ".label{font-size:9px;fill:#555}.target{fill:#d8f0d8}"
@@ -123,6 +124,10 @@ class PageWriter {
     CountRow(Text(kMsgReportRowsRead), report_.rowsRead);
     CountRow(Text(kMsgReportRecords), report_.recordsWritten);
     CountRow(Text(kMsgReportCgm), report_.cgmReadings);
+    if (report_.valuesRefused > 0) CountRow(Text(kMsgReportValuesRefused), report_.valuesRefused);
+    if (report_.glucoseKeptAsText > 0) {
+      CountRow(Text(kMsgReportKeptAsText), report_.glucoseKeptAsText);
+    }
     for (const ReportCount& kind : report_.valuesPerKind) {
       CountRow(Text(kMsgReportValuesPerKind) + ": " + kind.label, kind.count);
     }
@@ -306,14 +311,18 @@ class PageWriter {
       return;
     }
     page_ += "<table class=\"skipped\">\n<tr><th>" + Escaped(Text(kMsgReportLine)) +
-             "</th><th>" + Escaped(Text(kMsgReportReason)) + "</th></tr>\n";
+             "</th><th>" + Escaped(Text(kMsgReportColumn)) + "</th><th>" +
+             Escaped(Text(kMsgReportValue)) + "</th><th>" + Escaped(Text(kMsgReportReason)) +
+             "</th></tr>\n";
     for (const ReportRowNote& note : report_.notes) {
-      page_ += "<tr><td class=\"n\">" + Count(note.line) + "</td><td>" + Escaped(note.reason) +
-               "</td></tr>\n";
+      page_ += "<tr><td class=\"n\">" + Count(note.line) + "</td><td>" + Escaped(note.column) +
+               "</td><td class=\"v\">" + Escaped(note.value) + "</td><td>" +
+               Escaped(note.reason) + "</td></tr>\n";
     }
     const long rest = report_.notesTotal - static_cast<long>(report_.notes.size());
     if (rest > 0) {
-      page_ += "<tr><td></td><td>" + Escaped(Text(kMsgReportMore, {Count(rest)})) + "</td></tr>\n";
+      page_ += "<tr><td></td><td></td><td></td><td>" +
+               Escaped(Text(kMsgReportMore, {Count(rest)})) + "</td></tr>\n";
     }
     page_ += "</table>\n";
   }

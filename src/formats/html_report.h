@@ -52,9 +52,12 @@ struct ReportDay {
 inline constexpr int kReportBucketMinutes = 15;
 inline constexpr int kReportBuckets = 24 * 60 / kReportBucketMinutes;
 
-// A row named in the report's table: its file line number and why.
+// A row named in the report's table: its file line number, the column and the value as
+// the export holds them (empty for notes about the whole row), and why.
 struct ReportRowNote {
   long line = 0;
+  std::string column;
+  std::string value;
   std::string reason;
 };
 
@@ -77,6 +80,8 @@ struct ImportReport {
   long rowsRead = 0;
   long recordsWritten = 0;
   long cgmReadings = 0;
+  long valuesRefused = 0;      // left out: no number the program can hold
+  long glucoseKeptAsText = 0;  // glucose texts that state no number, imported as they stand
   std::vector<ReportCount> valuesPerKind;
   long glucoseReadings = 0;
   // One entry per reading while there are at most kReportPointLimit; beyond that the
@@ -139,6 +144,13 @@ enum ReportMessage : int {
   kMsgReportNoReadings = 5837,
   kMsgReportSerial = 5838,
   kMsgReportCount = 5839,
+  kMsgReportValuesRefused = 5850,
+  kMsgReportKeptAsText = 5851,
+  kMsgReportDoseRefused = 5852,  // %1 and %2 the columns, %3 the values left out
+  kMsgReportKeptReason = 5853,
+  kMsgReportColumn = 5854,
+  kMsgReportValue = 5855,
+  kMsgReportFileOrder = 5856,  // %1 the order, %2 the dates that can only be read so
 };
 
 // The page for the report. Every text from the report is escaped, so no file name, note

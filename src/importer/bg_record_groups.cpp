@@ -15,7 +15,7 @@ constexpr std::size_t kReserveForTrailer = 256;
 
 }  // namespace
 
-BgRecordGroups::BgRecordGroups(const NoteLabels& labels)
+BgRecordGroups::BgRecordGroups(const NoteLabelList& labels)
     : groups_{Group{BgRecordStore(labels)}, Group{BgRecordStore(labels)}} {}
 
 unsigned BgRecordGroups::GroupOf(std::string_view date, std::string_view time) {

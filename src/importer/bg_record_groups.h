@@ -20,7 +20,7 @@ struct ThreadUse;
 // Rows may also all go into group 0.
 class BgRecordGroups {
  public:
-  explicit BgRecordGroups(const NoteLabels& labels);
+  explicit BgRecordGroups(const NoteLabelList& labels);
 
   // The group (0 or 1) of the record key date + time.
   static unsigned GroupOf(std::string_view date, std::string_view time);

@@ -152,13 +152,23 @@ NoteLabels NoteLabels::FromMessages(std::string_view markedMessage,
   return labels;
 }
 
-NoteLabels NoteLabels::FromContext(ProcessContext& context) {
-  if (context.languages) {
-    return FromMessages(context.languages->GetMessageText(kMarkedMessage),
-                        context.languages->GetMessageText(kControlMessage, {":"}));
+NoteLabelList NoteLabelsOfEveryLanguage(ProcessContext& context) {
+  if (!context.languages) {
+    return {NoteLabels::FromMessages(
+        Languages::BuiltInText(kMarkedMessage),
+        ReplaceAll(Languages::BuiltInText(kControlMessage), "%1", ":"))};
   }
-  return FromMessages(Languages::BuiltInText(kMarkedMessage),
-                      ReplaceAll(Languages::BuiltInText(kControlMessage), "%1", ":"));
+  // Both messages come from the same sources in the same order; a language file that
+  // lacks one of them gives the other's language its place.
+  const std::vector<std::string> marked = context.languages->MessageInEveryLanguage(kMarkedMessage);
+  const std::vector<std::string> control =
+      context.languages->MessageInEveryLanguage(kControlMessage, {":"});
+  NoteLabelList labels;
+  for (std::size_t i = 0; i < std::max(marked.size(), control.size()); ++i) {
+    labels.push_back(NoteLabels::FromMessages(i < marked.size() ? marked[i] : std::string(),
+                                              i < control.size() ? control[i] : std::string()));
+  }
+  return labels;
 }
 
 std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
@@ -180,9 +190,18 @@ std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
   return std::string();
 }
 
+std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
+                          const NoteLabelList& labels) {
+  for (const NoteLabels& language : labels) {
+    std::string value = ValueFromNote(note, exportUnit, language);
+    if (!value.empty()) return value;
+  }
+  return std::string();
+}
+
 // --- Record store
 
-BgRecordStore::BgRecordStore(NoteLabels labels) : labels_(std::move(labels)) {}
+BgRecordStore::BgRecordStore(NoteLabelList labels) : labels_(std::move(labels)) {}
 
 void BgRecordStore::Reserve(std::size_t records) {
   table_.Reserve(records);

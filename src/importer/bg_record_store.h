@@ -28,16 +28,25 @@ struct NoteLabels {
 
   // From the texts of messages 1833 and 1816 (the latter with ":" put in for %1).
   static NoteLabels FromMessages(std::string_view markedMessage, std::string_view controlMessage);
-  // From the languages of the process, or from the built-in German texts before a
-  // language is chosen.
-  static NoteLabels FromContext(ProcessContext& context);
 };
+
+// The labels of several languages, the one looked for first first.
+using NoteLabelList = std::vector<NoteLabels>;
+
+// The labels of the user-interface language, then of every other language the program
+// ships: the app writes its notes in its own language, which need not be the user
+// interface's, and a file must give the same records whatever language that is. Before
+// a language is chosen, the built-in German texts.
+NoteLabelList NoteLabelsOfEveryLanguage(ProcessContext& context);
 
 // The glucose value a note names, for example "112" from "Messung mit Kontrolllösung
 // 112 mg/dL" with the unit "mg/dL"; empty when the note carries neither label. A decimal
-// comma becomes a point.
+// comma becomes a point. With several languages, each in turn (marked before control),
+// until one gives a value.
 std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
                           const NoteLabels& labels);
+std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
+                          const NoteLabelList& labels);
 
 // The BG records of one conversion: one record per point in time, carrying glucose,
 // flag, events, carbohydrates and insulin. A record is found by its key, the record date
@@ -47,7 +56,7 @@ std::string ValueFromNote(std::string_view note, std::string_view exportUnit,
 // changed (a RecordTable keeps keys and order).
 class BgRecordStore {
  public:
-  explicit BgRecordStore(NoteLabels labels = {});
+  explicit BgRecordStore(NoteLabelList labels = {});
 
   // Room for about this many records before the lists grow.
   void Reserve(std::size_t records);
@@ -100,7 +109,7 @@ class BgRecordStore {
   // makes of its RecordTexts() entry, written directly.
   void AppendXmlLine(std::uint32_t index, std::string& out) const;
 
-  NoteLabels labels_;
+  NoteLabelList labels_;
   RecordTable table_;
   std::vector<Record> records_;
   std::string lowered_;  // work buffers for keys

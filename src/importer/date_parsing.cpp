@@ -158,25 +158,37 @@ bool WarnAboutDataAge(ProcessContext& context, int message, const DateTime& show
 }  // namespace
 
 std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view timeText,
-                                     const RegionalSettings& regional, DayMonthOrder* order) {
-  DayMonthOrder unused = DayMonthOrder::kNone;
-  DayMonthOrder& dateOrder = order != nullptr ? *order : unused;
+                                     const RegionalSettings& regional, DayMonthOrder* order,
+                                     DayMonthOrder* only) {
+  DayMonthOrder unusedOrder = DayMonthOrder::kNone;
+  DayMonthOrder unusedOnly = DayMonthOrder::kNone;
+  DayMonthOrder& dateOrder = order != nullptr ? *order : unusedOrder;
+  DayMonthOrder& onlyOrder = only != nullptr ? *only : unusedOnly;
   dateOrder = DayMonthOrder::kNone;
+  onlyOrder = DayMonthOrder::kNone;
   try {
     // Nearly every row has a plain numeric date and time: read them in place.
     const NumericDateTimeParts numeric = ParseNumericDateTimeParts(dateText, timeText, regional);
     if (numeric.recognised) {
       if (numeric.parts && numeric.parts->hasDate) {
         dateOrder = numeric.parts->order;
+        onlyOrder = numeric.parts->only;
         return numeric.parts->value;
       }
       return ReadNamedMonthDateTime(dateText, timeText);
     }
     const std::string combined = std::string(dateText) + " " + std::string(timeText);
     // A time alone reads as 30 December 1899; a row without a date must not become one.
+    // The date must stand in the date field: joined, "4. 12." and the time "12" would
+    // read as 4 December 2012, the year lent by the time.
     if (const auto parts = ParseLocaleDateTimeParts(combined, regional); parts && parts->hasDate) {
-      dateOrder = parts->order;
-      return parts->value;
+      const auto own = timeText.empty() ? parts : ParseLocaleDateTimeParts(dateText, regional);
+      if (own && own->hasDate && own->value.year == parts->value.year &&
+          own->value.month == parts->value.month && own->value.day == parts->value.day) {
+        dateOrder = parts->order;
+        onlyOrder = parts->only;
+        return parts->value;
+      }
     }
     return ReadNamedMonthDateTime(dateText, timeText);
   } catch (const std::exception&) {

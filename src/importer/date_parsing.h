@@ -15,11 +15,14 @@ class ProcessContext;
 
 // The point in time of an export row from its date and time fields: first as the
 // regional settings read "date time", then as "month-name day year" with a 24-hour or
-// am/pm time. No date when neither works. `order`, when given, learns in which order a
-// numeric date gave day and month.
+// am/pm time. The date comes from the date field alone: a field without a full date
+// gives no date, whatever the time field holds. No date when neither works. `order`,
+// when given, learns in which order a numeric date gave day and month; `only`, the one
+// order that its numbers allow (LocaleDateTimeParts::only).
 std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view timeText,
                                      const RegionalSettings& regional,
-                                     DayMonthOrder* order = nullptr);
+                                     DayMonthOrder* order = nullptr,
+                                     DayMonthOrder* only = nullptr);
 
 // 1 to 12 for a month name in one of many languages, -1 when it is in no table.
 int MonthFromName(std::string_view name);

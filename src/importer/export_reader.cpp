@@ -92,8 +92,12 @@ struct PartRows {
   long valuesRefused = 0;
   long rowsWithRefusedValues = 0;
   std::vector<long> refusedLines;  // as skippedLines
+  long glucoseKeptAsText = 0;
+  std::vector<long> keptLines;  // as skippedLines
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
+  long datesOnlyDayFirst = 0;
+  long datesOnlyMonthFirst = 0;
   std::vector<NotedRow> notedRows;             // lines 1-based within the part
   RowSurveyor surveyor;                        // the survey of rowText
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
@@ -161,16 +165,50 @@ bool AnyFieldSet(const ExportRow& row) {
   return false;
 }
 
+RowNote NoteOf(ValueFate fate) {
+  switch (fate) {
+    case ValueFate::kRefused:
+      return RowNote::kValuesRefused;
+    case ValueFate::kDoseRefused:
+      return RowNote::kDoseRefused;
+    case ValueFate::kKeptAsText:
+      break;
+  }
+  return RowNote::kKeptAsText;
+}
+
+// Counts and notes the values of a row that WriteRowLines refused or kept as text.
+void NoteRowValues(const RowValueNotes& notes, const ExportRow& row, PartRows& out) {
+  for (std::size_t i = 0; i < notes.count; ++i) {
+    const ValueNote& note = notes.items[i];
+    std::string text =
+        note.fate == ValueFate::kDoseRefused ? DoseText(row) : std::string(note.text);
+    out.notedRows.push_back(
+        {out.lines, NoteOf(note.fate), note.values, note.column, std::move(text)});
+  }
+  if (notes.refused > 0) {
+    out.valuesRefused += notes.refused;
+    ++out.rowsWithRefusedValues;
+    NoteLine(out.refusedLines, out.lines);
+  }
+  if (notes.keptAsText > 0) {
+    out.glucoseKeptAsText += notes.keptAsText;
+    NoteLine(out.keptLines, out.lines);
+  }
+}
+
 // Adds the rows of a piece to those of its part. May run on a worker thread: it touches
-// nothing but its own PartRows and reads the shared settings.
+// nothing but its own PartRows and reads the shared settings. Dates are read by
+// `dateRegional`: the regional settings, or those with the order the export proves.
 void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine,
                    const TextSurvey& survey, bool ansi, const RegionalSettings& regional,
-                   PartRows& out) {
+                   const RegionalSettings& dateRegional, PartRows& out) {
   const bool convert = ansi || survey.repair;
   RowWriter writer(out.rowText, &out.surveyor);
   ExportRow row;
   std::vector<std::string_view> scratch;
-  NumericDateTimeReader numericDates(regional);
+  NumericDateTimeReader numericDates(dateRegional);
+  RowValueNotes notes;
   std::size_t position = 0;
   const bool loneLineFeeds = survey.loneLineFeeds;
   if (skipFirstLine) NextLineView(text, position, loneLineFeeds);
@@ -194,6 +232,7 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
 
     std::optional<DateTime> when;
     DayMonthOrder order = DayMonthOrder::kNone;
+    DayMonthOrder only = DayMonthOrder::kNone;
     const std::string_view date = row[column::kDate];
     const std::string_view time = row[column::kTime];
     if (!date.empty() || !time.empty()) {
@@ -203,32 +242,31 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
         if (numeric.parts && numeric.parts->hasDate) {
           when = numeric.parts->value;
           order = numeric.parts->order;
+          only = numeric.parts->only;
         } else {
-          when = ReadDateTime(date, time, regional, &order);
+          when = ReadDateTime(date, time, dateRegional, &order, &only);
         }
       });
     }
     if (when) {
+      out.datesOnlyDayFirst += only == DayMonthOrder::kDayFirst ? 1 : 0;
+      out.datesOnlyMonthFirst += only == DayMonthOrder::kMonthFirst ? 1 : 0;
       if (order == DayMonthOrder::kDayFirst && ++out.datesDayFirst <= kMaxDateOrderNotes) {
-        out.notedRows.push_back({out.lines, RowNote::kDayFirst, 0});
+        out.notedRows.push_back({.line = out.lines, .note = RowNote::kDayFirst});
       } else if (order == DayMonthOrder::kMonthFirst &&
                  ++out.datesMonthFirst <= kMaxDateOrderNotes) {
-        out.notedRows.push_back({out.lines, RowNote::kMonthFirst, 0});
+        out.notedRows.push_back({.line = out.lines, .note = RowNote::kMonthFirst});
       }
       writer.SetStamp(*when);
-      if (const int refused =
-              WriteRowLines(writer, row, survey.header, survey.starMarker, regional)) {
-        out.valuesRefused += refused;
-        ++out.rowsWithRefusedValues;
-        NoteLine(out.refusedLines, out.lines);
-        out.notedRows.push_back({out.lines, RowNote::kValuesRefused, refused});
-      }
+      notes = RowValueNotes();
+      WriteRowLines(writer, row, survey.header, survey.starMarker, regional, notes);
+      if (!notes.Empty()) NoteRowValues(notes, row, out);
     } else if (AnyFieldSet(row)) {
       // A row that carries values but no readable date is lost to the import; count it
       // for the trace log. Blank rows and empty lines are not worth a note.
       ++out.rowsWithoutDate;
       NoteLine(out.skippedLines, out.lines);
-      out.notedRows.push_back({out.lines, RowNote::kNoReadableDate, 0});
+      out.notedRows.push_back({.line = out.lines, .note = RowNote::kNoReadableDate});
     }
   }
 }
@@ -240,15 +278,19 @@ void AddPartRows(PartRows& part, ExportReadResult& result) {
   const long before = result.linesRead + 1;
   for (const long line : part.skippedLines) NoteLine(result.skippedLineNumbers, before + line);
   for (const long line : part.refusedLines) NoteLine(result.refusedLineNumbers, before + line);
-  for (NotedRow row : part.notedRows) {
+  for (const long line : part.keptLines) NoteLine(result.keptLineNumbers, before + line);
+  for (NotedRow& row : part.notedRows) {
     row.line += before;
-    result.notedRows.push_back(row);
+    result.notedRows.push_back(std::move(row));
   }
   result.rowsWithoutDate += part.rowsWithoutDate;
   result.valuesRefused += part.valuesRefused;
   result.rowsWithRefusedValues += part.rowsWithRefusedValues;
+  result.glucoseKeptAsText += part.glucoseKeptAsText;
   result.datesDayFirst += part.datesDayFirst;
   result.datesMonthFirst += part.datesMonthFirst;
+  result.datesOnlyDayFirst += part.datesOnlyDayFirst;
+  result.datesOnlyMonthFirst += part.datesOnlyMonthFirst;
   result.linesRead += part.lines;
 }
 
@@ -286,6 +328,18 @@ void TraceReadNotes(ProcessContext& context, const ExportReadResult& result) {
              result.rowsWithoutDate, result.skippedLineNumbers);
   TraceCount(context, "Unreadable or out-of-range values skipped", result.valuesRefused,
              result.rowsWithRefusedValues, result.refusedLineNumbers);
+  TraceCount(context, "Glucose texts kept as text", result.glucoseKeptAsText,
+             result.glucoseKeptAsText, result.keptLineNumbers);
+  if (result.fileDateOrder != DayMonthOrder::kNone) {
+    const bool dayFirst = result.fileDateOrder == DayMonthOrder::kDayFirst;
+    const long proving = dayFirst ? result.datesOnlyDayFirst : result.datesOnlyMonthFirst;
+    const std::string order = dayFirst ? "day first" : "month first";
+    const std::string other = dayFirst ? "month first" : "day first";
+    const std::string line = "Date order taken from the export: " + order + " (" +
+                             std::to_string(proving) + " dates can only be read " + order +
+                             ", none " + other + ")";
+    SkipOnError([&] { context.trace.Write(std::string_view(line)); });
+  }
   if (result.MixedDateOrders()) {
     const std::string line =
         "Dates in mixed day/month order: " + std::to_string(result.datesDayFirst) +
@@ -294,15 +348,32 @@ void TraceReadNotes(ProcessContext& context, const ExportReadResult& result) {
   }
 }
 
+// The order of day and month that the export's dates prove (some can be read only that
+// way, none only the other way) where the regional settings read the other one; kNone
+// when the dates prove neither or both, or the order the regional settings read anyway.
+DayMonthOrder OrderToImpose(long onlyDayFirst, long onlyMonthFirst,
+                            const RegionalSettings& regional) {
+  DayMonthOrder proven = DayMonthOrder::kNone;
+  if (onlyDayFirst > 0 && onlyMonthFirst == 0) proven = DayMonthOrder::kDayFirst;
+  if (onlyMonthFirst > 0 && onlyDayFirst == 0) proven = DayMonthOrder::kMonthFirst;
+  const DayMonthOrder regionalOrder =
+      regional.dateOrder == RegionalSettings::DateOrder::DayMonthYear   ? DayMonthOrder::kDayFirst
+      : regional.dateOrder == RegionalSettings::DateOrder::MonthDayYear ? DayMonthOrder::kMonthFirst
+                                                                        : DayMonthOrder::kNone;
+  return proven == regionalOrder ? DayMonthOrder::kNone : proven;
+}
+
 ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi) {
   ExportReadResult result;
   const std::uint64_t size = source.Size();
   const std::uint64_t cut = HalfwayLineStart(
       context.threads, size, [&source](std::uint64_t at) { return source.LineStartAfter(at); });
   const RegionalSettings regional = context.platform.Regional();
+  RegionalSettings dateRegional = regional;
   TextSurvey survey = SurveyFirstPiece(context.platform, source, cut, ansi, regional);
   if (survey.empty) return result;
   result.exportUnit = survey.header.exportUnit;
+  result.columnNames.assign(survey.header.columnNames.begin(), survey.header.columnNames.end());
 
   // The count after every piece of the first half (some 10,000 rows) and while the
   // worker reads on, each time with the second half's count so far, and always the final
@@ -333,7 +404,8 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
           bool header = true;
           for (std::string_view piece = pieces->Next(raw); !piece.empty();
                piece = pieces->Next(raw)) {
-            ReadPieceRows(context.platform, piece, header, survey, ansi, regional, rows);
+            ReadPieceRows(context.platform, piece, header, survey, ansi, regional, dateRegional,
+                          rows);
             header = false;
             firstLines = rows.lines;
             firstBytes += piece.size();
@@ -349,7 +421,8 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
           std::string raw;
           for (std::string_view piece = pieces->Next(raw); !piece.empty();
                piece = pieces->Next(raw)) {
-            ReadPieceRows(context.platform, piece, false, survey, ansi, regional, rows);
+            ReadPieceRows(context.platform, piece, false, survey, ansi, regional, dateRegional,
+                          rows);
             secondLines = rows.lines;
             secondBytes += piece.size();
           }
@@ -361,12 +434,24 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   PartSurvey whole{.repair = survey.repair, .starMarker = survey.starMarker};
   whole.Add(halves.first.survey);
   whole.Add(halves.second.survey);
-  if (whole.repair != survey.repair || whole.starMarker != survey.starMarker) {
-    // A later piece settled an answer otherwise than the first: the rows written so far
-    // followed the wrong one.
+  // Whether a date can be read in only one order is the same in either order, so the
+  // first read tells what the file proves.
+  const DayMonthOrder imposed =
+      OrderToImpose(halves.first.datesOnlyDayFirst + halves.second.datesOnlyDayFirst,
+                    halves.first.datesOnlyMonthFirst + halves.second.datesOnlyMonthFirst, regional);
+  if (whole.repair != survey.repair || whole.starMarker != survey.starMarker ||
+      imposed != DayMonthOrder::kNone) {
+    // A later piece settled an answer otherwise than the first, or the file's dates prove
+    // another order than the regional one: the rows written so far followed the wrong one.
     survey.repair = whole.repair;
     survey.starMarker = whole.starMarker;
     survey.settled = true;
+    if (imposed != DayMonthOrder::kNone) {
+      dateRegional.dateOrder = imposed == DayMonthOrder::kDayFirst
+                                   ? RegionalSettings::DateOrder::DayMonthYear
+                                   : RegionalSettings::DateOrder::MonthDayYear;
+      result.fileDateOrder = imposed;
+    }
     firstBytes = 0;
     secondBytes = 0;
     showing = false;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "importer/locale_date.h"
 #include "importer/row_text.h"
 
 namespace tavrin {
@@ -16,17 +17,22 @@ class ProcessContext;
 // Why a data row of the export is named in the import report.
 enum class RowNote : std::uint8_t {
   kNoReadableDate,  // skipped: the date or time could not be read
-  kValuesRefused,   // imported without the values that are no number the program can hold
+  kValuesRefused,   // a value left out: no number the program can hold
   kDayFirst,        // date read with the day before the month
   kMonthFirst,      // date read with the month before the day
+  kDoseRefused,     // the combined dose of columns 8 and 7 left out: a part was refused
+  kKeptAsText,      // a glucose text that states no number, imported as it stands
 };
 
-// One noted row: its file line number (1 = header), the note and, for kValuesRefused, the
-// number of values left out.
+// One noted row: its file line number (1 = header), the note and, for the notes of a
+// value, the number of values it stands for, the export column (0-based) and the value's
+// text as the export holds it (for a dose, its parts joined by "+").
 struct NotedRow {
   long line = 0;
   RowNote note = RowNote::kNoReadableDate;
   int values = 0;
+  int column = -1;
+  std::string text{};
 
   bool operator==(const NotedRow&) const = default;
 };
@@ -35,6 +41,9 @@ struct NotedRow {
 struct ExportReadResult {
   std::string rowText;       // the RowText: "DD.MM.YYYY HH:NN;code;value" lines, CR LF each
   std::string exportUnit;    // "mg/dL" or "mmol/L"; empty when the file was empty
+  // The header's names of the columns the import reads, by column index (0-based); empty
+  // for the others.
+  std::vector<std::string> columnNames;
   long linesRead = 0;        // data lines after the header (the progress count)
   long rowsWithoutDate = 0;  // rows skipped because their date could not be read
   std::vector<long> skippedLineNumbers;  // file line numbers (1 = header) of the first few
@@ -44,10 +53,23 @@ struct ExportReadResult {
   long valuesRefused = 0;
   long rowsWithRefusedValues = 0;
   std::vector<long> refusedLineNumbers;
+  // Glucose texts that state no number ("HI", "<50"), imported as they stand, and the
+  // lines of the first few.
+  long glucoseKeptAsText = 0;
+  std::vector<long> keptLineNumbers;
   // Rows whose numeric date was read with the day before the month and with the month
   // before the day, counting only dates whose day and month differ.
   long datesDayFirst = 0;
   long datesMonthFirst = 0;
+  // Numeric dates that can be read only day first (13.11.2026) and only month first
+  // (11.13.2026), whatever the regional settings.
+  long datesOnlyDayFirst = 0;
+  long datesOnlyMonthFirst = 0;
+  // The order of day and month that the export proves by its own dates (some can be read
+  // only in that order, none only in the other) and in which all its numeric dates were
+  // read, where the regional settings would have read another; kNone when the regional
+  // order was kept.
+  DayMonthOrder fileDateOrder = DayMonthOrder::kNone;
   // Every row without a readable date and every row with refused values, in file order;
   // when the dates mix the orders of day and month, also the first kMaxDateOrderNotes rows
   // read in the rarer order.

@@ -73,10 +73,15 @@ FieldNumber ExamineNumber(std::string_view field, const RegionalSettings& region
     return number;
   }
   // A whole part in groups of three digits, led by the regional thousands separator,
-  // and the regional decimal separator.
+  // and the regional decimal separator. Not where the thousands separator is "." or ",":
+  // the decimal reading above takes either as the decimal separator ("1,200" is 1.2), so
+  // reading groups only once a second separator appears would make "1,200" and
+  // "1,200.5" differ by a factor of 1,000.
   const std::string_view thousands = regional.thousandSeparator;
   const std::string_view decimal = regional.decimalSeparator;
-  if (thousands.empty() || thousands == decimal) return number;
+  if (thousands.empty() || thousands == decimal || thousands == "." || thousands == ",") {
+    return number;
+  }
   pos = 0;
   while (pos < field.size() && pos < 3 && IsDigit(field[pos])) ++pos;
   if (pos == 0) return number;
@@ -216,6 +221,92 @@ std::optional<long long> TenthCarbs(std::string_view field, double factor) {
   return product;
 }
 
+// Digits of other scripts that a text may state a number in: full-width (U+FF10 to
+// U+FF19), Arabic-Indic (U+0660 to U+0669) and extended Arabic-Indic (U+06F0 to U+06F9).
+bool HoldsOtherDigits(std::string_view text) {
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    const auto a = static_cast<unsigned char>(text[i]);
+    const auto b = static_cast<unsigned char>(text[i + 1]);
+    if (a == 0xD9 && b >= 0xA0 && b <= 0xA9) return true;
+    if (a == 0xDB && b >= 0xB0 && b <= 0xB9) return true;
+    if (a == 0xEF && b == 0xBC && i + 2 < text.size()) {
+      const auto c = static_cast<unsigned char>(text[i + 2]);
+      if (c >= 0x90 && c <= 0x99) return true;
+    }
+  }
+  return false;
+}
+
+bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether the text starts with the word (ASCII letters, any case) and no letter follows.
+bool StartsWithWord(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (LowerAscii(text[i]) != word[i]) return false;
+  }
+  if (text.size() == word.size()) return true;
+  const char next = LowerAscii(text[word.size()]);
+  return !(next >= 'a' && next <= 'z');
+}
+
+// A mantissa (digits with at most one separator) followed by "e" or "E", an optional
+// sign and a digit: "1e30", "1,5E+3", "2e-4 mg".
+bool StartsWithExponentForm(std::string_view text) {
+  std::size_t pos = 0;
+  bool digit = false;
+  while (pos < text.size() && IsDigit(text[pos])) ++pos, digit = true;
+  if (pos < text.size() && (text[pos] == '.' || text[pos] == ',')) {
+    ++pos;
+    while (pos < text.size() && IsDigit(text[pos])) ++pos, digit = true;
+  }
+  if (!digit || pos >= text.size() || LowerAscii(text[pos]) != 'e') return false;
+  ++pos;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
+  return pos < text.size() && IsDigit(text[pos]);
+}
+
+// Nothing but digits, "." or "," and blanks, with at least one digit: a number whose
+// separators or blanks stand where no number has them ("1..2", "1 2", "12 ,5").
+bool OnlyNumberCharacters(std::string_view text) {
+  bool digit = false;
+  for (const char c : text) {
+    if (IsDigit(c)) {
+      digit = true;
+    } else if (c != '.' && c != ',' && !IsBlank(c)) {
+      return false;
+    }
+  }
+  return digit;
+}
+
+// The blood pressure column, blanks removed, when it states numbers: every part between
+// "/" is a number or states one (StatesUnreadableNumber). Such a value must be one number
+// or two ("systolic/diastolic"), each one the program can read. A text that is no such
+// statement (a tag such as "P1") is no blood pressure and stands as it is.
+bool IsUnreadableBloodPressure(std::string_view text, const RegionalSettings& regional) {
+  std::size_t parts = 0;
+  bool unreadable = false;
+  for (std::size_t from = 0; from <= text.size(); ++parts) {
+    std::size_t slash = text.find('/', from);
+    if (slash == std::string_view::npos) slash = text.size();
+    const std::string_view part = text.substr(from, slash - from);
+    const FieldNumber number = ExamineNumber(part, regional);
+    if (!number.isNumber && !StatesUnreadableNumber(part)) return false;  // a text
+    unreadable = unreadable || !number.isNumber || number.grouped ||
+                 number.wholeDigits > kMaxWholeDigits ||
+                 part.find_first_not_of("0123456789.,") != std::string_view::npos;
+    from = slash + 1;
+  }
+  return unreadable || parts > 2;
+}
+
 bool IsLowReading(std::string_view lowered) {
   return lowered == "niedrig" || lowered == "lo" || lowered == "low";
 }
@@ -246,6 +337,13 @@ std::size_t FormatTimeStamp(char* out, std::size_t room, const DateTime& when) {
   return static_cast<std::size_t>(p - out);
 }
 
+// A header field as a name to show: blanks and double quotes around it removed.
+std::string HeaderName(std::string_view field) {
+  while (!field.empty() && (IsBlank(field.front()) || field.front() == '"')) field.remove_prefix(1);
+  while (!field.empty() && (IsBlank(field.back()) || field.back() == '"')) field.remove_suffix(1);
+  return std::string(field);
+}
+
 }  // namespace
 
 HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regional) {
@@ -259,6 +357,9 @@ HeaderSettings ReadHeader(std::string_view header, const RegionalSettings& regio
     throw SubscriptError("ReadExportFile");
   }
 
+  for (std::size_t i = 0; i < kRowFields; ++i) {
+    if (column::IsReadColumn(i)) settings.columnNames[i] = HeaderName(fields[i]);
+  }
   settings.exportUnit =
       FindNoCase(fields[column::kGlucose], "mg/dl") != std::string_view::npos ? "mg/dL" : "mmol/L";
   settings.mmol = settings.exportUnit == "mmol/L";
@@ -354,93 +455,176 @@ void RowWriter::Line(char code, std::string_view value) {
   out_.append(buffer, length);
 }
 
-int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
-                  bool starMarker, const RegionalSettings& regional) {
+void RowValueNotes::Add(ValueFate fate, std::size_t column, std::string_view text, int values) {
+  if (count < kRoom) {
+    items[count++] = {fate, static_cast<std::uint8_t>(column), static_cast<std::uint8_t>(values),
+                      text};
+  }
+  if (fate == ValueFate::kKeptAsText) {
+    ++keptAsText;
+  } else {
+    refused += values;
+  }
+}
+
+std::string DoseText(const ExportRow& row) {
+  std::string text(row[column::kInsulinFirst]);
+  if (!text.empty() && !row[column::kInsulinSecond].empty()) text += '+';
+  return text.append(row[column::kInsulinSecond]);
+}
+
+bool StatesUnreadableNumber(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  if (HoldsOtherDigits(text)) return true;
+  const std::size_t points = static_cast<std::size_t>(std::count(text.begin(), text.end(), '.'));
+  const std::size_t commas = static_cast<std::size_t>(std::count(text.begin(), text.end(), ','));
+  if (points + commas >= 2) return true;
+  if (OnlyNumberCharacters(text)) return true;
+  // A sign before the number ("+120", "- 5", "−3" with the minus sign U+2212).
+  std::string_view rest = text;
+  if (rest.starts_with("\xE2\x88\x92")) {
+    rest.remove_prefix(3);
+  } else if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
+    rest.remove_prefix(1);
+  }
+  const bool signed_ = rest.size() != text.size();
+  while (signed_ && !rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
+  if (signed_ && !rest.empty()) {
+    const bool separatorThenDigit =
+        rest.size() >= 2 && (rest[0] == '.' || rest[0] == ',') && IsDigit(rest[1]);
+    if (IsDigit(rest.front()) || separatorThenDigit) return true;
+  }
+  if (StartsWithWord(rest, "nan") || StartsWithWord(rest, "inf") ||
+      StartsWithWord(rest, "infinity")) {
+    return true;
+  }
+  const bool hexPrefix = rest.size() >= 3 && (rest.starts_with("0x") || rest.starts_with("0X") ||
+                                              rest.starts_with("&h") || rest.starts_with("&H"));
+  if (hexPrefix && IsHexDigit(rest[2])) return true;
+  return StartsWithExponentForm(rest);
+}
+
+namespace {
+
+// Codes 2 and 1: blood glucose, with the meter's words for readings out of its range.
+void WriteGlucose(RowWriter& writer, std::string_view glucose, const HeaderSettings& header,
+                  const RegionalSettings& regional, RowValueNotes& notes) {
+  const FieldNumber number = ExamineNumber(glucose, regional);
+  if (number.isNumber) {
+    if (const std::optional<std::string> text =
+            GlucoseText(glucose, number, header.mmol, regional)) {
+      writer.Line('1', *text);
+    } else {
+      notes.Add(ValueFate::kRefused, column::kGlucose, glucose);
+    }
+    return;
+  }
+  const std::string lowered = ToLower(glucose);
+  if (lowered == "hoch" || lowered == "high") {
+    writer.Line('1', "600");
+    return;
+  }
+  if (IsLowReading(lowered)) {
+    writer.Line('2', "--1");
+    writer.Line('1', "20");
+    return;
+  }
+  // A text that is no number ("HI", "<50", "120 mg/dL") goes to the host as it stands;
+  // the conversion reads its leading number, which must fit its 16-bit value. Converted
+  // from mmol/L such a text would become an invented value.
+  const double leading = LeadingNumber(glucose);
+  if (header.mmol || StatesUnreadableNumber(glucose) ||
+      !(leading > -kMaxGlucose - 1.5 && leading < kMaxGlucose + 0.5)) {
+    notes.Add(ValueFate::kRefused, column::kGlucose, glucose);
+    return;
+  }
+  writer.Line('1', glucose);
+  notes.Add(ValueFate::kKeptAsText, column::kGlucose, glucose);
+}
+
+// Code 3: carbohydrates in grams.
+void WriteCarbs(RowWriter& writer, std::string_view carbs, const HeaderSettings& header,
+                const RegionalSettings& regional, RowValueNotes& notes) {
+  const std::string_view dec = regional.decimalSeparator;
+  if (std::optional<long long> grams = WholeCarbs(carbs, header.carbFactor)) {
+    if (*grams >= kWholeNumberLimit) {
+      notes.Add(ValueFate::kRefused, column::kCarbs, carbs);
+    } else if (*grams > 0) {
+      writer.Line('3', std::to_string(*grams));
+    }
+    return;
+  }
+  if (std::optional<long long> tenths = TenthCarbs(carbs, header.carbFactor)) {
+    // As DoubleToText writes the rounded grams: no ",0" for whole grams.
+    if (*tenths > 0) {
+      std::string text = std::to_string(*tenths / 10);
+      if (*tenths % 10 != 0) text.append(dec).append(1, static_cast<char>('0' + *tenths % 10));
+      writer.Line('3', text);
+    }
+    return;
+  }
+  const FieldNumber number = ExamineNumber(carbs, regional);
+  if (!number.isNumber || number.wholeDigits > kMaxWholeDigits) {
+    notes.Add(ValueFate::kRefused, column::kCarbs, carbs);
+    return;
+  }
+  const double grams =
+      RoundTo(static_cast<double>(NumberValue(number, regional)) * header.carbFactor, 1);
+  if (!WrittenPlain(grams)) {
+    notes.Add(ValueFate::kRefused, column::kCarbs, carbs);
+  } else if (grams > 0) {
+    writer.Line('3', DoubleToText(grams, dec));
+  }
+}
+
+// Code 4 from columns 8 and 7: one value "a+b" when both are given. A sum that lacks a
+// refused part would be another dose, so then neither part is written, both count as
+// refused and the dose is noted once, as the export states it.
+void WriteCombinedDose(RowWriter& writer, const ExportRow& row, const RegionalSettings& regional,
+                       RowValueNotes& notes) {
+  using namespace column;
+  std::string combined;
+  int parts = 0;
+  bool whole = true;
+  for (const std::string_view part : {row[kInsulinFirst], row[kInsulinSecond]}) {
+    if (part.empty()) continue;
+    ++parts;
+    bool read = false;
+    SkipOnError([&] {
+      const std::optional<std::string> text = AmountText(part, regional);
+      if (!text) return;
+      if (!combined.empty()) combined += '+';
+      combined += *text;
+      DropTrailingCommaZero(combined);
+      read = true;
+    });
+    whole = whole && read;
+  }
+  if (whole) {
+    if (!combined.empty()) writer.Line('4', combined);
+    return;
+  }
+  // The note names the dose by its first column; its text is the dose as the export
+  // states it (see DoseText).
+  notes.Add(ValueFate::kDoseRefused, kInsulinFirst, {}, parts);
+}
+
+}  // namespace
+
+void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+                   bool starMarker, const RegionalSettings& regional, RowValueNotes& notes) {
   using namespace column;
   const std::string_view dec = regional.decimalSeparator;
-  int refused = 0;
 
-  // Codes 2 and 1: blood glucose, with the device's out-of-range words.
-  const std::string_view glucose = row[kGlucose];
-  if (!glucose.empty()) {
-    SkipOnError([&] {
-      const FieldNumber number = ExamineNumber(glucose, regional);
-      if (number.isNumber) {
-        if (const std::optional<std::string> text =
-                GlucoseText(glucose, number, header.mmol, regional)) {
-          writer.Line('1', *text);
-        } else {
-          ++refused;
-        }
-        return;
-      }
-      const std::string lowered = ToLower(glucose);
-      if (lowered == "hoch" || lowered == "high") {
-        writer.Line('1', "600");
-      } else if (IsLowReading(lowered)) {
-        writer.Line('2', "--1");
-        writer.Line('1', "20");
-      } else {
-        ++refused;
-      }
-    });
+  if (!row[kGlucose].empty()) {
+    SkipOnError([&] { WriteGlucose(writer, row[kGlucose], header, regional, notes); });
   }
-
-  // Code 3: carbohydrates in grams.
   if (!row[kCarbs].empty()) {
-    SkipOnError([&] {
-      if (std::optional<long long> grams = WholeCarbs(row[kCarbs], header.carbFactor)) {
-        if (*grams >= kWholeNumberLimit) {
-          ++refused;
-        } else if (*grams > 0) {
-          writer.Line('3', std::to_string(*grams));
-        }
-        return;
-      }
-      if (std::optional<long long> tenths = TenthCarbs(row[kCarbs], header.carbFactor)) {
-        // As DoubleToText writes the rounded grams: no ",0" for whole grams.
-        if (*tenths > 0) {
-          std::string text = std::to_string(*tenths / 10);
-          if (*tenths % 10 != 0) text.append(dec).append(1, static_cast<char>('0' + *tenths % 10));
-          writer.Line('3', text);
-        }
-        return;
-      }
-      const FieldNumber number = ExamineNumber(row[kCarbs], regional);
-      if (!number.isNumber || number.wholeDigits > kMaxWholeDigits) {
-        ++refused;
-        return;
-      }
-      const double grams =
-          RoundTo(static_cast<double>(NumberValue(number, regional)) * header.carbFactor, 1);
-      if (!WrittenPlain(grams)) {
-        ++refused;
-      } else if (grams > 0) {
-        writer.Line('3', DoubleToText(grams, dec));
-      }
-    });
+    SkipOnError([&] { WriteCarbs(writer, row[kCarbs], header, regional, notes); });
   }
-
-  // Code 4 from columns 8 and 7: one value "a+b" when both are given; a sum that lacks a
-  // refused part would be another amount, so then neither is written.
   if (!row[kInsulinFirst].empty() || !row[kInsulinSecond].empty()) {
-    std::string combined;
-    bool whole = true;
-    for (const std::string_view part : {row[kInsulinFirst], row[kInsulinSecond]}) {
-      if (part.empty()) continue;
-      SkipOnError([&] {
-        const std::optional<std::string> text = AmountText(part, regional);
-        if (!text) {
-          ++refused;
-          whole = false;
-          return;
-        }
-        if (!combined.empty()) combined += '+';
-        combined += *text;
-        DropTrailingCommaZero(combined);
-      });
-    }
-    if (whole && !combined.empty()) writer.Line('4', combined);
+    WriteCombinedDose(writer, row, regional, notes);
   }
 
   // Codes 4 and 5 from the single insulin columns.
@@ -449,7 +633,7 @@ int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings&
     SkipOnError([&] {
       std::optional<std::string> text = AmountText(row[index], regional);
       if (!text) {
-        ++refused;
+        notes.Add(ValueFate::kRefused, index, row[index]);
         return;
       }
       if (star) *text += '*';
@@ -466,7 +650,7 @@ int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings&
     SkipOnError([&] {
       const FieldNumber duration = ExamineNumber(row[kActivityDuration], regional);
       if (!duration.isNumber || duration.wholeDigits > kMaxWholeDigits) {
-        ++refused;
+        notes.Add(ValueFate::kRefused, kActivityDuration, row[kActivityDuration]);
         return;
       }
       std::string value(row[kActivityKind]);
@@ -486,11 +670,16 @@ int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings&
     });
   }
 
-  // Code 6: the tag column without blanks.
+  // Code 6: the blood pressure column without blanks; numbers in it must be readable.
   if (!row[kTag].empty()) {
     SkipOnError([&] {
       std::string value(row[kTag]);
       std::erase(value, ' ');
+      if (value.empty()) return;
+      if (IsUnreadableBloodPressure(value, regional)) {
+        notes.Add(ValueFate::kRefused, kTag, row[kTag]);
+        return;
+      }
       writer.Line('6', value);
     });
   }
@@ -500,7 +689,7 @@ int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings&
     SkipOnError([&] {
       std::optional<std::string> value = AmountText(row[kWeight], regional);
       if (!value) {
-        ++refused;
+        notes.Add(ValueFate::kRefused, kWeight, row[kWeight]);
         return;
       }
       if (header.pounds) {
@@ -509,7 +698,6 @@ int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings&
       writer.Line('9', *value);
     });
   }
-  return refused;
 }
 
 bool IsNumericText(std::string_view text, const RegionalSettings& regional) {

@@ -74,6 +74,9 @@ struct HeaderSettings {
   bool mmol = false;
   double carbFactor = 1;  // export carbohydrate units to grams
   bool pounds = false;
+  // The header's names of the columns the import reads (trimmed, without quotes), so
+  // that a report can name a column as the export does.
+  std::array<std::string, kRowFields> columnNames{};
 };
 
 // The settings of a header line (UTF-8). Throws RuntimeError 9 for a header with fewer
@@ -111,17 +114,61 @@ class RowWriter {
   std::size_t stampLength_ = 0;
 };
 
+// What became of a value that did not go into the row text as the number it states.
+enum class ValueFate : std::uint8_t {
+  kRefused,      // no number the program can hold: left out
+  kDoseRefused,  // a part of the combined dose of columns 8 and 7 refused: the whole dose
+                 // is left out, since one part alone would understate it
+  kKeptAsText,   // a glucose text that states no number: written as it stands
+};
+
+// One such value of a row: the column it stands in and its text as written (a view of
+// the row's field, valid while the row's fields are).
+struct ValueNote {
+  ValueFate fate = ValueFate::kRefused;
+  std::uint8_t column = 0;
+  std::uint8_t values = 1;  // values it stands for: a dose counts each of its parts
+  std::string_view text;
+};
+
+// The values of one row that WriteRowLines refused or kept as text; at most one note per
+// value written, so the fixed room always suffices.
+struct RowValueNotes {
+  static constexpr std::size_t kRoom = 10;
+  std::array<ValueNote, kRoom> items{};
+  std::size_t count = 0;
+  int refused = 0;     // values left out; a refused dose counts each of its parts
+  int keptAsText = 0;  // glucose texts written as they stand
+
+  void Add(ValueFate fate, std::size_t column, std::string_view text, int values = 1);
+  bool Empty() const { return count == 0; }
+};
+
 // Writes the lines of a row (its fields 0 to 20, read with a date) in their fixed order:
 // codes 2 and 1, 3, 4 (columns 8+7, then 4 and 6), 5, 8, 7, 6 and 9. A numeric field
-// (glucose, carbohydrates, insulin, activity duration, weight) is written only when it
-// reads as a number the program can hold: digits with at most one "." or "," as decimal
-// separator, or a whole part grouped in threes by the regional thousands separator; no
-// sign, exponent, hexadecimal form, other digits or words (but the glucose meter's words
-// for out-of-range readings); not so large or so small that the program's number format
-// would write it in exponent form, and glucose within the 16-bit range the conversion
-// holds. Any other value is refused: no line. Returns how many values were refused.
-int WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
-                  bool starMarker, const RegionalSettings& regional);
+// (glucose, carbohydrates, insulin, activity duration, weight, each number of the blood
+// pressure) is written only when it reads as a number the program can hold: digits with
+// at most one "." or "," as decimal separator, or a whole part grouped in threes by a
+// regional thousands separator that is neither "." nor ","; no sign, exponent,
+// hexadecimal form, other digits, second separator or word; not so large or so small
+// that the program's number format would write it in exponent form, and glucose within
+// the 16-bit range the conversion holds. Any other value is refused: no line, and a note
+// in `notes`. A glucose text in mg/dL that states no number at all (neither a number
+// form above nor one of the meter's words "high", "low" ...) is written as it stands
+// and noted as kept; in mmol/L it is refused, since its conversion would invent a value.
+// A dose of columns 8 and 7 with a refused part is left out whole.
+void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+                   bool starMarker, const RegionalSettings& regional, RowValueNotes& notes);
+
+// The combined dose of columns 8 and 7 as the export states it: the non-empty parts
+// joined by "+" (the text a kDoseRefused note stands for).
+std::string DoseText(const ExportRow& row);
+
+// Whether a text that is no plain number still states one in a form the program cannot
+// read as that number: an exponent form, NaN or Infinity, a hexadecimal number, digits
+// other than ASCII ones, a sign before the number, both "." and "," or two of either, or
+// nothing but digits, separators and blanks. Exposed for tests.
+bool StatesUnreadableNumber(std::string_view text);
 
 // True when the whole text is a number in the regional format: blanks around it, an
 // optional sign, digits with the regional thousands separator between digits of the whole

@@ -235,6 +235,13 @@ std::string PageLanguage(const ProcessContext& context) {
 }
 
 std::string DateOrderText(const ProcessContext& context, const ExportReadResult& read) {
+  if (read.fileDateOrder != DayMonthOrder::kNone) {
+    const bool dayFirst = read.fileDateOrder == DayMonthOrder::kDayFirst;
+    return context.Message(
+        kMsgReportFileOrder,
+        {context.Message(dayFirst ? kMsgReportDayFirst : kMsgReportMonthFirst),
+         std::to_string(dayFirst ? read.datesOnlyDayFirst : read.datesOnlyMonthFirst)});
+  }
   if (read.MixedDateOrders()) {
     return context.Message(kMsgReportMixedOrder, {std::to_string(read.datesDayFirst),
                                                   std::to_string(read.datesMonthFirst)});
@@ -254,8 +261,24 @@ std::string NoteReason(const ProcessContext& context, const NotedRow& row) {
       return context.Message(kMsgReportOtherOrder, {context.Message(kMsgReportDayFirst)});
     case RowNote::kMonthFirst:
       return context.Message(kMsgReportOtherOrder, {context.Message(kMsgReportMonthFirst)});
+    case RowNote::kDoseRefused:
+      // Columns as a spreadsheet numbers them: 8 and 7 counted from 0 are 9 and 8.
+      return context.Message(kMsgReportDoseRefused, {"9", "8", std::to_string(row.values)});
+    case RowNote::kKeptAsText:
+      return context.Message(kMsgReportKeptReason);
   }
   return {};
+}
+
+// The column of a note as a spreadsheet numbers it (from 1), with the export's name for it.
+std::string ColumnText(const ExportReadResult& read, int column) {
+  if (column < 0) return {};
+  std::string text = std::to_string(column + 1);
+  const auto index = static_cast<std::size_t>(column);
+  if (index < read.columnNames.size() && !read.columnNames[index].empty()) {
+    text += " (" + read.columnNames[index] + ")";
+  }
+  return text;
 }
 
 }  // namespace
@@ -277,6 +300,8 @@ ImportReport GatherImportReport(ProcessContext& context, const ReportSources& so
   report.rowsRead = read.linesRead;
   report.recordsWritten = conversion.bgRecords;
   report.cgmReadings = conversion.cgmReadings;
+  report.valuesRefused = read.valuesRefused;
+  report.glucoseKeptAsText = read.glucoseKeptAsText;
   report.warnings = conversion.dataAgeWarnings;
 
   ReportGatherer gatherer(report, read.exportUnit == "mmol/L");
@@ -289,7 +314,7 @@ ImportReport GatherImportReport(ProcessContext& context, const ReportSources& so
   report.notesTotal = static_cast<long>(read.notedRows.size());
   for (const NotedRow& row : read.notedRows) {
     if (static_cast<long>(report.notes.size()) >= kReportNoteLimit) break;
-    report.notes.push_back({row.line, NoteReason(context, row)});
+    report.notes.push_back({row.line, ColumnText(read, row.column), row.text, NoteReason(context, row)});
   }
   return report;
 }

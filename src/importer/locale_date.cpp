@@ -179,6 +179,7 @@ struct CalendarDate {
   int month = 0;
   int day = 0;
   DayMonthOrder order = DayMonthOrder::kNone;
+  DayMonthOrder only = DayMonthOrder::kNone;  // see LocaleDateTimeParts::only
 };
 
 // Three numbers joined by the same date separator.
@@ -228,10 +229,26 @@ std::optional<CalendarDate> NumericDate(const std::array<DateItem, 3>& items,
     return dayBeforeMonth ? DayMonthOrder::kDayFirst : DayMonthOrder::kMonthFirst;
   };
   const bool dayFirst = regional.dateOrder == RegionalSettings::DateOrder::DayMonthYear;
-  if (IsValidDate(*year, month, day)) return CalendarDate{*year, month, day, order(dayFirst)};
+  // With the year last, whether only one order of the first two numbers makes a date:
+  // 13.11.2026 can only be day first, 11.13.2026 only month first.
+  DayMonthOrder only = DayMonthOrder::kNone;
+  if (!leadingYear && regional.dateOrder != RegionalSettings::DateOrder::YearMonthDay) {
+    const int first = NumberOf(items[0].text);
+    const int second = NumberOf(items[1].text);
+    const bool asDayFirst = IsValidDate(*year, second, first);
+    const bool asMonthFirst = IsValidDate(*year, first, second);
+    if (asDayFirst != asMonthFirst) {
+      only = asDayFirst ? DayMonthOrder::kDayFirst : DayMonthOrder::kMonthFirst;
+    }
+  }
+  if (IsValidDate(*year, month, day)) {
+    return CalendarDate{*year, month, day, order(dayFirst), only};
+  }
   // Day and month in the other order, as the platform reads 25/12/2026 under a
   // month-first locale.
-  if (IsValidDate(*year, day, month)) return CalendarDate{*year, day, month, order(!dayFirst)};
+  if (IsValidDate(*year, day, month)) {
+    return CalendarDate{*year, day, month, order(!dayFirst), only};
+  }
   return std::nullopt;
 }
 
@@ -335,6 +352,7 @@ std::optional<LocaleDateTimeParts> ParseLocaleDateTimeParts(std::string_view tex
   parts.value = DateTime{date->year, date->month, date->day, 0, 0, 0};
   parts.hasDate = true;
   parts.order = date->order;
+  parts.only = date->only;
   if (pos == text.size()) return parts;
 
   // The time follows the date after at least one blank.
@@ -394,6 +412,7 @@ bool NumericDateTimeReader::ReadDate(std::string_view dateText) {
   if (const auto date = NumericDate(items, separators, regional_)) {
     date_ = DateTime{date->year, date->month, date->day, 0, 0, 0};
     order_ = date->order;
+    only_ = date->only;
   }
   return true;
 }
@@ -466,6 +485,7 @@ NumericDateTimeParts NumericDateTimeReader::Read(std::string_view dateText,
   parts.hasDate = true;
   parts.hasTime = hasTime;
   parts.order = order_;
+  parts.only = only_;
   result.parts = parts;
   return result;
 }

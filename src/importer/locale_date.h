@@ -22,6 +22,11 @@ struct LocaleDateTimeParts {
   bool hasDate = false;
   bool hasTime = false;
   DayMonthOrder order = DayMonthOrder::kNone;
+  // For a numeric date with the year last under a day-month or month-day locale: the one
+  // order of its first two numbers that makes a date, when only one does (13.11.2026 can
+  // only be day first); kNone when both or neither do. What the export proves about its
+  // own order, whatever order the regional settings read it in.
+  DayMonthOrder only = DayMonthOrder::kNone;
 };
 
 // Reads a text the way the user's regional settings read "date time", driven only by
@@ -76,6 +81,7 @@ class NumericDateTimeReader {
   bool lastRecognised_ = false;
   std::optional<DateTime> date_;
   DayMonthOrder order_ = DayMonthOrder::kNone;
+  DayMonthOrder only_ = DayMonthOrder::kNone;
 };
 
 // The point in time of ParseLocaleDateTimeParts.

@@ -52,55 +52,6 @@ std::string_view Mid(std::string_view text, std::size_t start, std::size_t lengt
   return text.substr(from, to - from);
 }
 
-// The number a text begins with: blanks ignored, an optional sign, digits and at most one
-// "."; reading stops at the first other character; 0 without digits.
-double LeadingNumber(std::string_view text) {
-  // Most values are short whole numbers.
-  if (!text.empty() && text.size() <= 9) {
-    int whole = 0;
-    std::size_t i = 0;
-    while (i < text.size() && IsDigit(text[i])) whole = whole * 10 + (text[i++] - '0');
-    if (i == text.size()) return whole;
-  }
-  // Enough significant digits for a double; further digits of the whole part only scale
-  // the number, further fraction digits do not matter.
-  constexpr std::size_t kMaxDigits = 40;
-  char digits[kMaxDigits + 1];
-  std::size_t count = 0;
-  int extraWholeDigits = 0;
-  bool negative = false;
-  bool started = false;
-  bool point = false;
-  for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\n') continue;
-    if (!started && (c == '-' || c == '+')) {
-      started = true;
-      negative = c == '-';
-      continue;
-    }
-    started = true;
-    if (IsDigit(c)) {
-      if (c == '0' && count == 0) continue;  // leading zeros carry nothing
-      if (count < kMaxDigits) {
-        digits[count++] = c;
-      } else if (!point) {
-        ++extraWholeDigits;
-      }
-    } else if (c == '.' && !point) {
-      point = true;
-      if (count < kMaxDigits) digits[count++] = '.';
-    } else {
-      break;
-    }
-  }
-  if (count == 0 || (count == 1 && digits[0] == '.')) return 0.0;
-  double value = 0.0;
-  const auto result = std::from_chars(digits, digits + count, value);
-  if (result.ec == std::errc::result_out_of_range) value = HUGE_VAL;
-  if (extraWholeDigits > 0) value *= std::pow(10.0, extraWholeDigits);
-  return negative && value != 0.0 ? -value : value;
-}
-
 // Whether the whole text reads as a number in the row text's own form: blanks around it,
 // an optional sign, digits with at most one "." (no regional separators; compare
 // IsNumericText of the export reader).
@@ -225,7 +176,7 @@ class RowConversion {
         serial_(std::move(serial)),
         xmlOutput_(xmlOutput),
         cgmPresent_(cgmPresent),
-        records_(NoteLabels::FromContext(context)),
+        records_(NoteLabelsOfEveryLanguage(context)),
         lanes_(grouped ? 2 : 1) {
     for (unsigned g = 0; g < lanes_.size(); ++g) lanes_[g].group = g;
     if (cgmPresent_) {

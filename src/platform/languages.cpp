@@ -1,5 +1,6 @@
 #include "platform/languages.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/platform.h"
@@ -74,13 +75,35 @@ std::string Languages::LookupLanguageText(int number) {
   return text;
 }
 
-std::string Languages::GetMessageText(int number, const std::vector<std::string>& args) {
-  std::string text = LookupLanguageText(number);
+namespace {
+
+// A message text with "%1", "%2", ... replaced by the arguments and the family's diary
+// product name by this program's title.
+std::string FillMessage(std::string text, const std::vector<std::string>& args) {
   // In order, so "%1" is filled before "%10" (which then reads as argument 1 and "0").
   for (std::size_t i = 0; i < args.size(); ++i) {
     text = ReplaceAll(text, "%" + std::to_string(i + 1), args[i]);
   }
   return ReplaceAll(text, "Glamora", "Tavrin Plugin for Orvolux");
+}
+
+}  // namespace
+
+std::string Languages::GetMessageText(int number, const std::vector<std::string>& args) {
+  return FillMessage(LookupLanguageText(number), args);
+}
+
+std::vector<std::string> Languages::MessageInEveryLanguage(int number,
+                                                           const std::vector<std::string>& args) {
+  const std::string key = std::to_string(number);
+  std::vector<std::string> texts;
+  for (const std::string& raw :
+       {LookupLanguageText(number), BuiltInText(number), englishFile_.Load(kSection, key, "")}) {
+    if (raw.empty()) continue;
+    std::string text = FillMessage(raw, args);
+    if (std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(text);
+  }
+  return texts;
 }
 
 std::pair<std::string, std::string> Languages::YesNoTexts() {

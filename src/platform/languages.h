@@ -26,6 +26,12 @@ class Languages {
   // The message with "%1", "%2", ... replaced by the arguments in that order, and the
   // family's diary product name replaced by this program's title.
   std::string GetMessageText(int number, const std::vector<std::string>& args = {});
+  // The message (as GetMessageText gives it) in the chosen language first, then in every
+  // language the program ships (the built-in German table, the English file), each text
+  // once; texts no source has are left out. For texts the program looks for in what other
+  // programs wrote, whose language need not be the user interface's.
+  std::vector<std::string> MessageInEveryLanguage(int number,
+                                                  const std::vector<std::string>& args = {});
   // The words for yes and no, from the fourth part of message 5082.
   std::pair<std::string, std::string> YesNoTexts();
 

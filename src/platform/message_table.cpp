@@ -95,6 +95,12 @@ constexpr BuiltInMessage kMessages[] = {
      "Werte können deshalb im falschen Monat liegen.%4%4Soll der Import trotzdem fortgesetzt "
      "werden?"},
     {5760, "Seriennummer"},
+    {5770,
+     "Beim Import der Datei %1 wurden %2 Werte nicht übernommen und %3 Zeilen ohne lesbares "
+     "Datum übersprungen. Die Liste mit Zeile, Spalte und Wert steht im Importbericht:%4%5"},
+    {5771,
+     "Beim Import der Datei %1 wurden %2 Werte nicht übernommen und %3 Zeilen ohne lesbares "
+     "Datum übersprungen. Die Liste steht in der Protokolldatei:%4%5"},
     {5800, "Importbericht"},
     {5801, "Exportdatei"},
     {5802, "Einheit"},
@@ -135,6 +141,15 @@ constexpr BuiltInMessage kMessages[] = {
     {5837, "Keine Blutzuckerwerte"},
     {5838, "Seriennummer"},
     {5839, "Anzahlen"},
+    {5850, "Abgelehnte Werte"},
+    {5851, "Blutzuckerwerte als Text übernommen"},
+    {5852,
+     "Insulindosis aus zwei Teilen (Spalten %1 und %2) nicht übernommen, weil ein Teil keine "
+     "lesbare Zahl ist: die ganze Dosis fehlt (%3 Wert(e))"},
+    {5853, "Blutzucker ist keine Zahl: unverändert als Text übernommen"},
+    {5854, "Spalte"},
+    {5855, "Wert"},
+    {5856, "%1, wie die Datei zeigt: %2 Datumsangaben lassen sich nur so lesen"},
 };
 
 constexpr bool OrderedByNumber() {

@@ -35,6 +35,10 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
 // The plain reading of a number: blanks ignored, digits and at most one "." read, reading
 // stops at the first other character; a text without digits gives 0.
 double Val(std::string_view text);
+// The number a text begins with, as the record conversion reads a value: blanks (and line
+// feeds) ignored, an optional sign, digits and at most one "."; reading stops at the first
+// other character; 0 without digits; HUGE_VAL beyond the range of a double.
+double LeadingNumber(std::string_view text);
 // Decimal number with "." or "," as separator: the first "." (else the first ",")
 // separates the whole part from the fraction, which is the value of the text after it
 // divided by 10^(its length in characters); a leading "-" gives the sign. Throws

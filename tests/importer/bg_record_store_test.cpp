@@ -31,7 +31,7 @@ NoteLabels GermanLabels() {
 }
 
 TEST(BgRecordStore, MergesValuesByPointInTimeAndWritesTheirXmlLines) {
-  BgRecordGroups groups(GermanLabels());
+  BgRecordGroups groups({GermanLabels()});
   BgRecordStore& store = groups.ForRow(0, 0);
   for (const std::string& line : testing::GoldenLines("importer/store_values.txt")) {
     const std::vector<std::string> f = SplitText(line, ";");

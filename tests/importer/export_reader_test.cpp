@@ -179,7 +179,8 @@ TEST(ExportRules, CarbsWithOneDecimalAreWrittenAsTheGeneralReadingWritesThem) {
     std::string written;
     RowWriter writer(written);
     writer.SetStamp(DateTime{2026, 12, 4, 7, 5, 0});
-    WriteRowLines(writer, row, header, false, RegionalSettings::German());
+    RowValueNotes notes;
+    WriteRowLines(writer, row, header, false, RegionalSettings::German(), notes);
     const double grams = RoundTo(static_cast<double>(ParseDecimal(field)) * factor, 1);
     ASSERT_EQ(written, grams > 0 ? "04.12.2026 07:05;3;" + DoubleToText(grams, ",") + "\r\n" : "")
         << field << " * " << factor;

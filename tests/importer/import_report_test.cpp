@@ -90,7 +90,7 @@ TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLine) {
 TEST_F(ImportReportTest, EveryTextIsEscaped) {
   ImportReport report;
   report.exportPath = "C:\\Daten\\<b>Müller</b> & \"Söhne\" 'x'.csv";
-  report.notes = {{7, "<script>alert(1)</script>"}};
+  report.notes = {{7, "4 (<u>)", "\x01<b>", "<script>alert(1)</script>"}};
   report.notesTotal = 1;
   report.warnings = {"a < b & c\r\n<i>"};
   const std::string page = WriteHtmlReport(report, [](int, const std::vector<std::string>& args) {
@@ -100,7 +100,9 @@ TEST_F(ImportReportTest, EveryTextIsEscaped) {
   EXPECT_NE(page.find("&lt;b&gt;Müller&lt;/b&gt; &amp; &quot;Söhne&quot; &apos;x&apos;.csv"),
             std::string::npos);
   EXPECT_NE(page.find("a &lt; b &amp; c<br/>&lt;i&gt;"), std::string::npos);
-  for (const char* raw : {"<b>", "<script>", "<i>", "<&>"}) {
+  EXPECT_NE(page.find("<td>4 (&lt;u&gt;)</td><td class=\"v\">\uFFFD&lt;b&gt;</td>"),
+            std::string::npos);
+  for (const char* raw : {"<b>", "<script>", "<i>", "<&>", "<u>"}) {
     EXPECT_EQ(page.find(raw), std::string::npos) << raw;
   }
 }
