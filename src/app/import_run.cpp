@@ -30,6 +30,8 @@ namespace tavrin {
 namespace {
 
 constexpr const char* kCancel = "Cancel";
+constexpr int kMsgLeftOutSeeReport = 5770;
+constexpr int kMsgLeftOutSeeTrace = 5771;
 
 // Settles the serial number through the serial-number dialogs and keeps it in the window.
 class WindowSerialSource : public SerialNumberSource {
@@ -94,7 +96,8 @@ class ImportRun {
 
  private:
   void PrepareDumpFolder();
-  void ReportAndOpen(const ExportReadResult& read, const ConversionResult& conversion);
+  std::string ReportAndOpen(const ExportReadResult& read, const ConversionResult& conversion);
+  void TellWhatWasLeftOut(const ExportReadResult& read, const std::string& reportPath);
   void WriteJsonReplay(const std::string& mac);
   void WriteXmlReplay(const std::string& mac);
   std::string Replay(const std::string& dumpFileName, const std::string& mac);
@@ -178,10 +181,12 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
   }
 
   // Off by default: the report is an addition for those who switch it on.
+  std::string reportPath;
   if (exitCode == 0 && read != nullptr &&
       IsTrueText(window_.Settings().Load("Config", "CreateReport", "0"))) {
-    ReportAndOpen(*read, conversion);
+    reportPath = ReportAndOpen(*read, conversion);
   }
+  if (read != nullptr) TellWhatWasLeftOut(*read, reportPath);
 
   context_.ui.KeepMainWindowOnTop(true);
   context_.trace.Write("Job completed.");
@@ -200,8 +205,10 @@ void ImportRun::PrepareDumpFolder() {
 }
 
 // The report is a help for the user like the dumps: a failure to write it is noted in the
-// trace log, one to open it is also shown; neither stops the run.
-void ImportRun::ReportAndOpen(const ExportReadResult& read, const ConversionResult& conversion) {
+// trace log, one to open it is also shown; neither stops the run. Returns the report's
+// path, or an empty text when it was not written.
+std::string ImportRun::ReportAndOpen(const ExportReadResult& read,
+                                     const ConversionResult& conversion) {
   const std::string folder = dumpFolder_.empty() ? RunDumpFolder(context_) : dumpFolder_;
   const std::string path = folder + "report.html";
   try {
@@ -210,12 +217,26 @@ void ImportRun::ReportAndOpen(const ExportReadResult& read, const ConversionResu
     context_.trace.Write("Report written: " + path);
     // A page that cannot be opened is named to the user, as every shell open is.
     if (!OpenWithShell(context_, path)) context_.trace.Write("Report not opened: " + path);
+    return path;
   } catch (const std::exception& error) {
     try {
       context_.trace.Write(std::string("Report not written: ") + error.what());
     } catch (const std::exception&) {
     }
   }
+  return std::string();
+}
+
+// Values left out and rows skipped are otherwise seen only by those who read the trace
+// log: the user learns how many, and where they are listed.
+void ImportRun::TellWhatWasLeftOut(const ExportReadResult& read, const std::string& reportPath) {
+  if (read.valuesRefused == 0 && read.rowsWithoutDate == 0) return;
+  const bool inReport = !reportPath.empty();
+  const std::string text = context_.Message(
+      inReport ? kMsgLeftOutSeeReport : kMsgLeftOutSeeTrace,
+      {window_.txtImportDatei, std::to_string(read.valuesRefused),
+       std::to_string(read.rowsWithoutDate), "\r\n", inReport ? reportPath : context_.trace.FilePath()});
+  context_.ui.ShowMessage(text, kProgramTitle, MessageButtons::Ok, MessageIcon::Information);
 }
 
 std::string ImportRun::Replay(const std::string& dumpFileName, const std::string& mac) {

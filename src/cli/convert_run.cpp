@@ -93,6 +93,7 @@ class ConverterRun {
   int WriteReport();
   int HandOver();
   void PrintSummary();
+  void PrintReadNotes(std::ostream& out);
 
   ConvertOptions options_;
   const ConverterOutput& output_;
@@ -205,6 +206,12 @@ int ConverterRun::Convert() {
   }
   if (converted_.cancelled) return Fail(kExitConversion, "conversion cancelled");
   if (converted_.result.empty() && converted_.json.empty()) {
+    // Whatever was refused or skipped is why nothing is left: the user sees the lines,
+    // and the report (when asked for) lists them.
+    ui_.EndProgress();
+    PrintReadNotes(output_.err);
+    if (const int code = WriteReport(); code != kExitSuccess) return code;
+    if (!reportPath_.empty()) output_.err << "Report:           " << reportPath_ << '\n';
     return Fail(kExitConversion,
                 "nothing to convert: the export holds no rows that can be imported (" +
                     std::to_string(read_.linesRead) + " rows read)");
@@ -332,6 +339,20 @@ void ConverterRun::PrintSummary() {
   out << "Rows read:        " << read_.linesRead << '\n';
   out << "Records written:  " << converted_.bgRecords << '\n';
   out << "CGM readings:     " << converted_.cgmReadings << '\n';
+  PrintReadNotes(out);
+  out << "Serial number:    " << converted_.serialNumber << '\n';
+  if (!xmlPath_.empty()) {
+    const bool isXml = converted_.result.starts_with("<?xml") || converted_.result.starts_with("<");
+    out << (isXml ? "XML document:     " : "Record list:      ") << xmlPath_ << '\n';
+  }
+  if (!jsonPath_.empty()) out << "JSON stream:      " << jsonPath_ << '\n';
+  if (!reportPath_.empty()) out << "Report:           " << reportPath_ << '\n';
+  if (!handoverResult_.empty()) out << "Import tool:      " << handoverResult_ << '\n';
+  out.flush();
+}
+
+// What the reader skipped, refused, kept as text and how it read the dates.
+void ConverterRun::PrintReadNotes(std::ostream& out) {
   out << "Rows skipped:     " << read_.rowsWithoutDate;
   if (read_.rowsWithoutDate > 0) {
     out << " without a readable date ";
@@ -343,20 +364,23 @@ void ConverterRun::PrintSummary() {
     PrintLines(out, read_.rowsWithRefusedValues, read_.refusedLineNumbers);
     out << '\n';
   }
+  if (read_.glucoseKeptAsText > 0) {
+    out << "Kept as text:     " << read_.glucoseKeptAsText << " glucose values that are no number ";
+    PrintLines(out, read_.glucoseKeptAsText, read_.keptLineNumbers);
+    out << '\n';
+  }
+  if (read_.fileDateOrder != DayMonthOrder::kNone) {
+    const bool dayFirst = read_.fileDateOrder == DayMonthOrder::kDayFirst;
+    out << "Date order:       " << (dayFirst ? "day first" : "month first")
+        << ", as the export shows: "
+        << (dayFirst ? read_.datesOnlyDayFirst : read_.datesOnlyMonthFirst)
+        << " dates can only be read that way, none the other way\n";
+  }
   if (read_.MixedDateOrders()) {
     out << "Warning:          the dates mix day/month orders (" << read_.datesDayFirst
         << " rows read day first, " << read_.datesMonthFirst
         << " month first); some may be in the wrong month\n";
   }
-  out << "Serial number:    " << converted_.serialNumber << '\n';
-  if (!xmlPath_.empty()) {
-    const bool isXml = converted_.result.starts_with("<?xml") || converted_.result.starts_with("<");
-    out << (isXml ? "XML document:     " : "Record list:      ") << xmlPath_ << '\n';
-  }
-  if (!jsonPath_.empty()) out << "JSON stream:      " << jsonPath_ << '\n';
-  if (!reportPath_.empty()) out << "Report:           " << reportPath_ << '\n';
-  if (!handoverResult_.empty()) out << "Import tool:      " << handoverResult_ << '\n';
-  out.flush();
 }
 
 }  // namespace

@@ -135,6 +135,41 @@ TEST_F(ImportRunTest, ReportOfAnAcceptedHandOverIsWrittenAndOpened) {
   EXPECT_EQ(platform.shellOpened.size(), 1u);
 }
 
+// Values left out and rows skipped are told to the user, with where they are listed: the
+// report when one was written, else the trace log; in the chosen language.
+TEST_F(ImportRunTest, WhatWasLeftOutIsToldWithWhereItIsListed) {
+  ExportReadResult read;
+  read.rowText = kBgRow;
+  read.exportUnit = "mg/dL";
+  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  EXPECT_TRUE(ui.messages.empty());  // nothing left out: nothing to say
+  read.valuesRefused = 3;
+  read.rowsWithoutDate = 1;
+  const std::string trace = context.paths.ConfigFolder() + "tVtrace.log";
+  const std::string report = context.paths.ConfigFolder() + "Dump" + kPathSep +
+                             "20261204233508 Tavrin App" + kPathSep + "report.html";
+  const struct {
+    std::string settings, language, text;
+  } kCases[] = {
+      {"", "DE", "Beim Import der Datei " + dir.File("export.csv") +
+               " wurden 3 Werte nicht übernommen und 1 Zeilen ohne lesbares Datum übersprungen. "
+               "Die Liste steht in der Protokolldatei:\r\n" + trace},
+      {"CreateReport=1\r\n", "DE", "Die Liste mit Zeile, Spalte und Wert steht im Importbericht:\r\n" + report},
+      {"CreateReport=1\r\n", "EN",
+       "3 values were left out and 1 rows without a readable date were skipped. The list with "
+       "line, column and value is in the import report:\r\n" + report},
+  };
+  CopyLanguageFiles();
+  for (const auto& c : kCases) {
+    WriteSettings(c.settings, c.language);
+    ui.messages.clear();
+    ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+    ASSERT_EQ(ui.messages.size(), 1u) << c.settings;
+    EXPECT_TRUE(ui.messages[0].text.ends_with(c.text)) << ui.messages[0].text;
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Information);
+  }
+}
+
 // A run without importable data says so; a run-time error shows the error's description
 // and number and traces "Error: " instead of "Job completed."; both end the process.
 TEST_F(ImportRunTest, RunsThatEndWithAMessage) {

@@ -151,7 +151,8 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
   window.cmdImportStarten_Click();
   window.txtImportDatei = dir.File("mixed.csv");
   WriteFile(window.txtImportDatei, "Date;Time;x;G (mg/dL)" + std::string(17, ';') +
-                                       "x\r\n09.11.2026;08:00;;120\r\n13.11.2026;08:00;;130\r\n");
+                                       "x\r\n09.11.2026;08:00;;120\r\n13.11.2026;08:00;;130\r\n"
+                                       "11.13.2026;08:00;;140\r\n");
   platform.regional = RegionalSettings::EnglishUS();
   window.cmdImportStarten_Click();
   ASSERT_EQ(ui.messages.size(), 3u);

@@ -60,8 +60,12 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
   const std::tuple<std::vector<std::string>, std::function<void()>, int, std::string> cases[] = {
     {{"--handover", host}, nullptr, kExitSuccess, summary},
     {{"--quiet"}, nullptr, kExitSuccess, ""},
-    // Read with US dates, the export reaches into the future: the warning is confirmed.
-    {{"--regional", "en-us"}, nullptr, kExitSuccess, "Datensatz aus diesem Import ist vom 12/11/2026 10:11:00 PM!"},
+    // Under US settings the German sample proves its day-first order; a row in the future
+    // is warned about in the US form, and the warning is confirmed.
+    {{"--regional", "en-us"}, nullptr, kExitSuccess,
+     "Date order:       day first, as the export shows: 103 dates can only be read that way, none the other way"},
+    {{"--regional", "en-us"}, exportText(sample + "25.12.2027;22:11;CET;140;;;;;;;;;;;;;;;;;\r\n"), kExitSuccess,
+     "Datensatz aus diesem Import ist vom 12/25/2027 10:11:00 PM!"},
     {{}, exportText(sample + "not a date;12:00;CET;140;;;;;;;;;;;;;;;;;;;;;;;;;;;;;;x;;;2001\r\n"), kExitSuccess,
      "Rows skipped:     1 without a readable date (line 128)"},
     // The settings file is only read; it may switch to the plain record list.
@@ -78,8 +82,9 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
      "the export is a named pipe (FIFO), not a file: " + F("fifo")},
     {{}, exportText(sample + "29.11.2026;23:00;CET;1e30;;;;;;;;;;;;;;;;;;\r\n"), kExitSuccess,
      "Values refused:   1 unreadable or out of range (line 128)"},
-    {{"--regional", "en-us"}, nullptr, kExitSuccess,
-     "Warning:          the dates mix day/month orders (103 rows read day first, 17 month first)"},
+    // A date that can only be month first as well: the file proves neither order.
+    {{"--regional", "en-us"}, exportText(sample + "11.13.2026;08:00;CET;140;;;;;;;;;;;;;;;;;\r\n"), kExitSuccess,
+     "Warning:          the dates mix day/month orders (103 rows read day first, 18 month first)"},
     {{"-o", F("link.csv")}, nullptr, kExitUsage, "the output file would overwrite the export file: " + F("link.csv")},
     {{"-o", F("no/out.xml")}, nullptr, kExitConversion, "cannot write the output: Cannot create file: " + F("no/out.xml") + " (75)"},
     // A read-only output is not made writable.
@@ -118,6 +123,28 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
   // The progress bar counts rows by their line feeds; a last line may have none.
   WriteFile(F("a.csv"), "header\r\nrow1\r\nrow2");
   EXPECT_EQ(CountDataRows(F("a.csv")) * 10 + CountDataRows(F("missing.csv")), 20);
+}
+
+// An export whose every value is refused has nothing to convert, but its refusals are
+// listed and its report written all the same.
+TEST(ConvertRunTest, NothingToConvertStillListsTheRefusalsAndWritesTheReport) {
+  testing::TempDir dir;
+  testing::FakePlatform platform;
+  const std::string exportPath = dir.File("refused.csv"), report = dir.File("report.html");
+  WriteFile(exportPath, "Date;Time;;Glucose (mg/dL)" + std::string(18, ';') +
+                            "\r\n04.12.2026;07:05;;1e30\r\n04.12.2026;08:05;;;;;;1.2.3;4\r\n");
+  std::ostringstream out, err;
+  const ParsedOptions parsed = ParseConvertOptions({"--report", report, exportPath});
+  EXPECT_EQ(RunConverter(parsed.options, platform, {out, err, false}), kExitConversion);
+  EXPECT_NE(err.str().find("Values refused:   3 unreadable or out of range (lines 2, 3)\n"),
+            std::string::npos)
+      << err.str();
+  EXPECT_NE(err.str().find("tavrin-convert: nothing to convert"), std::string::npos);
+  const std::string page = ReadFileBytes(report).value_or("");
+  EXPECT_NE(page.find("<td class=\"n\">2</td><td>4 (Glucose (mg/dL))</td><td class=\"v\">1e30</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"v\">4+1.2.3</td><td>Insulindosis aus zwei Teilen (Spalten 9 und 8)"),
+            std::string::npos);
 }
 
 // Nobody answers the converter's questions: the data-age warning is confirmed, everything

@@ -67,24 +67,38 @@ TEST_F(ImportReportTest, SamplePageParsesAndShowsTheFiguresOfTheRun) {
   EXPECT_NE(page.find("verstellt sind!<br/><br/>Sie finden"), std::string::npos);
 }
 
-TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLine) {
+TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLineColumnAndText) {
   using tools::ExportGenerator;
   std::string rows = ExportGenerator::Header();
   rows += "04.12.2026;07:05;;100\r\n";
   rows += "gestern;08:00;;110\r\n";
   rows += "04.12.2026;09:00;;1e30;2\r\n";
-  rows += "12.25.2026;10:00;;120\r\n";  // the only date that reads month first
+  rows += "12.25.2026;10:00;;120\r\n";  // only month first ...
+  rows += "13.11.2026;10:00;;<50;;;;1,2,3;4\r\n";  // ... and only day first: mixed
   const ExportReadResult read = ReadExportText(*context, rows);
   const std::string page = Page("export.csv", read);
   EXPECT_EQ(testing::XmlFault(page), "");
-  EXPECT_NE(page.find("<td class=\"n\">5</td><td>gemischte Reihenfolge von Tag und Monat: "
-                      "diese Zeile wurde als Monat vor Tag gelesen"),
+  const std::string glucose = "<td>4 (Glucose (mg/dL))</td>";
+  for (const std::string& row : std::initializer_list<std::string>{
+           "<td class=\"n\">5</td><td></td><td class=\"v\"></td><td>gemischte Reihenfolge von "
+           "Tag und Monat: diese Zeile wurde als Monat vor Tag gelesen",
+           "<td class=\"n\">3</td><td></td><td class=\"v\"></td><td>Datum oder Uhrzeit nicht lesbar",
+           "<td class=\"n\">4</td>" + glucose + "<td class=\"v\">1e30</td><td>1 Wert(e) nicht als Zahl",
+           "<td class=\"n\">6</td>" + glucose + "<td class=\"v\">&lt;50</td><td>Blutzucker ist keine Zahl",
+           "<td class=\"v\">4+1,2,3</td><td>Insulindosis aus zwei Teilen (Spalten 9 und 8) nicht "
+           "übernommen, weil ein Teil keine lesbare Zahl ist: die ganze Dosis fehlt (2 Wert(e))",
+           std::string("gemischt: 3 Zeilen mit dem Tag zuerst, 1 mit dem Monat zuerst"),
+           std::string("<tr><th>Abgelehnte Werte</th><td class=\"n\">3</td></tr>"),
+           std::string("<tr><th>Blutzuckerwerte als Text übernommen</th><td class=\"n\">1</td></tr>")}) {
+    EXPECT_NE(page.find(row), std::string::npos) << row;
+  }
+  // A file that proves its order says so where the order is named.
+  const ExportReadResult proven = ReadExportText(
+      *context, ExportGenerator::Header() + "12.25.2026;10:00;;120\r\n04.12.2026;07:05;;100\r\n");
+  EXPECT_NE(Page("export.csv", proven)
+                .find("<td>Monat vor Tag, wie die Datei zeigt: 1 Datumsangaben lassen sich nur so "
+                      "lesen</td>"),
             std::string::npos);
-  EXPECT_NE(page.find("gemischt: 2 Zeilen mit dem Tag zuerst, 1 mit dem Monat zuerst"),
-            std::string::npos);
-  EXPECT_NE(page.find("<td class=\"n\">3</td><td>Datum oder Uhrzeit nicht lesbar"),
-            std::string::npos);
-  EXPECT_NE(page.find("<td class=\"n\">4</td><td>1 Wert(e) nicht als Zahl"), std::string::npos);
 }
 
 TEST_F(ImportReportTest, EveryTextIsEscaped) {
