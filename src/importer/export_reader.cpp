@@ -258,7 +258,7 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
         out.notedRows.push_back({.line = out.lines, .note = RowNote::kMonthFirst});
       }
       writer.SetStamp(*when);
-      notes = RowValueNotes();
+      notes.Clear();
       WriteRowLines(writer, row, survey.header, survey.starMarker, regional, notes);
       if (!notes.Empty()) NoteRowValues(notes, row, out);
     } else if (AnyFieldSet(row)) {

@@ -142,6 +142,8 @@ struct RowValueNotes {
 
   void Add(ValueFate fate, std::size_t column, std::string_view text, int values = 1);
   bool Empty() const { return count == 0; }
+  // For the next row; the items past count are never read.
+  void Clear() { count = 0, refused = 0, keptAsText = 0; }
 };
 
 // Writes the lines of a row (its fields 0 to 20, read with a date) in their fixed order:

@@ -175,13 +175,15 @@ class ReportGatherer {
   }
 
   void Glucose(ReportDay& day, int minute, std::string_view value) {
-    // The reader writes glucose as a whole number in mg/dL; a text it let through as it
-    // stood is read as far as it holds a number.
+    // The reader writes glucose as a whole number in mg/dL; a text it kept as it stood
+    // is drawn only when it begins with its number ("120 mg/dL"): "<50" or "HI" name no
+    // value to draw.
     std::optional<double> mgdl = PlainNumber(value);
     if (!mgdl) {
       std::string text(value);
       for (char& c : text) c = c == ',' ? '.' : c;
-      if (text.find_first_of("0123456789") == std::string::npos) return;
+      const std::size_t first = text.find_first_not_of(" \t");
+      if (first == std::string::npos || text[first] < '0' || text[first] > '9') return;
       mgdl = Val(text);
     }
     ReportReading reading{.day = day.day, .minuteOfDay = static_cast<std::int16_t>(minute)};

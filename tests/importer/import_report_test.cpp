@@ -92,6 +92,8 @@ TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLineColumnAndText
            std::string("<tr><th>Blutzuckerwerte als Text übernommen</th><td class=\"n\">1</td></tr>")}) {
     EXPECT_NE(page.find(row), std::string::npos) << row;
   }
+  // "<50" names no value to draw: the two readings with a number are drawn.
+  EXPECT_EQ(Occurrences(page, "<circle class=\"reading"), 2);
   // A file that proves its order says so where the order is named.
   const ExportReadResult proven = ReadExportText(
       *context, ExportGenerator::Header() + "12.25.2026;10:00;;120\r\n04.12.2026;07:05;;100\r\n");
