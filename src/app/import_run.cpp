@@ -232,10 +232,11 @@ std::string ImportRun::ReportAndOpen(const ExportReadResult& read,
 void ImportRun::TellWhatWasLeftOut(const ExportReadResult& read, const std::string& reportPath) {
   if (read.valuesRefused == 0 && read.rowsWithoutDate == 0) return;
   const bool inReport = !reportPath.empty();
-  const std::string text = context_.Message(
-      inReport ? kMsgLeftOutSeeReport : kMsgLeftOutSeeTrace,
-      {window_.txtImportDatei, std::to_string(read.valuesRefused),
-       std::to_string(read.rowsWithoutDate), "\r\n", inReport ? reportPath : context_.trace.FilePath()});
+  const std::string text =
+      context_.Message(inReport ? kMsgLeftOutSeeReport : kMsgLeftOutSeeTrace,
+                       {window_.txtImportDatei, std::to_string(read.valuesRefused),
+                        std::to_string(read.rowsWithoutDate), "\r\n",
+                        inReport ? reportPath : context_.trace.FilePath()});
   context_.ui.ShowMessage(text, kProgramTitle, MessageButtons::Ok, MessageIcon::Information);
 }
 

@@ -109,9 +109,9 @@ class ConverterRun {
 };
 
 int ConverterRun::Run() {
-  for (int (ConverterRun::*step)() : {&ConverterRun::Setup, &ConverterRun::Read,
-                                      &ConverterRun::Convert, &ConverterRun::WriteOutputs,
-                                      &ConverterRun::WriteReport}) {
+  for (int (ConverterRun::*step)() :
+       {&ConverterRun::Setup, &ConverterRun::Read, &ConverterRun::Convert,
+        &ConverterRun::WriteOutputs, &ConverterRun::WriteReport}) {
     if (const int code = (this->*step)(); code != kExitSuccess) return code;
   }
   int code = kExitSuccess;

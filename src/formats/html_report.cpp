@@ -33,7 +33,8 @@ constexpr std::string_view kStyle =
     ".axis{stroke:#888;stroke-width:0.5}.grid{stroke:#ddd;stroke-width:0.5}"
     ".label{font-size:9px;fill:#555}.target{fill:#d8f0d8}"
     ".reading{fill:#1f5fa8}.overlay{fill:#1f5fa8;fill-opacity:0.5}"
-    ".high{fill:#c0392b;fill-opacity:1}.low{fill:#e67e22;fill-opacity:1}.span{stroke:#7fa7d4;stroke-width:1}.mean{fill:none;stroke:#1f5fa8;"
+    ".high{fill:#c0392b;fill-opacity:1}.low{fill:#e67e22;fill-opacity:1}.span{stroke:#7fa7d4;"
+    "stroke-width:1}.mean{fill:none;stroke:#1f5fa8;"
     "stroke-width:1.2}.insulin{fill:#6c4fa8}.carbs{fill:#c98a1b}"
     ".warning{border-left:3px solid #e67e22;padding-left:3mm}"
     "@page{size:A4 portrait;margin:12mm}@media print{body{margin:0}}";
@@ -41,14 +42,16 @@ constexpr std::string_view kStyle =
 // Numbers in the page: "." as the decimal separator whatever the system's settings.
 std::string Number(double value, int decimals) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::fixed, decimals);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
   std::string text(buffer, result.ptr);
   if (text == "-0" || text == "-0.0" || text == "-0.00") text.erase(0, 1);
   return text;
 }
 
-std::string Count(long value) { return std::to_string(value); }
+std::string Count(long value) {
+  return std::to_string(value);
+}
 
 class PageWriter {
  public:
@@ -56,7 +59,8 @@ class PageWriter {
       : report_(report), messages_(messages), mmol_(report.exportUnit == "mmol/L") {
     glucoseMax_ = mmol_ ? 22.0 : 400.0;
     for (const ReportDay& day : report.days) {
-      if (day.glucose.readings > 0) glucoseMax_ = std::max<double>(glucoseMax_, day.glucose.highest);
+      if (day.glucose.readings > 0)
+        glucoseMax_ = std::max<double>(glucoseMax_, day.glucose.highest);
     }
     glucoseMax_ = std::ceil(glucoseMax_ / GlucoseStep()) * GlucoseStep();
     if (!report.days.empty()) {
@@ -181,11 +185,12 @@ class PageWriter {
     for (int hour = 0; hour <= 24; hour += 3) {
       const double x = ClockX(hour * 60.0);
       page_ += "<line class=\"grid\" x1=\"" + Number(x, 1) + "\" x2=\"" + Number(x, 1) +
-               "\" y1=\"" + Number(kTop, 0) + "\" y2=\"" + Number(kTop + kPlotHeight, 0) +
-               "\"/>\n";
+               "\" y1=\"" + Number(kTop, 0) + "\" y2=\"" + Number(kTop + kPlotHeight, 0) + "\"/>\n";
       // The first and last labels stay inside the drawing.
       Label(x, kChartHeight - 6, (hour < 10 ? "0" : "") + std::to_string(hour) + ":00",
-            hour == 0 ? "start" : hour == 24 ? "end" : "middle");
+            hour == 0    ? "start"
+            : hour == 24 ? "end"
+                         : "middle");
     }
   }
   void GlucoseFrame() {
@@ -199,9 +204,9 @@ class PageWriter {
   }
   void GlucoseNote() {
     const int decimals = mmol_ ? 1 : 0;
-    std::string note = Text(kMsgReportTarget, {Number(mmol_ ? 3.9 : 70, decimals) + "-" +
-                                                   Number(mmol_ ? 10.0 : 180, decimals) + " " +
-                                                   report_.exportUnit});
+    std::string note =
+        Text(kMsgReportTarget, {Number(mmol_ ? 3.9 : 70, decimals) + "-" +
+                                Number(mmol_ ? 10.0 : 180, decimals) + " " + report_.exportUnit});
     note += ". ";
     note += report_.readings.empty() ? Text(kMsgReportAggregated, {Count(kReportPointLimit)})
                                      : Text(kMsgReportPoints);
@@ -217,9 +222,9 @@ class PageWriter {
   }
   // The lowest to highest reading of a span as a line, its mean joined into one line.
   void SpanLine(double x, const GlucoseSpan& span, std::string& meanPoints) {
-    page_ += "<line class=\"span\" x1=\"" + Number(x, 1) + "\" x2=\"" + Number(x, 1) +
-             "\" y1=\"" + Number(GlucoseY(span.lowest), 1) + "\" y2=\"" +
-             Number(GlucoseY(span.highest), 1) + "\"/>\n";
+    page_ += "<line class=\"span\" x1=\"" + Number(x, 1) + "\" x2=\"" + Number(x, 1) + "\" y1=\"" +
+             Number(GlucoseY(span.lowest), 1) + "\" y2=\"" + Number(GlucoseY(span.highest), 1) +
+             "\"/>\n";
     meanPoints += Number(x, 1) + "," + Number(GlucoseY(span.Mean()), 1) + " ";
   }
   void MeanLine(std::string& points) {
@@ -282,9 +287,10 @@ class PageWriter {
     // A scale of 1, 2 or 5 times a power of ten, with four or five grid lines.
     const double rough = highest / 4;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    const double step = rough / power <= 1 ? power : rough / power <= 2 ? 2 * power
-                                                 : rough / power <= 5 ? 5 * power
-                                                                      : 10 * power;
+    const double step = rough / power <= 1   ? power
+                        : rough / power <= 2 ? 2 * power
+                        : rough / power <= 5 ? 5 * power
+                                             : 10 * power;
     const double top = std::ceil(highest / step) * step;
     const auto toY = [top](double v) { return kTop + kPlotHeight * (1.0 - v / top); };
     OpenChart(kind);
@@ -310,14 +316,13 @@ class PageWriter {
       page_ += "<p>" + Escaped(Text(kMsgReportNone)) + "</p>\n";
       return;
     }
-    page_ += "<table class=\"skipped\">\n<tr><th>" + Escaped(Text(kMsgReportLine)) +
-             "</th><th>" + Escaped(Text(kMsgReportColumn)) + "</th><th>" +
-             Escaped(Text(kMsgReportValue)) + "</th><th>" + Escaped(Text(kMsgReportReason)) +
-             "</th></tr>\n";
+    page_ += "<table class=\"skipped\">\n<tr><th>" + Escaped(Text(kMsgReportLine)) + "</th><th>" +
+             Escaped(Text(kMsgReportColumn)) + "</th><th>" + Escaped(Text(kMsgReportValue)) +
+             "</th><th>" + Escaped(Text(kMsgReportReason)) + "</th></tr>\n";
     for (const ReportRowNote& note : report_.notes) {
       page_ += "<tr><td class=\"n\">" + Count(note.line) + "</td><td>" + Escaped(note.column) +
-               "</td><td class=\"v\">" + Escaped(note.value) + "</td><td>" +
-               Escaped(note.reason) + "</td></tr>\n";
+               "</td><td class=\"v\">" + Escaped(note.value) + "</td><td>" + Escaped(note.reason) +
+               "</td></tr>\n";
     }
     const long rest = report_.notesTotal - static_cast<long>(report_.notes.size());
     if (rest > 0) {

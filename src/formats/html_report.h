@@ -17,8 +17,8 @@ enum class ReadingMark : std::uint8_t { kNone, kHigh, kLow };
 
 // One glucose reading, in the export's unit.
 struct ReportReading {
-  std::int32_t day = 0;           // days since 1 January 1970
-  std::int16_t minuteOfDay = 0;   // 0 to 1439
+  std::int32_t day = 0;          // days since 1 January 1970
+  std::int16_t minuteOfDay = 0;  // 0 to 1439
   ReadingMark mark = ReadingMark::kNone;
   float value = 0;
 };
@@ -89,8 +89,8 @@ struct ImportReport {
   std::vector<ReportReading> readings;
   std::vector<ReportDay> days;  // ascending
   std::array<GlucoseSpan, kReportBuckets> timeOfDay{};
-  std::vector<ReportRowNote> notes;  // at most kReportNoteLimit, in file order
-  long notesTotal = 0;               // all notes, also those left out of the table
+  std::vector<ReportRowNote> notes;   // at most kReportNoteLimit, in file order
+  long notesTotal = 0;                // all notes, also those left out of the table
   std::vector<std::string> warnings;  // data-age warnings shown, as shown
 };
 
@@ -132,14 +132,14 @@ enum ReportMessage : int {
   kMsgReportLine = 5825,
   kMsgReportReason = 5826,
   kMsgReportNoDate = 5827,
-  kMsgReportRefused = 5828,      // %1 values
-  kMsgReportOtherOrder = 5829,   // %1 the order this row was read in
+  kMsgReportRefused = 5828,     // %1 values
+  kMsgReportOtherOrder = 5829,  // %1 the order this row was read in
   kMsgReportNone = 5830,
-  kMsgReportMore = 5831,         // %1 rows
+  kMsgReportMore = 5831,  // %1 rows
   kMsgReportWarnings = 5832,
-  kMsgReportTarget = 5833,       // %1 the range with its unit
+  kMsgReportTarget = 5833,  // %1 the range with its unit
   kMsgReportPoints = 5834,
-  kMsgReportAggregated = 5835,   // %1 the point limit
+  kMsgReportAggregated = 5835,  // %1 the point limit
   kMsgReportCreated = 5836,
   kMsgReportNoReadings = 5837,
   kMsgReportSerial = 5838,

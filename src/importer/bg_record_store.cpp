@@ -154,9 +154,9 @@ NoteLabels NoteLabels::FromMessages(std::string_view markedMessage,
 
 NoteLabelList NoteLabelsOfEveryLanguage(ProcessContext& context) {
   if (!context.languages) {
-    return {NoteLabels::FromMessages(
-        Languages::BuiltInText(kMarkedMessage),
-        ReplaceAll(Languages::BuiltInText(kControlMessage), "%1", ":"))};
+    return {
+        NoteLabels::FromMessages(Languages::BuiltInText(kMarkedMessage),
+                                 ReplaceAll(Languages::BuiltInText(kControlMessage), "%1", ":"))};
   }
   // Both messages come from the same sources in the same order; a language file that
   // lacks one of them gives the other's language its place.

@@ -21,8 +21,7 @@ class ProcessContext;
 // order that its numbers allow (LocaleDateTimeParts::only).
 std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view timeText,
                                      const RegionalSettings& regional,
-                                     DayMonthOrder* order = nullptr,
-                                     DayMonthOrder* only = nullptr);
+                                     DayMonthOrder* order = nullptr, DayMonthOrder* only = nullptr);
 
 // 1 to 12 for a month name in one of many languages, -1 when it is in no table.
 int MonthFromName(std::string_view name);

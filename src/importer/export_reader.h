@@ -39,13 +39,13 @@ struct NotedRow {
 
 // What the reader found in an export file.
 struct ExportReadResult {
-  std::string rowText;       // the RowText: "DD.MM.YYYY HH:NN;code;value" lines, CR LF each
-  std::string exportUnit;    // "mg/dL" or "mmol/L"; empty when the file was empty
+  std::string rowText;     // the RowText: "DD.MM.YYYY HH:NN;code;value" lines, CR LF each
+  std::string exportUnit;  // "mg/dL" or "mmol/L"; empty when the file was empty
   // The header's names of the columns the import reads, by column index (0-based); empty
   // for the others.
   std::vector<std::string> columnNames;
-  long linesRead = 0;        // data lines after the header (the progress count)
-  long rowsWithoutDate = 0;  // rows skipped because their date could not be read
+  long linesRead = 0;                    // data lines after the header (the progress count)
+  long rowsWithoutDate = 0;              // rows skipped because their date could not be read
   std::vector<long> skippedLineNumbers;  // file line numbers (1 = header) of the first few
   // Values of numeric columns that were left out because they do not read as a number the
   // program can hold (an exponent form, a sign, a word, a value beyond the program's

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "importer/export_numbers.h"
 #include "importer/row_text.h"
 #include "shared/date_time.h"
 #include "shared/regional.h"
@@ -165,16 +166,5 @@ void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings
 // The combined dose of columns 8 and 7 as the export states it: the non-empty parts
 // joined by "+" (the text a kDoseRefused note stands for).
 std::string DoseText(const ExportRow& row);
-
-// Whether a text that is no plain number still states one in a form the program cannot
-// read as that number: an exponent form, NaN or Infinity, a hexadecimal number, digits
-// other than ASCII ones, a sign before the number, both "." and "," or two of either, or
-// nothing but digits, separators and blanks. Exposed for tests.
-bool StatesUnreadableNumber(std::string_view text);
-
-// True when the whole text is a number in the regional format: blanks around it, an
-// optional sign, digits with the regional thousands separator between digits of the whole
-// part, and an optional regional decimal separator followed by digits.
-bool IsNumericText(std::string_view text, const RegionalSettings& regional);
 
 }  // namespace tavrin

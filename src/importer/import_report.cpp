@@ -146,9 +146,8 @@ class ReportGatherer {
     const std::size_t first = line.find(';');
     if (first == std::string_view::npos) return;
     const std::size_t second = line.find(';', first + 1);
-    const std::string_view code =
-        line.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
-                                                                : second - first - 1);
+    const std::string_view code = line.substr(
+        first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
     const std::string_view value =
         second == std::string_view::npos ? std::string_view() : line.substr(second + 1);
     Stamp stamp;
@@ -316,7 +315,8 @@ ImportReport GatherImportReport(ProcessContext& context, const ReportSources& so
   report.notesTotal = static_cast<long>(read.notedRows.size());
   for (const NotedRow& row : read.notedRows) {
     if (static_cast<long>(report.notes.size()) >= kReportNoteLimit) break;
-    report.notes.push_back({row.line, ColumnText(read, row.column), row.text, NoteReason(context, row)});
+    report.notes.push_back(
+        {row.line, ColumnText(read, row.column), row.text, NoteReason(context, row)});
   }
   return report;
 }
@@ -330,8 +330,7 @@ std::string ImportReportPage(ProcessContext& context, const ReportSources& sourc
 
 void WriteImportReport(ProcessContext& context, const std::string& path,
                        const ReportSources& sources) {
-  WriteUtf8File(context.platform, path, ImportReportPage(context, sources),
-                FileAccess::OwnerOnly);
+  WriteUtf8File(context.platform, path, ImportReportPage(context, sources), FileAccess::OwnerOnly);
 }
 
 }  // namespace tavrin

@@ -130,7 +130,9 @@ constexpr BuiltInMessage kMessages[] = {
     {5826, "Grund"},
     {5827, "Datum oder Uhrzeit nicht lesbar, Zeile übersprungen"},
     {5828, "%1 Wert(e) nicht als Zahl darstellbar, ausgelassen"},
-    {5829, "gemischte Reihenfolge von Tag und Monat: diese Zeile wurde als %1 gelesen, die meisten anderen umgekehrt"},
+    {5829,
+     "gemischte Reihenfolge von Tag und Monat: diese Zeile wurde als %1 gelesen, die meisten "
+     "anderen umgekehrt"},
     {5830, "Keine"},
     {5831, "... und %1 weitere Zeilen"},
     {5832, "Angezeigte Warnungen zum Datenalter"},

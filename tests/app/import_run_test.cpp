@@ -151,13 +151,17 @@ TEST_F(ImportRunTest, WhatWasLeftOutIsToldWithWhereItIsListed) {
   const struct {
     std::string settings, language, text;
   } kCases[] = {
-      {"", "DE", "Beim Import der Datei " + dir.File("export.csv") +
-               " wurden 3 Werte nicht übernommen und 1 Zeilen ohne lesbares Datum übersprungen. "
-               "Die Liste steht in der Protokolldatei:\r\n" + trace},
-      {"CreateReport=1\r\n", "DE", "Die Liste mit Zeile, Spalte und Wert steht im Importbericht:\r\n" + report},
+      {"", "DE",
+       "Beim Import der Datei " + dir.File("export.csv") +
+           " wurden 3 Werte nicht übernommen und 1 Zeilen ohne lesbares Datum übersprungen. "
+           "Die Liste steht in der Protokolldatei:\r\n" +
+           trace},
+      {"CreateReport=1\r\n", "DE",
+       "Die Liste mit Zeile, Spalte und Wert steht im Importbericht:\r\n" + report},
       {"CreateReport=1\r\n", "EN",
        "3 values were left out and 1 rows without a readable date were skipped. The list with "
-       "line, column and value is in the import report:\r\n" + report},
+       "line, column and value is in the import report:\r\n" +
+           report},
   };
   CopyLanguageFiles();
   for (const auto& c : kCases) {

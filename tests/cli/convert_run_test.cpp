@@ -141,10 +141,12 @@ TEST(ConvertRunTest, NothingToConvertStillListsTheRefusalsAndWritesTheReport) {
       << err.str();
   EXPECT_NE(err.str().find("tavrin-convert: nothing to convert"), std::string::npos);
   const std::string page = ReadFileBytes(report).value_or("");
-  EXPECT_NE(page.find("<td class=\"n\">2</td><td>4 (Glucose (mg/dL))</td><td class=\"v\">1e30</td>"),
-            std::string::npos);
-  EXPECT_NE(page.find("<td class=\"v\">4+1.2.3</td><td>Insulindosis aus zwei Teilen (Spalten 9 und 8)"),
-            std::string::npos);
+  EXPECT_NE(
+      page.find("<td class=\"n\">2</td><td>4 (Glucose (mg/dL))</td><td class=\"v\">1e30</td>"),
+      std::string::npos);
+  EXPECT_NE(
+      page.find("<td class=\"v\">4+1.2.3</td><td>Insulindosis aus zwei Teilen (Spalten 9 und 8)"),
+      std::string::npos);
 }
 
 // Nobody answers the converter's questions: the data-age warning is confirmed, everything

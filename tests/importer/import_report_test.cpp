@@ -26,7 +26,9 @@ long Occurrences(std::string_view text, std::string_view part) {
 }
 
 // The glucose lines of a row text, counted without the report's own reading of it.
-long GlucoseLines(std::string_view rowText) { return Occurrences(rowText, ";1;"); }
+long GlucoseLines(std::string_view rowText) {
+  return Occurrences(rowText, ";1;");
+}
 
 class ImportReportTest : public ::testing::Test, public testing::ImporterProcess {
  protected:
@@ -47,8 +49,8 @@ TEST_F(ImportReportTest, SamplePageParsesAndShowsTheFiguresOfTheRun) {
   const std::string page = Page(path, read);
 
   EXPECT_EQ(testing::XmlFault(page), "");
-  EXPECT_NE(page.find("<th>Gelesene Zeilen</th><td class=\"n\">" +
-                      std::to_string(read.linesRead) + "</td>"),
+  EXPECT_NE(page.find("<th>Gelesene Zeilen</th><td class=\"n\">" + std::to_string(read.linesRead) +
+                      "</td>"),
             std::string::npos);
   EXPECT_NE(page.find("<th>Geschriebene Datensätze</th><td class=\"n\">" +
                       std::to_string(converted.bgRecords) + "</td>"),
@@ -73,7 +75,7 @@ TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLineColumnAndText
   rows += "04.12.2026;07:05;;100\r\n";
   rows += "gestern;08:00;;110\r\n";
   rows += "04.12.2026;09:00;;1e30;2\r\n";
-  rows += "12.25.2026;10:00;;120\r\n";  // only month first ...
+  rows += "12.25.2026;10:00;;120\r\n";             // only month first ...
   rows += "13.11.2026;10:00;;<50;;;;1,2,3;4\r\n";  // ... and only day first: mixed
   const ExportReadResult read = ReadExportText(*context, rows);
   const std::string page = Page("export.csv", read);
@@ -82,14 +84,18 @@ TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLineColumnAndText
   for (const std::string& row : std::initializer_list<std::string>{
            "<td class=\"n\">5</td><td></td><td class=\"v\"></td><td>gemischte Reihenfolge von "
            "Tag und Monat: diese Zeile wurde als Monat vor Tag gelesen",
-           "<td class=\"n\">3</td><td></td><td class=\"v\"></td><td>Datum oder Uhrzeit nicht lesbar",
-           "<td class=\"n\">4</td>" + glucose + "<td class=\"v\">1e30</td><td>1 Wert(e) nicht als Zahl",
-           "<td class=\"n\">6</td>" + glucose + "<td class=\"v\">&lt;50</td><td>Blutzucker ist keine Zahl",
+           "<td class=\"n\">3</td><td></td><td class=\"v\"></td><td>Datum oder Uhrzeit nicht "
+           "lesbar",
+           "<td class=\"n\">4</td>" + glucose +
+               "<td class=\"v\">1e30</td><td>1 Wert(e) nicht als Zahl",
+           "<td class=\"n\">6</td>" + glucose +
+               "<td class=\"v\">&lt;50</td><td>Blutzucker ist keine Zahl",
            "<td class=\"v\">4+1,2,3</td><td>Insulindosis aus zwei Teilen (Spalten 9 und 8) nicht "
            "übernommen, weil ein Teil keine lesbare Zahl ist: die ganze Dosis fehlt (2 Wert(e))",
            std::string("gemischt: 3 Zeilen mit dem Tag zuerst, 1 mit dem Monat zuerst"),
            std::string("<tr><th>Abgelehnte Werte</th><td class=\"n\">3</td></tr>"),
-           std::string("<tr><th>Blutzuckerwerte als Text übernommen</th><td class=\"n\">1</td></tr>")}) {
+           std::string(
+               "<tr><th>Blutzuckerwerte als Text übernommen</th><td class=\"n\">1</td></tr>")}) {
     EXPECT_NE(page.find(row), std::string::npos) << row;
   }
   // "<50" names no value to draw: the two readings with a number are drawn.

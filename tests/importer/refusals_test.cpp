@@ -38,7 +38,8 @@ class RefusalsTest : public ::testing::Test, public testing::ImporterProcess {
   // Rows with letters beyond ASCII are written as UTF-8 with its byte-order mark.
   ExportReadResult Read(const std::string& rows) {
     const bool ascii = std::all_of(rows.begin(), rows.end(), [](char c) { return c >= 0; });
-    const std::string bytes = (ascii ? "" : "\xEF\xBB\xBF") + tools::ExportGenerator::Header() + rows;
+    const std::string bytes =
+        (ascii ? "" : "\xEF\xBB\xBF") + tools::ExportGenerator::Header() + rows;
     UseOneThread();
     const ExportReadResult whole = ReadExportText(*context, bytes, bytes.size());
     UseTwoThreads();
@@ -94,7 +95,8 @@ TEST_F(RefusalsTest, NumbersTheProgramCannotHoldAreRefusedAndGlucoseTextsKept) {
       {{{19, "\uFF11\uFF12\uFF10/\uFF18\uFF10"}}, "", 1}, {{{19, "120/80/70"}}, "", 1},
       // clang-format on
   };
-  for (const RegionalSettings& regional : {RegionalSettings::German(), RegionalSettings::EnglishUS()}) {
+  for (const RegionalSettings& regional :
+       {RegionalSettings::German(), RegionalSettings::EnglishUS()}) {
     platform.regional = regional;
     for (const ValueCase& c : kCases) {
       Cells cells = c.cells;
@@ -130,8 +132,8 @@ TEST_F(RefusalsTest, GlucoseTextsInMmolAreRefusedSinceTheirConversionWouldInvent
   std::string header = tools::ExportGenerator::Header();
   header.replace(header.find("mg/dL"), 5, "mmol/L");
   const std::pair<std::string, std::string> kCases[] = {
-      {"HI", ""}, {"<50", ""}, {">600", ""}, {"120&", ""}, {"1818,6", ""},
-      {"5,5", "1;99"}, {"high", "1;600"}, {"Lo", "2;--1\r\n04.12.2026 07:05;1;20"}};
+      {"HI", ""},     {"<50", ""},     {">600", ""},      {"120&", ""},
+      {"1818,6", ""}, {"5,5", "1;99"}, {"high", "1;600"}, {"Lo", "2;--1\r\n04.12.2026 07:05;1;20"}};
   for (const auto& [glucose, line] : kCases) {
     const ExportReadResult r = ReadExportText(*context, header + Row({{3, glucose}}));
     EXPECT_EQ(r.rowText, line.empty() ? "" : "04.12.2026 07:05;" + line + "\r\n") << glucose;
@@ -180,7 +182,8 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
       {RegionalSettings::German(), dayFirst, "09.11.2026", DayMonthOrder::kNone, false},
       {RegionalSettings::EnglishUS(), monthFirst, "09.11.2026", DayMonthOrder::kNone, false},
       // Proving neither: as the regional settings read it; proving both: the warning.
-      {RegionalSettings::EnglishUS(), dated("09.11.2026"), "11.09.2026", DayMonthOrder::kNone, false},
+      {RegionalSettings::EnglishUS(), dated("09.11.2026"), "11.09.2026", DayMonthOrder::kNone,
+       false},
       {RegionalSettings::EnglishUS(), dayFirst + dated("11.13.2026"), "11.09.2026",
        DayMonthOrder::kNone, true},
   };
@@ -192,8 +195,9 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
     EXPECT_EQ(r.MixedDateOrders(), c.mixed) << c.rows;
     const std::string trace = ReadFileBytes(context->trace.FilePath()).value_or("");
     const bool traced =
-        trace.find("Date order taken from the export: day first (1 dates can only be read day "
-                   "first, none month first)") != std::string::npos;
+        trace.find(
+            "Date order taken from the export: day first (1 dates can only be read day "
+            "first, none month first)") != std::string::npos;
     EXPECT_EQ(traced, c.imposed == DayMonthOrder::kDayFirst) << c.rows;
     std::filesystem::remove(context->trace.FilePath());
   }
@@ -301,7 +305,6 @@ TEST_F(RefusalsTest, AnExportChangedOrReplacedWhileItIsReadStopsTheRead) {
     }
   }
 }
-
 
 TEST_F(RefusalsTest, NoCharacterThatXmlForbidsReachesADocument) {
   FixedSerial serial("S\x01<N>\xEF\xBF\xBE\xFF");
