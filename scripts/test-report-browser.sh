@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Opens the import report of the bundled sample in a real browser: headless Chromium
-# renders it to a PNG and dumps its DOM. Fails when the browser reports a console message
-# or a failed load, or when the glucose chart does not hold one point per glucose value of
-# the sample. Skipped, with a message saying so, only where Chromium cannot be installed.
+# renders it to a PNG, dumps its DOM and prints it to PDF (A4), whose pages pdftoppm turns
+# into PNGs (sample-report-page-N.png). Fails when the browser reports a console message
+# or a failed load, when the glucose chart does not hold one point per glucose value of
+# the sample, when the range bar has not its five parts or the daily profile no bands, or
+# when the first printed page does not hold the summary and the profile with the rest
+# following. Skipped, with a message saying so, only where Chromium cannot be installed.
 #
 #   bash scripts/test-report-browser.sh [BUILD_DIR]    (default build/debug)
 set -euo pipefail
@@ -21,6 +24,7 @@ if [[ -z $browser ]]; then
   exit 0
 fi
 
+bash scripts/setup-debian.sh poppler-utils
 cmake --build "$build_dir" --target tavrin-convert -j 2 >/dev/null
 out=$build_dir/report-browser
 rm -rf "$out"
@@ -39,6 +43,8 @@ run_browser() {
 run_browser --window-size=1240,1754 --screenshot="$out/sample-report.png" \
   >"$out/screenshot.log" 2>"$out/screenshot.err"
 run_browser --dump-dom >"$out/dom.html" 2>"$out/dom.err"
+run_browser --no-pdf-header-footer --print-to-pdf="$out/sample-report.pdf" \
+  >"$out/print.log" 2>"$out/print.err"
 
 failed=0
 [[ -s $out/sample-report.png ]] || { echo "FAILED: no screenshot"; failed=1; }
@@ -56,6 +62,24 @@ echo "Screenshot: $out/sample-report.png ($(stat -c %s "$out/sample-report.png" 
 echo "Chart points in the DOM: $points over time, $overlay by time of day (glucose values in the sample: $expected)"
 if ((points != expected || overlay != expected)); then
   echo "FAILED: the charts do not hold one point per glucose value"
+  failed=1
+fi
+ranges=$(grep -o '<rect class="range r' "$out/dom.html" | wc -l)
+outer=$(grep -o '<polygon class="agp-outer"' "$out/dom.html" | wc -l)
+inner=$(grep -o '<polygon class="agp-inner"' "$out/dom.html" | wc -l)
+median=$(grep -o '<polyline class="agp-median"' "$out/dom.html" | wc -l)
+echo "Range bar parts: $ranges; daily profile: $outer outer and $inner inner bands, $median median lines"
+if ((ranges != 5 || outer == 0 || outer != inner || inner != median)); then
+  echo "FAILED: the range bar needs its five parts and the profile one outer band, inner band and median per run of hours"
+  failed=1
+fi
+pages=$(pdfinfo "$out/sample-report.pdf" 2>/dev/null | awk '/^Pages:/ {print $2}')
+pdftoppm -r 80 -png "$out/sample-report.pdf" "$out/sample-report-page"
+first=$(pdftotext -f 1 -l 1 "$out/sample-report.pdf" - 2>/dev/null)
+echo "Printed: $out/sample-report.pdf, ${pages:-0} A4 pages ($(ls "$out"/sample-report-page-*.png 2>/dev/null | wc -l) page pictures)"
+if [[ -z $pages ]] || ((pages < 2)) ||
+   ! grep -q -E 'Tagesprofil|Daily profile' <<<"$first" || grep -q -E '^(Anzahlen|Counts)$' <<<"$first"; then
+  echo "FAILED: the first printed page must hold the summary and the daily profile, the rest following"
   failed=1
 fi
 ((failed == 0)) && echo "Browser check of the import report passed."

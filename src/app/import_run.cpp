@@ -30,8 +30,8 @@ namespace tavrin {
 namespace {
 
 constexpr const char* kCancel = "Cancel";
-constexpr int kMsgLeftOutSeeReport = 5770;
-constexpr int kMsgLeftOutSeeTrace = 5771;
+constexpr int kMsgLeftOutSeeReport = 5780;
+constexpr int kMsgLeftOutSeeTrace = 5781;
 
 // Settles the serial number through the serial-number dialogs and keeps it in the window.
 class WindowSerialSource : public SerialNumberSource {
@@ -213,7 +213,10 @@ std::string ImportRun::ReportAndOpen(const ExportReadResult& read,
   const std::string path = folder + "report.html";
   try {
     if (!CreateFolderQuietly(folder)) throw PathFileAccessError("ReportAndOpen", folder);
-    WriteImportReport(context_, path, {window_.txtImportDatei, read, conversion});
+    // "ReportDays" limits the summary to the last days of the export; 0 or none: all.
+    const double days = Val(window_.Settings().Load("Config", "ReportDays", "0"));
+    const int lastDays = days >= 1 && days <= 36500 ? static_cast<int>(days) : 0;
+    WriteImportReport(context_, path, {window_.txtImportDatei, read, conversion, lastDays});
     context_.trace.Write("Report written: " + path);
     // A page that cannot be opened is named to the user, as every shell open is.
     if (!OpenWithShell(context_, path)) context_.trace.Write("Report not opened: " + path);

@@ -264,7 +264,8 @@ int ConverterRun::WriteReport() {
     }
   }
   try {
-    WriteImportReport(context_, report, {options_.exportPath, read_, converted_});
+    WriteImportReport(context_, report,
+                      {options_.exportPath, read_, converted_, options_.reportDays});
   } catch (const RuntimeError& error) {
     return Fail(kExitConversion, "cannot write the report: " + error.Detail());
   }

@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <charconv>
 #include <filesystem>
 #include <system_error>
 
@@ -11,7 +12,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Option { Output, Json, Report, Serial, Settings, Regional, Handover, Quiet, Help, Version };
+enum class Option {
+  Output,
+  Json,
+  Report,
+  ReportDays,
+  Serial,
+  Settings,
+  Regional,
+  Handover,
+  Quiet,
+  Help,
+  Version
+};
 
 struct OptionName {
   std::string_view longName;
@@ -21,11 +34,12 @@ struct OptionName {
 };
 
 constexpr OptionName kOptions[] = {
-    {"output", 'o', Option::Output, true},    {"json", 0, Option::Json, true},
-    {"serial", 0, Option::Serial, true},      {"settings", 0, Option::Settings, true},
-    {"regional", 0, Option::Regional, true},  {"handover", 0, Option::Handover, true},
-    {"quiet", 'q', Option::Quiet, false},     {"help", 'h', Option::Help, false},
-    {"version", 'V', Option::Version, false}, {"report", 0, Option::Report, true},
+    {"output", 'o', Option::Output, true},        {"json", 0, Option::Json, true},
+    {"serial", 0, Option::Serial, true},          {"settings", 0, Option::Settings, true},
+    {"regional", 0, Option::Regional, true},      {"handover", 0, Option::Handover, true},
+    {"quiet", 'q', Option::Quiet, false},         {"help", 'h', Option::Help, false},
+    {"version", 'V', Option::Version, false},     {"report", 0, Option::Report, true},
+    {"report-days", 0, Option::ReportDays, true},
 };
 
 const OptionName* FindLong(std::string_view name) {
@@ -65,6 +79,16 @@ std::string Apply(ConvertOptions& options, Option option, const std::string& val
     case Option::Report:
       options.reportPath = value;
       break;
+    case Option::ReportDays: {
+      int days = 0;
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), days);
+      if (ec != std::errc() || end != value.data() + value.size() || days < 1 || days > 36500) {
+        return "the number of report days must be a whole number from 1 to 36500, not '" + value +
+               "'";
+      }
+      options.reportDays = days;
+      break;
+    }
     case Option::Serial:
       options.serial = value;
       break;
@@ -218,6 +242,8 @@ Options:
       --report FILE      also write the import report, a page for any web browser, to
                          FILE (.html): the export's days, counts, charts of glucose,
                          insulin and carbohydrates, and every skipped row and why
+      --report-days N    let the report's glucose summary and daily profile cover the
+                         last N days of the export only (default: the whole export)
       --serial TEXT      the meter serial number of the document (default: unknown)
       --settings FILE    read the settings from FILE instead of tavrin-convert.ini
                          beside the program; the file is only read

@@ -24,6 +24,7 @@ struct ConvertOptions {
   std::string outputPath;  // empty: the export's path with the extension ".xml"
   std::string jsonPath;    // empty: the export's path with the extension ".json"
   std::string reportPath;  // empty: no import report
+  int reportDays = 0;      // the report's summary covers the last days only; 0: all
   std::string serial = "unknown";
   std::string settingsPath;  // empty: the settings file beside the program
   std::optional<RegionalChoice> regional;

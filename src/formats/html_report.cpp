@@ -26,6 +26,7 @@ constexpr double kPlotHeight = kChartHeight - kTop - kBottom;
 constexpr std::string_view kStyle =
     "body{font-family:sans-serif;font-size:10pt;color:#222;max-width:190mm;margin:8mm auto}"
     "h1{font-size:16pt;margin:0 0 4mm}h2{font-size:12pt;margin:6mm 0 2mm}"
+    "h3{font-size:10pt;margin:3mm 0 1mm}"
     "table{border-collapse:collapse}td,th{padding:1mm 3mm;text-align:left;"
     "border-bottom:1px solid #ccc;vertical-align:top}td.n{text-align:right}"
     "td.v{font-family:monospace;white-space:pre-wrap;word-break:break-all}"
@@ -37,7 +38,16 @@ constexpr std::string_view kStyle =
     "stroke-width:1}.mean{fill:none;stroke:#1f5fa8;"
     "stroke-width:1.2}.insulin{fill:#6c4fa8}.carbs{fill:#c98a1b}"
     ".warning{border-left:3px solid #e67e22;padding-left:3mm}"
-    "@page{size:A4 portrait;margin:12mm}@media print{body{margin:0}}";
+    // The summary and the profile fill the first printed page; the rest follows.
+    "table.summary td,table.summary th{padding:0.6mm 3mm}table.summary td,table.ranges "
+    "th{white-space:nowrap}p.note{font-size:8.5pt;color:#555;"
+    "margin:1mm 0}.rest{break-before:page}svg.ranges{max-height:14mm}"
+    ".range{stroke:#fff;stroke-width:0.5}.r0{fill:#8b1a1a}.r1{fill:#e0594b}.r2{fill:#3a9d4f}"
+    ".r3{fill:#f2b134}.r4{fill:#e07b12}.swatch{display:inline-block;width:3mm;height:3mm;"
+    "margin-right:1.5mm}.pair{display:flex;gap:4mm;align-items:flex-start}.agp-outer{fill:#9cc3e6}."
+    "agp-inner{fill:#4f8fca}"
+    ".agp-median{fill:none;stroke:#123f6e;stroke-width:1.6}"
+    "@page{size:A4 portrait;margin:12mm}@media print{body{margin:0}svg.agp{max-height:62mm}}";
 
 // Numbers in the page: "." as the decimal separator whatever the system's settings.
 std::string Number(double value, int decimals) {
@@ -79,6 +89,10 @@ class PageWriter {
     page_ += kStyle;
     page_ += "</style>\n</head>\n<body>\n<h1>" + Escaped(Text(kMsgReportTitle)) + "</h1>\n";
     Facts();
+    Summary();
+    Ranges();
+    Profile();
+    page_ += "<div class=\"rest\">\n";
     Counts();
     GlucoseChart();
     OverlayChart();
@@ -86,7 +100,7 @@ class PageWriter {
     DailyBars(kMsgReportCarbsChart, "carbs", [](const ReportDay& d) { return d.carbs; });
     Notes();
     Warnings();
-    page_ += "</body>\n</html>\n";
+    page_ += "</div>\n</body>\n</html>\n";
     return std::move(page_);
   }
 
@@ -308,6 +322,183 @@ class PageWriter {
     }
     DateLabels();
     page_ += "</svg>\n";
+  }
+
+  // A figure of the summary in the page's language: a decimal comma in German.
+  std::string Local(double value, int decimals) const {
+    std::string text = Number(value, decimals);
+    if (report_.language == "de") std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+  }
+  int GlucoseDecimals() const { return mmol_ ? 1 : 0; }
+  std::string Glucose(double value) const {
+    return Local(value, GlucoseDecimals()) + " " + report_.exportUnit;
+  }
+  void SummaryRow(int label, const std::string& value) {
+    page_ += "<tr><th>" + Escaped(Text(label)) + "</th><td class=\"n\">" + Escaped(value) +
+             "</td></tr>\n";
+  }
+
+  void Summary() {
+    const GlucoseSummary& s = report_.summary;
+    const ReportPeriod& period = report_.period;
+    Heading(kMsgReportSummary);
+    page_ += "<table class=\"summary\">\n";
+    const std::string range =
+        period.firstDate.empty() ? Text(kMsgReportNone)
+        : period.lastDays > 0
+            ? Text(kMsgReportLastDays, {Count(period.lastDays), period.firstDate, period.lastDate})
+            : Text(kMsgReportWholeExport, {period.firstDate, period.lastDate});
+    page_ += "<tr><th>" + Escaped(Text(kMsgReportPeriod)) + "</th><td>" + Escaped(range) +
+             "</td></tr>\n";
+    SummaryRow(kMsgReportReadings, Count(s.readings));
+    if (s.readings > 0) {
+      SummaryRow(kMsgReportDaysWithReadings, Count(s.days));
+      SummaryRow(kMsgReportPerDay, Local(s.perDay, 1));
+      SummaryRow(kMsgReportMean, Glucose(s.mean));
+      SummaryRow(kMsgReportSd, Glucose(s.sd));
+      SummaryRow(kMsgReportCv, Local(s.cv, 1) + " %");
+      SummaryRow(kMsgReportGmi,
+                 s.gmiPercent
+                     ? Local(*s.gmiPercent, 1) + " % (" + Local(*s.gmiMmolPerMol, 0) + " mmol/mol)"
+                     : Text(kMsgReportNoGmi, {Count(s.days), Count(kGmiMinimumDays)}));
+    }
+    page_ += "</table>\n";
+  }
+
+  // The five consensus ranges as one stacked bar and a table with the goals beside them.
+  void Ranges() {
+    const GlucoseSummary& s = report_.summary;
+    if (s.readings == 0) {
+      Means();
+      return;
+    }
+    page_ += "<h3>" +
+             Escaped(Text(s.timeWeighted ? kMsgReportShareOfTime : kMsgReportShareOfReadings)) +
+             "</h3>\n";
+    page_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"ranges\" viewBox=\"0 0 " +
+             Number(kChartWidth, 0) + " 40\" role=\"img\">\n";
+    static constexpr int kNames[kRangeCount] = {kMsgReportVeryLow, kMsgReportLow, kMsgReportInRange,
+                                                kMsgReportHigh, kMsgReportVeryHigh};
+    double x = 0;
+    for (int range = 0; range < kRangeCount; ++range) {
+      const double width = kChartWidth * s.shares[range] / 100;
+      page_ += "<rect class=\"range r" + std::to_string(range) + "\" x=\"" + Number(x, 2) +
+               "\" y=\"0\" width=\"" + Number(width, 2) + "\" height=\"40\"><title>" +
+               Escaped(Text(kNames[range]) + ": " + Local(s.shares[range], 1) + " %") +
+               "</title></rect>\n";
+      x += width;
+    }
+    // The ranges with their goals and the daily means side by side, so that the summary
+    // and the profile fit the first printed page.
+    page_ += "</svg>\n<div class=\"pair\">\n<table class=\"summary ranges\">\n<tr><th></th><th>" +
+             report_.exportUnit + "</th><th class=\"n\">%</th><th>" +
+             Escaped(Text(kMsgReportGoal)) + "</th></tr>\n";
+    const int d = GlucoseDecimals();
+    const std::string limits[kRangeCount] = {
+        "< " + Local(mmol_ ? 3.0 : 54, d),
+        Local(mmol_ ? 3.0 : 54, d) + "\u2013" + Local(mmol_ ? 3.8 : 69, d),
+        Local(mmol_ ? 3.9 : 70, d) + "\u2013" + Local(mmol_ ? 10.0 : 180, d),
+        Local(mmol_ ? 10.1 : 181, d) + "\u2013" + Local(mmol_ ? 13.9 : 250, d),
+        "> " + Local(mmol_ ? 13.9 : 250, d)};
+    const std::string goals[kRangeCount] = {"< 1 %", "< 4 % " + Text(kMsgReportBelowGoal), "> 70 %",
+                                            "< 25 % " + Text(kMsgReportAboveGoal), "< 5 %"};
+    // Shown from the highest range down, as the bar reads upwards on a chart.
+    for (int range = kRangeCount - 1; range >= 0; --range) {
+      page_ += "<tr><th><span class=\"swatch r" + std::to_string(range) + "\"></span>" +
+               Escaped(Text(kNames[range])) + "</th><td>" + Escaped(limits[range]) +
+               "</td><td class=\"n\">" + Local(s.shares[range], 1) + "</td><td>" +
+               Escaped(goals[range]) + "</td></tr>\n";
+    }
+    page_ += "</table>\n";
+    Means();
+    page_ += "</div>\n";
+    std::string note =
+        Text(kMsgReportHighLowCount, {Glucose(mmol_ ? 33.3 : 600), Glucose(mmol_ ? 1.1 : 20)});
+    if (!s.timeWeighted) note += " " + Text(kMsgReportSpotChecks);
+    page_ += "<p class=\"note\">" + Escaped(note) + "</p>\n";
+  }
+
+  // The ambulatory profile: per hour the median and the 25-75 % and 5-95 % bands, each
+  // run of hours with enough readings drawn as one band.
+  void Profile() {
+    if (report_.summary.readings == 0) return;
+    Heading(kMsgReportProfile);
+    page_ += "<p class=\"note\">" +
+             Escaped(Text(kMsgReportProfileLegend, {Count(kProfileMinimumReadings)})) + "</p>\n";
+    // The profile's own scale: its bands, not the highest single reading, set the top.
+    const double chartMax = glucoseMax_;
+    double top = mmol_ ? 16 : 300;
+    for (const auto& bin : report_.profile) {
+      if (bin) top = std::max(top, bin->p95);
+    }
+    glucoseMax_ = std::ceil(top / GlucoseStep()) * GlucoseStep();
+    OpenChart("agp");
+    GlucoseFrame();
+    ClockLabels();
+    bool any = false;
+    for (int start = 0; start < kProfileBins;) {
+      if (!report_.profile[static_cast<std::size_t>(start)]) {
+        ++start;
+        continue;
+      }
+      int end = start;
+      while (end < kProfileBins && report_.profile[static_cast<std::size_t>(end)]) ++end;
+      ProfileRun(start, end);
+      any = true;
+      start = end;
+    }
+    page_ += "</svg>\n";
+    glucoseMax_ = chartMax;
+    if (!any) page_ += "<p>" + Escaped(Text(kMsgReportNoProfile)) + "</p>\n";
+  }
+  void ProfileRun(int start, int end) {
+    // Hour centres; a single hour is drawn across the middle of its hour.
+    std::vector<std::pair<double, ProfilePercentiles>> points;
+    for (int hour = start; hour < end; ++hour) {
+      points.push_back({hour * 60.0 + 30, *report_.profile[static_cast<std::size_t>(hour)]});
+    }
+    if (points.size() == 1) {
+      points = {{start * 60.0 + 10, points[0].second}, {start * 60.0 + 50, points[0].second}};
+    }
+    const auto band = [&](std::string_view kind, double ProfilePercentiles::*upper,
+                          double ProfilePercentiles::*lower) {
+      std::string line;
+      for (const auto& [minute, p] : points) {
+        line += Number(ClockX(minute), 1) + "," + Number(GlucoseY(p.*upper), 1) + " ";
+      }
+      for (auto it = points.rbegin(); it != points.rend(); ++it) {
+        line += Number(ClockX(it->first), 1) + "," + Number(GlucoseY(it->second.*lower), 1) + " ";
+      }
+      line.pop_back();
+      page_ += "<polygon class=\"" + std::string(kind) + "\" points=\"" + line + "\"/>\n";
+    };
+    band("agp-outer", &ProfilePercentiles::p95, &ProfilePercentiles::p5);
+    band("agp-inner", &ProfilePercentiles::p75, &ProfilePercentiles::p25);
+    std::string median;
+    for (const auto& [minute, p] : points) {
+      median += Number(ClockX(minute), 1) + "," + Number(GlucoseY(p.p50), 1) + " ";
+    }
+    median.pop_back();
+    page_ += "<polyline class=\"agp-median\" points=\"" + median + "\"/>\n";
+  }
+
+  void Means() {
+    const DailyMeans& m = report_.dailyMeans;
+    if (m.insulinDays == 0 && m.carbDays == 0) return;
+    page_ += "<table class=\"summary\">\n<tr><th colspan=\"2\">" +
+             Escaped(Text(kMsgReportDailyMeans)) + "</th></tr>\n";
+    if (m.insulinDays > 0) {
+      page_ += "<tr><th>" + Escaped(Text(kMsgReportMeanInsulin, {Count(m.insulinDays)})) +
+               "</th><td class=\"n\">" + Local(m.insulin, 1) + "</td></tr>\n";
+      SummaryRow(kMsgReportBolus, Local(m.bolus, 1));
+      SummaryRow(kMsgReportBasal, Local(m.basal, 1));
+    }
+    if (m.carbDays > 0) {
+      page_ += "<tr><th>" + Escaped(Text(kMsgReportMeanCarbs, {Count(m.carbDays)})) +
+               "</th><td class=\"n\">" + Local(m.carbs, 0) + "</td></tr>\n";
+    }
+    page_ += "</table>\n";
   }
 
   void Notes() {

@@ -6,14 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "formats/glucose_summary.h"
+
 namespace tavrin {
 
 // The import report: one self-contained XHTML page (inline CSS and SVG, no scripts, no
 // outside resources) that shows what an export held and what became of it. The page is
 // well-formed XML, so that any browser shows it and an XML parser can check it.
-
-// How a glucose reading was given in the export.
-enum class ReadingMark : std::uint8_t { kNone, kHigh, kLow };
 
 // One glucose reading, in the export's unit.
 struct ReportReading {
@@ -44,8 +43,27 @@ struct ReportDay {
   std::int32_t day = 0;  // days since 1 January 1970
   std::string date;      // "YYYY-MM-DD"
   GlucoseSpan glucose;
-  double insulin = 0;  // units
-  double carbs = 0;    // in the export's carbohydrate unit
+  double insulin = 0;  // units, all kinds
+  double bolus = 0;    // of which bolus (code 4) and basal (code 5)
+  double basal = 0;
+  bool insulinEntries = false;
+  double carbs = 0;  // in the export's carbohydrate unit
+  bool carbEntries = false;
+};
+
+// What the summary and the profile cover: the whole export, or its last days.
+struct ReportPeriod {
+  int lastDays = 0;       // 0 for the whole export
+  std::string firstDate;  // "YYYY-MM-DD"; empty without readings
+  std::string lastDate;
+};
+
+// Means over the days of the period that have entries of the kind.
+struct DailyMeans {
+  int insulinDays = 0;
+  double insulin = 0, bolus = 0, basal = 0;
+  int carbDays = 0;
+  double carbs = 0;
 };
 
 // A quarter of an hour of the day, over all days.
@@ -92,6 +110,11 @@ struct ImportReport {
   std::vector<ReportRowNote> notes;   // at most kReportNoteLimit, in file order
   long notesTotal = 0;                // all notes, also those left out of the table
   std::vector<std::string> warnings;  // data-age warnings shown, as shown
+  // The clinician's summary of the period: glucose figures, profile, daily means.
+  ReportPeriod period;
+  GlucoseSummary summary;
+  AmbulatoryProfile profile{};
+  DailyMeans dailyMeans;
 };
 
 // Beyond this many glucose readings the charts draw aggregates instead of points.
@@ -151,6 +174,38 @@ enum ReportMessage : int {
   kMsgReportColumn = 5854,
   kMsgReportValue = 5855,
   kMsgReportFileOrder = 5856,  // %1 the order, %2 the dates that can only be read so
+  kMsgReportSummary = 5860,
+  kMsgReportPeriod = 5861,
+  kMsgReportWholeExport = 5862,  // %1 to %2
+  kMsgReportLastDays = 5863,     // %1 days, %2 to %3
+  kMsgReportReadings = 5864,
+  kMsgReportDaysWithReadings = 5865,
+  kMsgReportPerDay = 5866,
+  kMsgReportMean = 5867,
+  kMsgReportSd = 5868,
+  kMsgReportCv = 5869,
+  kMsgReportGmi = 5870,
+  kMsgReportNoGmi = 5871,  // %1 days, %2 the minimum
+  kMsgReportShareOfReadings = 5872,
+  kMsgReportShareOfTime = 5873,
+  kMsgReportVeryLow = 5874,
+  kMsgReportLow = 5875,
+  kMsgReportInRange = 5876,
+  kMsgReportHigh = 5877,
+  kMsgReportVeryHigh = 5878,
+  kMsgReportGoal = 5879,
+  kMsgReportBelowGoal = 5880,
+  kMsgReportAboveGoal = 5881,
+  kMsgReportProfile = 5882,
+  kMsgReportProfileLegend = 5883,  // %1 the minimum readings
+  kMsgReportDailyMeans = 5884,
+  kMsgReportMeanInsulin = 5885,  // %1 days
+  kMsgReportBolus = 5886,
+  kMsgReportBasal = 5887,
+  kMsgReportMeanCarbs = 5888,     // %1 days
+  kMsgReportHighLowCount = 5889,  // %1 HIGH, %2 LO
+  kMsgReportSpotChecks = 5890,
+  kMsgReportNoProfile = 5891,
 };
 
 // The page for the report. Every text from the report is escaped, so no file name, note

@@ -1,5 +1,6 @@
 #include "importer/import_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -140,6 +141,7 @@ class ReportGatherer {
   }
 
   std::vector<std::pair<int, long>> labelledCounts_;
+  std::vector<GlucoseSample> samples;  // every reading, for the summary and the profile
 
  private:
   void Row(std::string_view line) {
@@ -165,15 +167,20 @@ class ReportGatherer {
     ++counts_[kind];
     ReportDay& day = Day(dayNumber, stamp);
     if (kind == kGlucose) {
-      Glucose(day, minute, value);
+      Glucose(day, minute, value, code.size() == 7);
     } else if (kind == kInsulin) {
-      day.insulin += Amount(value);
+      const double amount = Amount(value);
+      day.insulin += amount;
+      day.bolus += code == "4" ? amount : 0;
+      day.basal += code == "5" ? amount : 0;
+      day.insulinEntries = true;
     } else if (kind == kCarbs) {
       day.carbs += Amount(value);
+      day.carbEntries = true;
     }
   }
 
-  void Glucose(ReportDay& day, int minute, std::string_view value) {
+  void Glucose(ReportDay& day, int minute, std::string_view value, bool cgm) {
     // The reader writes glucose as a whole number in mg/dL; a text it kept as it stood
     // is drawn only when it begins with its number ("120 mg/dL"): "<50" or "HI" name no
     // value to draw.
@@ -190,6 +197,7 @@ class ReportGatherer {
     if (value == kHighValue) reading.mark = ReadingMark::kHigh;
     lowAt_ = -1;
     reading.value = static_cast<float>(mmol_ ? RoundTo(*mgdl / kMgPerMmol, 1) : *mgdl);
+    samples.push_back({day.day, reading.minuteOfDay, reading.mark, cgm, reading.value});
     day.glucose.Add(reading.value);
     report_.timeOfDay[static_cast<std::size_t>(minute / kReportBucketMinutes)].Add(reading.value);
     ++report_.glucoseReadings;
@@ -229,6 +237,36 @@ class ReportGatherer {
   Stamp first_, last_;
   long long firstAt_ = 0, lastAt_ = 0;
 };
+
+// Restricts the summary to the last `lastDays` days up to the last day with values (all
+// days for 0), and fills the period, the glucose summary, the profile and the daily means.
+void Summarize(ImportReport& report, std::vector<GlucoseSample> samples, int lastDays) {
+  report.period.lastDays = lastDays;
+  if (report.days.empty()) return;
+  const std::int32_t first =
+      lastDays > 0 ? std::max(report.days.front().day, report.days.back().day - lastDays + 1)
+                   : report.days.front().day;
+  std::erase_if(samples, [first](const GlucoseSample& s) { return s.day < first; });
+  const bool mmol = report.exportUnit == "mmol/L";
+  report.summary = SummarizeGlucose(samples, mmol);
+  report.profile = ProfileByTimeOfDay(samples);
+  DailyMeans& means = report.dailyMeans;
+  for (const ReportDay& day : report.days) {
+    if (day.day < first) continue;
+    if (report.period.firstDate.empty()) report.period.firstDate = day.date;
+    report.period.lastDate = day.date;
+    if (day.insulinEntries) {
+      ++means.insulinDays;
+      means.insulin += day.insulin, means.bolus += day.bolus, means.basal += day.basal;
+    }
+    if (day.carbEntries) ++means.carbDays, means.carbs += day.carbs;
+  }
+  if (means.insulinDays > 0) {
+    means.insulin /= means.insulinDays, means.bolus /= means.insulinDays;
+    means.basal /= means.insulinDays;
+  }
+  if (means.carbDays > 0) means.carbs /= means.carbDays;
+}
 
 std::string PageLanguage(const ProcessContext& context) {
   const std::string code = context.languages ? context.languages->Code() : std::string("DE");
@@ -311,6 +349,7 @@ ImportReport GatherImportReport(ProcessContext& context, const ReportSources& so
   for (const auto& [label, count] : gatherer.labelledCounts_) {
     report.valuesPerKind.push_back({context.Message(label), count});
   }
+  Summarize(report, std::move(gatherer.samples), sources.lastDays);
 
   report.notesTotal = static_cast<long>(read.notedRows.size());
   for (const NotedRow& row : read.notedRows) {

@@ -17,6 +17,7 @@ struct ReportSources {
   std::string exportPath;
   const ExportReadResult& read;
   const ConversionResult& conversion;
+  int lastDays = 0;  // the summary and the profile cover the last days only; 0: all
 };
 
 // Gathers the report's figures: the row text is read once more for the readings (in the

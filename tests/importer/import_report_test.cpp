@@ -32,10 +32,10 @@ long GlucoseLines(std::string_view rowText) {
 
 class ImportReportTest : public ::testing::Test, public testing::ImporterProcess {
  protected:
-  std::string Page(const std::string& path, const ExportReadResult& read) {
+  std::string Page(const std::string& path, const ExportReadResult& read, int lastDays = 0) {
     FixedSerial serial;
     converted = ConvertRows(*context, read.rowText, read.exportUnit, serial);
-    return ImportReportPage(*context, {path, read, converted});
+    return ImportReportPage(*context, {path, read, converted, lastDays});
   }
   ConversionResult converted;
 };
@@ -107,6 +107,47 @@ TEST_F(ImportReportTest, SkippedRowsAndRefusedValuesAreListedByLineColumnAndText
                 .find("<td>Monat vor Tag, wie die Datei zeigt: 1 Datumsangaben lassen sich nur so "
                       "lesen</td>"),
             std::string::npos);
+}
+
+// The clinician's first page: the period, the glucose figures with their ranges, the
+// profile and the daily means, in the language's number format.
+TEST_F(ImportReportTest, SummaryOfTheLastDaysWithRangesProfileAndDailyMeans) {
+  std::string rows = tools::ExportGenerator::Header();
+  rows += "01.12.2026;08:00;;300;;;;;;;;;;;;;;;;;\r\n";  // before the period: left out
+  for (const char* day : {"02.12.2026", "03.12.2026"}) {
+    for (const char* reading : {";08:00;;50;4;;;;;;;60", ";08:30;;100", ";08:40;;120;2;10",
+                                ";08:50;;Hoch", ";09:10;;130"}) {
+      rows += day + std::string(reading) + "\r\n";
+    }
+  }
+  const ExportReadResult read = ReadExportText(*context, rows);
+  const std::string page = Page("export.csv", read, 2);
+  EXPECT_EQ(testing::XmlFault(page), "");
+  // Readings 50 100 120 600 130 on each day: mean 200, SD 212.8 (n - 1 = 9).
+  for (const char* part :
+       {"<td>die letzten 2 Tage: 2026-12-02 bis 2026-12-03</td>",
+        "<th>Messwerte</th><td class=\"n\">10</td>", "<td class=\"n\">5,0</td>",
+        "<th>Mittelwert</th><td class=\"n\">200 mg/dL</td>",
+        "<th>Standardabweichung (SD)</th><td class=\"n\">213 mg/dL</td>",
+        "<td class=\"n\">106,4 %</td>",
+        "<td class=\"n\">nicht angegeben: 2 Tage mit Messwerten, der GMI braucht mindestens "
+        "14</td>",
+        "sehr hoch</th><td>&gt; 250</td><td class=\"n\">20,0</td><td>&lt; 5 %</td>",
+        "im Zielbereich</th><td>70\u2013180</td><td class=\"n\">60,0</td>",
+        "sehr niedrig</th><td>&lt; 54</td><td class=\"n\">20,0</td>",
+        "Insulin im Mittel (Einheiten; 2 Tage mit Einträgen)</th><td class=\"n\">16,0</td>",
+        "<th>davon Bolus</th><td class=\"n\">6,0</td>",
+        "<th>davon Basal</th><td class=\"n\">10,0</td>",
+        "Kohlenhydrate im Mittel (2 Tage mit Einträgen)</th><td class=\"n\">60</td>",
+        "Messwerte eines Messgeräts oder der App sind Einzelmessungen"}) {
+    EXPECT_NE(page.find(part), std::string::npos) << part;
+  }
+  EXPECT_EQ(Occurrences(page, "<rect class=\"range r"), 5);
+  // Ten readings in hours 8 and 9: hours 7 to 10 hold five or more in their window.
+  EXPECT_EQ(Occurrences(page, "<polygon class=\"agp-outer\""), 1);
+  EXPECT_EQ(Occurrences(page, "<polygon class=\"agp-inner\""), 1);
+  EXPECT_EQ(Occurrences(page, "<polyline class=\"agp-median\""), 1);
+  EXPECT_LT(page.find("agp-median"), page.find("<div class=\"rest\">"));
 }
 
 TEST_F(ImportReportTest, EveryTextIsEscaped) {
