@@ -2,7 +2,8 @@
 set -euo pipefail
 
 # Installs the Debian packages named as arguments, else those the POSIX build needs; only
-# those that are missing.
+# those that are missing. A name ending in ":i386" (32-bit Wine) first adds the i386
+# architecture to dpkg when it is not there yet.
 if (($#)); then
   packages=("$@")
 else
@@ -18,6 +19,11 @@ done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  for p in "${missing[@]}"; do
+    if [[ $p == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386
+    fi
+  done
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -17,7 +17,12 @@ std::string ApplyHostCallForm(std::string& commandLine) {
     const std::string arguments = Trim(std::string_view(commandLine).substr(slash));
     commandLine = Trim(std::string_view(commandLine).substr(0, slash));
     if (arguments.empty()) return std::string();
-    return GetBetween(arguments, "/f:", " /");
+    // A host that quotes the whole argument ("/f:C:\a b.csv") or only the path
+    // (/f:"C:\a b.csv") means the path without the quotes.
+    std::string name = Trim(GetBetween(arguments, "/f:", " /"));
+    if (name.starts_with('"')) name.erase(0, 1);
+    if (name.ends_with('"')) name.pop_back();
+    return name;
   }
   const std::size_t cut = commandLine.find(" /");
   if (cut != std::string::npos) commandLine = Trim(std::string_view(commandLine).substr(0, cut));

@@ -13,7 +13,8 @@ bool IsJobMode(std::string_view commandLine);
 
 // The call form the host uses. A command line with "/ID:" (any case) is cut at its first
 // "/": the text before it (trimmed) stays as the command line, and the file named after
-// "/f:" in the rest (up to the next " /") is returned. Any other command line is cut at
+// "/f:" in the rest (up to the next " /") is returned, without the quotes a host may put
+// around the whole argument or the path. Any other command line is cut at
 // its first " /". Returns the "/f:" file name (empty when none is given); the caller
 // checks that the file exists, and when it does not, shows message 5577 and ends.
 std::string ApplyHostCallForm(std::string& commandLine);

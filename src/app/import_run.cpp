@@ -32,6 +32,7 @@ namespace {
 constexpr const char* kCancel = "Cancel";
 constexpr int kMsgLeftOutSeeReport = 5780;
 constexpr int kMsgLeftOutSeeTrace = 5781;
+constexpr int kMsgCancelled = 5774;
 
 // Settles the serial number through the serial-number dialogs and keeps it in the window.
 class WindowSerialSource : public SerialNumberSource {
@@ -133,7 +134,12 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
   const ConversionResult conversion =
       ConvertRows(context_, rowText, exportUnit, serials,
                   read != nullptr && read->rowSurvey ? &*read->rowSurvey : nullptr);
-  if (context_.dialogResult == kCancel || conversion.cancelled) return;
+  if (context_.dialogResult == kCancel || conversion.cancelled) {
+    // The status line no longer says that data are being prepared.
+    context_.ui.SetStatusText(context_.Message(kMsgCancelled));
+    context_.trace.Write("Import cancelled, nothing handed over.");
+    return;
+  }
   const std::string& xml = conversion.result;
   const std::string& json = conversion.json;
 

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/file_dialog.h"
 #include "app/import_run.h"
+#include "app/mnemonics.h"
 #include "app/shell_open.h"
 #include "app/startup.h"
 #include "handover/transfer_job.h"
@@ -32,10 +33,24 @@ constexpr int kMsgExportIsDevice = 5742;
 constexpr int kMsgExportIsSpecial = 5743;
 constexpr int kMsgExportChanged = 5744;
 constexpr int kMsgMixedDateOrders = 5745;
+constexpr int kMsgFileNotFound = 5577;
+constexpr int kMsgNoData = 5700;
+constexpr int kMsgChooseExportFirst = 5771;
+constexpr int kMsgNotAnExport = 5772;
+constexpr int kMsgExportUnreadable = 5773;
+
+// Where the file dialog opened last, kept per user across runs (a run ends the process).
+constexpr const char* kDialogFolderKey = "TavrinPlugin\\FileDialog";
+constexpr const char* kDialogFolderValue = "LastFolder";
 
 MessageResult ShowWarning(ProcessContext& context, const std::string& text,
                           MessageButtons buttons) {
   return context.ui.ShowMessage(text, kProgramTitle, buttons, MessageIcon::Exclamation);
+}
+
+// A row text without a single line: nothing to import, whatever the user would answer.
+bool HoldsNoRows(const std::string& rowText) {
+  return rowText.find_first_not_of("\r\n") == std::string::npos;
 }
 
 const char* TrueFalse(bool value) {
@@ -78,7 +93,7 @@ void frmMeterImport::Form_Load() {
   WriteLocaleReport(context_.platform, context_.trace);
   // A second process ends here, silently, before it shows anything, and before the
   // clean-up, which must not touch the files of the process that runs.
-  if (!TakeRunMarker(context_)) EndProgram(context_);
+  if (!context_.runMarker && !TakeRunMarker(context_)) EndProgram(context_);
   tempFiles_->DeleteTempFiles();
 
   SetWindowTexts();
@@ -155,19 +170,47 @@ const MainWindowTexts& frmMeterImport::Texts() const {
   return texts_;
 }
 
+std::string frmMeterImport::InitialDialogFolder() {
+  if (!fileDialogFolder_.empty()) return fileDialogFolder_;
+  Platform& platform = context_.platform;
+  for (const std::string& folder :
+       {FolderOfPath(Trim(txtImportDatei)),
+        platform.ReadUserValue(kDialogFolderKey, kDialogFolderValue), platform.DocumentsFolder()}) {
+    if (!folder.empty() && KindOfFile(folder) == FileKind::kFolder) return folder;
+  }
+  return std::string();
+}
+
 void frmMeterImport::cmdDurchsuchen_Click() {
   const std::string title = context_.Message(770);
   const std::string filter = "L|Tavrin-" + title + "|*.csv|" + context_.Message(399) + "|*.*";
+  fileDialogFolder_ = InitialDialogFolder();
   const std::string path =
       ShowFileDialog(context_.platform, context_.ui, filter, title, fileDialogFolder_);
-  if (!path.empty()) txtImportDatei = path;
+  if (path.empty()) return;
+  txtImportDatei = path;
+  // A folder that cannot be remembered only costs the user a few clicks next time.
+  context_.platform.WriteUserValue(kDialogFolderKey, kDialogFolderValue, fileDialogFolder_);
+}
+
+void frmMeterImport::FilesDropped(const std::vector<std::string>& paths) {
+  if (!paths.empty() && !paths.front().empty()) txtImportDatei = paths.front();
 }
 
 void frmMeterImport::cmdImportStarten_Click() {
-  const std::string path = txtImportDatei;
-  if (path.empty()) return;
+  const std::string path = Trim(txtImportDatei);
+  // A press that does nothing looks like a broken program: the user is told what is
+  // missing.
+  if (path.empty()) {
+    ShowWarning(context_, context_.Message(kMsgChooseExportFirst, {StripMnemonic(texts_.browseButton)}),
+                MessageButtons::Ok);
+    return;
+  }
   const FileKind kind = KindOfFile(path);
-  if (kind == FileKind::kMissing) return;
+  if (kind == FileKind::kMissing) {
+    ShowWarning(context_, context_.Message(kMsgFileNotFound, {path}), MessageButtons::Ok);
+    return;
+  }
   if (kind != FileKind::kRegular) {
     // A folder, pipe or device is named for what it is; a pipe is never opened.
     const int message = kind == FileKind::kFolder   ? kMsgExportIsFolder
@@ -179,6 +222,11 @@ void frmMeterImport::cmdImportStarten_Click() {
   }
   try {
     const ExportReadResult export_ = ReadExportFile(context_, path);
+    // The verdict on the file comes before any question about it.
+    if (HoldsNoRows(export_.rowText)) {
+      ShowWarning(context_, context_.Message(kMsgNoData, {path}), MessageButtons::Ok);
+      return;
+    }
     // Dates that mix the orders of day and month may have landed in the wrong months:
     // the user decides before anything is handed over.
     if (export_.MixedDateOrders() &&
@@ -191,8 +239,14 @@ void frmMeterImport::cmdImportStarten_Click() {
     }
     RunImport(context_, *this, export_.rowText, export_.exportUnit, &export_);
   } catch (const RuntimeError& error) {
-    if (error.Number() == kErrFileChanged) {
-      ShowWarning(context_, context_.Message(kMsgExportChanged, {path}), MessageButtons::Ok);
+    // The errors a wrong or busy file gives are named for what they mean to the user.
+    const int message = error.Number() == kErrFileChanged       ? kMsgExportChanged
+                        : error.Number() == kErrSubscript       ? kMsgNotAnExport
+                        : error.Number() == kErrPathFileAccess  ? kMsgExportUnreadable
+                                                                : 0;
+    if (message != 0) {
+      TraceQuietly(context_, "Export not read: " + error.Detail());
+      ShowWarning(context_, context_.Message(message, {path}), MessageButtons::Ok);
       return;
     }
     context_.ui.ShowMessage("Internal Error: " + error.Detail(), kProgramTitle, MessageButtons::Ok,

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ini_file.h"
 
@@ -37,11 +38,16 @@ class frmMeterImport {
   // The export file's path (typed or chosen).
   std::string txtImportDatei;
 
-  // Opens the file dialog; a chosen path replaces txtImportDatei.
+  // Opens the file dialog in the folder of this run's last choice, else the folder of the
+  // typed path, else the one kept for the user from an earlier run, else the user's
+  // documents (each only when it exists); a chosen path replaces txtImportDatei and its folder is kept.
   void cmdDurchsuchen_Click();
+  // Files dropped onto the window: the first one becomes the export file's path.
+  void FilesDropped(const std::vector<std::string>& paths);
   // Reads the export file and runs the import. Ends the process (ProgramEnded) after a
-  // hand-over or a failed run; returns when there is nothing to do, when the user
-  // cancelled, or after showing a reader error (the window stays).
+  // hand-over or a failed run; returns when the user cancelled, or after telling the user
+  // why nothing was imported (no path, no such file, not an export, an unreadable file, no
+  // data in it), the window staying open.
   void cmdImportStarten_Click();
   // "User cancelled import." and the end of the process.
   [[noreturn]] void cmdSchliessen_Click();
@@ -65,6 +71,7 @@ class frmMeterImport {
 
  private:
   void ApplyCommandLine();
+  std::string InitialDialogFolder();
   void DumpCommandLineFile();
   void WriteEnvironmentSummary();
   void SetWindowTexts();

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/command_line.h"
 #include "platform/file_replace.h"
 #include "platform/ini_file.h"
 #include "platform/process_context.h"
@@ -18,6 +19,14 @@ constexpr int kMsgSettingsNotWritten = 5720;
 
 void Main(ProcessContext& context) {
   Platform& platform = context.platform;
+  // The single-instance guard comes before anything is deleted: a second start must leave
+  // the trace log and the files of the running process alone. The second step of a
+  // transfer job may run beside the run that parked the job; it then appends to its log.
+  const bool ownRun = TakeRunMarker(context);
+  if (!ownRun) {
+    if (!IsJobMode(context.rawCommandLine)) EndProgram(context);
+    context.trace.KeepOldLog();
+  }
   const std::string settingsPath = context.paths.SettingsFilePath();
 
   std::string languageCode;
@@ -48,7 +57,7 @@ void Main(ProcessContext& context) {
   }
   // New files that a killed run left in the configuration folder (beside the serial-number
   // store); the folders of other writes are cleaned whenever they are written again.
-  RemoveStaleSiblings(platform, context.paths.ConfigFolder());
+  if (ownRun) RemoveStaleSiblings(platform, context.paths.ConfigFolder());
 
   context.languages = std::make_unique<Languages>(platform, context.paths, languageCode);
   if (!notWritten.empty()) {
@@ -65,8 +74,10 @@ void Main(ProcessContext& context) {
 bool TakeRunMarker(ProcessContext& context) {
   // Holding the file open and locked is what keeps a second process out; a stale file
   // from a process that died is not held by anyone and is taken over.
-  context.runMarker = context.platform.HoldFile(RunMarkerPath(context));
-  return context.runMarker != nullptr;
+  std::unique_ptr<HeldFile> marker = context.platform.HoldFile(RunMarkerPath(context));
+  if (!marker) return false;
+  context.runMarker = std::move(marker);
+  return true;
 }
 
 }  // namespace tavrin

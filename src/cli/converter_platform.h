@@ -107,6 +107,7 @@ class ConverterPlatform : public Platform {
   std::string FindProcessFolder(const std::string& exeName) override {
     return inner_.FindProcessFolder(exeName);
   }
+  std::string DocumentsFolder() override { return inner_.DocumentsFolder(); }
   void SetClipboardText(const std::string& text) override { inner_.SetClipboardText(text); }
   bool OpenWithShell(const std::string& target) override { return inner_.OpenWithShell(target); }
   std::uint64_t RandomSeed() override { return inner_.RandomSeed(); }

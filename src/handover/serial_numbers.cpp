@@ -15,6 +15,7 @@
 #include "shared/fs.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
+#include "shared/version.h"
 
 namespace tavrin {
 
@@ -32,11 +33,12 @@ constexpr int kMsgEntry = 5589;
 constexpr int kMsgCommandLinePatientQuestion = 5590;
 constexpr int kMsgEntryForCommandLinePatient = 5591;
 constexpr int kMsgSerialNumberBox = 5760;
+constexpr int kMsgSerialRequired = 5775;
+constexpr int kMsgOpenPatientThenImport = 5776;
 
 constexpr char kCrLf[] = "\r\n";
 constexpr char kPatientSection[] = "currentpatient";
 constexpr char kMappingSection[] = "SNMappings";
-constexpr char kUnknownSerial[] = "unknown";
 
 constexpr char kResultAuto[] = "Auto";
 constexpr char kResultManual[] = "Manuell";
@@ -74,7 +76,8 @@ std::string AskForArtificialSerial(ProcessContext& context, const std::string& q
 }
 
 // frmSeriennrNoPatient. Opening the patient in the host ends the program, so that the user
-// can do that and import again.
+// can do that and import again; the user is told so first, and the trace log says why the
+// run ended.
 std::string AskWithoutPatient(ProcessContext& context) {
   SerialNoPatientDialogArgs args;
   args.caption = context.Message(kMsgCaption);
@@ -84,6 +87,13 @@ std::string AskWithoutPatient(ProcessContext& context) {
   args.cancelButton = context.Message(kMsgCancel);
   switch (context.ui.ShowSerialNoPatientDialog(args)) {
     case SerialNoPatientChoice::OpenPatient:
+      context.ui.ShowMessage(context.Message(kMsgOpenPatientThenImport), kProgramTitle,
+                             MessageButtons::Ok, MessageIcon::Information);
+      try {
+        context.trace.Write("User chose to open the patient record in Orvolux first.");
+      } catch (const std::exception&) {
+        // The process ends all the same.
+      }
       EndProgram(context);
     case SerialNoPatientChoice::Manual:
       context.dialogResult = kResultManual;
@@ -95,8 +105,10 @@ std::string AskWithoutPatient(ProcessContext& context) {
   return context.dialogResult;
 }
 
-// frmSeriennummer. Returns the confirmed serial number ("unknown" for an empty box), or
-// empty with dialogResult "Cancel" when the user cancels.
+// frmSeriennummer. Returns the confirmed serial number, or empty with dialogResult
+// "Cancel" when the user cancels. An empty box is not confirmed: filed under "unknown",
+// the readings of different patients would share one serial number, so the user is told
+// and asked again.
 std::string AskForSerialNumber(ProcessContext& context) {
   SerialEntryDialogArgs args;
   args.caption = context.Message(kMsgCaption);
@@ -105,14 +117,18 @@ std::string AskForSerialNumber(ProcessContext& context) {
   args.okButton = context.Message(kMsgOk);
   args.cancelButton = context.Message(kMsgCancel);
   args.textBoxLabel = context.Message(kMsgSerialNumberBox);
-  const SerialEntryResult result = context.ui.ShowSerialEntryDialog(args);
-  if (!result.confirmed) {
-    context.dialogResult = kResultCancel;
-    return {};
+  for (;;) {
+    const SerialEntryResult result = context.ui.ShowSerialEntryDialog(args);
+    if (!result.confirmed) {
+      context.dialogResult = kResultCancel;
+      return {};
+    }
+    // Blanks alone are no serial number either.
+    const std::string serial = Trim(result.text);
+    if (!serial.empty()) return serial;
+    context.ui.ShowMessage(context.Message(kMsgSerialRequired), kProgramTitle, MessageButtons::Ok,
+                           MessageIcon::Exclamation);
   }
-  // Blanks alone are no serial number either.
-  const std::string serial = Trim(result.text);
-  return serial.empty() ? std::string(kUnknownSerial) : serial;
 }
 
 std::string ReadPatientValue(ProcessContext& context, const std::string& file, const char* key) {

@@ -25,6 +25,7 @@ namespace {
 
 constexpr int kMsgHostNotFound = 5579;
 constexpr int kMsgPatientListMissing = 5580;
+constexpr int kMsgHostNotFoundRemedy = 5770;
 
 // A candidate folder is usable when it is named and exists.
 bool Usable(const std::string& folder) {
@@ -52,9 +53,12 @@ std::string ParentFolder(std::string_view folder) {
   return sep == std::string_view::npos ? std::string() : std::string(folder.substr(0, sep + 1));
 }
 
-[[noreturn]] void StopWithMessage(ProcessContext& context, int number) {
-  context.ui.ShowMessage(context.Message(number), kProgramTitle, MessageButtons::Ok,
-                         MessageIcon::Exclamation);
+// `remedy`, when not empty, follows the message after an empty line.
+[[noreturn]] void StopWithMessage(ProcessContext& context, int number,
+                                  const std::string& remedy = {}) {
+  const std::string text = context.Message(number);
+  context.ui.ShowMessage(remedy.empty() ? text : text + "\r\n\r\n" + remedy, kProgramTitle,
+                         MessageButtons::Ok, MessageIcon::Exclamation);
   EndProgram(context);
 }
 
@@ -81,7 +85,11 @@ std::string FindBaseFolder(ProcessContext& context) {
   if (EndsWithFolders(base, {"_extras"}) || EndsWithFolders(base, {"plugins"})) {
     base = ParentFolder(base);
   }
-  if (!Usable(base)) StopWithMessage(context, kMsgHostNotFound);
+  // Where the plug-in looked does not help a user; what to do does.
+  if (!Usable(base)) {
+    StopWithMessage(context, kMsgHostNotFound,
+                    context.Message(kMsgHostNotFoundRemedy, {context.paths.SettingsFilePath()}));
+  }
   return base;
 }
 

@@ -239,6 +239,10 @@ class Platform {
   // has this file name; empty when there is none or the system cannot tell.
   virtual std::string FindProcessFolder(const std::string& exeName) = 0;
 
+  // --- The user's documents folder (with trailing separator), where a file dialog opens
+  // when no folder was used before; empty when the system names none.
+  virtual std::string DocumentsFolder() = 0;
+
   // --- Clipboard (on systems without one, the text goes to standard output)
   virtual void SetClipboardText(const std::string& text) = 0;
 

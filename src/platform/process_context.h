@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/languages.h"
+#include "platform/message_trace_ui.h"
 #include "platform/platform.h"
 #include "platform/settings.h"
 #include "platform/trace_log.h"
@@ -20,15 +21,25 @@ namespace tavrin {
 // instance is made by the front end and passed to everything that needs it.
 class ProcessContext {
  public:
-  ProcessContext(Platform& platform, Ui& ui)
-      : platform(platform), ui(ui), paths(platform), trace(platform, paths) {}
+  // Every message box shown through `ui` is also written to the trace log.
+  ProcessContext(Platform& platform, Ui& frontUi)
+      : platform(platform),
+        paths(platform),
+        trace(platform, paths),
+        tracedUi_(frontUi, trace),
+        ui(tracedUi_) {}
   ProcessContext(const ProcessContext&) = delete;
   ProcessContext& operator=(const ProcessContext&) = delete;
 
   Platform& platform;
-  Ui& ui;
   AppPaths paths;
   TraceLog trace;
+
+ private:
+  MessageTraceUi tracedUi_;
+
+ public:
+  Ui& ui;
   // Set up by Main from the "Language" setting.
   std::unique_ptr<Languages> languages;
   // The raw command line, shortened step by step while it is parsed.

@@ -23,7 +23,10 @@ void TraceLog::Write(std::string_view message) {
 
 void TraceLog::Write(std::string& message) {
   const std::string path = FilePath();
-  if (!started_) {
+  if (!started_ && keepOldLog_) {
+    started_ = true;
+    message = "Started, " + message;
+  } else if (!started_) {
     cIniFile settings(platform_);
     settings.IniFile(paths_.SettingsFilePath());
     if (IsTrueText(settings.Load("Config", "DeleteLogOnStartup", "1"))) {

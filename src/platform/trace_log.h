@@ -21,11 +21,16 @@ class TraceLog {
   void Write(std::string_view message);
 
   std::string FilePath();
+  // For a process that runs beside another one that holds the run marker (the second
+  // step of a transfer job): its first line is appended to the log of the running one,
+  // which is never deleted, whatever "DeleteLogOnStartup" says.
+  void KeepOldLog() { keepOldLog_ = true; }
 
  private:
   Platform& platform_;
   AppPaths& paths_;
   bool started_ = false;
+  bool keepOldLog_ = false;
 };
 
 }  // namespace tavrin

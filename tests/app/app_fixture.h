@@ -79,8 +79,10 @@ class AppFixture : public ::testing::Test {
   // when the window is ready, false when the process ended during load.
   bool Load(const std::string& commandLine = "") {
     context.rawCommandLine = commandLine;
-    Main(context);
-    return !Ends([&] { window.Form_Load(); });
+    return !Ends([&] {
+      Main(context);
+      window.Form_Load();
+    });
   }
   // Whether the call ends the process.
   static bool Ends(const std::function<void()>& call) {

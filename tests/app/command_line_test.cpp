@@ -26,6 +26,10 @@ TEST(CommandLineTest, JobModeDumpFilesAndTheHostCallForm) {
       {"/ID:5", "", ""}, {"  keep me /id:9 /F:/data/e.csv", "keep me", "/data/e.csv"},
       // Other command lines are cut at their first blank and slash.
       {"a/b c /d /e", "a/b c", ""}, {"plain", "plain", ""},
+      // Quotes around the whole argument or around the path alone are not part of the name.
+      {"/ID:5 \"/f:C:\\Müller Ärzte\\alt.csv\"", "", "C:\\Müller Ärzte\\alt.csv"},
+      {"\"/ID:5\" \"/f:C:\\a b.csv\" /q", "\"", "C:\\a b.csv"},
+      {"/ID:5 /f:\"C:\\a b.csv\" /q", "", "C:\\a b.csv"},
   };
   // clang-format on
   for (const auto& [line, rest, file] : cases) {

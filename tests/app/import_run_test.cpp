@@ -31,7 +31,10 @@ class ImportRunTest : public testing::AppFixture {
   // the process.
   bool Run(const std::string& rowText, const char* serial = "SN1",
            const ExportReadResult* read = nullptr) {
-    if (loaded_) Main(context);
+    if (loaded_) {
+      context.runMarker.reset();  // the earlier run's process has ended
+      Main(context);
+    }
     loaded_ = loaded_ || Load();
     if (serial) {
       ui.noPatientAnswers.push_back(SerialNoPatientChoice::Manual);

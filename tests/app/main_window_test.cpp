@@ -29,6 +29,7 @@ TEST_F(MainWindowTest, StartupCompletesTheSettingsAndChoosesTheLanguage) {
   // A file that cannot be written stops nothing: the values read stay in force, the failure
   // is traced and the user is told.
   std::filesystem::permissions(FsPath(settings), std::filesystem::perms::owner_read);
+  context.runMarker.reset();  // a new process
   Main(context);
   EXPECT_EQ(ReadFile(settings), "[Config]\r\nLanguage=EN\r\nCreateDump=1\r\nNewerOnly=0\r\n");
   EXPECT_EQ(ui.messages.at(0).text, context.Message(5720, {settings}));
@@ -36,6 +37,7 @@ TEST_F(MainWindowTest, StartupCompletesTheSettingsAndChoosesTheLanguage) {
                       settings + " (read-only) (75)"}));
   std::filesystem::permissions(FsPath(settings), std::filesystem::perms::owner_all);
   std::filesystem::remove(FsPath(settings));  // (Windows removes no read-only file)
+  context.runMarker.reset();
   Main(context);
   EXPECT_EQ(ReadFile(settings), "[Config]\r\nNewerOnly=0\r\nCreateDump=0\r\n");
   EXPECT_EQ(
@@ -66,6 +68,12 @@ TEST_F(MainWindowTest, LoadTracesTakesTheRunMarkerAndSetsTheTexts) {
   EXPECT_EQ(context.patientValues, (std::array<std::string, 4>{"Meier", "", "01.02.1970", ""}));
   EXPECT_EQ(context.commandLine, "rest");
   EXPECT_FALSE(std::filesystem::exists(FsPath(left)));
+  // A second process ends at the run marker before it deletes anything: the running one's
+  // trace log stays whole although "DeleteLogOnStartup" is on by default.
+  const std::string logBefore = ReadFile(context.trace.FilePath());
+  ProcessContext second(platform, ui);
+  EXPECT_THROW(Main(second), ProgramEnded);
+  EXPECT_EQ(ReadFile(context.trace.FilePath()), logBefore);
   // A second start ends at the run marker, before the clean-up: the running one's files stay.
   WriteFile(left, "<old/>");
   platform.userValues = record;
@@ -129,21 +137,38 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
             "L|Tavrin-Import|*.csv|Alle|*.*|Import||/data/in/");
   EXPECT_EQ(platform.currentDirectory, dir.Path());
 
-  // After a reader error the window stays.
-  for (const std::string& path : {std::string(), dir.File("missing.csv")}) {
+  // No press passes in silence, and a bad file is named with what is wrong with it; each
+  // message is also traced, and the window stays.
+  const std::string headerOnly = dir.File("header.csv");
+  WriteFile(headerOnly, "Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x\r\n");
+  WriteFile(dir.File("short.csv"), "Datum;Zeit;Wert\r\n01.12.2026;08:00;120\r\n");
+  WriteFile(dir.File("binary.csv"), std::string("\x7f" "ELF\0\x01\x02\xff\xfe", 10));
+  const std::pair<std::string, std::string> presses[] = {
+      {"  ", "Bitte wählen Sie zuerst die Exportdatei der Tavrin App aus (Schaltfläche "
+             "\"Durchsuchen\") oder geben Sie ihren Pfad ein."},
+      {dir.File("missing.csv"),
+       "Die Datei (" + dir.File("missing.csv") + ") konnte nicht gefunden werden!"},
+      {dir.File("short.csv"), "Die Datei " + dir.File("short.csv") +
+                                  " ist keine Exportdatei der Tavrin App: Ihre erste Zeile"},
+      {dir.File("binary.csv"), "Die Datei " + dir.File("binary.csv") + " ist keine Exportdatei"},
+      // The verdict on a file without data comes before any serial-number question.
+      {headerOnly, "Die Datei " + headerOnly + " enthält keine Daten"},
+  };
+  for (const auto& [path, shown] : presses) {
+    ui.messages.clear();
     window.txtImportDatei = path;
-    window.cmdImportStarten_Click();
+    EXPECT_NO_THROW(window.cmdImportStarten_Click());
+    ASSERT_EQ(ui.messages.size(), 1u) << path;
+    EXPECT_TRUE(ui.messages[0].text.starts_with(shown) &&
+                ui.messages[0].icon == MessageIcon::Exclamation)
+        << ui.messages[0].text;
+    // The log is ANSI text.
+    EXPECT_TRUE(Traced({platform.Utf8ToAnsi(MessageTraceLine(ui.messages[0].text))}, true)) << path;
   }
-  EXPECT_TRUE(ui.messages.empty() && ui.statusTexts.empty() && platform.startedCommands.empty());
-  window.txtImportDatei = dir.File("short.csv");
-  WriteFile(window.txtImportDatei, "Datum;Zeit;Wert\r\n01.12.2026;08:00;120\r\n");
-  EXPECT_NO_THROW(window.cmdImportStarten_Click());
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_TRUE(ui.messages[0].text.starts_with("Internal Error: ") &&
-              ui.messages[0].text.ends_with(" (9)") &&
-              ui.messages[0].icon == MessageIcon::Exclamation)
-      << ui.messages[0].text;
-  EXPECT_TRUE(platform.heldFiles.count(RunMarkerPath(context)));
+  EXPECT_TRUE(ui.noPatientDialogs.empty() && ui.entryDialogs.empty() && ui.autoDialogs.empty());
+  EXPECT_TRUE(Traced({"Export not read: Subscript out of range (9)"}));
+  EXPECT_TRUE(platform.heldFiles.count(RunMarkerPath(context)) && platform.startedCommands.empty());
+  ui.messages.clear();
 
   // A folder is named for what it is; dates in two orders ask before anything is handed
   // over (here the answer is Cancel).
@@ -155,11 +180,11 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
                                        "11.13.2026;08:00;;140\r\n");
   platform.regional = RegionalSettings::EnglishUS();
   window.cmdImportStarten_Click();
-  ASSERT_EQ(ui.messages.size(), 3u);
-  EXPECT_EQ(ui.messages[1].text, dir.Path() + " ist ein Ordner, keine Exportdatei.");
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[0].text, dir.Path() + " ist ein Ordner, keine Exportdatei.");
   EXPECT_TRUE(
-      ui.messages[2].text.starts_with("Die Datumsangaben der Datei " + dir.File("mixed.csv")) &&
-      ui.messages[2].buttons == MessageButtons::OkCancel);
+      ui.messages[1].text.starts_with("Die Datumsangaben der Datei " + dir.File("mixed.csv")) &&
+      ui.messages[1].buttons == MessageButtons::OkCancel);
   EXPECT_TRUE(platform.startedCommands.empty());
 }
 

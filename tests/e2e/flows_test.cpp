@@ -107,7 +107,9 @@ TEST_F(Flow, PluginImportsTheXmlDocument) {
       {"artificial serial", true, start + "1\n", sn, "Job completed.", std::string(kCaption)},
       {"browse prompt, mapped once", true, "1\n" + start + "1\n", sn, done, "V 1.0.0"},
       {"manual serial", false, start + "2\nABC123\n1\n", "ABC123", done, entry},
-      {"empty manual serial", false, start + "2\n\n1\n", "unknown", done, noPatient},
+      // An empty box is refused with a word, and the serial number asked again.
+      {"empty manual serial", false, start + "2\n\n1\nABC9\n1\n", "ABC9", done,
+       "Bitte geben Sie eine Seriennummer ein."},
       {"tool failure", true, start + "1\n", sn, "XML-Call-Results: 9|0|", "", "9"},
       // Host versions compare as text: "10.0.0.0" keeps the import tool, from "3.1" on the
       // host executable itself is called (the stub cannot run).

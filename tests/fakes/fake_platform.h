@@ -214,6 +214,8 @@ struct FakePlatform : Platform {
   std::string FindProcessFolder(const std::string& exeName) override {
     return runningProcessFolders.contains(exeName) ? runningProcessFolders.at(exeName) : "";
   }
+  std::string documentsFolder;
+  std::string DocumentsFolder() override { return documentsFolder; }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
   std::vector<std::string> shellOpened;  // every target handed to the shell
   bool shellOpenSucceeds = true;

@@ -66,16 +66,27 @@ TEST_F(SerialNumbersTest, KnownPatientGetsAnArtificialSerialOrTypesOne) {
 
 TEST_F(SerialNumbersTest, WithoutUsablePatientTheUserChooses) {
   OpenPatient("");  // an empty diary file name goes straight to the manual entry
-  ui.entryAnswers = {{true, ""}, {true, "   "}};  // empty or blank boxes mean "unknown"
-  EXPECT_EQ(Resolve(1), "unknown|;");
+  // Empty or blank boxes are refused with a word each, and the serial number asked again.
+  ui.entryAnswers = {{true, ""}, {true, "   "}, {true, " SN-5 "}};
+  EXPECT_EQ(Resolve(1), "SN-5|;");
   EXPECT_TRUE(ui.autoDialogs.empty() && ui.noPatientDialogs.empty());
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[1].text, Languages::BuiltInText(5775));
+  ui.messages.clear();
 
   std::filesystem::remove_all(FsPath(context.host.baseFolder));
   ui.noPatientAnswers = {SerialNoPatientChoice::Manual, SerialNoPatientChoice::Manual,
                          SerialNoPatientChoice::Cancel, SerialNoPatientChoice::OpenPatient};
-  // The second time the entry dialog is cancelled.
-  EXPECT_EQ(Resolve(3), "unknown|Manuell;|Cancel;|Cancel;");
+  // The first entry is typed, the second cancelled.
+  ui.entryAnswers = {{true, "X-2"}};
+  EXPECT_EQ(Resolve(3), "X-2|Manuell;|Cancel;|Cancel;");
+  // Opening the patient in the host ends the run, saying so, and the trace log tells why.
   EXPECT_THROW(ResolveSerialNumber(context), ProgramEnded);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, Languages::BuiltInText(5776));
+  EXPECT_NE(ReadBytes(context.trace.FilePath())
+                .find(": User chose to open the patient record in Orvolux first.\r\n"),
+            std::string::npos);
 }
 
 TEST_F(SerialNumbersTest, CollidingSerialMovesToTheNextFreeCandidate) {

@@ -697,6 +697,15 @@ std::string PosixPlatform::FindProcessFolder(const std::string&) {
   return "";
 }
 
+std::string PosixPlatform::DocumentsFolder() {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return "";
+  const std::string documents = std::string(home) + "/Documents/";
+  struct stat facts {};
+  if (::stat(documents.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode)) return documents;
+  return std::string(home) + "/";
+}
+
 void PosixPlatform::SetClipboardText(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);

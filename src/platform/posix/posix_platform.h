@@ -91,6 +91,7 @@ class PosixPlatform : public Platform {
   std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override;
   // POSIX systems have no management service to ask for Windows processes: always empty.
   std::string FindProcessFolder(const std::string& exeName) override;
+  std::string DocumentsFolder() override;
 
   // No clipboard: the text and a line break go to standard output.
   void SetClipboardText(const std::string& text) override;

@@ -86,6 +86,7 @@ class Win32Platform : public Platform {
   std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override;
   // A process snapshot (Toolhelp), the executable's name compared without regard to case.
   std::string FindProcessFolder(const std::string& exeName) override;
+  std::string DocumentsFolder() override;
 
   // The text as CF_UNICODETEXT; nothing happens when the clipboard cannot be opened.
   void SetClipboardText(const std::string& text) override;

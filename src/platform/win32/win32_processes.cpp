@@ -12,6 +12,7 @@
 // The Windows headers last, so that their macros reach none of the program's headers.
 #include "platform/win32/win32_api.h"
 
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 namespace tavrin {
@@ -90,6 +91,16 @@ std::unique_ptr<ChildProcess> Win32Platform::StartProcess(const ProcessStart& st
   }
   ::CloseHandle(started.hThread);
   return std::make_unique<Win32ChildProcess>(UniqueHandle(started.hProcess));
+}
+
+std::string Win32Platform::DocumentsFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+    return "";
+  }
+  std::string path = Narrow(folder);
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  return path;
 }
 
 std::string Win32Platform::FindProcessFolder(const std::string& exeName) {

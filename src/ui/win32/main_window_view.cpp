@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/main_window.h"
+#include "app/mnemonics.h"
 #include "ui/win32/resource_ids.h"
 #include "ui/win32/win32_ui.h"
 // After the program's own headers (see win32_api.h).
@@ -130,6 +131,9 @@ struct MainWindowProc {
       case WM_CLOSE:
         view.CloseRequested();
         return 0;
+      case WM_DROPFILES:
+        view.FilesDropped(reinterpret_cast<HDROP>(wParam));
+        return 0;
       default:
         break;
     }
@@ -196,12 +200,17 @@ void MainWindowView::CreateControls() {
                              0, 0, 0, 0, window_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
+  // Every button can be pressed with Alt and a letter.
+  const std::vector<std::string> buttons =
+      WithMnemonics({texts.browseButton, texts.startButton, texts.closeButton});
   // Made in the Tab order: path box, browse, start, close.
   make(L"STATIC", texts.instruction, SS_LEFT | SS_NOPREFIX, IDC_INSTRUCTION);
   make(L"EDIT", form_.txtImportDatei, WS_TABSTOP | ES_AUTOHSCROLL, IDC_PATH, WS_EX_CLIENTEDGE);
-  make(L"BUTTON", texts.browseButton, WS_TABSTOP | BS_PUSHBUTTON, IDC_BROWSE);
-  make(L"BUTTON", texts.startButton, WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
-  make(L"BUTTON", texts.closeButton, WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+  make(L"BUTTON", buttons[0], WS_TABSTOP | BS_PUSHBUTTON, IDC_BROWSE);
+  make(L"BUTTON", buttons[1], WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
+  make(L"BUTTON", buttons[2], WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+  // An export dragged from the Explorer onto the window fills the path box.
+  ::DragAcceptFiles(window_, TRUE);
   make(L"STATIC", "", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, IDC_STATUS);
   make(L"STATIC", "", SS_ETCHEDHORZ, IDC_SEPARATOR);
   make(L"STATIC", "", SS_OWNERDRAW | SS_NOTIFY, IDC_LOGO);
@@ -288,6 +297,21 @@ void MainWindowView::StartImport() {
   } runState(*this);
   cSanduhr hourglass(ui_);
   form_.cmdImportStarten_Click();
+}
+
+void MainWindowView::FilesDropped(HDROP__* drop) {
+  std::vector<std::string> paths;
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(Narrow(path));
+  }
+  ::DragFinish(drop);
+  if (running_) return;
+  form_.FilesDropped(paths);
+  SetPathText(form_.txtImportDatei);
+  ::SetFocus(Control(IDC_PATH));
 }
 
 void MainWindowView::CloseClicked() {

@@ -7,6 +7,7 @@
 
 struct HWND__;
 struct HFONT__;
+struct HDROP__;
 
 namespace tavrin {
 
@@ -15,7 +16,8 @@ class frmMeterImport;
 
 // The main window frmMeterImport as a Windows window: the controls, their texts from the
 // core's form, the keyboard (Tab order path box, browse, start, close; Enter starts, Esc
-// closes), and the events, forwarded to the form. The form decides everything; this class
+// closes; every button has an Alt mnemonic), files dropped onto it, and the events,
+// forwarded to the form. The form decides everything; this class
 // only shows it.
 class MainWindowView {
  public:
@@ -43,6 +45,7 @@ class MainWindowView {
   void ApplyLayout(int dpi);
   void Browse();
   void StartImport();
+  void FilesDropped(HDROP__* drop);
   void CloseClicked();
   void CloseRequested();
   void Activated();

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/mnemonics.h"
 #include "ui/win32/resource_ids.h"
 #include "ui/win32/win32_ui.h"
 #include "ui/win32/window_layout.h"
@@ -83,7 +84,15 @@ BOOL CALLBACK SetFontOfChild(HWND child, LPARAM font) {
 INT_PTR InitDialog(HWND window, SerialDialog& dialog) {
   ::SetWindowTextW(window, Wide(dialog.caption).c_str());
   ::SetDlgItemTextW(window, IDC_LABEL, Wide(dialog.label).c_str());
-  for (const auto& [id, text] : dialog.buttons) ::SetDlgItemTextW(window, id, Wide(text).c_str());
+  std::vector<std::string> captions;
+  for (const auto& button : dialog.buttons) captions.push_back(button.second);
+  // Hidden in yes/no mode, the manual button must not take a letter from the others.
+  if (dialog.yesNoMode) captions.erase(captions.begin() + 1);
+  captions = WithMnemonics(std::move(captions));
+  if (dialog.yesNoMode) captions.insert(captions.begin() + 1, dialog.buttons[1].second);
+  for (std::size_t i = 0; i < captions.size(); ++i) {
+    ::SetDlgItemTextW(window, dialog.buttons[i].first, Wide(captions[i]).c_str());
+  }
   if (dialog.yesNoMode) ArrangeYesNo(window);
 
   const int dpi = DpiOfWindow(window);
@@ -94,9 +103,20 @@ INT_PTR InitDialog(HWND window, SerialDialog& dialog) {
   CenterOverOwner(window);
   ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-  if (!dialog.hasTextBox) return TRUE;
+  if (!dialog.hasTextBox) {
+    // The focus starts on the default button, so that Enter and Space do the same.
+    const LRESULT defaultId = ::SendMessageW(window, DM_GETDEFID, 0, 0);
+    if (HIWORD(defaultId) == DC_HASDEFID) {
+      ::SendMessageW(window, WM_NEXTDLGCTL,
+                     reinterpret_cast<WPARAM>(::GetDlgItem(window, LOWORD(defaultId))), TRUE);
+      return FALSE;
+    }
+    return TRUE;
+  }
   HWND box = ::GetDlgItem(window, IDC_SERIAL_TEXT);
   ::SetWindowTextW(box, Wide(dialog.text).c_str());
+  // An empty box cannot be confirmed.
+  ::EnableWindow(::GetDlgItem(window, IDOK), ::GetWindowTextLengthW(box) > 0);
   ::SetFocus(box);
   // What is typed replaces the proposal.
   ::SendMessageW(box, EM_SETSEL, 0, -1);
@@ -129,12 +149,19 @@ INT_PTR CALLBACK SerialDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         const int id = LOWORD(wParam);
         if (id == IDC_SERIAL_TEXT) {
           // Reached with Tab or an Alt shortcut, the box offers its text for replacing.
+          if (HIWORD(wParam) == EN_CHANGE) {
+            wchar_t first[2] = {};
+            ::GetWindowTextW(reinterpret_cast<HWND>(lParam), first, 2);
+            ::EnableWindow(::GetDlgItem(window, IDOK), first[0] != L'\0');
+          }
           if (HIWORD(wParam) == EN_SETFOCUS &&
               (::GetKeyState(VK_TAB) < 0 || ::GetKeyState(VK_MENU) < 0)) {
             ::SendMessageW(reinterpret_cast<HWND>(lParam), EM_SETSEL, 0, -1);
           }
           return TRUE;
         }
+        // Enter on a disabled OK button (an empty serial-number box) does nothing.
+        if (id == IDOK && !::IsWindowEnabled(::GetDlgItem(window, IDOK))) return TRUE;
         if (id == IDOK || id == IDCANCEL || id == IDC_MANUAL || id == IDC_OPEN_PATIENT) {
           CloseDialog(window, *dialog, id);
           return TRUE;
@@ -204,7 +231,7 @@ SerialEntryResult Win32Ui::ShowSerialEntryDialog(const SerialEntryDialogArgs& ar
   dialog.text = args.initialText;
   SerialEntryResult result;
   if (RunSerialDialog(IDD_SERIAL_ENTRY, dialog) != IDOK) return result;
-  // The core turns an empty box into "unknown".
+  // The OK button stays disabled while the box is empty; the core refuses blanks alone.
   result.confirmed = true;
   result.text = dialog.text;
   return result;

@@ -18,6 +18,8 @@
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_api.h"
 
+#include <shlobj.h>  // DROPFILES
+
 namespace tavrin {
 namespace {
 
@@ -127,7 +129,7 @@ TEST_F(Win32WindowsTest, MainWindowShowsTheFormsTextsWithTheFocusInThePathBox) {
             "Bitte wählen Sie die Übergabedatei (von Tavrin App) aus...");
   EXPECT_EQ(TextOf(Control(IDC_BROWSE)) + "|" + TextOf(Control(IDOK)) + "|" +
                 TextOf(Control(IDCANCEL)),
-            "Durchsuchen|Daten &importieren|Beenden");
+            "&Durchsuchen|Daten &importieren|&Beenden");  // every button has a mnemonic
   EXPECT_EQ(TextOf(Control(IDC_VERSION)), std::string("V ") + kVersionText);
   EXPECT_EQ(::GetFocus(), Control(IDC_PATH));
   // Activated once, the window stays above other windows.
@@ -217,6 +219,22 @@ TEST_F(Win32WindowsTest, BrowseTakesThePathChosenInTheFileDialog) {
   EXPECT_EQ(form.FileDialogFolder(), dir.Path() + "\\");
 }
 
+// An export dropped onto the window fills the path box.
+TEST_F(Win32WindowsTest, DroppedFileFillsThePathBox) {
+  ShowMainWindow();
+  const std::wstring path = Wide(dir.File("Müller €.csv"));
+  const std::size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+  HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
+  auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::copy(path.begin(), path.end(), reinterpret_cast<wchar_t*>(drop + 1));
+  ::GlobalUnlock(memory);
+  ::SendMessageW(view.Window(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+  EXPECT_EQ(TextOf(Control(IDC_PATH)), dir.File("Müller €.csv"));
+  EXPECT_EQ(form.txtImportDatei, dir.File("Müller €.csv"));
+}
+
 // A dialog inside a run shows the default pointer; the run's hourglass comes back after
 // it and goes with the outermost guard.
 TEST(HourglassTest, NestedGuardsKeepTheHourglassUntilTheOutermostEnds) {
@@ -268,6 +286,17 @@ TEST_F(Win32WindowsTest, SerialDialogsAnswerByTheirButtonsAndKeys) {
 
   const SerialNoPatientDialogArgs noPatient{"Seriennummer-Eingabe", "Kein Patient", "Öffnen",
                                             "Manuell", "&Abbrechen"};
+  // The focus starts on the default button (manual entry), so Enter and Space agree.
+  for (const WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_SPACE}}) {
+    DialogDriver driver({[&](HWND dialog) {
+      HWND focus = ::GetFocus();
+      ::PostMessageW(focus, WM_KEYDOWN, key, 0);
+      ::PostMessageW(focus, WM_KEYUP, key, 0);
+      ::PostMessageW(focus, WM_CHAR, key, 0);
+      (void)dialog;
+    }});
+    EXPECT_EQ(gui.ShowSerialNoPatientDialog(noPatient), SerialNoPatientChoice::Manual) << key;
+  }
   for (const auto& [step, expected] :
        std::vector<std::pair<DialogDriver::Step, SerialNoPatientChoice>>{
            {Click(IDC_OPEN_PATIENT), SerialNoPatientChoice::OpenPatient},
@@ -293,6 +322,21 @@ TEST_F(Win32WindowsTest, SerialDialogsAnswerByTheirButtonsAndKeys) {
     EXPECT_EQ(typed.text, "AB 12");
   }
   EXPECT_EQ(selectedAtLoad, "0-8");
+  // An empty box cannot be confirmed: OK is disabled until something is typed.
+  {
+    SerialEntryDialogArgs empty = entry;
+    empty.initialText = "";
+    bool disabledWhenEmpty = false, enabledWhenTyped = false;
+    DialogDriver driver({[&](HWND dialog) {
+      HWND ok = ::GetDlgItem(dialog, IDOK);
+      disabledWhenEmpty = !::IsWindowEnabled(ok);
+      ::SetDlgItemTextW(dialog, IDC_SERIAL_TEXT, L"7");
+      enabledWhenTyped = ::IsWindowEnabled(ok) != FALSE;
+      ::SendMessageW(ok, BM_CLICK, 0, 0);
+    }});
+    EXPECT_EQ(gui.ShowSerialEntryDialog(empty).text, "7");
+    EXPECT_TRUE(disabledWhenEmpty && enabledWhenTyped);
+  }
   DialogDriver cancel({Click(IDCANCEL)});
   EXPECT_FALSE(gui.ShowSerialEntryDialog(entry).confirmed);
 }
