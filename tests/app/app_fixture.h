@@ -67,14 +67,6 @@ class AppFixture : public ::testing::Test {
 
   std::string ProgramFolder() const { return dir.File("prog") + kPathSep; }
 
-  // The language files the program ships, beside the program.
-  void CopyLanguageFiles() {
-    std::filesystem::copy(FsPath(TAVRIN_SOURCE_DIR "/resources/Language"),
-                          FsPath(ProgramFolder() + "Language"),
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
-  }
-
   // Starts the process with a command line and runs the window's load sequence; true
   // when the window is ready, false when the process ended during load.
   bool Load(const std::string& commandLine = "") {

@@ -166,7 +166,9 @@ TEST_F(ImportRunTest, WhatWasLeftOutIsToldWithWhereItIsListed) {
        "line, column and value is in the import report:\r\n" +
            report},
   };
-  CopyLanguageFiles();
+  // The language files the program ships, beside the program.
+  std::filesystem::copy(FsPath(TAVRIN_SOURCE_DIR "/resources/Language"),
+                        FsPath(ProgramFolder() + "Language"));
   for (const auto& c : kCases) {
     WriteSettings(c.settings, c.language);
     ui.messages.clear();
