@@ -77,6 +77,9 @@ diff -r -x "$uninstaller" "$stage/win64/files" "$install_dir" ||
 [[ $(reg_value DisplayVersion) == "$version" ]] || fail "uninstall entry: no DisplayVersion"
 echo "  files and uninstall entry in place"
 
+grep -q '^CreateReport=1' "$install_dir/TavrinPlugin.ini" &&
+  fail "the import report is switched on although it was not chosen"
+
 echo "=== The installed converter"
 converter_says=$(cd "$install_dir" && wine ./tavrin-convert.exe --version | tr -d '\r')
 echo "  $converter_says"
@@ -95,4 +98,16 @@ if [[ -e $install_dir ]]; then
 fi
 wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry $key is left"
 echo "  folder and uninstall entry removed"
+
+echo "=== win64 installer with the import report chosen (/REPORT)"
+(cd "$packages" && wine cmd /c "TavrinPlugin-$version-setup-win64.exe /S /REPORT /D=$install_win") ||
+  fail "the installer ended with status $?"
+tr -d '\r' <"$install_dir/TavrinPlugin.ini" | sed -n '/^\[Config\]/,/^\[/p' | grep -q '^CreateReport=1$' ||
+  fail "the chosen import report is not switched on in TavrinPlugin.ini"
+echo "  CreateReport=1 in [Config]"
+wine "$install_dir/$uninstaller" /S || fail "the uninstaller ended with status $?"
+for _ in $(seq 60); do
+  [[ ! -e $install_dir ]] && break
+  sleep 1
+done
 echo "Installer test passed."

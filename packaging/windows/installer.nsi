@@ -46,9 +46,12 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "LegalCopyright" "${PRODUCT}"
 
 !include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "Sections.nsh"
 !include "${FILES}/../language-files.nsh"
 
 !define MUI_ABORTWARNING
+!insertmacro MUI_PAGE_COMPONENTS
 !define MUI_DIRECTORYPAGE_TEXT_TOP "$(DirectoryHint)"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -62,7 +65,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PRODUCT}"
 LangString DirectoryHint ${LANG_GERMAN} "Wählen Sie den Ordner Plugins der Orvolux-Installation: von dort findet das Plug-in die Orvolux-Software selbst. In einem anderen Ordner findet es sie, wenn die Orvolux-Software läuft oder OXSWBaseFolder in TavrinPlugin.ini sie nennt."
 LangString DirectoryHint ${LANG_ENGLISH} "Choose the Plugins folder of the Orvolux installation: from there the plug-in finds the Orvolux software by itself. In another folder it finds it when the Orvolux software is running or OXSWBaseFolder in TavrinPlugin.ini names it."
 
-Section "Install"
+Section "!$(SectionProgram)" SecProgram
+  SectionIn RO
   SetOutPath "$INSTDIR"
   File "${FILES}/TavrinPlugin.exe"
   File "${FILES}/tavrin-convert.exe"
@@ -85,6 +89,26 @@ Section "Install"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
+
+; Off unless chosen: the report is for those who ask for it. Silent installations choose
+; it with /REPORT.
+Section /o "$(SectionReport)" SecReport
+  WriteINIStr "$INSTDIR\TavrinPlugin.ini" "Config" "CreateReport" "1"
+SectionEnd
+
+LangString SectionProgram ${LANG_GERMAN} "Tavrin Plugin for Orvolux"
+LangString SectionProgram ${LANG_ENGLISH} "Tavrin Plugin for Orvolux"
+LangString SectionReport ${LANG_GERMAN} "Nach jedem Import einen Importbericht erstellen"
+LangString SectionReport ${LANG_ENGLISH} "Create an import report after each import"
+
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/REPORT" $1
+  IfErrors reportNotChosen
+  !insertmacro SelectSection ${SecReport}
+  reportNotChosen:
+FunctionEnd
 
 ; Removes the installed files one by one, never the folder's other content (the program's
 ; cfg folder, other plug-ins), then the folders when they are empty.

@@ -154,6 +154,8 @@ TEST_F(Settings, ShippedSettingsFileHoldsTheDefaults) {
       {"Config", "NumDaysOldDataWarning", "31"},
       {"Config", "DeleteLogOnStartup", "1"},
       {"Config", "CreateDump", "0"},
+      {"Config", "CreateReport", "0"},
+      {"Config", "ReportDays", "0"},
       {"OXSW", "XML-SNo-Static", "0"},
   };
   for (const auto& [section, key, expected] : keys) {
