@@ -5,15 +5,21 @@
 #
 # The win64 installer runs under Wine in a prefix of its own (build/wine-installer):
 # a silent installation into a chosen folder, the installed files compared with the
-# staged ones, the uninstall entry, the installed converter's --version, then a silent
-# uninstallation after which neither the folder nor the entry may be left. The win32
-# installer cannot run here (no 32-bit Wine), so it and the win32 programs are only checked
-# to be i386 Windows executables; both zips are checked to hold the staged files.
+# staged ones, the uninstall entry (publisher, size), the installed converter's
+# --version, then a silent uninstallation after which neither the folder nor the entry
+# may be left. Then two installations in two folders, one with the import report: two
+# entries; uninstalling one keeps its changed TavrinPlugin.ini and leaves the other
+# installation alone, which uninstalls without a trace. The win64 MSI installs silently
+# with msiexec into a Plugins folder given as the property, beside another plug-in's file,
+# and uninstalls leaving only that file. The win32 installer cannot run here (no 32-bit
+# Wine), so it, its MSI and the win32 programs are only checked for their architecture;
+# both zips and MSIs are checked to hold the staged files. Last, scripts/test-signing.sh
+# packs with a throwaway certificate and verifies every signature.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
-bash scripts/setup-debian.sh wine wine64 zip file
+bash scripts/setup-debian.sh wine wine64 zip file msitools
 
 fail() {
   echo "INSTALLER TEST FAILED: $*" >&2
@@ -25,7 +31,7 @@ packages=$repo/build/packages
 stage=$repo/build/package-stage
 for arch in win32 win64; do
   for f in "$packages/TavrinPlugin-$version-$arch.zip" \
-    "$packages/TavrinPlugin-$version-setup-$arch.exe"; do
+    "$packages/TavrinPlugin-$version-setup-$arch.exe" "$packages/TavrinPlugin-$version-$arch.msi"; do
     [[ -f $f ]] || fail "$f is missing; run scripts/package-windows.sh first"
   done
 done
@@ -42,7 +48,16 @@ for arch in win32 win64; do
     sort)
   staged=$(cd "$stage/$arch/files" && find . -type f | sed 's|^\./||' | sort)
   [[ $listed == "$staged" ]] || fail "the $arch zip does not hold the staged files: $listed"
+  # The MSI's file table names each staged file once (its directory aside).
+  msi=$packages/TavrinPlugin-$version-$arch.msi
+  in_msi=$(msiinfo export "$msi" File | tail -n +4 | cut -f3 | sed 's/.*|//' | sort)
+  [[ $in_msi == "$(for f in $staged; do echo "${f##*/}"; done | sort)" ]] ||
+    fail "the $arch MSI does not hold the staged files: $in_msi"
 done
+[[ $(msiinfo suminfo "$packages/TavrinPlugin-$version-win32.msi") =~ Template:\ Intel\; ]] ||
+  fail "the win32 MSI is not an x86 package"
+[[ $(msiinfo suminfo "$packages/TavrinPlugin-$version-win64.msi") =~ Template:\ x64\; ]] ||
+  fail "the win64 MSI is not an x64 package"
 expect_format "$packages/TavrinPlugin-$version-setup-win32.exe" 'PE32 executable.*Intel 80386'
 expect_format "$stage/win32/files/TavrinPlugin.exe" 'PE32 executable \(GUI\).*Intel 80386'
 expect_format "$stage/win32/files/tavrin-convert.exe" 'PE32 executable \(console\).*Intel 80386'
@@ -56,29 +71,84 @@ wineserver -p 2>/dev/null || true  # a server left by an interrupted run serves 
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wineboot -i >/dev/null 2>&1
 
+uninstall_root='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+uninstaller=TavrinPlugin-uninstall.exe
 install_win='C:\Orvolux Test\Plugins'
 install_dir=$WINEPREFIX/drive_c/Orvolux\ Test/Plugins
-key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TavrinPlugin'
-uninstaller=TavrinPlugin-uninstall.exe
-reg_value() { wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"; }
+second_win='C:\Orvolux Test\Second host\Plugins'
+second_dir=$WINEPREFIX/drive_c/Orvolux\ Test/Second\ host/Plugins
+# The plug-in's uninstall entries (their full key names), one a line.
+entries() {
+  wine reg query "$uninstall_root" 2>/dev/null | tr -d '\r' | grep -i '\\Uninstall\\TavrinPlugin' || true
+}
+# The entry whose InstallLocation is the given folder, empty when there is none.
+entry_of() {
+  local k
+  for k in $(entries); do
+    [[ $(reg_value "$k" InstallLocation REG_SZ) == "$1" ]] && echo "$k"
+  done
+  return 0
+}
+reg_value() {  # key, value name, type
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *$3 *//p"
+}
+# The uninstaller copies itself to TEMP, starts the copy and returns at once, as it does
+# when Windows runs the uninstall entry; the copy's work (the uninstaller gone, the entry
+# gone) is awaited here.
+uninstall() {  # folder (Unix), entry
+  wine "$1/$uninstaller" /S || fail "the uninstaller ended with status $?"
+  for _ in $(seq 60); do
+    [[ ! -e $1/$uninstaller ]] && ! wine reg query "$2" >/dev/null 2>&1 && return 0
+    sleep 1
+  done
+  fail "the uninstaller in $1 did not finish within a minute"
+}
+install() {  # options and folder (Windows) as the installer takes them
+  # The installer takes /D= unquoted, as the last argument, spaces and all; Wine would
+  # quote an argument with blanks, so cmd gets the command line as one text.
+  (cd "$packages" && wine cmd /c "TavrinPlugin-$version-setup-win64.exe /S $1") ||
+    fail "the installer ended with status $?"
+}
+installed_like_staged() {  # folder (Unix), more diff options
+  [[ -f $1/$uninstaller ]] || fail "no uninstaller in $1"
+  diff -r -x "$uninstaller" -x TavrinPlugin.ini.installed "${@:2}" "$stage/win64/files" "$1" ||
+    fail "the files installed in $1 differ from the staged ones"
+}
 # What an earlier, broken run may have left.
-rm -rf "$WINEPREFIX/drive_c/Orvolux Test"
-wine reg delete "$key" /f >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX/drive_c/Orvolux Test" "$WINEPREFIX/drive_c/Orvolux MSI"
+for old in "$packages/TavrinPlugin-$version-win64.msi" "$WINEPREFIX/TavrinPlugin-9.9.9-win64.msi"; do
+  if [[ -f $old ]]; then wine msiexec /x "$old" /qn >/dev/null 2>&1 || true; fi
+done
+for k in $(entries); do wine reg delete "$k" /f >/dev/null 2>&1 || true; done
 
 echo "=== win64 installer: silent installation into $install_win"
-# The installer takes /D= unquoted, as the last argument, spaces and all; Wine would quote
-# an argument with blanks, so cmd gets the command line as one text.
-(cd "$packages" && wine cmd /c "TavrinPlugin-$version-setup-win64.exe /S /D=$install_win") ||
-  fail "the installer ended with status $?"
-[[ -f $install_dir/$uninstaller ]] || fail "no uninstaller in $install_dir"
-diff -r -x "$uninstaller" "$stage/win64/files" "$install_dir" ||
-  fail "the installed files differ from the staged ones"
-[[ $(reg_value InstallLocation) == "$install_win" ]] || fail "uninstall entry: no InstallLocation"
-[[ $(reg_value DisplayVersion) == "$version" ]] || fail "uninstall entry: no DisplayVersion"
-echo "  files and uninstall entry in place"
+# The single entry earlier builds wrote is replaced by the folder's own when it names the folder.
+wine reg add "$uninstall_root\TavrinPlugin" /v InstallLocation /d "$install_win" /f >/dev/null
+install "/D=$install_win"
+wine reg query "$uninstall_root\TavrinPlugin" >/dev/null 2>&1 && fail "the old single entry is left"
+installed_like_staged "$install_dir"
+key=$(entry_of "$install_win")
+[[ -n $key ]] || fail "no uninstall entry names $install_win: $(entries)"
+[[ $(reg_value "$key" DisplayVersion REG_SZ) == "$version" ]] || fail "uninstall entry: no DisplayVersion"
+[[ $(reg_value "$key" Publisher REG_SZ) == KELSAR ]] || fail "uninstall entry: no Publisher KELSAR"
+# EstimatedSize is in KiB: what the installation put into the folder, rounded up.
+bytes=$(find "$install_dir" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')
+estimated=$(reg_value "$key" EstimatedSize REG_DWORD)
+if [[ -z $estimated ]] || ((estimated != (bytes + 1023) / 1024)); then
+  fail "uninstall entry: EstimatedSize '$estimated' is not the $bytes bytes installed"
+fi
+echo "  files and uninstall entry ${key##*\\} in place (publisher KELSAR, $((estimated)) KiB)"
 
 grep -q '^CreateReport=1' "$install_dir/TavrinPlugin.ini" &&
   fail "the import report is switched on although it was not chosen"
+
+echo "=== win64 installer again, without /D= (an update)"
+install ""
+installed_like_staged "$install_dir"
+[[ $(entries) == "$key" ]] || fail "the update did not keep the one entry $key: $(entries)"
+compgen -G "$WINEPREFIX/drive_c/users/*/AppData/Local/Programs/Tavrin Plugin" >/dev/null &&
+  fail "the update went to the default folder instead of the one installed into"
+echo "  the folder installed into is chosen again"
 
 echo "=== The installed converter"
 converter_says=$(cd "$install_dir" && wine ./tavrin-convert.exe --version | tr -d '\r')
@@ -86,28 +156,88 @@ echo "  $converter_says"
 [[ $converter_says == "tavrin-convert $version" ]] || fail "unexpected --version output"
 
 echo "=== win64 uninstaller: silent"
-# The uninstaller copies itself to TEMP, starts the copy and returns at once, as it does
-# when Windows runs the uninstall entry; the copy's work is awaited here.
-wine "$install_dir/$uninstaller" /S || fail "the uninstaller ended with status $?"
-for _ in $(seq 60); do
-  [[ ! -e $install_dir ]] && ! wine reg query "$key" >/dev/null 2>&1 && break
-  sleep 1
-done
+uninstall "$install_dir" "$key"
 if [[ -e $install_dir ]]; then
   fail "left behind in $install_dir: $(cd "$install_dir" && find . -mindepth 1 | tr '\n' ' ')"
 fi
-wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry $key is left"
 echo "  folder and uninstall entry removed"
 
-echo "=== win64 installer with the import report chosen (/REPORT)"
-(cd "$packages" && wine cmd /c "TavrinPlugin-$version-setup-win64.exe /S /REPORT /D=$install_win") ||
-  fail "the installer ended with status $?"
-tr -d '\r' <"$install_dir/TavrinPlugin.ini" | sed -n '/^\[Config\]/,/^\[/p' | grep -q '^CreateReport=1$' ||
+echo "=== Two installations: $install_win, and $second_win with the import report (/REPORT)"
+install "/D=$install_win"
+install "/REPORT /D=$second_win"
+installed_like_staged "$install_dir"
+[[ $(entries | wc -l) == 2 ]] || fail "not two uninstall entries: $(entries)"
+key=$(entry_of "$install_win") second_key=$(entry_of "$second_win")
+[[ -n $key && -n $second_key && $key != "$second_key" ]] ||
+  fail "the two folders have no entries of their own: $(entries)"
+tr -d '\r' <"$second_dir/TavrinPlugin.ini" | sed -n '/^\[Config\]/,/^\[/p' | grep -q '^CreateReport=1$' ||
   fail "the chosen import report is not switched on in TavrinPlugin.ini"
-echo "  CreateReport=1 in [Config]"
-wine "$install_dir/$uninstaller" /S || fail "the uninstaller ended with status $?"
-for _ in $(seq 60); do
-  [[ ! -e $install_dir ]] && break
-  sleep 1
-done
+echo "  entries ${key##*\\} and ${second_key##*\\}; CreateReport=1 in [Config] of the second"
+
+echo "=== Uninstalling the first, whose TavrinPlugin.ini was changed after the installation"
+sed -i 's/^NumDaysOldDataWarning=.*/NumDaysOldDataWarning=90\r/' "$install_dir/TavrinPlugin.ini"
+uninstall "$install_dir" "$key"
+left=$(cd "$install_dir" && find . -mindepth 1 | sort | tr '\n' ' ')
+[[ $left == "./TavrinPlugin.ini " ]] || fail "in $install_dir, not only TavrinPlugin.ini is left: $left"
+grep -q '^NumDaysOldDataWarning=90' "$install_dir/TavrinPlugin.ini" ||
+  fail "the changed TavrinPlugin.ini lost its change"
+[[ $(entry_of "$second_win") == "$second_key" ]] || fail "the second installation lost its entry"
+# The report choice rewrote its TavrinPlugin.ini (checked above).
+installed_like_staged "$second_dir" -x TavrinPlugin.ini
+echo "  the changed TavrinPlugin.ini stays; the second installation keeps its files and entry"
+
+echo "=== Uninstalling the second (its TavrinPlugin.ini as the installer left it)"
+uninstall "$second_dir" "$second_key"
+[[ -e $second_dir ]] &&
+  fail "left behind in $second_dir: $(cd "$second_dir" && find . -mindepth 1 | tr '\n' ' ')"
+[[ -z $(entries) ]] || fail "uninstall entries left: $(entries)"
+rm -rf "$WINEPREFIX/drive_c/Orvolux Test"
+echo "  folder and entry removed; no entry left"
+
+echo "=== win64 MSI: msiexec /qn into a Plugins folder given as PLUGINSFOLDER"
+msi_win='C:\Orvolux MSI\Plugins'
+msi_dir=$WINEPREFIX/drive_c/Orvolux\ MSI/Plugins
+mkdir -p "$msi_dir"
+echo "another plug-in" >"$msi_dir/OtherPlugin.dll"
+msi=TavrinPlugin-$version-win64.msi
+# A clinic types PLUGINSFOLDER="C:\...\Plugins"; Wine quotes the whole argument instead,
+# "PLUGINSFOLDER=C:\...\Plugins", which msiexec takes as well.
+(cd "$packages" && wine msiexec /i "$msi" /qn "PLUGINSFOLDER=$msi_win") ||
+  fail "msiexec /i ended with status $?"
+diff -r -x OtherPlugin.dll "$stage/win64/files" "$msi_dir" ||
+  fail "the files the MSI installed differ from the staged ones"
+msi_entries() {  # the DisplayVersion of each Windows Installer entry of the plug-in
+  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+    tr -d '\r' | awk -v ours='Tavrin Plugin for Orvolux' '
+      /^HKEY/ { name = ""; version = "" }
+      /^ +DisplayName +REG_SZ/ { sub(/^ +DisplayName +REG_SZ +/, ""); name = $0 }
+      /^ +DisplayVersion +REG_SZ/ { version = $3 }
+      /^$/ { if (name == ours) print version; name = "" }
+      END { if (name == ours) print version }'
+}
+[[ $(msi_entries) == "$version" ]] || fail "the MSI installation has no uninstall entry of its own: $(msi_entries)"
+echo "  files in place beside the other plug-in's, uninstall entry $version registered"
+
+# A newer version, started without the property, replaces this one in the same folder.
+newer=$repo/build/wine-installer/TavrinPlugin-9.9.9-win64.msi
+(cd "$stage/win64" && wixl -a x64 -D VERSION=9.9.9 -D Win64=yes -D FILES=files -o "$newer" \
+  "$repo/packaging/windows/TavrinPlugin.wxs" msi-files.wxs) || fail "wixl could not build 9.9.9"
+wine msiexec /i "$newer" /qn || fail "msiexec /i of a newer version ended with status $?"
+diff -r -x OtherPlugin.dll "$stage/win64/files" "$msi_dir" ||
+  fail "the newer version did not replace the files in $msi_dir"
+[[ ! -e "$WINEPREFIX/drive_c/Program Files/Tavrin Plugin" ]] ||
+  fail "the newer version went to Program Files instead of the folder installed into"
+[[ $(msi_entries) == 9.9.9 ]] || fail "not one uninstall entry of 9.9.9 after the update: $(msi_entries)"
+echo "  a newer version (9.9.9) without PLUGINSFOLDER replaces it in the same folder"
+
+wine msiexec /x "$newer" /qn || fail "msiexec /x ended with status $?"
+rm -f "$newer"
+left=$(cd "$msi_dir" && find . -mindepth 1 | sort | tr '\n' ' ')
+[[ $left == "./OtherPlugin.dll " ]] || fail "after msiexec /x, left in $msi_dir: $left"
+wine reg query 'HKLM\Software\KELSAR' >/dev/null 2>&1 && fail "HKLM\\Software\\KELSAR is left"
+[[ -z $(msi_entries) ]] || fail "the MSI's uninstall entry is left: $(msi_entries)"
+rm -rf "$WINEPREFIX/drive_c/Orvolux MSI"
+echo "  msiexec /x without PLUGINSFOLDER: only the other plug-in's file is left; registry clean"
+
+bash scripts/test-signing.sh
 echo "Installer test passed."

@@ -6,8 +6,11 @@
 ; FILES holds what the portable zip holds: TavrinPlugin.exe, tavrin-convert.exe,
 ; Language\, TavrinPlugin.ini and README-Windows.txt; beside it, language-files.nsh
 ; defines the macros InstallLanguageFiles and DeleteLanguageFiles with one File or Delete
-; line per language file, so that the uninstaller removes exactly the installed ones. ARCH is win32 (x86 stubs) or win64
-; (amd64 stubs). Silent use: setup.exe /S [/D=<folder>], <uninstaller> /S.
+; line per language file, so that the uninstaller removes exactly the installed ones, and
+; SizeLanguageFiles, adding each installed language file's size to $R0. ARCH is win32 (x86
+; stubs) or win64 (amd64 stubs). SIGN_COMMAND, when defined, is run on the uninstaller
+; before it is packed ("%1" is its file). Silent use: setup.exe /S [/D=<folder>],
+; <uninstaller> /S.
 
 !ifndef VERSION | ARCH | FILES | OUTFILE
   !error "VERSION, ARCH, FILES and OUTFILE must be defined"
@@ -22,28 +25,40 @@
 !endif
 
 !define PRODUCT "Tavrin Plugin for Orvolux"
-; One entry for both builds: installing one replaces the other.
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TavrinPlugin"
+!define PUBLISHER "KELSAR"
+!define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+; Each folder has an entry of its own, "TavrinPlugin-" and the CRC-32 of the folder's path
+; in lower case (see UninstallKey); both builds share it, so installing one into a folder
+; replaces the other there. Earlier builds wrote this single entry for every folder.
+!define OLD_UNINSTALL_KEY "${UNINSTALL_ROOT}\TavrinPlugin"
+; A hidden copy of TavrinPlugin.ini as the installer left it: the uninstaller removes
+; TavrinPlugin.ini only when it is still equal to this copy.
+!define INI_AS_INSTALLED "TavrinPlugin.ini.installed"
 ; Named after the plug-in because the host's Plugins folder is shared with other plug-ins.
 !define UNINSTALLER "TavrinPlugin-uninstall.exe"
 
 Unicode true
+Var UninstallKey
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ManifestDPIAware true
 ; The per-user programs folder; a host installation's Plugins folder is chosen on the
-; directory page. A folder used before is offered again.
-InstallDir "$LOCALAPPDATA\Programs\Tavrin Plugin"
-InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+; directory page. A folder installed into before is offered instead (.onInit).
+!define DEFAULT_INSTALL_DIR "$LOCALAPPDATA\Programs\Tavrin Plugin"
+InstallDir "${DEFAULT_INSTALL_DIR}"
+!ifdef SIGN_COMMAND
+  !uninstfinalize '${SIGN_COMMAND} "%1"'
+!endif
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} setup (${ARCH})"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=0 "LegalCopyright" "${PRODUCT}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
+VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
@@ -75,31 +90,85 @@ Section "!$(SectionProgram)" SecProgram
   SetOverwrite off
   File "${FILES}/TavrinPlugin.ini"
   SetOverwrite on
+  SetFileAttributes "$INSTDIR\${INI_AS_INSTALLED}" NORMAL
+  File "/oname=${INI_AS_INSTALLED}" "${FILES}/TavrinPlugin.ini"
   SetOutPath "$INSTDIR\Language"
   !insertmacro InstallLanguageFiles
   SetOutPath "$INSTDIR"
-
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\TavrinPlugin.exe"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
 ; Off unless chosen: the report is for those who ask for it. Silent installations choose
 ; it with /REPORT.
 Section /o "$(SectionReport)" SecReport
   WriteINIStr "$INSTDIR\TavrinPlugin.ini" "Config" "CreateReport" "1"
+  WriteINIStr "$INSTDIR\${INI_AS_INSTALLED}" "Config" "CreateReport" "1"
+SectionEnd
+
+; Adds the size in bytes of the file NAME in FOLDER to $R0.
+!macro AddSize FOLDER NAME
+  ${GetSize} "${FOLDER}" "/M=${NAME} /S=0B /G=0" $R1 $R2 $R3
+  IntOp $R0 $R0 + $R1
+!macroend
+
+; Last, when the files are in place: the uninstall entry of this folder.
+Section "-Register"
+  SetFileAttributes "$INSTDIR\${INI_AS_INSTALLED}" HIDDEN
+  ; What this installation occupies: its own files only, the folder may hold others.
+  StrCpy $R0 0
+  !insertmacro AddSize "$INSTDIR" "TavrinPlugin.exe"
+  !insertmacro AddSize "$INSTDIR" "tavrin-convert.exe"
+  !insertmacro AddSize "$INSTDIR" "README-Windows.txt"
+  !insertmacro AddSize "$INSTDIR" "TavrinPlugin.ini"
+  !insertmacro AddSize "$INSTDIR" "${INI_AS_INSTALLED}"
+  !insertmacro AddSize "$INSTDIR" "${UNINSTALLER}"
+  !insertmacro SizeLanguageFiles
+  IntOp $R0 $R0 + 1023
+  IntOp $R0 $R0 / 1024
+
+  Call UninstallKey
+  WriteRegStr HKCU "$UninstallKey" "DisplayName" "${PRODUCT} ($INSTDIR)"
+  WriteRegStr HKCU "$UninstallKey" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "$UninstallKey" "Publisher" "${PUBLISHER}"
+  WriteRegDWORD HKCU "$UninstallKey" "EstimatedSize" $R0
+  WriteRegStr HKCU "$UninstallKey" "DisplayIcon" "$INSTDIR\TavrinPlugin.exe"
+  WriteRegStr HKCU "$UninstallKey" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "$UninstallKey" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKCU "$UninstallKey" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKCU "$UninstallKey" "NoModify" 1
+  WriteRegDWORD HKCU "$UninstallKey" "NoRepair" 1
+  ; The single entry of older versions, when it was this folder's, is replaced by it.
+  ReadRegStr $0 HKCU "${OLD_UNINSTALL_KEY}" "InstallLocation"
+  StrCmp $0 "$INSTDIR" 0 +2
+    DeleteRegKey HKCU "${OLD_UNINSTALL_KEY}"
 SectionEnd
 
 LangString SectionProgram ${LANG_GERMAN} "Tavrin Plugin for Orvolux"
 LangString SectionProgram ${LANG_ENGLISH} "Tavrin Plugin for Orvolux"
 LangString SectionReport ${LANG_GERMAN} "Nach jedem Import einen Importbericht erstellen"
 LangString SectionReport ${LANG_ENGLISH} "Create an import report after each import"
+
+; Sets $UninstallKey to the uninstall entry of $INSTDIR: the installer and the uninstaller
+; (whose $INSTDIR is its own folder) derive the same name from the folder.
+!macro UninstallKeyFunction PREFIX
+Function ${PREFIX}UninstallKey
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $0 "$INSTDIR"
+  System::Call 'user32::CharLowerW(w r0 r0)'
+  StrLen $1 $0
+  IntOp $1 $1 * 2
+  System::Call 'ntdll::RtlComputeCrc32(i 0, w r0, i r1) i .r2'
+  IntFmt $2 "%08X" $2
+  StrCpy $UninstallKey "${UNINSTALL_ROOT}\TavrinPlugin-$2"
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro UninstallKeyFunction ""
+!insertmacro UninstallKeyFunction "un."
 
 Function .onInit
   ${GetParameters} $0
@@ -108,6 +177,47 @@ Function .onInit
   IfErrors reportNotChosen
   !insertmacro SelectSection ${SecReport}
   reportNotChosen:
+  ; Without /D=, the first folder installed into before is offered.
+  StrCmp $INSTDIR "${DEFAULT_INSTALL_DIR}" 0 folderChosen
+  StrCpy $2 0
+  nextEntry:
+    EnumRegKey $3 HKCU "${UNINSTALL_ROOT}" $2
+    StrCmp $3 "" folderChosen
+    IntOp $2 $2 + 1
+    StrCpy $4 $3 13
+    StrCmp $4 "TavrinPlugin-" 0 nextEntry
+    ReadRegStr $4 HKCU "${UNINSTALL_ROOT}\$3" "InstallLocation"
+    StrCmp $4 "" nextEntry
+    StrCpy $INSTDIR $4
+  folderChosen:
+FunctionEnd
+
+; $R0 becomes 1 when TavrinPlugin.ini is byte for byte the copy the installer left, else 0
+; (changed by the user or the program, or no copy to compare with).
+Function un.IniAsInstalled
+  StrCpy $R0 0
+  ClearErrors
+  FileOpen $R1 "$INSTDIR\TavrinPlugin.ini" r
+  IfErrors done
+  FileOpen $R2 "$INSTDIR\${INI_AS_INSTALLED}" r
+  IfErrors closeIni
+  nextByte:
+    ClearErrors
+    FileReadByte $R1 $R3
+    IfErrors iniEnded
+    FileReadByte $R2 $R4
+    IfErrors closeBoth
+    StrCmp $R3 $R4 nextByte closeBoth
+  iniEnded:
+    ClearErrors
+    FileReadByte $R2 $R4
+    IfErrors 0 closeBoth
+    StrCpy $R0 1
+  closeBoth:
+    FileClose $R2
+  closeIni:
+    FileClose $R1
+  done:
 FunctionEnd
 
 ; Removes the installed files one by one, never the folder's other content (the program's
@@ -116,13 +226,17 @@ Section "Uninstall"
   Delete "$INSTDIR\TavrinPlugin.exe"
   Delete "$INSTDIR\tavrin-convert.exe"
   Delete "$INSTDIR\README-Windows.txt"
-  Delete "$INSTDIR\TavrinPlugin.ini"
+  ; Settings changed since the installation stay.
+  Call un.IniAsInstalled
+  StrCmp $R0 1 0 +2
+    Delete "$INSTDIR\TavrinPlugin.ini"
+  SetFileAttributes "$INSTDIR\${INI_AS_INSTALLED}" NORMAL
+  Delete "$INSTDIR\${INI_AS_INSTALLED}"
   !insertmacro DeleteLanguageFiles
   RMDir "$INSTDIR\Language"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
-  ; The entry belongs to this folder's installation only when it names this folder.
-  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-  StrCmp $0 "$INSTDIR" 0 +2
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; Only this folder's entry; installations in other folders keep theirs.
+  Call un.UninstallKey
+  DeleteRegKey HKCU "$UninstallKey"
 SectionEnd
