@@ -115,6 +115,6 @@ shopt -s nullglob
 windows_packages=("$repo"/build/packages/TavrinPlugin-*)
 if ((${#windows_packages[@]})); then
   echo
-  echo "Windows packages (zips and installers, from scripts/package-windows.sh):"
+  echo "Windows packages (zips, installers and MSIs, from scripts/package-windows.sh):"
   printf '  %s\n' "${windows_packages[@]}"
 fi
