@@ -194,6 +194,22 @@ uninstall "$second_dir" "$second_key"
 rm -rf "$WINEPREFIX/drive_c/Orvolux Test"
 echo "  folder and entry removed; no entry left"
 
+echo "=== A first installation proposes the Plugins folder of the Orvolux installation"
+# An Orvolux installation as its uninstall entry names it; its program marks the folder.
+host_win='C:\Orvolux Test\Host' host_dir=$WINEPREFIX/drive_c/Orvolux\ Test/Host
+mkdir -p "$host_dir"
+: >"$host_dir/Veltra Orvolux Software.exe"
+wine reg add "$uninstall_root\VeltraOrvoluxTest" /v DisplayName /d "Veltra Orvolux Software" /f >/dev/null
+wine reg add "$uninstall_root\VeltraOrvoluxTest" /v InstallLocation /d "$host_win\\" /f >/dev/null
+install ""
+installed_like_staged "$host_dir/Plugins"
+key=$(entry_of "$host_win\Plugins")
+[[ -n $key ]] || fail "no uninstall entry names $host_win\\Plugins: $(entries)"
+uninstall "$host_dir/Plugins" "$key"
+wine reg delete "$uninstall_root\VeltraOrvoluxTest" /f >/dev/null
+rm -rf "$WINEPREFIX/drive_c/Orvolux Test"
+echo "  installed into $host_win\\Plugins, found by the host's uninstall entry"
+
 echo "=== win64 MSI: msiexec /qn into a Plugins folder given as PLUGINSFOLDER"
 msi_win='C:\Orvolux MSI\Plugins'
 msi_dir=$WINEPREFIX/drive_c/Orvolux\ MSI/Plugins

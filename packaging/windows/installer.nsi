@@ -39,6 +39,7 @@
 
 Unicode true
 Var UninstallKey
+Var HostNote  ; what the host search found, or where it looked, for the directory page
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
@@ -63,11 +64,13 @@ VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
 !include "Sections.nsh"
+!include "StrFunc.nsh"
+${StrStr}
 !include "${FILES}/../language-files.nsh"
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_COMPONENTS
-!define MUI_DIRECTORYPAGE_TEXT_TOP "$(DirectoryHint)"
+!define MUI_DIRECTORYPAGE_TEXT_TOP "$HostNote$(DirectoryHint)"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -78,6 +81,10 @@ VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "German"
 
 LangString DirectoryHint ${LANG_GERMAN} "Wählen Sie den Ordner Plugins der Orvolux-Installation: von dort findet das Plug-in die Orvolux-Software selbst. In einem anderen Ordner findet es sie, wenn die Orvolux-Software läuft oder OXSWBaseFolder in TavrinPlugin.ini sie nennt."
+LangString HostFound ${LANG_GERMAN} "Die Orvolux-Software wurde in $R9 gefunden; ihr Ordner Plugins ist vorgeschlagen. "
+LangString HostFound ${LANG_ENGLISH} "The Orvolux software was found in $R9; its Plugins folder is proposed. "
+LangString HostNotFound ${LANG_GERMAN} "Die Orvolux-Software wurde nicht gefunden (gesucht in den Deinstallationseinträgen von Windows und in den Ordnern Veltra\Orvolux und Orvolux unter $PROGRAMFILES64, $PROGRAMFILES32 und C:\). "
+LangString HostNotFound ${LANG_ENGLISH} "The Orvolux software was not found (looked in the uninstall entries of Windows and in the folders Veltra\Orvolux and Orvolux under $PROGRAMFILES64, $PROGRAMFILES32 and C:\). "
 LangString DirectoryHint ${LANG_ENGLISH} "Choose the Plugins folder of the Orvolux installation: from there the plug-in finds the Orvolux software by itself. In another folder it finds it when the Orvolux software is running or OXSWBaseFolder in TavrinPlugin.ini names it."
 
 Section "!$(SectionProgram)" SecProgram
@@ -189,7 +196,87 @@ Function .onInit
     ReadRegStr $4 HKCU "${UNINSTALL_ROOT}\$3" "InstallLocation"
     StrCmp $4 "" nextEntry
     StrCpy $INSTDIR $4
+    Return
   folderChosen:
+  ; A first installation goes into the Plugins folder of the Orvolux installation, where
+  ; the plug-in finds the host by itself.
+  StrCmp $INSTDIR "${DEFAULT_INSTALL_DIR}" 0 hostDone
+  Call FindHost
+  StrCmp $R9 "" 0 hostFound
+  StrCpy $HostNote "$(HostNotFound)"
+  Goto hostDone
+  hostFound:
+  StrCpy $INSTDIR "$R9\Plugins"
+  StrCpy $HostNote "$(HostFound)"
+  hostDone:
+FunctionEnd
+
+; Whether $R8 is an Orvolux installation: the folder holds the host's program. Then $R9
+; becomes the folder (without a trailing "\").
+!define HOST_PROGRAM "Veltra Orvolux Software.exe"
+!macro TryHostFolder folder
+  StrCpy $R8 "${folder}"
+  Call CheckHostFolder
+  StrCmp $R9 "" 0 found
+!macroend
+Function CheckHostFolder
+  StrCpy $R9 ""
+  StrCmp $R8 "" done
+  StrCpy $R7 $R8 1 -1
+  StrCmp $R7 "\" 0 +2
+  StrCpy $R8 $R8 -1
+  IfFileExists "$R8\${HOST_PROGRAM}" 0 done
+  StrCpy $R9 $R8
+  done:
+FunctionEnd
+
+; $R9 becomes the folder of an Orvolux installation, empty when none is found: first the
+; uninstall entries that name Orvolux (the machine's, 64- and 32-bit, then the user's),
+; then the usual folders.
+Function FindHost
+  StrCpy $R9 ""
+  SetRegView 64
+  StrCpy $R6 HKLM
+  Call SearchUninstallEntries
+  StrCmp $R9 "" 0 found
+  SetRegView 32
+  Call SearchUninstallEntries
+  SetRegView lastused
+  StrCmp $R9 "" 0 found
+  StrCpy $R6 HKCU
+  Call SearchUninstallEntries
+  StrCmp $R9 "" 0 found
+  !insertmacro TryHostFolder "$PROGRAMFILES64\Veltra\Orvolux"
+  !insertmacro TryHostFolder "$PROGRAMFILES32\Veltra\Orvolux"
+  !insertmacro TryHostFolder "$PROGRAMFILES64\Orvolux"
+  !insertmacro TryHostFolder "$PROGRAMFILES32\Orvolux"
+  !insertmacro TryHostFolder "C:\Orvolux"
+  found:
+  SetRegView default
+FunctionEnd
+
+; The uninstall entries of root $R6 (HKLM or HKCU) whose DisplayName holds "Orvolux" and
+; whose InstallLocation holds the host's program.
+Function SearchUninstallEntries
+  StrCpy $R5 0
+  next:
+    StrCmp $R6 HKLM 0 +3
+    EnumRegKey $R4 HKLM "${UNINSTALL_ROOT}" $R5
+    Goto +2
+    EnumRegKey $R4 HKCU "${UNINSTALL_ROOT}" $R5
+    StrCmp $R4 "" done
+    IntOp $R5 $R5 + 1
+    StrCmp $R6 HKLM 0 +4
+    ReadRegStr $R3 HKLM "${UNINSTALL_ROOT}\$R4" "DisplayName"
+    ReadRegStr $R8 HKLM "${UNINSTALL_ROOT}\$R4" "InstallLocation"
+    Goto +3
+    ReadRegStr $R3 HKCU "${UNINSTALL_ROOT}\$R4" "DisplayName"
+    ReadRegStr $R8 HKCU "${UNINSTALL_ROOT}\$R4" "InstallLocation"
+    ${StrStr} $R2 $R3 "Orvolux"
+    StrCmp $R2 "" next
+    Call CheckHostFolder
+    StrCmp $R9 "" next done
+  done:
 FunctionEnd
 
 ; $R0 becomes 1 when TavrinPlugin.ini is byte for byte the copy the installer left, else 0
