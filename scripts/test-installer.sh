@@ -89,8 +89,21 @@ entry_of() {
   done
   return 0
 }
+# A `wine reg` call now and then fails on a busy machine although the value is there, so
+# an empty answer is asked again a few times before it counts.
 reg_value() {  # key, value name, type
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *$3 *//p"
+  local value
+  for _ in 1 2 3 4 5; do
+    value=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *$3 *//p")
+    [[ -n $value ]] && break
+    sleep 1
+  done
+  printf '%s' "$value"
+}
+# Every entry with all its values, for a failure message.
+entries_in_full() {
+  local k
+  for k in $(entries); do wine reg query "$k" 2>&1 | tr -d '\r'; done
 }
 # The uninstaller copies itself to TEMP, starts the copy and returns at once, as it does
 # when Windows runs the uninstall entry; the copy's work (the uninstaller gone, the entry
@@ -128,7 +141,7 @@ install "/D=$install_win"
 wine reg query "$uninstall_root\TavrinPlugin" >/dev/null 2>&1 && fail "the old single entry is left"
 installed_like_staged "$install_dir"
 key=$(entry_of "$install_win")
-[[ -n $key ]] || fail "no uninstall entry names $install_win: $(entries)"
+[[ -n $key ]] || fail "no uninstall entry names $install_win: $(entries_in_full)"
 [[ $(reg_value "$key" DisplayVersion REG_SZ) == "$version" ]] || fail "uninstall entry: no DisplayVersion"
 [[ $(reg_value "$key" Publisher REG_SZ) == KELSAR ]] || fail "uninstall entry: no Publisher KELSAR"
 # EstimatedSize is in KiB: what the installation put into the folder, rounded up.
@@ -169,7 +182,7 @@ installed_like_staged "$install_dir"
 [[ $(entries | wc -l) == 2 ]] || fail "not two uninstall entries: $(entries)"
 key=$(entry_of "$install_win") second_key=$(entry_of "$second_win")
 [[ -n $key && -n $second_key && $key != "$second_key" ]] ||
-  fail "the two folders have no entries of their own: $(entries)"
+  fail "the two folders have no entries of their own: $(entries_in_full)"
 tr -d '\r' <"$second_dir/TavrinPlugin.ini" | sed -n '/^\[Config\]/,/^\[/p' | grep -q '^CreateReport=1$' ||
   fail "the chosen import report is not switched on in TavrinPlugin.ini"
 echo "  entries ${key##*\\} and ${second_key##*\\}; CreateReport=1 in [Config] of the second"
@@ -204,7 +217,7 @@ wine reg add "$uninstall_root\VeltraOrvoluxTest" /v InstallLocation /d "$host_wi
 install ""
 installed_like_staged "$host_dir/Plugins"
 key=$(entry_of "$host_win\Plugins")
-[[ -n $key ]] || fail "no uninstall entry names $host_win\\Plugins: $(entries)"
+[[ -n $key ]] || fail "no uninstall entry names $host_win\\Plugins: $(entries_in_full)"
 uninstall "$host_dir/Plugins" "$key"
 wine reg delete "$uninstall_root\VeltraOrvoluxTest" /f >/dev/null
 rm -rf "$WINEPREFIX/drive_c/Orvolux Test"
