@@ -151,7 +151,7 @@ std::string cIniFile::DecodeUnicode(const std::string& bytes) const {
 }
 
 std::string cIniFile::ReadFileText() {
-  const std::string bytes = ReadFileBytes(fileName_).value_or(std::string());
+  const std::string bytes = ReadFileBytes(fileName_, kMaxSettingsFileBytes).value_or(std::string());
   return unicode_ ? DecodeUnicode(bytes) : platform_.AnsiToUtf8(bytes);
 }
 
@@ -161,7 +161,7 @@ void cIniFile::BuildCache() {
   // different stamp at the next access instead of being hidden.
   const std::optional<FileStamp> stamp = StampOfFile();
   if (!offline_ || memContent_.empty()) {
-    const std::string bytes = ReadFileBytes(fileName_).value_or(std::string());
+    const std::string bytes = ReadFileBytes(fileName_, kMaxSettingsFileBytes).value_or(std::string());
     if (unicode_) {
       // The ANSI image serves ANSI files only.
       rawContent_.clear();
@@ -204,7 +204,7 @@ bool cIniFile::CheckUnicodeFile() {
   const fs::path path = FsPath(fileName_);
   const std::uintmax_t size = fs::file_size(path, ec);
   if (ec || size < kMarkerProbeBytes) return unicode_;
-  const std::optional<std::string> bytes = ReadFileBytes(fileName_);
+  const std::optional<std::string> bytes = ReadFileBytes(fileName_, kMaxSettingsFileBytes);
   if (!bytes || bytes->size() < kMarkerProbeBytes) return unicode_;
   unicode_ = MarkerEnd(std::string_view(*bytes).substr(0, kMarkerProbeBytes)).has_value();
   return unicode_;

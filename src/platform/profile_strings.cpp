@@ -120,7 +120,7 @@ std::vector<std::string> ReadProfileStringsFile(const std::string& file, const s
                                                 const std::vector<std::string>& keys,
                                                 const std::string& defaultValue) {
   std::vector<std::string> values(keys.size(), Limited(defaultValue));
-  const std::optional<std::string> bytes = ReadFileBytes(file);
+  const std::optional<std::string> bytes = ReadFileBytes(file, kMaxSettingsFileBytes);
   if (!bytes) return values;
   // The wanted keys by the hash of their trimmed text, so that each line of the section
   // is compared with the few keys that can match it, not with all of them.
@@ -170,7 +170,7 @@ bool WriteProfileStringFile(Platform& platform, const std::string& file, const s
       keyName.find('=') != keyName.npos) {
     return false;
   }
-  const std::optional<std::string> bytes = ReadFileBytes(file);
+  const std::optional<std::string> bytes = ReadFileBytes(file, kMaxSettingsFileBytes);
   std::vector<std::string> lines = SplitLines(Windows1252ToUtf8(bytes.value_or(std::string())));
   const Location where = Find(lines, sectionName, keyName);
   const std::string keyLine = std::string(keyName) + "=" + value;

@@ -373,8 +373,8 @@ std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes) {
   return SanitizeUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-std::string ReadUtf8File(const std::string& path) {
-  const std::optional<std::string> bytes = ReadFileBytes(path);
+std::string ReadUtf8File(const std::string& path, std::uint64_t maxBytes) {
+  const std::optional<std::string> bytes = ReadFileBytes(path, maxBytes);
   if (!bytes) throw FileNotFoundError("mUTF8.ReadUtf8File", path);
   return SanitizeUtf8(*bytes);
 }

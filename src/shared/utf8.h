@@ -51,8 +51,8 @@ inline bool IsAscii(std::string_view bytes) {
 std::vector<std::uint8_t> TextToUtf8Bytes(std::string_view text);
 std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes);
 // Reads the whole file; a byte-order mark stays in the text as U+FEFF. Throws
-// RuntimeError 53 when the file cannot be read.
-std::string ReadUtf8File(const std::string& path);
+// RuntimeError 53 when the file cannot be read, 7 when it holds more than maxBytes.
+std::string ReadUtf8File(const std::string& path, std::uint64_t maxBytes);
 // The bytes as valid UTF-8: each byte that starts no valid sequence becomes U+FFFD. (The
 // file writer, WriteUtf8File, is in platform/file_replace.h.)
 std::string SanitizeUtf8(std::string_view bytes);

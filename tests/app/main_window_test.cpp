@@ -120,6 +120,15 @@ TEST_F(MainWindowTest, XmlOrJsonCommandLinePutsAHexDumpOnTheClipboard) {
   WriteFile(dir.File("stream.json"), "{\"ä€中\n");
   ASSERT_TRUE(Load(dir.File("stream.json")));
   EXPECT_EQ(platform.clipboard, "0x7B 0x22 0xE4 0x80 0x3F 0x0A ");
+  // A file too large to dump is named in the trace; start-up goes on.
+  context.runMarker.reset();
+  std::filesystem::resize_file(FsPath(dir.File("stream.json")), (std::uintmax_t{16} << 20) + 1);
+  platform.clipboard.clear();
+  ASSERT_TRUE(Load(dir.File("stream.json")));
+  EXPECT_EQ(platform.clipboard, "");
+  EXPECT_NE(ReadFile(context.trace.FilePath()).find("Command-line file not dumped: Out of memory: " +
+                                                    dir.File("stream.json")),
+            std::string::npos);
 }
 
 // Browse takes the chosen path without what follows its end; the dialog opens in the
