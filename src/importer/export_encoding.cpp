@@ -30,20 +30,6 @@ Stretch NextAnsiStretch(std::string_view bytes, std::size_t done) {
   return {from, to};
 }
 
-std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
-  std::u16string units;
-  units.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto first = static_cast<unsigned char>(bytes[i]);
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    units.push_back(
-        static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
-  }
-  // A dangling odd byte cannot be half of a character; it becomes a replacement character.
-  if (bytes.size() % 2 != 0) units.push_back(u'\uFFFD');
-  return Utf16ToUtf8(units);
-}
-
 }  // namespace
 
 bool StartsWithByteOrderMark(std::string_view bytes) {

@@ -12,6 +12,11 @@ namespace tavrin {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// UTF-16 bytes in either byte order <-> UTF-8, for files saved as UTF-16. A dangling odd
+// byte cannot be half of a character and decodes to U+FFFD, as unpaired surrogates do.
+std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
+std::string Utf8ToUtf16Bytes(std::string_view utf8, bool bigEndian);
+
 // Number of characters (UTF-16 code units, as the rest of the program counts them).
 std::size_t CharCount(std::string_view utf8);
 
