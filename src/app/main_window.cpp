@@ -33,6 +33,7 @@ constexpr int kMsgExportIsDevice = 5742;
 constexpr int kMsgExportIsSpecial = 5743;
 constexpr int kMsgExportChanged = 5744;
 constexpr int kMsgMixedDateOrders = 5745;
+constexpr int kMsgHeaderInData = 5746;
 constexpr int kMsgFileNotFound = 5577;
 constexpr int kMsgNoData = 5700;
 constexpr int kMsgChooseExportFirst = 5771;
@@ -246,6 +247,12 @@ void frmMeterImport::cmdImportStarten_Click() {
       return;
     }
     RunImport(context_, *this, export_.rowText, export_.exportUnit, &export_);
+  } catch (const HeaderInDataError& error) {
+    TraceQuietly(context_, "Export not read: " + error.Detail());
+    ShowWarning(context_,
+                context_.Message(kMsgHeaderInData, {path, std::to_string(error.Line()),
+                                                    error.Found(), error.Expected()}),
+                MessageButtons::Ok);
   } catch (const std::exception& caught) {
     const RuntimeError error = AsRuntimeError(caught, "ReadExportFile");
     // The errors a wrong or busy file gives are named for what they mean to the user.

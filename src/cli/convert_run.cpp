@@ -199,6 +199,10 @@ int ConverterRun::Read() {
   }
   try {
     read_ = ReadExportFile(context_, path);
+  } catch (const HeaderInDataError& error) {
+    return Fail(kExitBadInput, "the export file joins two exports, nothing was written: line " +
+                                   std::to_string(error.Line()) + " is a second header with other units (" +
+                                   error.Found() + " instead of " + error.Expected() + "): " + path);
   } catch (const std::exception& caught) {
     const RuntimeError error = AsRuntimeError(caught, "ReadExportFile");
     if (error.Number() == kErrFileChanged) {
@@ -382,6 +386,11 @@ void ConverterRun::PrintReadNotes(std::ostream& out) {
   if (read_.glucoseKeptAsText > 0) {
     out << "Kept as text:     " << read_.glucoseKeptAsText << " glucose values that are no number ";
     PrintLines(out, read_.glucoseKeptAsText, read_.keptLineNumbers);
+    out << '\n';
+  }
+  if (read_.headerLinesInData > 0) {
+    out << "Header lines:     " << read_.headerLinesInData << " inside the data, passed over ";
+    PrintLines(out, read_.headerLinesInData, read_.headerLineNumbers);
     out << '\n';
   }
   if (read_.fileDateOrder != DayMonthOrder::kNone) {

@@ -23,6 +23,7 @@ enum ErrorNumber : std::int64_t {
   kErrPathNotFound = 76,        // a folder to change into does not exist
   kErrKeyAlreadyPresent = 457,  // a keyed collection already holds the key
   kErrFileChanged = 1001,       // a file was written to or replaced while it was read
+  kErrHeaderInData = 1002,      // an export holds a second header with other units
 
   // HMAC service: Base64 and hexadecimal texts, keys, hashes and the provider.
   kErrHmacDecodedLength = 0x8004C302,  // a decoded Base64 text has no valid length
