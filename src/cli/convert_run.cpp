@@ -388,6 +388,10 @@ void ConverterRun::PrintReadNotes(std::ostream& out) {
     PrintLines(out, read_.glucoseKeptAsText, read_.keptLineNumbers);
     out << '\n';
   }
+  if (read_.endsInHalfCharacter) {
+    out << "Warning:          the UTF-16 export ends in half a character (an odd number of "
+           "bytes); it may be cut short\n";
+  }
   if (read_.headerLinesInData > 0) {
     out << "Header lines:     " << read_.headerLinesInData << " inside the data, passed over ";
     PrintLines(out, read_.headerLinesInData, read_.headerLineNumbers);

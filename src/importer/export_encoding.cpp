@@ -37,6 +37,24 @@ bool StartsWithByteOrderMark(std::string_view bytes) {
          bytes.starts_with("\xFE\xFF");
 }
 
+Utf16Order UnmarkedUtf16Order(std::string_view bytes) {
+  constexpr std::size_t kCharacters = 4;
+  if (bytes.size() < 2 * kCharacters) return Utf16Order::kNone;
+  const auto isAscii = [](char c) { return c >= 0x20 && c < 0x7F; };
+  bool little = true;
+  bool big = true;
+  for (std::size_t i = 0; i < 2 * kCharacters; i += 2) {
+    little = little && isAscii(bytes[i]) && bytes[i + 1] == '\0';
+    big = big && bytes[i] == '\0' && isAscii(bytes[i + 1]);
+  }
+  return little ? Utf16Order::kLittleEndian : big ? Utf16Order::kBigEndian : Utf16Order::kNone;
+}
+
+bool EndsInHalfUtf16Character(std::string_view bytes) {
+  const bool marked = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+  return bytes.size() % 2 != 0 && (marked || UnmarkedUtf16Order(bytes) != Utf16Order::kNone);
+}
+
 std::string DecodeExportBytes(Platform& platform, std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) {
     const std::string_view rest = bytes.substr(3);
@@ -46,6 +64,14 @@ std::string DecodeExportBytes(Platform& platform, std::string_view bytes) {
   }
   if (bytes.starts_with("\xFF\xFE")) return Utf16BytesToUtf8(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return Utf16BytesToUtf8(bytes.substr(2), true);
+  switch (UnmarkedUtf16Order(bytes)) {
+    case Utf16Order::kLittleEndian:
+      return Utf16BytesToUtf8(bytes, false);
+    case Utf16Order::kBigEndian:
+      return Utf16BytesToUtf8(bytes, true);
+    case Utf16Order::kNone:
+      break;
+  }
   return AnsiBytesToUtf8(platform, bytes);
 }
 

@@ -567,9 +567,8 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
   if (kind == FileKind::kMissing) return ExportReadResult{};
   if (kind != FileKind::kRegular) throw ExportFileAccessError(path);
   const std::unique_ptr<TextSource> source = FileTextSource(path);
-  // A file with a byte-order mark is decoded whole (spreadsheet programs write such
-  // files; they are small).
-  if (StartsWithByteOrderMark(source->Bytes(0, 3))) {
+  // A file with a byte-order mark, or in UTF-16 without one, is decoded whole.
+  if (DecodedWhole(source->Bytes(0, 8))) {
     const std::string bytes = source->Bytes(0, source->Size());
     source->CheckUnchanged();
     return ReadExportText(context, bytes);
@@ -579,9 +578,17 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
 
 ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
                                 std::size_t pieceBytes) {
-  if (StartsWithByteOrderMark(bytes)) {
+  if (DecodedWhole(bytes)) {
     const std::string decoded = DecodeExportBytes(context.platform, bytes);
-    return ReadText(context, *MemoryTextSource(decoded, pieceBytes), false);
+    ExportReadResult result = ReadText(context, *MemoryTextSource(decoded, pieceBytes), false);
+    result.endsInHalfCharacter = EndsInHalfUtf16Character(bytes);
+    if (result.endsInHalfCharacter) {
+      SkipOnError([&] {
+        context.trace.Write(std::string_view(
+            "The UTF-16 export ends in half a character (an odd number of bytes): it may be cut short"));
+      });
+    }
+    return result;
   }
   // Without a mark the bytes are ANSI; plain ASCII fields are used as they stand.
   return ReadText(context, *MemoryTextSource(bytes, pieceBytes), true);

@@ -58,6 +58,9 @@ struct ExportReadResult {
   // lines of the first few.
   long glucoseKeptAsText = 0;
   std::vector<long> keptLineNumbers;
+  // The export is UTF-16 with an odd number of bytes, as a file cut short is: its last
+  // byte was read as U+FFFD.
+  bool endsInHalfCharacter = false;
   // Header lines inside the data that read the values as the first header does (two
   // exports of one kind joined), passed over, and the lines of the first few.
   long headerLinesInData = 0;
