@@ -79,6 +79,7 @@ class ConverterPlatform : public Platform {
   }
   std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
   int ChangeDirectory(const std::string& folder) override { return inner_.ChangeDirectory(folder); }
+  bool CreateFolders(const std::string& folder) override { return inner_.CreateFolders(folder); }
   std::string ReadUserValue(const std::string& key, const std::string& name) override {
     return inner_.ReadUserValue(key, name);
   }

@@ -39,7 +39,8 @@ FileWriteResult Refused(const std::string& path, const char* why) {
 
 std::uint32_t PermissionsFor(FileAccess access, const PathFacts& existing) {
   if (access == FileAccess::OwnerOnly) return kOwnerOnlyPermissions;
-  return existing.kind == Kind::Regular ? existing.permissions : kUsualPermissions;
+  if (existing.kind == Kind::Regular) return existing.permissions;
+  return access == FileAccess::OwnerOnlyWhenNew ? kOwnerOnlyPermissions : kUsualPermissions;
 }
 
 // Follows links of the user's own from the path to the name that is no link; `facts`

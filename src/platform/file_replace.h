@@ -38,7 +38,8 @@ struct FileWriteResult {
 // a read-only target; a link owned by another user. A link of the user's own (also a
 // chain of them) is followed and the file it names is replaced, as users who link their
 // settings file expect. With OwnerOnly the file ends up readable by the user alone; with
-// Usual a replaced file keeps its permissions and a new one gets the usual ones. New files
+// Usual and OwnerOnlyWhenNew a replaced file keeps its permissions, and a new one gets the
+// usual ones or is for the user alone. New files
 // that dead processes left in the target's folder are removed first (RemoveStaleSiblings).
 FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::string_view bytes,
                             FileAccess access);

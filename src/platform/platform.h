@@ -90,10 +90,12 @@ class WritableFile {
 };
 
 // Who may read a file the program creates: patient data (documents, dumps, job files, the
-// serial-number store, the trace log) is kept from other users of the machine.
+// serial-number store, the trace log) and the program's own state (the user-value store)
+// are kept from other users of the machine, whatever the umask.
 enum class FileAccess {
-  Usual,      // the system's usual permissions for new files
-  OwnerOnly,  // read and write for the user alone (POSIX 0600)
+  Usual,             // a replaced file keeps its permissions; a new one gets the usual ones
+  OwnerOnly,         // read and write for the user alone (POSIX 0600)
+  OwnerOnlyWhenNew,  // a replaced file keeps its permissions; a new one is OwnerOnly
 };
 
 // What a path names, without following a link at its end.
@@ -192,6 +194,10 @@ class Platform {
   virtual std::string CurrentDirectory() = 0;
   // 0 on success, else the run-time error number (76 path not found).
   virtual int ChangeDirectory(const std::string& folder) = 0;
+  // Creates the folder and every missing folder above it. Each folder made here is for the
+  // user alone (POSIX 0700 whatever the umask; Windows: the rights the parent hands down);
+  // folders that exist are left as they are. True when the path names a folder afterwards.
+  virtual bool CreateFolders(const std::string& folder) = 0;
 
   // --- The current user's registry (on systems without one, a small store file of the
   // program's own, per user, outside the program folder). Keys are paths below the

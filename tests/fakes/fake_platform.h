@@ -180,6 +180,13 @@ struct FakePlatform : Platform {
     currentDirectory = folder;
     return 0;
   }
+  std::vector<std::string> createdFolders;  // every folder the program asked for
+  bool CreateFolders(const std::string& folder) override {
+    createdFolders.push_back(folder);
+    std::error_code ec;
+    std::filesystem::create_directories(FsPath(folder), ec);
+    return std::filesystem::is_directory(FsPath(folder), ec);
+  }
   std::string ReadUserValue(const std::string& key, const std::string& name) override {
     return userValues.contains({key, name}) ? userValues.at({key, name}) : "";
   }

@@ -35,7 +35,7 @@ class PosixPlatform : public Platform {
 
   // Makes the file readable and writable by its owner; other permission bits are kept.
   void SetNormalAttributes(const std::string& path) override;
-  // Opens (creating) the file and takes an exclusive advisory lock on it.
+  // Opens (creating, mode 0600) the file and takes an exclusive advisory lock on it.
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
 
   // Opens the file for reading and tries a non-blocking exclusive flock. On POSIX, only a
@@ -64,11 +64,15 @@ class PosixPlatform : public Platform {
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   std::string CurrentDirectory() override;
   int ChangeDirectory(const std::string& folder) override;
+  // mkdir with mode 0700 for each missing level; a level the umask narrowed further is
+  // given 0700 with chmod.
+  bool CreateFolders(const std::string& folder) override;
 
   // User values live in a UTF-8 INI file of the program's own:
   // $XDG_CONFIG_HOME (else $HOME/.config) + "/TavrinPlugin/registry.ini". The key path
   // is the section name, the value name the key; both are compared without regard to
-  // case, as in the registry. Values are kept exactly as given.
+  // case, as in the registry. Values are kept exactly as given. The store is for the user
+  // alone (0600, its folders 0700).
   std::string ReadUserValue(const std::string& key, const std::string& name) override;
   bool WriteUserValue(const std::string& key, const std::string& name,
                       const std::string& value) override;

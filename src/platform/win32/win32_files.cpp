@@ -235,6 +235,13 @@ int Win32Platform::ChangeDirectory(const std::string& folder) {
   return 0;
 }
 
+bool Win32Platform::CreateFolders(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(FsPath(folder), ec);
+  return std::filesystem::is_directory(FsPath(folder), ec);
+}
+
 std::string Win32Platform::ReadUserValue(const std::string& key, const std::string& name) {
   const std::wstring keyPath = UserKeyPath(key), valueName = Wide(name);
   std::wstring value(128, L'\0');

@@ -71,6 +71,9 @@ class Win32Platform : public Platform {
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   std::string CurrentDirectory() override;
   int ChangeDirectory(const std::string& folder) override;
+  // New folders take the rights their parent hands down: below the user's profile, the
+  // user's own.
+  bool CreateFolders(const std::string& folder) override;
 
   // The registry below HKEY_CURRENT_USER\Software; values are REG_SZ.
   std::string ReadUserValue(const std::string& key, const std::string& name) override;

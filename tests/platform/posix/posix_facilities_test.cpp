@@ -15,9 +15,13 @@
 #include <regex>
 #include <set>
 
+#include "app/startup.h"
+#include "fakes/fake_ui.h"
+#include "handover/transfer_job.h"
 #include "platform/file_helpers.h"
 #include "platform/file_replace.h"
 #include "platform/languages.h"
+#include "platform/process_context.h"
 #include "platform/temp_files.h"
 #include "shared/date_time.h"
 
@@ -43,6 +47,24 @@ class ScopedEnv {
   }
   const char* name_;
   std::optional<std::string> saved_;
+};
+
+// Sets the umask until the end of the scope.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : saved_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(saved_); }
+  ScopedUmask(const ScopedUmask&) = delete;
+  ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+ private:
+  mode_t saved_;
+};
+
+// The POSIX back end with the program in a folder of the test's.
+struct PlatformWithProgramAt : PosixPlatform {
+  std::string program;
+  std::string ProgramPath() override { return program; }
 };
 
 std::uint32_t RunToEnd(PosixPlatform& platform, const std::string& program,
@@ -162,7 +184,7 @@ TEST(PosixFiles, WritesGoThroughNewFilesOfTheirOwn) {
   WriteBytes(settings, "old");
   fs::permissions(settings, fs::perms(0640));
   fs::create_symlink("settings.ini", linked);
-  EXPECT_TRUE(ReplaceFile(platform, linked, "new", FileAccess::Usual).Ok() &&
+  EXPECT_TRUE(ReplaceFile(platform, linked, "new", FileAccess::OwnerOnlyWhenNew).Ok() &&
               fs::is_symlink(linked) && ReadBytes(settings) == "new" &&
               fs::status(settings).permissions() == fs::perms(0640));
   ::umask(umask);
@@ -188,6 +210,41 @@ TEST(PosixFiles, WritesGoThroughNewFilesOfTheirOwn) {
   for (const std::string& sibling : {stale, live}) WriteBytes(sibling, "<");
   EXPECT_TRUE(ReplaceFile(platform, path, "<b/>", FileAccess::OwnerOnly).Ok() && !Exists(stale) &&
               Exists(live));
+}
+
+// Under a umask of 000 a start, a recorded temporary file, a transfer job and a dump folder
+// leave nothing that another user could read or change: every folder the program made is
+// 0700, every file 0600.
+TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
+  TempDir dir;
+  const std::string program = dir.File("bin"), temp = dir.File("tmp"), source = dir.File("a.xml");
+  fs::create_directory(program), fs::create_directory(temp), WriteBytes(source, "<a/>");
+  ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config/home").c_str());
+  ScopedEnv tmpdir("TMPDIR", temp.c_str());
+  const ScopedUmask everyone(0);
+  PlatformWithProgramAt platform;
+  platform.program = program + "/TavrinPlugin";
+  FakeUi ui;
+  ProcessContext context(platform, ui);
+  Main(context);  // the settings file, the run marker, the trace log, the configuration folder
+  cTempFiles files(platform);
+  files.SetDeleteAtEnd(false);
+  WriteUtf8File(platform, files.GetTempFile("xml", true), "<a/>", FileAccess::OwnerOnly);
+  CreateTransferJob(context, source);
+  ASSERT_TRUE(platform.CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));
+  int checked = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.Path())) {
+    const std::string path = entry.path().string();
+    if (path == program || path == temp || path == source) continue;  // made by the test
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o",
+                  static_cast<unsigned>(entry.symlink_status().permissions()));
+    EXPECT_EQ(mode, std::string(entry.is_directory() ? "700" : "600")) << path;
+    ++checked;
+  }
+  // cfg, its folder, trace log, settings, run marker, the store's three folders, store, three
+  // lock files, the document, jobs, job file, Dump and the run's dump folder.
+  EXPECT_GE(checked, 18);
 }
 
 TEST(PosixUserValues, StoredInTheConfigurationHome) {
