@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -118,8 +120,64 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
   EXPECT_EQ(platform.unlockedRecordWrites, 0);
 }
 
+// Only a temporary file this program made for this user is deleted through the record: an
+// entry planted there (or left by a run with another temporary folder) must not make a
+// start delete anything else. Such entries are dropped; a file of the program's own that
+// is in use stays recorded.
+TEST_F(TempFiles, OnlyTheProgramsOwnTemporaryFilesAreDeleted) {
+  const std::string victim = dir.File("keep") + kPathSep + "victim.txt";
+  WriteBytes(victim, "x");
+  const auto file = [](const std::string& path) { WriteBytes(path, "x"); };
+  struct Case {
+    std::string path;
+    std::function<bool(const std::string&)> make;  // false: the case cannot be made here
+    bool deleted, kept;
+  };
+  // clang-format off
+  const Case cases[] = {
+    {dir.File("~tV1.xml"), [&](auto& p) { return file(p), true; }, true, false},
+    {dir.File("~tVFFFF.json"), [&](auto& p) { return file(p), true; }, true, false},
+    {dir.File("~tV0001.xml"), [&](auto& p) { return file(p), true; }, true, false},  // numbered
+    {dir.File("~tV2.xml"), [&](auto& p) { return file(p), platform.lockedFiles.insert(p), true; },
+     false, true},  // in use: deleted at a later start
+    {dir.File("~tV3.xml"), [&](auto& p) { return file(p), platform.foreignFiles.insert(p), true; },
+     false, false},  // another user's
+    {dir.File("~tV4.xml"), [&](auto& p) {
+       std::error_code noLinks;
+       std::filesystem::create_symlink(FsPath(victim), FsPath(p), noLinks);
+       return !noLinks; }, false, false},  // a link, whatever it names
+    {dir.File("~tV5.xml"), [&](auto& p) { return std::filesystem::create_directory(FsPath(p)); },
+     false, false},
+    {victim, [](auto&) { return true; }, false, false},  // elsewhere
+    {dir.File("keep") + kPathSep + "~tV6.xml", [&](auto& p) { return file(p), true; }, false, false},
+    {dir.File("keep") + kPathSep + ".." + kPathSep + "~tV7.xml", [&](auto& p) { return file(p), true; },
+     false, false},
+    {dir.File("notes.xml"), [&](auto& p) { return file(p), true; }, false, false},
+    {dir.File("~tV12345678.xml"), [&](auto& p) { return file(p), true; }, false, false},
+    {dir.File("~tVp1.xml"), [&](auto& p) { return file(p), true; }, false, false},
+    {dir.File("~tV8.xml.txt"), [&](auto& p) { return file(p), true; }, false, false},
+    {dir.File("~tV9."), [&](auto& p) { return file(p), true; }, false, false},
+  };
+  // clang-format on
+  std::vector<std::string> made;
+  for (const Case& c : cases) {
+    if (!c.make(c.path)) continue;
+    made.push_back(c.path);
+    platform.userValues[{cTempFiles::kRecordKey, std::to_string(made.size())}] = c.path;
+  }
+  platform.userValues[{cTempFiles::kRecordKey, "Anzahl"}] = std::to_string(made.size());
+  cTempFiles(platform).DeleteTempFiles();
+  std::string record = Record({"Anzahl", "1", "2"});
+  for (const Case& c : cases) {
+    if (std::find(made.begin(), made.end(), c.path) == made.end()) continue;
+    EXPECT_EQ(Exists(c.path) || std::filesystem::is_symlink(FsPath(c.path)), !c.deleted) << c.path;
+  }
+  EXPECT_EQ(record, "1|" + dir.File("~tV2.xml") + "||");
+  EXPECT_EQ(ReadBytes(victim), "x");
+}
+
 TEST_F(TempFiles, DamagedRecordOrFailingRegistry) {
-  const std::string file = dir.File("old.xml");
+  const std::string file = dir.File("~tV1F.xml");
   WriteBytes(file, "x");
   platform.userValues[{cTempFiles::kRecordKey, "Anzahl"}] = "99999999999";  // must not hang
   platform.userValues[{cTempFiles::kRecordKey, "1"}] = file;

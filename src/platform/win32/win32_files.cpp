@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/wide_text.h"
 #include "shared/error.h"
@@ -16,6 +17,8 @@
 
 // The Windows headers last, so that their macros reach none of the program's headers.
 #include "platform/win32/win32_api.h"
+// GetSecurityInfo, after windows.h.
+#include <aclapi.h>
 
 namespace tavrin {
 namespace {
@@ -86,6 +89,53 @@ bool LinkTargetWritable(const std::wstring& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   return target && ::GetFileInformationByHandle(target.Get(), &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+// Whether the security identifier is this process's user, or the owner its token gives
+// new objects (for an elevated administrator the Administrators group, which then owns
+// the files the user makes).
+bool IsOwnSid(PSID sid) {
+  HANDLE opened = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+  const UniqueHandle token(opened);
+  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), kind, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token.Get(), kind, buffer.data(), size, &size)) {
+      continue;
+    }
+    const PSID own = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                       : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+    if (::EqualSid(own, sid)) return true;
+  }
+  return false;
+}
+
+// Whether the file or folder (a link itself, not what it names) is owned by this process's
+// user. A volume that keeps no owners (FAT) cannot tell users apart: its files count as
+// the user's. A file whose owner cannot be read is not the user's, whose owner may always
+// read it.
+bool OwnedByUser(const std::wstring& path) {
+  const UniqueHandle file(::CreateFileW(
+      path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return false;
+  DWORD volumeFlags = 0;
+  if (::GetVolumeInformationByHandleW(file.Get(), nullptr, 0, nullptr, nullptr, &volumeFlags,
+                                      nullptr, 0) &&
+      (volumeFlags & FILE_PERSISTENT_ACLS) == 0) {
+    return true;
+  }
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(file.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool own = owner != nullptr && IsOwnSid(owner);
+  ::LocalFree(descriptor);
+  return own;
 }
 
 std::wstring UserKeyPath(const std::string& key) {
@@ -172,7 +222,7 @@ PathFacts Win32Platform::InspectPath(const std::string& path) {
   } else {
     facts.kind = PathFacts::Kind::Regular;
   }
-  facts.ownedByUser = true;
+  facts.ownedByUser = OwnedByUser(widePath);
   facts.writable =
       link ? LinkTargetWritable(widePath) : (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   return facts;

@@ -47,8 +47,9 @@ class Win32Platform : public Platform {
   bool CanOpenExclusively(const std::string& path) override;
 
   // Links are symbolic links and junctions (other reparse points, such as cloud files,
-  // are what they hold). Windows has no file owners the program checks: ownedByUser is
-  // always true, writable means not read-only, permissions are 0.
+  // are what they hold). ownedByUser: the owner is the process's user or its token's
+  // default owner, or the volume keeps no owners (FAT); writable means not read-only,
+  // permissions are 0.
   PathFacts InspectPath(const std::string& path) override;
   // CreateNew: CREATE_NEW on the name itself, never through a link. Append: OPEN_ALWAYS
   // with append-only access, refused unless a plain disk file. Other processes may read

@@ -295,6 +295,7 @@ TEST(PosixUserValues, StoredInTheConfigurationHome) {
 TEST(PosixUserValues, LocksAndAQuickCleanUpOfThousandsOfEntries) {
   TempDir config;
   ScopedEnv configHome("XDG_CONFIG_HOME", config.Path().c_str());
+  ScopedEnv tmpdir("TMPDIR", config.Path().c_str());
   PosixPlatform platform;
   auto shared = platform.TakeUserLock("A\\B", LockMode::Shared);
   EXPECT_TRUE(shared && platform.TakeUserLock("A\\B", LockMode::Shared));
