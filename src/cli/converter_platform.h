@@ -63,6 +63,9 @@ class ConverterPlatform : public Platform {
     return inner_.CanOpenExclusively(path);
   }
   PathFacts InspectPath(const std::string& path) override { return inner_.InspectPath(path); }
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) override {
+    return inner_.IdentifyFile(path);
+  }
   std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
                                                    std::uint32_t permissions) override {
     return inner_.OpenFileForWriting(path, mode, permissions);
@@ -71,6 +74,9 @@ class ConverterPlatform : public Platform {
     return inner_.RenameFile(from, to);
   }
   bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override {
+    return inner_.RemoveOnInterrupt(path);
+  }
   std::uint32_t ProcessId() override { return inner_.ProcessId(); }
   bool ProcessAlive(std::uint32_t id) override { return inner_.ProcessAlive(id); }
   std::string TempPath() override { return inner_.TempPath(); }

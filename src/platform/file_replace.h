@@ -32,7 +32,8 @@ struct FileWriteResult {
 // or the new one, never part of either: the bytes go to a new file beside the target with
 // a name of its own (ReplacementSiblingName), created exclusively and never through a link,
 // which is written, flushed and closed, then renamed over the target. On any failure the
-// new file is removed and the target stays as it was.
+// new file is removed and the target stays as it was. While it is written it is marked with
+// Platform::RemoveOnInterrupt, so that a process ended by a signal leaves no part of it.
 //
 // Refused, untouched: a target that is a folder, a device, a FIFO or another special file;
 // a read-only target; a link owned by another user. A link of the user's own (also a

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -107,6 +108,14 @@ struct PathFacts {
   std::uint32_t permissions = 0;  // POSIX permission bits; 0 on systems without them
 };
 
+// What tells one file from another on the machine: two names of one file (another
+// spelling, a link, a hard link) give equal identities, two files different ones.
+struct FileIdentity {
+  std::uint64_t volume = 0;  // POSIX: st_dev; Windows: the volume serial number
+  std::uint64_t file = 0;    // POSIX: st_ino; Windows: the file index
+  bool operator==(const FileIdentity&) const = default;
+};
+
 // Every operating-system facility the core uses, behind one narrow interface. The POSIX
 // and Win32 back ends implement it; tests use a fake. All text is UTF-8.
 class Platform {
@@ -166,6 +175,10 @@ class Platform {
   // --- Writing files: the steps of the safe write routines in platform/file_replace.h,
   // which every write of the program goes through.
   virtual PathFacts InspectPath(const std::string& path) = 0;
+  // The identity of the file or folder a path names, links followed; nullopt when nothing
+  // of that name exists or the system cannot tell. Paths longer than the system takes in
+  // one call (POSIX PATH_MAX, Windows MAX_PATH) are identified all the same.
+  virtual std::optional<FileIdentity> IdentifyFile(const std::string& path) = 0;
   // Opens a file for writing, never through a link. CreateNew creates the file and fails
   // when the name is taken by anything, a link included; Append appends to a regular file
   // and creates it when it is missing. Null on failure. A created file gets `permissions`
@@ -179,6 +192,13 @@ class Platform {
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   // Removes a file (a link itself, not what it points to); false when nothing was removed.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Marks a file that must not outlive an interrupted write (the new file of ReplaceFile):
+  // while the returned object lives, the file is removed should the process be ended by
+  // an interruption that the front end has the back end take (POSIX: SIGTERM, SIGINT,
+  // SIGHUP; Windows: Ctrl+C, Ctrl+Break, the console's closing). Null when the mark cannot
+  // be made (a small fixed number may be held at once): RemoveStaleSiblings then removes
+  // the file at a later write. Any thread may mark.
+  virtual std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) = 0;
   // This process's id, and whether a process of that id runs (of any user).
   virtual std::uint32_t ProcessId() = 0;
   virtual bool ProcessAlive(std::uint32_t id) = 0;

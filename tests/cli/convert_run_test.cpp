@@ -15,9 +15,11 @@
 #include <sys/stat.h>
 
 #include "cli/console_ui.h"
+#include "fakes/deep_folder.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "platform/system_crypto.h"
+#include "platform/system_platform.h"
 #include "shared/fs.h"
 
 namespace tavrin {
@@ -123,6 +125,35 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
   // The progress bar counts rows by their line feeds; a last line may have none.
   WriteFile(F("a.csv"), "header\r\nrow1\r\nrow2");
   EXPECT_EQ(CountDataRows(F("a.csv")) * 10 + CountDataRows(F("missing.csv")), 20);
+}
+
+// An export in a folder whose full path is longer than the system takes in one call
+// (PATH_MAX), named from that folder, is no output file: the documents are written beside
+// it, and the full paths, too, tell the files apart.
+TEST(ConvertRunTest, AnExportBeyondThePathLimit) {
+  testing::TempDir dir;
+  const testing::DeepFolder deep(dir.Path());
+  ASSERT_TRUE(deep.Deep());
+  struct InTheTestsFolder : SystemPlatform {
+    std::string program;
+    std::string ProgramPath() override { return program; }
+    DateTime Now() override { return {2026, 12, 4, 23, 35, 8}; }
+  } platform;
+  platform.program = dir.File("bin/tavrin-convert");
+  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv");
+  std::ostringstream out, err;
+  ASSERT_TRUE(deep.Enter());
+  std::ofstream("export.csv", std::ios::binary) << sample;
+  const int code = RunConverter(ParseConvertOptions({"--regional", "de", "export.csv"}).options,
+                                platform, {out, err, false});
+  const bool written = fs::exists("export.xml");
+  deep.Leave();
+  EXPECT_EQ(code, kExitSuccess) << err.str();
+  EXPECT_TRUE(written);
+  EXPECT_NE(out.str().find("XML document:     " + deep.Path() + "/export.xml\n"), std::string::npos)
+      << out.str();
+  EXPECT_FALSE(IsSameFile(platform, deep.Path() + "/export.xml", deep.Path() + "/export.csv"));
+  EXPECT_TRUE(IsSameFile(platform, deep.Path() + "/export.csv", deep.Path() + "/./export.csv"));
 }
 
 // An export whose every value is refused has nothing to convert, but its refusals are

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -138,6 +139,13 @@ struct FakePlatform : Platform {
             (link.permissions() & fs::perms::owner_write) != fs::perms::none,
             static_cast<std::uint32_t>(link.permissions()) & 07777};
   }
+  // A file is known by its canonical path (so hard links are two files here).
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) override {
+    std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::canonical(FsPath(path), ec);
+    if (ec) return std::nullopt;
+    return FileIdentity{0, std::hash<std::string>{}(PathText(canonical))};
+  }
   std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
                                                    std::uint32_t permissions) override {
     const PathFacts::Kind kind = InspectPath(path).kind;
@@ -158,6 +166,13 @@ struct FakePlatform : Platform {
   }
   bool RemoveFile(const std::string& path) override {
     return std::filesystem::remove(FsPath(path), fsError);
+  }
+  std::set<std::string> markedUnfinished;  // the files marked by RemoveOnInterrupt now
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override {
+    markedUnfinished.insert(path);
+    auto held = std::make_unique<FakeHeld>();
+    held->release = [this, path] { markedUnfinished.erase(path); };
+    return held;
   }
   // No other process writes beside this one.
   std::uint32_t ProcessId() override { return 4242; }

@@ -45,6 +45,8 @@ class PosixPlatform : public Platform {
   // lstat; "writable": some write permission is set and faccessat lets the effective user
   // write (for a link: its target).
   PathFacts InspectPath(const std::string& path) override;
+  // stat: device and inode; a path beyond PATH_MAX is walked folder by folder with openat.
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) override;
   // open with O_CREAT | O_NOFOLLOW | O_CLOEXEC and O_EXCL (CreateNew) or O_APPEND |
   // O_NONBLOCK (Append: a FIFO must not block the program; anything but a regular file is
   // closed again); a file created with O_EXCL then gets its permissions with fchmod.
@@ -53,6 +55,9 @@ class PosixPlatform : public Platform {
   // rename(2), unlink(2).
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  // A slot of a fixed table that the handler of CleanUpOnInterrupt reads: the file's
+  // folder held open and its name, removed with unlinkat.
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override;
   std::uint32_t ProcessId() override;
   // kill(id, 0): a process of another user counts as running too.
   bool ProcessAlive(std::uint32_t id) override;
@@ -116,6 +121,11 @@ class PosixPlatform : public Platform {
  private:
   OpenSslCrypto crypto_;
 };
+
+// Has SIGTERM, SIGINT and SIGHUP remove the files marked with RemoveOnInterrupt, then end
+// the process by the signal as before (a signal the process ignores stays ignored). For the
+// front ends on a terminal, once at their start.
+void CleanUpOnInterrupt();
 
 // Whether a machine name reported by uname ("x86_64", "aarch64", "s390x", ...) is a
 // 64-bit architecture.

@@ -228,6 +228,29 @@ PathFacts Win32Platform::InspectPath(const std::string& path) {
   return facts;
 }
 
+std::optional<FileIdentity> Win32Platform::IdentifyFile(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  // A full path beyond MAX_PATH reaches the system whole in its "\\?\" form.
+  std::wstring name = Wide(path);
+  const DWORD needed = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (needed > MAX_PATH) {
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(name.c_str(), needed, full.data(), nullptr);
+    if (length > 0 && length < needed && !full.starts_with(L"\\\\?\\")) {
+      full.resize(length);
+      name = full.starts_with(L"\\\\") ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+    }
+  }
+  // Neither reading nor writing: any file can be opened so, whoever else has it open.
+  const UniqueHandle file(
+      ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 std::unique_ptr<WritableFile> Win32Platform::OpenFileForWriting(const std::string& path,
                                                                 WriteMode mode,
                                                                 std::uint32_t permissions) {
@@ -236,7 +259,7 @@ std::unique_ptr<WritableFile> Win32Platform::OpenFileForWriting(const std::strin
   const DWORD attributes = readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
   UniqueHandle file(::CreateFileW(
       Wide(path).c_str(), append ? FILE_APPEND_DATA | FILE_READ_ATTRIBUTES : GENERIC_WRITE,
-      append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ, nullptr,
+      append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
       append ? OPEN_ALWAYS : CREATE_NEW, attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file || (append && !IsPlainDiskFile(file.Get()))) return nullptr;
   return std::make_unique<Win32WritableFile>(std::move(file));

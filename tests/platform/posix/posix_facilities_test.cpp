@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <regex>
@@ -245,6 +247,68 @@ TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
   // cfg, its folder, trace log, settings, run marker, the store's three folders, store, three
   // lock files, the document, jobs, job file, Dump and the run's dump folder.
   EXPECT_GE(checked, 18);
+}
+
+// The POSIX back end whose new files stop in the middle of their first write: half the
+// bytes are written, a byte on `ready` says so, and the write waits for a signal.
+struct StallingPlatform : PosixPlatform {
+  int ready = -1;
+  struct Stalling : WritableFile {
+    std::unique_ptr<WritableFile> file;
+    int ready;
+    bool Write(std::string_view bytes) override {
+      file->Write(bytes.substr(0, bytes.size() / 2));
+      [[maybe_unused]] const ssize_t told = ::write(ready, "w", 1);
+      for (;;) ::pause();
+    }
+    bool Flush() override { return file->Flush(); }
+    bool Close() override { return file->Close(); }
+  };
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override {
+    auto file = PosixPlatform::OpenFileForWriting(path, mode, permissions);
+    if (!file) return nullptr;
+    auto stalling = std::make_unique<Stalling>();
+    stalling->file = std::move(file);
+    stalling->ready = ready;
+    return stalling;
+  }
+};
+
+// A write stopped by SIGTERM, SIGINT or SIGHUP leaves no part of the new document beside
+// the old one, and the process still ends by the signal; a signal the process was started
+// to ignore stays ignored.
+TEST(PosixInterrupts, AStoppedWriteLeavesNoNewFile) {
+  const std::pair<int, bool> cases[] = {
+      {SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGHUP, true}};
+  for (const auto& [signal, ignored] : cases) {
+    SCOPED_TRACE(std::string(::strsignal(signal)) + (ignored ? " ignored" : ""));
+    TempDir dir;
+    const std::string document = dir.File("document.xml");
+    WriteBytes(document, "<old/>");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (ignored) ::signal(signal, SIG_IGN);
+      CleanUpOnInterrupt();
+      StallingPlatform platform;
+      platform.ready = ready[1];
+      ReplaceFile(platform, document, std::string(1 << 20, 'x'), FileAccess::OwnerOnly);
+      ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]), ::close(ready[1]);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+    ::kill(child, signal);
+    if (ignored) ::kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (ignored ? SIGTERM : signal));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadBytes(document), "<old/>");
+  }
 }
 
 TEST(PosixUserValues, StoredInTheConfigurationHome) {
