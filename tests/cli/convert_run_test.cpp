@@ -12,10 +12,12 @@
 #include <optional>
 #include <sstream>
 
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/console_ui.h"
-#include "fakes/deep_folder.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "platform/system_crypto.h"
@@ -132,8 +134,6 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
 // it, and the full paths, too, tell the files apart.
 TEST(ConvertRunTest, AnExportBeyondThePathLimit) {
   testing::TempDir dir;
-  const testing::DeepFolder deep(dir.Path());
-  ASSERT_TRUE(deep.Deep());
   struct InTheTestsFolder : SystemPlatform {
     std::string program;
     std::string ProgramPath() override { return program; }
@@ -141,19 +141,26 @@ TEST(ConvertRunTest, AnExportBeyondThePathLimit) {
   } platform;
   platform.program = dir.File("bin/tavrin-convert");
   const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv");
-  std::ostringstream out, err;
-  ASSERT_TRUE(deep.Enter());
+  // The chain is made and entered folder by folder; the test's own folder is kept open.
+  const int start = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::string deep = dir.Path();
+  const std::string name(200, 'd');
+  bool entered = ::chdir(deep.c_str()) == 0;
+  while (entered && deep.size() <= PATH_MAX && ::mkdir(name.c_str(), 0700) == 0) {
+    entered = ::chdir(name.c_str()) == 0;
+    deep += "/" + name;
+  }
   std::ofstream("export.csv", std::ios::binary) << sample;
+  std::ostringstream out, err;
   const int code = RunConverter(ParseConvertOptions({"--regional", "de", "export.csv"}).options,
                                 platform, {out, err, false});
   const bool written = fs::exists("export.xml");
-  deep.Leave();
+  EXPECT_TRUE(::fchdir(start) == 0 && ::close(start) == 0 && entered);
   EXPECT_EQ(code, kExitSuccess) << err.str();
-  EXPECT_TRUE(written);
-  EXPECT_NE(out.str().find("XML document:     " + deep.Path() + "/export.xml\n"), std::string::npos)
-      << out.str();
-  EXPECT_FALSE(IsSameFile(platform, deep.Path() + "/export.xml", deep.Path() + "/export.csv"));
-  EXPECT_TRUE(IsSameFile(platform, deep.Path() + "/export.csv", deep.Path() + "/./export.csv"));
+  EXPECT_TRUE(written && deep.size() > PATH_MAX);
+  EXPECT_NE(out.str().find("XML document:     " + deep + "/export.xml\n"), std::string::npos);
+  EXPECT_FALSE(IsSameFile(platform, deep + "/export.xml", deep + "/export.csv"));
+  EXPECT_TRUE(IsSameFile(platform, deep + "/export.csv", deep + "/./export.csv"));
 }
 
 // An export whose every value is refused has nothing to convert, but its refusals are

@@ -93,10 +93,6 @@ void Spawned::Answer(std::string_view text) {
   input_ = -1;
 }
 
-void Spawned::Send(int signal) const {
-  if (pid_ > 0) ::kill(pid_, signal);
-}
-
 std::string Spawned::Output() const {
   return ReadFile("/proc/self/fd/" + std::to_string(output_));
 }
@@ -105,7 +101,6 @@ std::optional<int> Spawned::Wait() {
   int status = 0;
   ::waitpid(pid_, &status, 0);
   pid_ = -1;
-  endSignal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
 }
 

@@ -37,15 +37,10 @@ class Spawned {
   // The exit code, or nullopt when a signal ended the program. A program that hangs is
   // ended by the test's time limit.
   std::optional<int> Wait();
-  // After Wait: the signal that ended the program, 0 when it exited.
-  int EndSignal() const { return endSignal_; }
-  // Sends a signal to the running program.
-  void Send(int signal) const;
   std::string Output() const;
 
  private:
   pid_t pid_ = -1;
-  int endSignal_ = 0;
   int input_ = -1;
   int output_ = -1;
 };

@@ -167,13 +167,8 @@ struct FakePlatform : Platform {
   bool RemoveFile(const std::string& path) override {
     return std::filesystem::remove(FsPath(path), fsError);
   }
-  std::set<std::string> markedUnfinished;  // the files marked by RemoveOnInterrupt now
-  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override {
-    markedUnfinished.insert(path);
-    auto held = std::make_unique<FakeHeld>();
-    held->release = [this, path] { markedUnfinished.erase(path); };
-    return held;
-  }
+  // No interruption reaches a test here (the back-end tests stop real processes).
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string&) override { return nullptr; }
   // No other process writes beside this one.
   std::uint32_t ProcessId() override { return 4242; }
   bool ProcessAlive(std::uint32_t) override { return true; }
@@ -195,9 +190,7 @@ struct FakePlatform : Platform {
     currentDirectory = folder;
     return 0;
   }
-  std::vector<std::string> createdFolders;  // every folder the program asked for
   bool CreateFolders(const std::string& folder) override {
-    createdFolders.push_back(folder);
     std::error_code ec;
     std::filesystem::create_directories(FsPath(folder), ec);
     return std::filesystem::is_directory(FsPath(folder), ec);

@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
 #include <optional>
 #include <stdexcept>
+#include <tuple>
 
 #include "platform/file_helpers.h"
 
@@ -122,57 +121,44 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
 
 // Only a temporary file this program made for this user is deleted through the record: an
 // entry planted there (or left by a run with another temporary folder) must not make a
-// start delete anything else. Such entries are dropped; a file of the program's own that
-// is in use stays recorded.
+// start delete anything else. Such entries are dropped; one of the program's own files
+// that is in use stays recorded.
 TEST_F(TempFiles, OnlyTheProgramsOwnTemporaryFilesAreDeleted) {
-  const std::string victim = dir.File("keep") + kPathSep + "victim.txt";
+  enum Made { File, InUse, Foreign, Link, Folder };
+  const std::string sep(1, kPathSep), victim = dir.File("keep") + sep + "victim.txt";
   WriteBytes(victim, "x");
-  const auto file = [](const std::string& path) { WriteBytes(path, "x"); };
-  struct Case {
-    std::string path;
-    std::function<bool(const std::string&)> make;  // false: the case cannot be made here
-    bool deleted, kept;
-  };
   // clang-format off
-  const Case cases[] = {
-    {dir.File("~tV1.xml"), [&](auto& p) { return file(p), true; }, true, false},
-    {dir.File("~tVFFFF.json"), [&](auto& p) { return file(p), true; }, true, false},
-    {dir.File("~tV0001.xml"), [&](auto& p) { return file(p), true; }, true, false},  // numbered
-    {dir.File("~tV2.xml"), [&](auto& p) { return file(p), platform.lockedFiles.insert(p), true; },
-     false, true},  // in use: deleted at a later start
-    {dir.File("~tV3.xml"), [&](auto& p) { return file(p), platform.foreignFiles.insert(p), true; },
-     false, false},  // another user's
-    {dir.File("~tV4.xml"), [&](auto& p) {
-       std::error_code noLinks;
-       std::filesystem::create_symlink(FsPath(victim), FsPath(p), noLinks);
-       return !noLinks; }, false, false},  // a link, whatever it names
-    {dir.File("~tV5.xml"), [&](auto& p) { return std::filesystem::create_directory(FsPath(p)); },
-     false, false},
-    {victim, [](auto&) { return true; }, false, false},  // elsewhere
-    {dir.File("keep") + kPathSep + "~tV6.xml", [&](auto& p) { return file(p), true; }, false, false},
-    {dir.File("keep") + kPathSep + ".." + kPathSep + "~tV7.xml", [&](auto& p) { return file(p), true; },
-     false, false},
-    {dir.File("notes.xml"), [&](auto& p) { return file(p), true; }, false, false},
-    {dir.File("~tV12345678.xml"), [&](auto& p) { return file(p), true; }, false, false},
-    {dir.File("~tVp1.xml"), [&](auto& p) { return file(p), true; }, false, false},
-    {dir.File("~tV8.xml.txt"), [&](auto& p) { return file(p), true; }, false, false},
-    {dir.File("~tV9."), [&](auto& p) { return file(p), true; }, false, false},
-  };
+  const std::tuple<std::string, Made, bool> cases[] = {
+      {"~tV1.xml", File, true},          {"~tVFFFF.json", File, true},
+      {"~tV0001.xml", File, true},       {"~tV2.xml", InUse, false},
+      {"~tV3.xml", Foreign, false},      {"~tV4.xml", Link, false},
+      {"~tV5.xml", Folder, false},       {"keep" + sep + "~tV6.xml", File, false},
+      {"keep" + sep + ".." + sep + "~tV7.xml", File, false},
+      {"notes.xml", File, false},        {"~tV12345678.xml", File, false},
+      {"~tVp1.xml", File, false},        {"~tV8.xml.txt", File, false},
+      {"~tV9.", File, false},            {"keep" + sep + "victim.txt", File, false}};
   // clang-format on
-  std::vector<std::string> made;
-  for (const Case& c : cases) {
-    if (!c.make(c.path)) continue;
-    made.push_back(c.path);
-    platform.userValues[{cTempFiles::kRecordKey, std::to_string(made.size())}] = c.path;
+  int count = 0;
+  std::error_code noLink;  // where the user may make no links, that case is left out
+  for (const auto& [name, made, deleted] : cases) {
+    const std::string path = dir.File(name);
+    if (made == Link) std::filesystem::create_symlink(FsPath(victim), FsPath(path), noLink);
+    if (made == Folder) std::filesystem::create_directory(FsPath(path));
+    if (made != Link && made != Folder && path != victim) WriteBytes(path, "x");
+    if (made == InUse) platform.lockedFiles.insert(path);
+    if (made == Foreign) platform.foreignFiles.insert(path);
+    if (made != Link || !noLink) {
+      platform.userValues[{cTempFiles::kRecordKey, std::to_string(++count)}] = path;
+    }
   }
-  platform.userValues[{cTempFiles::kRecordKey, "Anzahl"}] = std::to_string(made.size());
+  platform.userValues[{cTempFiles::kRecordKey, "Anzahl"}] = std::to_string(count);
   cTempFiles(platform).DeleteTempFiles();
-  std::string record = Record({"Anzahl", "1", "2"});
-  for (const Case& c : cases) {
-    if (std::find(made.begin(), made.end(), c.path) == made.end()) continue;
-    EXPECT_EQ(Exists(c.path) || std::filesystem::is_symlink(FsPath(c.path)), !c.deleted) << c.path;
+  for (const auto& [name, made, deleted] : cases) {
+    const std::filesystem::path path = FsPath(dir.File(name));
+    if (made == Link && noLink) continue;
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(path)), !deleted) << name;
   }
-  EXPECT_EQ(record, "1|" + dir.File("~tV2.xml") + "||");
+  EXPECT_EQ(Record({"Anzahl", "1", "2"}), "1|" + dir.File("~tV2.xml") + "||");
   EXPECT_EQ(ReadBytes(victim), "x");
 }
 

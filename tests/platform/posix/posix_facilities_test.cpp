@@ -51,18 +51,6 @@ class ScopedEnv {
   std::optional<std::string> saved_;
 };
 
-// Sets the umask until the end of the scope.
-class ScopedUmask {
- public:
-  explicit ScopedUmask(mode_t mask) : saved_(::umask(mask)) {}
-  ~ScopedUmask() { ::umask(saved_); }
-  ScopedUmask(const ScopedUmask&) = delete;
-  ScopedUmask& operator=(const ScopedUmask&) = delete;
-
- private:
-  mode_t saved_;
-};
-
 // The POSIX back end with the program in a folder of the test's.
 struct PlatformWithProgramAt : PosixPlatform {
   std::string program;
@@ -223,7 +211,7 @@ TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
   fs::create_directory(program), fs::create_directory(temp), WriteBytes(source, "<a/>");
   ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config/home").c_str());
   ScopedEnv tmpdir("TMPDIR", temp.c_str());
-  const ScopedUmask everyone(0);
+  const mode_t umask = ::umask(0);
   PlatformWithProgramAt platform;
   platform.program = program + "/TavrinPlugin";
   FakeUi ui;
@@ -233,7 +221,8 @@ TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
   files.SetDeleteAtEnd(false);
   WriteUtf8File(platform, files.GetTempFile("xml", true), "<a/>", FileAccess::OwnerOnly);
   CreateTransferJob(context, source);
-  ASSERT_TRUE(platform.CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));
+  EXPECT_TRUE(platform.CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));
+  ::umask(umask);
   int checked = 0;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.Path())) {
     const std::string path = entry.path().string();
@@ -249,29 +238,27 @@ TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
   EXPECT_GE(checked, 18);
 }
 
-// The POSIX back end whose new files stop in the middle of their first write: half the
-// bytes are written, a byte on `ready` says so, and the write waits for a signal.
+// The POSIX back end whose new files stop in their first write: half the bytes are
+// written, a byte on `ready` says so, and the write waits for a signal.
 struct StallingPlatform : PosixPlatform {
   int ready = -1;
   struct Stalling : WritableFile {
     std::unique_ptr<WritableFile> file;
-    int ready;
+    int ready = -1;
     bool Write(std::string_view bytes) override {
       file->Write(bytes.substr(0, bytes.size() / 2));
-      [[maybe_unused]] const ssize_t told = ::write(ready, "w", 1);
-      for (;;) ::pause();
+      if (::write(ready, "w", 1) == 1) ::pause();
+      return false;
     }
-    bool Flush() override { return file->Flush(); }
+    bool Flush() override { return false; }
     bool Close() override { return file->Close(); }
   };
   std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
                                                    std::uint32_t permissions) override {
-    auto file = PosixPlatform::OpenFileForWriting(path, mode, permissions);
-    if (!file) return nullptr;
     auto stalling = std::make_unique<Stalling>();
-    stalling->file = std::move(file);
+    stalling->file = PosixPlatform::OpenFileForWriting(path, mode, permissions);
     stalling->ready = ready;
-    return stalling;
+    return stalling->file ? std::move(stalling) : nullptr;
   }
 };
 
