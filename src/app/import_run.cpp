@@ -1,7 +1,6 @@
 #include "app/import_run.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "app/file_dialog.h"
@@ -75,10 +74,13 @@ void WriteBatchFile(Platform& platform, const std::string& path,
 }
 
 // Dump copies are a help for support; failing to keep them never stops the hand-over.
-bool CreateFolderQuietly(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::create_directories(FsPath(folder), ec);
-  return std::filesystem::is_directory(FsPath(folder), ec);
+// They are patient data: the folders are the user's alone (Platform::CreateFolders).
+bool CreateFolderQuietly(Platform& platform, const std::string& folder) {
+  try {
+    return platform.CreateFolders(folder);
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 void WriteDumpCopy(Platform& platform, const std::string& path, const std::string& document) {
@@ -207,7 +209,7 @@ std::string RunDumpFolder(ProcessContext& context) {
 void ImportRun::PrepareDumpFolder() {
   context_.trace.Write("Saving dump file");
   const std::string folder = RunDumpFolder(context_);
-  if (CreateFolderQuietly(folder)) dumpFolder_ = folder;
+  if (CreateFolderQuietly(platform_, folder)) dumpFolder_ = folder;
 }
 
 // The report is a help for the user like the dumps: a failure to write it is noted in the
@@ -218,7 +220,7 @@ std::string ImportRun::ReportAndOpen(const ExportReadResult& read,
   const std::string folder = dumpFolder_.empty() ? RunDumpFolder(context_) : dumpFolder_;
   const std::string path = folder + "report.html";
   try {
-    if (!CreateFolderQuietly(folder)) throw PathFileAccessError("ReportAndOpen", folder);
+    if (!CreateFolderQuietly(platform_, folder)) throw PathFileAccessError("ReportAndOpen", folder);
     // "ReportDays" limits the summary to the last days of the export; 0 or none: all.
     const double days = Val(window_.Settings().Load("Config", "ReportDays", "0"));
     const int lastDays = days >= 1 && days <= 36500 ? static_cast<int>(days) : 0;

@@ -102,7 +102,9 @@ class ConverterRun {
   ProcessContext context_;
   ExportReadResult read_;
   ConversionResult converted_;
-  std::string xmlPath_;  // written files, as absolute paths; empty when not written
+  std::string xmlName_;  // written files, by the names given; empty when not written
+  std::string jsonName_;
+  std::string xmlPath_;  // the same as absolute paths
   std::string jsonPath_;
   std::string reportPath_;
   std::string handoverResult_;
@@ -241,21 +243,25 @@ int ConverterRun::Convert() {
   return kExitSuccess;
 }
 
+// Files are compared, read and written by the names given, which lead from the current
+// folder to the file also where the full path is longer than the system takes; the full
+// paths are what the user is shown and the import tool is given.
 int ConverterRun::WriteOutputs() {
-  const std::string xml = AbsolutePath(options_.outputPath);
-  const std::string json = AbsolutePath(options_.jsonPath);
+  const std::string& xml = options_.outputPath;
+  const std::string& json = options_.jsonPath;
   const bool writeXml = !converted_.result.empty();
   const bool writeJson = !converted_.json.empty();
   // Written over the export, the input would be lost; one output over the other, half of
   // the result.
-  if (writeXml && IsSameFile(xml, options_.exportPath)) {
-    return Fail(kExitUsage, "the output file would overwrite the export file: " + xml);
+  if (writeXml && IsSameFile(platform_, xml, options_.exportPath)) {
+    return Fail(kExitUsage,
+                "the output file would overwrite the export file: " + AbsolutePath(xml));
   }
-  if (writeJson && IsSameFile(json, options_.exportPath)) {
-    return Fail(kExitUsage, "the JSON file would overwrite the export file: " + json);
+  if (writeJson && IsSameFile(platform_, json, options_.exportPath)) {
+    return Fail(kExitUsage, "the JSON file would overwrite the export file: " + AbsolutePath(json));
   }
-  if (writeXml && writeJson && IsSameFile(xml, json)) {
-    return Fail(kExitUsage, "the XML and the JSON output name the same file: " + xml);
+  if (writeXml && writeJson && IsSameFile(platform_, xml, json)) {
+    return Fail(kExitUsage, "the XML and the JSON output name the same file: " + AbsolutePath(xml));
   }
   // Each output is replaced whole through a file of this run's own, so a second converter
   // writing the same name at the same time never mixes its document into ours. The
@@ -264,11 +270,13 @@ int ConverterRun::WriteOutputs() {
   try {
     if (writeXml) {
       WriteUtf8File(platform_, xml, converted_.result, FileAccess::OwnerOnly);
-      xmlPath_ = xml;
+      xmlName_ = xml;
+      xmlPath_ = AbsolutePath(xml);
     }
     if (writeJson) {
       WriteUtf8File(platform_, json, converted_.json, FileAccess::OwnerOnly);
-      jsonPath_ = json;
+      jsonName_ = json;
+      jsonPath_ = AbsolutePath(json);
     }
   } catch (const RuntimeError& error) {
     return Fail(kExitConversion, "cannot write the output: " + error.Detail());
@@ -279,10 +287,10 @@ int ConverterRun::WriteOutputs() {
 // The report shows what the documents hold, so it is written once they are.
 int ConverterRun::WriteReport() {
   if (options_.reportPath.empty()) return kExitSuccess;
-  const std::string report = AbsolutePath(options_.reportPath);
-  for (const std::string& taken : {options_.exportPath, xmlPath_, jsonPath_}) {
-    if (!taken.empty() && IsSameFile(report, taken)) {
-      return Fail(kExitUsage, "the report would overwrite " + taken);
+  const std::string& report = options_.reportPath;
+  for (const std::string& taken : {options_.exportPath, xmlName_, jsonName_}) {
+    if (!taken.empty() && IsSameFile(platform_, report, taken)) {
+      return Fail(kExitUsage, "the report would overwrite " + AbsolutePath(taken));
     }
   }
   try {
@@ -291,7 +299,7 @@ int ConverterRun::WriteReport() {
   } catch (const RuntimeError& error) {
     return Fail(kExitConversion, "cannot write the report: " + error.Detail());
   }
-  reportPath_ = report;
+  reportPath_ = AbsolutePath(report);
   return kExitSuccess;
 }
 
@@ -311,7 +319,7 @@ int ConverterRun::HandOver() {
   // A converter kept in a "plugins" folder of another installation finds that one first.
   const std::string& base = context_.host.baseFolder;
   const std::string parent = PathText(FsPath(folder).parent_path().parent_path());
-  if (!IsSameFile(base, folder) && !IsSameFile(base, parent)) {
+  if (!IsSameFile(platform_, base, folder) && !IsSameFile(platform_, base, parent)) {
     return Fail(kExitHandoverFailed,
                 "the Orvolux installation found is " + base + ", not the one named: " + folder);
   }

@@ -63,6 +63,9 @@ class ConverterPlatform : public Platform {
     return inner_.CanOpenExclusively(path);
   }
   PathFacts InspectPath(const std::string& path) override { return inner_.InspectPath(path); }
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) override {
+    return inner_.IdentifyFile(path);
+  }
   std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
                                                    std::uint32_t permissions) override {
     return inner_.OpenFileForWriting(path, mode, permissions);
@@ -71,6 +74,9 @@ class ConverterPlatform : public Platform {
     return inner_.RenameFile(from, to);
   }
   bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override {
+    return inner_.RemoveOnInterrupt(path);
+  }
   std::uint32_t ProcessId() override { return inner_.ProcessId(); }
   bool ProcessAlive(std::uint32_t id) override { return inner_.ProcessAlive(id); }
   std::string TempPath() override { return inner_.TempPath(); }
@@ -79,6 +85,7 @@ class ConverterPlatform : public Platform {
   }
   std::string CurrentDirectory() override { return inner_.CurrentDirectory(); }
   int ChangeDirectory(const std::string& folder) override { return inner_.ChangeDirectory(folder); }
+  bool CreateFolders(const std::string& folder) override { return inner_.CreateFolders(folder); }
   std::string ReadUserValue(const std::string& key, const std::string& name) override {
     return inner_.ReadUserValue(key, name);
   }

@@ -60,6 +60,9 @@ struct ConsoleCodePage {};
 
 int main(int argc, char** argv) {
   [[maybe_unused]] const ConsoleCodePage utf8Console;
+  // A run stopped from the terminal (Ctrl+C, kill, a closed console) leaves no half-written
+  // document in the output folder.
+  tavrin::CleanUpOnInterrupt();
   try {
     const tavrin::ParsedOptions parsed = tavrin::ParseConvertOptions(Arguments(argc, argv));
     if (!parsed.error.empty()) {

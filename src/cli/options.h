@@ -7,6 +7,8 @@
 
 namespace tavrin {
 
+class Platform;
+
 // The exit codes of tavrin-convert.
 enum ExitCode : int {
   kExitSuccess = 0,
@@ -52,9 +54,12 @@ std::string WithExtension(std::string_view path, std::string_view extension);
 // ".json".
 void FillDefaultOutputPaths(ConvertOptions& options);
 
-// Whether two paths name the same file, also through "..", links or different spellings
-// of the same folder; a file that does not exist yet is compared by its absolute path.
-bool IsSameFile(const std::string& a, const std::string& b);
+// Whether two paths name the same file or folder: the platform's file identity, so that
+// other spellings, links and hard links are seen, and paths too long for the system to
+// take in one call are told apart. A name that exists is never the same as one that does
+// not; two names of which neither exists yet are the same when their full, normalised
+// paths are (one new output named twice).
+bool IsSameFile(Platform& platform, const std::string& a, const std::string& b);
 
 // The text printed for --help.
 std::string UsageText();

@@ -1,8 +1,6 @@
 #include "handover/transfer_job.h"
 
-#include <filesystem>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "handover/hs256.h"
@@ -54,9 +52,8 @@ std::string JobFolder(ProcessContext& context) {
 std::string CreateTransferJob(ProcessContext& context, const std::string& sourcePath,
                               JobNumberSource& numbers) {
   const std::string folder = JobFolder(context);
-  std::error_code ec;
-  std::filesystem::create_directories(FsPath(folder), ec);
-  if (!std::filesystem::is_directory(FsPath(folder))) {
+  // Job files are patient data waiting for the host: the folder is the user's alone.
+  if (!context.platform.CreateFolders(folder)) {
     throw RuntimeError(kErrPathFileAccess, "CreateTransferJob",
                        "Cannot create the job folder " + folder);
   }

@@ -39,7 +39,8 @@ FileWriteResult Refused(const std::string& path, const char* why) {
 
 std::uint32_t PermissionsFor(FileAccess access, const PathFacts& existing) {
   if (access == FileAccess::OwnerOnly) return kOwnerOnlyPermissions;
-  return existing.kind == Kind::Regular ? existing.permissions : kUsualPermissions;
+  if (existing.kind == Kind::Regular) return existing.permissions;
+  return access == FileAccess::OwnerOnlyWhenNew ? kOwnerOnlyPermissions : kUsualPermissions;
 }
 
 // Follows links of the user's own from the path to the name that is no link; `facts`
@@ -82,14 +83,19 @@ std::uint32_t NextUniqueNumber(Platform& platform) {
   return static_cast<std::uint32_t>(platform.RandomSeed()) + 0x9E3779B9u * ++counter;
 }
 
-// Creates the replacement file beside the target under a name nobody else uses.
+// Creates the replacement file beside the target under a name nobody else uses. The name
+// is marked for removal on an interruption before the file exists, so that no moment of
+// the write leaves a part of the document behind; `unfinished` holds the mark.
 std::unique_ptr<WritableFile> CreateSibling(Platform& platform, const std::string& target,
-                                            std::uint32_t permissions, std::string& sibling) {
+                                            std::uint32_t permissions, std::string& sibling,
+                                            std::unique_ptr<HeldFile>& unfinished) {
   for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
     sibling = ReplacementSiblingName(target, platform.ProcessId(), NextUniqueNumber(platform));
+    unfinished = platform.RemoveOnInterrupt(sibling);
     if (auto file = platform.OpenFileForWriting(sibling, WriteMode::CreateNew, permissions)) {
       return file;
     }
+    unfinished.reset();
     // Only a taken name is worth another try; a folder that refuses new files refuses all.
     if (platform.InspectPath(sibling).kind == Kind::Missing) break;
   }
@@ -159,8 +165,10 @@ FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::st
   RemoveStaleSiblings(platform, FolderOf(target));
 
   std::string sibling;
+  // Released when the new file is renamed or removed, at the end of this call.
+  std::unique_ptr<HeldFile> unfinished;
   std::unique_ptr<WritableFile> file =
-      CreateSibling(platform, target, PermissionsFor(access, facts), sibling);
+      CreateSibling(platform, target, PermissionsFor(access, facts), sibling, unfinished);
   if (!file) return Failed(Failure::Create, "Cannot create file: " + path);
   const bool written = file->Write(bytes) && file->Flush() && file->Close();
   file.reset();

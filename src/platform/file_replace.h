@@ -32,13 +32,15 @@ struct FileWriteResult {
 // or the new one, never part of either: the bytes go to a new file beside the target with
 // a name of its own (ReplacementSiblingName), created exclusively and never through a link,
 // which is written, flushed and closed, then renamed over the target. On any failure the
-// new file is removed and the target stays as it was.
+// new file is removed and the target stays as it was. While it is written it is marked with
+// Platform::RemoveOnInterrupt, so that a process ended by a signal leaves no part of it.
 //
 // Refused, untouched: a target that is a folder, a device, a FIFO or another special file;
 // a read-only target; a link owned by another user. A link of the user's own (also a
 // chain of them) is followed and the file it names is replaced, as users who link their
 // settings file expect. With OwnerOnly the file ends up readable by the user alone; with
-// Usual a replaced file keeps its permissions and a new one gets the usual ones. New files
+// Usual and OwnerOnlyWhenNew a replaced file keeps its permissions, and a new one gets the
+// usual ones or is for the user alone. New files
 // that dead processes left in the target's folder are removed first (RemoveStaleSiblings).
 FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::string_view bytes,
                             FileAccess access);

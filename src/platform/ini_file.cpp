@@ -286,7 +286,8 @@ void cIniFile::Save(const std::string& section, const std::string& key,
       memContent_ = rawContent_;
       IndexContent();
     }
-  } else if (!platform_.WriteProfileString(fileName_, section, key, value, FileAccess::Usual)) {
+  } else if (!platform_.WriteProfileString(fileName_, section, key, value,
+                                           FileAccess::OwnerOnlyWhenNew)) {
     throw PathFileAccessError(kSource, fileName_);
   }
 
@@ -302,7 +303,8 @@ void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
 }
 
 void cIniFile::ReplaceOnDisk(std::string_view bytes, const char* source) {
-  const FileWriteResult result = ReplaceFile(platform_, fileName_, bytes, FileAccess::Usual);
+  const FileWriteResult result =
+      ReplaceFile(platform_, fileName_, bytes, FileAccess::OwnerOnlyWhenNew);
   if (!result.Ok()) {
     // The edited image was not written: the next access rebuilds it from the file.
     cachedStamp_.reset();

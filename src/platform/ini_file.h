@@ -25,6 +25,9 @@ class Platform;
 // mode the instance works on an in-memory image and never writes the file. The cache
 // indexes the sections and, on first use of a section, its keys: reading a file costs
 // one pass over it, each further Load a lookup, however large the file.
+//
+// The files the program writes through it are its settings: a file it creates is for the
+// user alone, one it replaces keeps the permissions its owner gave it.
 class cIniFile {
  public:
   explicit cIniFile(Platform& platform);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -90,10 +91,12 @@ class WritableFile {
 };
 
 // Who may read a file the program creates: patient data (documents, dumps, job files, the
-// serial-number store, the trace log) is kept from other users of the machine.
+// serial-number store, the trace log) and the program's own state (the user-value store)
+// are kept from other users of the machine, whatever the umask.
 enum class FileAccess {
-  Usual,      // the system's usual permissions for new files
-  OwnerOnly,  // read and write for the user alone (POSIX 0600)
+  Usual,             // a replaced file keeps its permissions; a new one gets the usual ones
+  OwnerOnly,         // read and write for the user alone (POSIX 0600)
+  OwnerOnlyWhenNew,  // a replaced file keeps its permissions; a new one is OwnerOnly
 };
 
 // What a path names, without following a link at its end.
@@ -103,6 +106,14 @@ struct PathFacts {
   bool ownedByUser = false;       // owned by the user this process runs as
   bool writable = false;          // this process may write it (for a link: its target)
   std::uint32_t permissions = 0;  // POSIX permission bits; 0 on systems without them
+};
+
+// What tells one file from another on the machine: two names of one file (another
+// spelling, a link, a hard link) give equal identities, two files different ones.
+struct FileIdentity {
+  std::uint64_t volume = 0;  // POSIX: st_dev; Windows: the volume serial number
+  std::uint64_t file = 0;    // POSIX: st_ino; Windows: the file index
+  bool operator==(const FileIdentity&) const = default;
 };
 
 // Every operating-system facility the core uses, behind one narrow interface. The POSIX
@@ -164,6 +175,10 @@ class Platform {
   // --- Writing files: the steps of the safe write routines in platform/file_replace.h,
   // which every write of the program goes through.
   virtual PathFacts InspectPath(const std::string& path) = 0;
+  // The identity of the file or folder a path names, links followed; nullopt when nothing
+  // of that name exists or the system cannot tell. Paths longer than the system takes in
+  // one call (POSIX PATH_MAX, Windows MAX_PATH) are identified all the same.
+  virtual std::optional<FileIdentity> IdentifyFile(const std::string& path) = 0;
   // Opens a file for writing, never through a link. CreateNew creates the file and fails
   // when the name is taken by anything, a link included; Append appends to a regular file
   // and creates it when it is missing. Null on failure. A created file gets `permissions`
@@ -177,6 +192,13 @@ class Platform {
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   // Removes a file (a link itself, not what it points to); false when nothing was removed.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Marks a file that must not outlive an interrupted write (the new file of ReplaceFile):
+  // while the returned object lives, the file is removed should the process be ended by
+  // an interruption that the front end has the back end take (POSIX: SIGTERM, SIGINT,
+  // SIGHUP; Windows: Ctrl+C, Ctrl+Break, the console's closing). Null when the mark cannot
+  // be made (a small fixed number may be held at once): RemoveStaleSiblings then removes
+  // the file at a later write. Any thread may mark.
+  virtual std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) = 0;
   // This process's id, and whether a process of that id runs (of any user).
   virtual std::uint32_t ProcessId() = 0;
   virtual bool ProcessAlive(std::uint32_t id) = 0;
@@ -192,6 +214,10 @@ class Platform {
   virtual std::string CurrentDirectory() = 0;
   // 0 on success, else the run-time error number (76 path not found).
   virtual int ChangeDirectory(const std::string& folder) = 0;
+  // Creates the folder and every missing folder above it. Each folder made here is for the
+  // user alone (POSIX 0700 whatever the umask; Windows: the rights the parent hands down);
+  // folders that exist are left as they are. True when the path names a folder afterwards.
+  virtual bool CreateFolders(const std::string& folder) = 0;
 
   // --- The current user's registry (on systems without one, a small store file of the
   // program's own, per user, outside the program folder). Keys are paths below the

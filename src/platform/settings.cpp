@@ -36,10 +36,10 @@ std::string AppPaths::ConfigFolder() {
                     MakeValidPath(platform_.ComputerName() + "_" + platform_.UserName());
   }
   // Created whenever it is missing, so that files below it can always be written; a
-  // failure shows when the first file there is written.
+  // failure shows when the first file there is written. It holds the user's trace log,
+  // serial numbers and dumps: the folders made on the way are for the user alone.
   std::error_code ec;
-  const fs::path folder = FsPath(*configFolder_);
-  if (!fs::is_directory(folder, ec)) fs::create_directories(folder, ec);
+  if (!fs::is_directory(FsPath(*configFolder_), ec)) platform_.CreateFolders(*configFolder_);
   return *configFolder_;
 }
 

@@ -27,8 +27,8 @@ class AppPaths {
   // Makes another file the settings file (for a front end whose user names one).
   void SetSettingsFilePath(std::string path) { settingsFilePath_ = std::move(path); }
   // ConfigFolder: program folder + "cfg" + MakeValidPath(computer + "_" + user) + separator.
-  // The path is computed once; the folder (with missing parents) is created whenever it
-  // is missing when the path is taken.
+  // The path is computed once; the folder (with missing parents, each for the user alone)
+  // is created whenever it is missing when the path is taken.
   std::string ConfigFolder();
 
  private:

@@ -25,6 +25,8 @@ constexpr int kMaxRecordedFiles = 10000;
 // The platform numbers placeholders with four hexadecimal digits at most.
 constexpr int kMaxPlaceholderTries = 0x10000;
 constexpr int kMaxNumberedTries = 1000000;
+// The longest number a name made here carries: the numbered names' counter.
+constexpr std::size_t kMaxNumberDigits = 7;
 
 // Anything of that name (file or folder) blocks it.
 bool NameTaken(const std::string& path) {
@@ -58,6 +60,34 @@ std::string WithTildeName(const std::string& path) {
   const std::size_t start = sep == std::string::npos ? 0 : sep + 1;
   if (path.compare(start, 1, "~") == 0) return path;
   return path.substr(0, start) + "~" + path.substr(start);
+}
+
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\' || c == kPathSep;
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+bool IsLetterOrDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether a file name has the form of the names MakeName gives: the start ("~" and the
+// prefix's first characters), a number of hexadecimal digits (decimal in the numbered
+// names), "." and an extension of letters and digits.
+bool IsTempName(std::string_view name, std::string_view start) {
+  if (!name.starts_with(start)) return false;
+  name.remove_prefix(start.size());
+  std::size_t digits = 0;
+  while (digits < name.size() && IsHexDigit(name[digits])) ++digits;
+  if (digits == 0 || digits > kMaxNumberDigits || digits + 1 >= name.size() ||
+      name[digits] != '.') {
+    return false;
+  }
+  const std::string_view extension = name.substr(digits + 1);
+  return std::all_of(extension.begin(), extension.end(), IsLetterOrDigit);
 }
 
 // The path with its file name's extension replaced.
@@ -100,8 +130,13 @@ std::string cTempFiles::GetTempFile(const std::string& extension, bool record) {
   return path;
 }
 
+std::string cTempFiles::TildePrefix() const {
+  const std::string& prefix = prefix_.empty() ? std::string(kDefaultPrefix) : prefix_;
+  return prefix.starts_with('~') ? prefix : "~" + prefix;
+}
+
 std::string cTempFiles::MakeName(const std::string& extension) {
-  const std::string prefix = prefix_.starts_with('~') ? prefix_ : "~" + prefix_;
+  const std::string prefix = TildePrefix();
   const bool tmp = ToLower(extension) == "tmp";
 
   // Every placeholder stays until a free name is found: deleting one early would let the
@@ -166,6 +201,26 @@ void cTempFiles::Record(const std::string& path) {
       false);
 }
 
+bool cTempFiles::IsOwnTempFile(const std::string& path) {
+  // Right in the temporary folder: a path with folders of its own below it, or ".."
+  // steps out of it, may lead anywhere.
+  const bool inFolder =
+      path.size() > tempPath_.size() &&
+      (kPathSep == '\\' ? EqualsNoCase(path.substr(0, tempPath_.size()), tempPath_)
+                        : path.compare(0, tempPath_.size(), tempPath_) == 0);
+  if (!inFolder) return false;
+  const std::string_view name = std::string_view(path).substr(tempPath_.size());
+  if (std::any_of(name.begin(), name.end(), IsSeparator) ||
+      !IsTempName(name, FirstCharacters(TildePrefix(), kPrefixCharacters))) {
+    return false;
+  }
+  // A regular file of the user's own; a link is never followed to what it names. (Only
+  // the owner may swap a file of a temporary folder that others can write, which has
+  // the sticky bit; and removing a link removes the link, never its target.)
+  const PathFacts facts = Guarded([&] { return platform_.InspectPath(path); }, PathFacts{});
+  return facts.kind == PathFacts::Kind::Regular && facts.ownedByUser;
+}
+
 void cTempFiles::DeleteTempFiles() {
   // While another process lives that recorded files, nothing is deleted: its files would
   // not show as in use on every system. They are all deleted at a later start.
@@ -183,8 +238,12 @@ void cTempFiles::DeleteTempFiles() {
 
   std::vector<std::pair<std::string, std::string>> kept;
   for (const std::string& path : paths) {
-    // A path whose file is gone is dropped from the record.
-    if (!FileExists(path)) continue;
+    // A path whose file is gone is dropped from the record. So is one that names no
+    // temporary file of this program's: another user's file, a link, a file elsewhere
+    // or of another name, as an entry planted in the record would. It is never deleted,
+    // and waiting does not make it deletable; kept, it would only grow the record, and
+    // entries planted up to the record's limit would leave no room for the program's own.
+    if (!FileExists(path) || !IsOwnTempFile(path)) continue;
     const bool free = Guarded([&] { return platform_.CanOpenExclusively(path); }, false);
     if (!free || KillFile(path) != 0) kept.emplace_back(std::to_string(kept.size() + 1), path);
   }

@@ -37,7 +37,10 @@ class cTempFiles {
 
   // Deletes every recorded file that exists and no program has open; files in use or
   // that cannot be deleted stay recorded, renumbered from 1 in their old order. Paths
-  // whose files are gone are dropped. Does nothing while another live process (or another
+  // whose files are gone are dropped, and so are, without deleting anything, paths that
+  // name no file this program made for this user: only a regular file of the user's own
+  // (no link) right in the temporary folder, named as GetTempFile names files (with this
+  // object's prefix), is deleted. Does nothing while another live process (or another
   // object of this one) has recorded files. Reads and writes the record once each, under
   // its lock, so that thousands of entries take a moment only. Never throws.
   void DeleteTempFiles();
@@ -57,7 +60,11 @@ class cTempFiles {
   std::string GetTempFile(const std::string& extension, bool record);
 
  private:
+  // The prefix with its leading "~", the default one when none was set yet.
+  std::string TildePrefix() const;
   std::string MakeName(const std::string& extension);
+  // Whether a recorded path is a file that DeleteTempFiles may delete.
+  bool IsOwnTempFile(const std::string& path);
   std::string NumberedName(const std::string& prefix, const std::string& extension);
   void Record(const std::string& path);
   int RecordedCount();

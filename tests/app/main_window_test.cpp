@@ -49,7 +49,7 @@ TEST_F(MainWindowTest, StartupCompletesTheSettingsAndChoosesTheLanguage) {
 // value goes alone), removes the temporary files earlier runs left, takes the run marker
 // that keeps a second process out, and sets the window's texts.
 TEST_F(MainWindowTest, LoadTracesTakesTheRunMarkerAndSetsTheTexts) {
-  const std::string left = dir.File("tmp") + kPathSep + "~tVp1.xml";
+  const std::string left = dir.File("tmp") + kPathSep + "~tV1.xml";
   const decltype(platform.userValues) record = {
       {{"TavrinPlugin\\TempFilesToBeDeleted", "Anzahl"}, "1"},
       {{"TavrinPlugin\\TempFilesToBeDeleted", "1"}, left}};

@@ -12,12 +12,16 @@
 #include <optional>
 #include <sstream>
 
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/console_ui.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "platform/system_crypto.h"
+#include "platform/system_platform.h"
 #include "shared/fs.h"
 
 namespace tavrin {
@@ -129,6 +133,40 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
   // The progress bar counts rows by their line feeds; a last line may have none.
   WriteFile(F("a.csv"), "header\r\nrow1\r\nrow2");
   EXPECT_EQ(CountDataRows(F("a.csv")) * 10 + CountDataRows(F("missing.csv")), 20);
+}
+
+// An export in a folder whose full path is longer than the system takes in one call
+// (PATH_MAX), named from that folder, is no output file: the documents are written beside
+// it, and the full paths, too, tell the files apart.
+TEST(ConvertRunTest, AnExportBeyondThePathLimit) {
+  testing::TempDir dir;
+  struct InTheTestsFolder : SystemPlatform {
+    std::string program;
+    std::string ProgramPath() override { return program; }
+    DateTime Now() override { return {2026, 12, 4, 23, 35, 8}; }
+  } platform;
+  platform.program = dir.File("bin/tavrin-convert");
+  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv");
+  // The chain is made and entered folder by folder; the test's own folder is kept open.
+  const int start = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::string deep = dir.Path();
+  const std::string name(200, 'd');
+  bool entered = ::chdir(deep.c_str()) == 0;
+  while (entered && deep.size() <= PATH_MAX && ::mkdir(name.c_str(), 0700) == 0) {
+    entered = ::chdir(name.c_str()) == 0;
+    deep += "/" + name;
+  }
+  std::ofstream("export.csv", std::ios::binary) << sample;
+  std::ostringstream out, err;
+  const int code = RunConverter(ParseConvertOptions({"--regional", "de", "export.csv"}).options,
+                                platform, {out, err, false});
+  const bool written = fs::exists("export.xml");
+  EXPECT_TRUE(::fchdir(start) == 0 && ::close(start) == 0 && entered);
+  EXPECT_EQ(code, kExitSuccess) << err.str();
+  EXPECT_TRUE(written && deep.size() > PATH_MAX);
+  EXPECT_NE(out.str().find("XML document:     " + deep + "/export.xml\n"), std::string::npos);
+  EXPECT_FALSE(IsSameFile(platform, deep + "/export.xml", deep + "/export.csv"));
+  EXPECT_TRUE(IsSameFile(platform, deep + "/export.csv", deep + "/./export.csv"));
 }
 
 // An export whose every value is refused has nothing to convert, but its refusals are

@@ -4,6 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+
+#include "fakes/temp_dir.h"
+#include "platform/system_platform.h"
+#include "shared/fs.h"
+
 namespace tavrin {
 namespace {
 
@@ -46,9 +54,38 @@ TEST(ConvertOptionsTest, EveryOptionInEitherFormAndTheDefaultPaths) {
   EXPECT_EQ(
       WithExtension("export.2026.csv", "json") + " " + options.outputPath + " " + options.jsonPath,
       "export.2026.json /my.data/.export.xml /x/out.json");
-  // Files that do not exist yet compare by their full paths.
-  EXPECT_TRUE(IsSameFile("/no-such-folder/new.json", "/no-such-folder/sub/../new.json"));
-  EXPECT_FALSE(IsSameFile("/no-such-folder/new.json", "/no-such-folder/new.xml"));
+}
+
+// Names of one file are the same file by the system's identity of the file; a name that
+// does not exist yet is the same only as another spelling of itself.
+TEST(ConvertOptionsTest, SameFileByItsIdentity) {
+  testing::TempDir dir;
+  SystemPlatform platform;
+  namespace fs = std::filesystem;
+  const std::string a = dir.File("a.csv"), sep(1, kPathSep);
+  const std::string dot = dir.Path() + sep + "." + sep, up = dir.File("sub") + sep + ".." + sep;
+  std::ofstream(FsPath(a)) << "a";
+  std::ofstream(FsPath(dir.File("b.csv"))) << "b";
+  fs::create_directory(FsPath(dir.File("sub")));
+  std::error_code noHardLink, noLink;
+  fs::create_hard_link(FsPath(a), FsPath(dir.File("hard.csv")), noHardLink);
+  fs::create_symlink(FsPath(a), FsPath(dir.File("link.csv")), noLink);
+  const std::tuple<std::string, std::string, bool> cases[] = {
+      {a, a, true},
+      {a, dot + "a.csv", true},
+      {a, up + "a.csv", true},
+      {a, noHardLink ? a : dir.File("hard.csv"), true},
+      {a, noLink ? a : dir.File("link.csv"), true},
+      {a, dir.File("b.csv"), false},
+      {dir.File("sub"), up + "sub", true},
+      {a, dir.File("new.xml"), false},               // an output that does not exist yet
+      {dir.File("new.xml"), dot + "new.xml", true},  // one new output named twice
+      {dir.File("new.xml"), up + "new.xml", true},
+      {dir.File("new.xml"), dir.File("new.json"), false},
+  };
+  for (const auto& [first, second, same] : cases) {
+    EXPECT_EQ(IsSameFile(platform, first, second), same) << first << " " << second;
+  }
 }
 
 }  // namespace

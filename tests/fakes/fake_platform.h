@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -138,6 +139,13 @@ struct FakePlatform : Platform {
             (link.permissions() & fs::perms::owner_write) != fs::perms::none,
             static_cast<std::uint32_t>(link.permissions()) & 07777};
   }
+  // A file is known by its canonical path (so hard links are two files here).
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) override {
+    std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::canonical(FsPath(path), ec);
+    if (ec) return std::nullopt;
+    return FileIdentity{0, std::hash<std::string>{}(PathText(canonical))};
+  }
   std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
                                                    std::uint32_t permissions) override {
     const PathFacts::Kind kind = InspectPath(path).kind;
@@ -159,6 +167,8 @@ struct FakePlatform : Platform {
   bool RemoveFile(const std::string& path) override {
     return std::filesystem::remove(FsPath(path), fsError);
   }
+  // No interruption reaches a test here (the back-end tests stop real processes).
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string&) override { return nullptr; }
   // No other process writes beside this one.
   std::uint32_t ProcessId() override { return 4242; }
   bool ProcessAlive(std::uint32_t) override { return true; }
@@ -179,6 +189,11 @@ struct FakePlatform : Platform {
     if (!std::filesystem::is_directory(FsPath(folder))) return 76;
     currentDirectory = folder;
     return 0;
+  }
+  bool CreateFolders(const std::string& folder) override {
+    std::error_code ec;
+    std::filesystem::create_directories(FsPath(folder), ec);
+    return std::filesystem::is_directory(FsPath(folder), ec);
   }
   std::string ReadUserValue(const std::string& key, const std::string& name) override {
     return userValues.contains({key, name}) ? userValues.at({key, name}) : "";

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <tuple>
 
 #include "platform/file_helpers.h"
 
@@ -118,8 +119,51 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
   EXPECT_EQ(platform.unlockedRecordWrites, 0);
 }
 
+// Only a temporary file this program made for this user is deleted through the record: an
+// entry planted there (or left by a run with another temporary folder) must not make a
+// start delete anything else. Such entries are dropped; one of the program's own files
+// that is in use stays recorded.
+TEST_F(TempFiles, OnlyTheProgramsOwnTemporaryFilesAreDeleted) {
+  enum Made { File, InUse, Foreign, Link, Folder };
+  const std::string sep(1, kPathSep), victim = dir.File("keep") + sep + "victim.txt";
+  WriteBytes(victim, "x");
+  // clang-format off
+  const std::tuple<std::string, Made, bool> cases[] = {
+      {"~tV1.xml", File, true},          {"~tVFFFF.json", File, true},
+      {"~tV0001.xml", File, true},       {"~tV2.xml", InUse, false},
+      {"~tV3.xml", Foreign, false},      {"~tV4.xml", Link, false},
+      {"~tV5.xml", Folder, false},       {"keep" + sep + "~tV6.xml", File, false},
+      {"keep" + sep + ".." + sep + "~tV7.xml", File, false},
+      {"notes.xml", File, false},        {"~tV12345678.xml", File, false},
+      {"~tVp1.xml", File, false},        {"~tV8.xml.txt", File, false},
+      {"~tV9.", File, false},            {"keep" + sep + "victim.txt", File, false}};
+  // clang-format on
+  int count = 0;
+  std::error_code noLink;  // where the user may make no links, that case is left out
+  for (const auto& [name, made, deleted] : cases) {
+    const std::string path = dir.File(name);
+    if (made == Link) std::filesystem::create_symlink(FsPath(victim), FsPath(path), noLink);
+    if (made == Folder) std::filesystem::create_directory(FsPath(path));
+    if (made != Link && made != Folder && path != victim) WriteBytes(path, "x");
+    if (made == InUse) platform.lockedFiles.insert(path);
+    if (made == Foreign) platform.foreignFiles.insert(path);
+    if (made != Link || !noLink) {
+      platform.userValues[{cTempFiles::kRecordKey, std::to_string(++count)}] = path;
+    }
+  }
+  platform.userValues[{cTempFiles::kRecordKey, "Anzahl"}] = std::to_string(count);
+  cTempFiles(platform).DeleteTempFiles();
+  for (const auto& [name, made, deleted] : cases) {
+    const std::filesystem::path path = FsPath(dir.File(name));
+    if (made == Link && noLink) continue;
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(path)), !deleted) << name;
+  }
+  EXPECT_EQ(Record({"Anzahl", "1", "2"}), "1|" + dir.File("~tV2.xml") + "||");
+  EXPECT_EQ(ReadBytes(victim), "x");
+}
+
 TEST_F(TempFiles, DamagedRecordOrFailingRegistry) {
-  const std::string file = dir.File("old.xml");
+  const std::string file = dir.File("~tV1F.xml");
   WriteBytes(file, "x");
   platform.userValues[{cTempFiles::kRecordKey, "Anzahl"}] = "99999999999";  // must not hang
   platform.userValues[{cTempFiles::kRecordKey, "1"}] = file;

@@ -205,9 +205,8 @@ StoreSection FindSection(const std::vector<std::string>& lines, std::string_view
   return section;
 }
 
-void CreateStoreFolder(const std::string& store) {
-  std::error_code ec;
-  std::filesystem::create_directories(std::filesystem::path(store).parent_path(), ec);
+void CreateStoreFolder(Platform& platform, const std::string& store) {
+  platform.CreateFolders(PathText(std::filesystem::path(store).parent_path()));
 }
 
 std::vector<std::string> ReadStore(const std::string& path) {
@@ -216,10 +215,12 @@ std::vector<std::string> ReadStore(const std::string& path) {
 
 bool WriteStore(Platform& platform, const std::string& path,
                 const std::vector<std::string>& lines) {
-  CreateStoreFolder(path);
+  CreateStoreFolder(platform, path);
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  return ReplaceFile(platform, path, text, FileAccess::Usual).Ok();
+  // The record of temporary files names what a later start deletes: nobody else may
+  // write it, or read which files the user's imports left.
+  return ReplaceFile(platform, path, text, FileAccess::OwnerOnly).Ok();
 }
 
 // Names that would not read back as themselves: line breaks, a key holding "]" at the
@@ -407,7 +408,7 @@ void PosixPlatform::SetNormalAttributes(const std::string& path) {
 }
 
 std::unique_ptr<HeldFile> PosixPlatform::HoldFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+  const int fd = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0) return nullptr;
   int rc;
   do {
@@ -588,7 +589,7 @@ bool PosixPlatform::WriteUserValues(const std::string& key,
   if (file.empty()) return false;
   // The whole read-modify-write holds the store's lock, so that two processes writing at
   // once do not lose each other's values.
-  CreateStoreFolder(file);
+  CreateStoreFolder(*this, file);
   const std::unique_ptr<HeldFile> lock = LockFile(file + ".lock", LockMode::Exclusive);
   std::vector<std::string> lines = ReadStore(file);
   StoreSection section = FindSection(lines, key);
@@ -660,7 +661,7 @@ bool PosixPlatform::WriteUserValues(const std::string& key,
 std::unique_ptr<HeldFile> PosixPlatform::TakeUserLock(const std::string& name, LockMode mode) {
   const std::string file = UserStoreFile();
   if (file.empty() || name.empty()) return nullptr;
-  CreateStoreFolder(file);
+  CreateStoreFolder(*this, file);
   return LockFile(UserLockPath(file, name), mode);
 }
 

@@ -35,7 +35,7 @@ class PosixPlatform : public Platform {
 
   // Makes the file readable and writable by its owner; other permission bits are kept.
   void SetNormalAttributes(const std::string& path) override;
-  // Opens (creating) the file and takes an exclusive advisory lock on it.
+  // Opens (creating, mode 0600) the file and takes an exclusive advisory lock on it.
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override;
 
   // Opens the file for reading and tries a non-blocking exclusive flock. On POSIX, only a
@@ -45,6 +45,8 @@ class PosixPlatform : public Platform {
   // lstat; "writable": some write permission is set and faccessat lets the effective user
   // write (for a link: its target).
   PathFacts InspectPath(const std::string& path) override;
+  // stat: device and inode; a path beyond PATH_MAX is walked folder by folder with openat.
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) override;
   // open with O_CREAT | O_NOFOLLOW | O_CLOEXEC and O_EXCL (CreateNew) or O_APPEND |
   // O_NONBLOCK (Append: a FIFO must not block the program; anything but a regular file is
   // closed again); a file created with O_EXCL then gets its permissions with fchmod.
@@ -53,6 +55,9 @@ class PosixPlatform : public Platform {
   // rename(2), unlink(2).
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  // A slot of a fixed table that the handler of CleanUpOnInterrupt reads: the file's
+  // folder held open and its name, removed with unlinkat.
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override;
   std::uint32_t ProcessId() override;
   // kill(id, 0): a process of another user counts as running too.
   bool ProcessAlive(std::uint32_t id) override;
@@ -64,11 +69,15 @@ class PosixPlatform : public Platform {
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   std::string CurrentDirectory() override;
   int ChangeDirectory(const std::string& folder) override;
+  // mkdir with mode 0700 for each missing level; a level the umask narrowed further is
+  // given 0700 with chmod.
+  bool CreateFolders(const std::string& folder) override;
 
   // User values live in a UTF-8 INI file of the program's own:
   // $XDG_CONFIG_HOME (else $HOME/.config) + "/TavrinPlugin/registry.ini". The key path
   // is the section name, the value name the key; both are compared without regard to
-  // case, as in the registry. Values are kept exactly as given.
+  // case, as in the registry. Values are kept exactly as given. The store is for the user
+  // alone (0600, its folders 0700).
   std::string ReadUserValue(const std::string& key, const std::string& name) override;
   bool WriteUserValue(const std::string& key, const std::string& name,
                       const std::string& value) override;
@@ -112,6 +121,11 @@ class PosixPlatform : public Platform {
  private:
   OpenSslCrypto crypto_;
 };
+
+// Has SIGTERM, SIGINT and SIGHUP remove the files marked with RemoveOnInterrupt, then end
+// the process by the signal as before (a signal the process ignores stays ignored). For the
+// front ends on a terminal, once at their start.
+void CleanUpOnInterrupt();
 
 // Whether a machine name reported by uname ("x86_64", "aarch64", "s390x", ...) is a
 // 64-bit architecture.

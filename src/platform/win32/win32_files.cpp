@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "platform/win32/wide_text.h"
 #include "shared/error.h"
@@ -16,6 +17,8 @@
 
 // The Windows headers last, so that their macros reach none of the program's headers.
 #include "platform/win32/win32_api.h"
+// GetSecurityInfo, after windows.h.
+#include <aclapi.h>
 
 namespace tavrin {
 namespace {
@@ -86,6 +89,53 @@ bool LinkTargetWritable(const std::wstring& path) {
   BY_HANDLE_FILE_INFORMATION info{};
   return target && ::GetFileInformationByHandle(target.Get(), &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+// Whether the security identifier is this process's user, or the owner its token gives
+// new objects (for an elevated administrator the Administrators group, which then owns
+// the files the user makes).
+bool IsOwnSid(PSID sid) {
+  HANDLE opened = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+  const UniqueHandle token(opened);
+  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+    DWORD size = 0;
+    ::GetTokenInformation(token.Get(), kind, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token.Get(), kind, buffer.data(), size, &size)) {
+      continue;
+    }
+    const PSID own = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                       : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+    if (::EqualSid(own, sid)) return true;
+  }
+  return false;
+}
+
+// Whether the file or folder (a link itself, not what it names) is owned by this process's
+// user. A volume that keeps no owners (FAT) cannot tell users apart: its files count as
+// the user's. A file whose owner cannot be read is not the user's, whose owner may always
+// read it.
+bool OwnedByUser(const std::wstring& path) {
+  const UniqueHandle file(::CreateFileW(
+      path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file) return false;
+  DWORD volumeFlags = 0;
+  if (::GetVolumeInformationByHandleW(file.Get(), nullptr, 0, nullptr, nullptr, &volumeFlags,
+                                      nullptr, 0) &&
+      (volumeFlags & FILE_PERSISTENT_ACLS) == 0) {
+    return true;
+  }
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(file.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool own = owner != nullptr && IsOwnSid(owner);
+  ::LocalFree(descriptor);
+  return own;
 }
 
 std::wstring UserKeyPath(const std::string& key) {
@@ -172,10 +222,33 @@ PathFacts Win32Platform::InspectPath(const std::string& path) {
   } else {
     facts.kind = PathFacts::Kind::Regular;
   }
-  facts.ownedByUser = true;
+  facts.ownedByUser = OwnedByUser(widePath);
   facts.writable =
       link ? LinkTargetWritable(widePath) : (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   return facts;
+}
+
+std::optional<FileIdentity> Win32Platform::IdentifyFile(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  // A full path beyond MAX_PATH reaches the system whole in its "\\?\" form.
+  std::wstring name = Wide(path);
+  const DWORD needed = ::GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (needed > MAX_PATH) {
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(name.c_str(), needed, full.data(), nullptr);
+    if (length > 0 && length < needed && !full.starts_with(L"\\\\?\\")) {
+      full.resize(length);
+      name = full.starts_with(L"\\\\") ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+    }
+  }
+  // Neither reading nor writing: any file can be opened so, whoever else has it open.
+  const UniqueHandle file(
+      ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !::GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 std::unique_ptr<WritableFile> Win32Platform::OpenFileForWriting(const std::string& path,
@@ -186,7 +259,7 @@ std::unique_ptr<WritableFile> Win32Platform::OpenFileForWriting(const std::strin
   const DWORD attributes = readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
   UniqueHandle file(::CreateFileW(
       Wide(path).c_str(), append ? FILE_APPEND_DATA | FILE_READ_ATTRIBUTES : GENERIC_WRITE,
-      append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ, nullptr,
+      append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
       append ? OPEN_ALWAYS : CREATE_NEW, attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file || (append && !IsPlainDiskFile(file.Get()))) return nullptr;
   return std::make_unique<Win32WritableFile>(std::move(file));
@@ -233,6 +306,13 @@ int Win32Platform::ChangeDirectory(const std::string& folder) {
     return static_cast<int>(kErrPathNotFound);
   }
   return 0;
+}
+
+bool Win32Platform::CreateFolders(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(FsPath(folder), ec);
+  return std::filesystem::is_directory(FsPath(folder), ec);
 }
 
 std::string Win32Platform::ReadUserValue(const std::string& key, const std::string& name) {

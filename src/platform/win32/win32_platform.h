@@ -47,12 +47,16 @@ class Win32Platform : public Platform {
   bool CanOpenExclusively(const std::string& path) override;
 
   // Links are symbolic links and junctions (other reparse points, such as cloud files,
-  // are what they hold). Windows has no file owners the program checks: ownedByUser is
-  // always true, writable means not read-only, permissions are 0.
+  // are what they hold). ownedByUser: the owner is the process's user or its token's
+  // default owner, or the volume keeps no owners (FAT); writable means not read-only,
+  // permissions are 0.
   PathFacts InspectPath(const std::string& path) override;
+  // GetFileInformationByHandle: the volume serial number and the file index.
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) override;
   // CreateNew: CREATE_NEW on the name itself, never through a link. Append: OPEN_ALWAYS
   // with append-only access, refused unless a plain disk file. Other processes may read
-  // (and, when appending, append) while the file is open. Windows keeps the folder's
+  // (and, when appending, append) while the file is open; a new file may be deleted, so
+  // that the console handler can remove an unfinished one. Windows keeps the folder's
   // inherited rights for every new file, so OwnerOnly gives no narrower rights here: the
   // program's folders below the user profile are the user's own already. Only a missing
   // owner-write bit counts, as the read-only attribute.
@@ -61,6 +65,9 @@ class Win32Platform : public Platform {
   // MoveFileExW replacing the target, written through before it returns; DeleteFileW.
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  // A slot of a fixed table that the handler of CleanUpOnInterrupt reads: the full path,
+  // removed with DeleteFileW (the writer shares its new files for deletion).
+  std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override;
   std::uint32_t ProcessId() override;
   // A process this user may not open counts as running.
   bool ProcessAlive(std::uint32_t id) override;
@@ -71,6 +78,9 @@ class Win32Platform : public Platform {
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override;
   std::string CurrentDirectory() override;
   int ChangeDirectory(const std::string& folder) override;
+  // New folders take the rights their parent hands down: below the user's profile, the
+  // user's own.
+  bool CreateFolders(const std::string& folder) override;
 
   // The registry below HKEY_CURRENT_USER\Software; values are REG_SZ.
   std::string ReadUserValue(const std::string& key, const std::string& name) override;
@@ -110,5 +120,12 @@ class Win32Platform : public Platform {
  private:
   CryptoApiCrypto crypto_;
 };
+
+// Has Ctrl+C, Ctrl+Break and the console's closing (also at logoff and shutdown) remove the
+// files marked with RemoveOnInterrupt before the system ends the process as before. For the
+// console programs, once at their start.
+void CleanUpOnInterrupt();
+// What the console handler does: removes the marked files. Never throws.
+void RemoveMarkedFiles() noexcept;
 
 }  // namespace tavrin

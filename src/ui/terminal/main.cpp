@@ -48,6 +48,8 @@ namespace {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A run stopped from the terminal (Ctrl+C, kill, a hang-up) leaves no half-written file.
+  tavrin::CleanUpOnInterrupt();
   try {
     tavrin::PosixPlatform platform;
     tavrin::TerminalUi ui(std::cin, std::cout, isatty(STDIN_FILENO) != 0,

@@ -10,14 +10,20 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <regex>
 #include <set>
 
+#include "app/startup.h"
+#include "fakes/fake_ui.h"
+#include "handover/transfer_job.h"
 #include "platform/file_helpers.h"
 #include "platform/file_replace.h"
 #include "platform/languages.h"
+#include "platform/process_context.h"
 #include "platform/temp_files.h"
 #include "shared/date_time.h"
 
@@ -43,6 +49,12 @@ class ScopedEnv {
   }
   const char* name_;
   std::optional<std::string> saved_;
+};
+
+// The POSIX back end with the program in a folder of the test's.
+struct PlatformWithProgramAt : PosixPlatform {
+  std::string program;
+  std::string ProgramPath() override { return program; }
 };
 
 std::uint32_t RunToEnd(PosixPlatform& platform, const std::string& program,
@@ -162,7 +174,7 @@ TEST(PosixFiles, WritesGoThroughNewFilesOfTheirOwn) {
   WriteBytes(settings, "old");
   fs::permissions(settings, fs::perms(0640));
   fs::create_symlink("settings.ini", linked);
-  EXPECT_TRUE(ReplaceFile(platform, linked, "new", FileAccess::Usual).Ok() &&
+  EXPECT_TRUE(ReplaceFile(platform, linked, "new", FileAccess::OwnerOnlyWhenNew).Ok() &&
               fs::is_symlink(linked) && ReadBytes(settings) == "new" &&
               fs::status(settings).permissions() == fs::perms(0640));
   ::umask(umask);
@@ -188,6 +200,102 @@ TEST(PosixFiles, WritesGoThroughNewFilesOfTheirOwn) {
   for (const std::string& sibling : {stale, live}) WriteBytes(sibling, "<");
   EXPECT_TRUE(ReplaceFile(platform, path, "<b/>", FileAccess::OwnerOnly).Ok() && !Exists(stale) &&
               Exists(live));
+}
+
+// Under a umask of 000 a start, a recorded temporary file, a transfer job and a dump folder
+// leave nothing that another user could read or change: every folder the program made is
+// 0700, every file 0600.
+TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
+  TempDir dir;
+  const std::string program = dir.File("bin"), temp = dir.File("tmp"), source = dir.File("a.xml");
+  fs::create_directory(program), fs::create_directory(temp), WriteBytes(source, "<a/>");
+  ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config/home").c_str());
+  ScopedEnv tmpdir("TMPDIR", temp.c_str());
+  const mode_t umask = ::umask(0);
+  PlatformWithProgramAt platform;
+  platform.program = program + "/TavrinPlugin";
+  FakeUi ui;
+  ProcessContext context(platform, ui);
+  Main(context);  // the settings file, the run marker, the trace log, the configuration folder
+  cTempFiles files(platform);
+  files.SetDeleteAtEnd(false);
+  WriteUtf8File(platform, files.GetTempFile("xml", true), "<a/>", FileAccess::OwnerOnly);
+  CreateTransferJob(context, source);
+  EXPECT_TRUE(platform.CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));
+  ::umask(umask);
+  int checked = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.Path())) {
+    const std::string path = entry.path().string();
+    if (path == program || path == temp || path == source) continue;  // made by the test
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o",
+                  static_cast<unsigned>(entry.symlink_status().permissions()));
+    EXPECT_EQ(mode, std::string(entry.is_directory() ? "700" : "600")) << path;
+    ++checked;
+  }
+  // cfg, its folder, trace log, settings, run marker, the store's three folders, store, three
+  // lock files, the document, jobs, job file, Dump and the run's dump folder.
+  EXPECT_GE(checked, 18);
+}
+
+// The POSIX back end whose new files stop in their first write: half the bytes are
+// written, a byte on `ready` says so, and the write waits for a signal.
+struct StallingPlatform : PosixPlatform {
+  int ready = -1;
+  struct Stalling : WritableFile {
+    std::unique_ptr<WritableFile> file;
+    int ready = -1;
+    bool Write(std::string_view bytes) override {
+      file->Write(bytes.substr(0, bytes.size() / 2));
+      if (::write(ready, "w", 1) == 1) ::pause();
+      return false;
+    }
+    bool Flush() override { return false; }
+    bool Close() override { return file->Close(); }
+  };
+  std::unique_ptr<WritableFile> OpenFileForWriting(const std::string& path, WriteMode mode,
+                                                   std::uint32_t permissions) override {
+    auto stalling = std::make_unique<Stalling>();
+    stalling->file = PosixPlatform::OpenFileForWriting(path, mode, permissions);
+    stalling->ready = ready;
+    return stalling->file ? std::move(stalling) : nullptr;
+  }
+};
+
+// A write stopped by SIGTERM, SIGINT or SIGHUP leaves no part of the new document beside
+// the old one, and the process still ends by the signal; a signal the process was started
+// to ignore stays ignored.
+TEST(PosixInterrupts, AStoppedWriteLeavesNoNewFile) {
+  const std::pair<int, bool> cases[] = {
+      {SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGHUP, true}};
+  for (const auto& [signal, ignored] : cases) {
+    SCOPED_TRACE(std::string(::strsignal(signal)) + (ignored ? " ignored" : ""));
+    TempDir dir;
+    const std::string document = dir.File("document.xml");
+    WriteBytes(document, "<old/>");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (ignored) ::signal(signal, SIG_IGN);
+      CleanUpOnInterrupt();
+      StallingPlatform platform;
+      platform.ready = ready[1];
+      ReplaceFile(platform, document, std::string(1 << 20, 'x'), FileAccess::OwnerOnly);
+      ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]), ::close(ready[1]);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+    ::kill(child, signal);
+    if (ignored) ::kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == (ignored ? SIGTERM : signal));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadBytes(document), "<old/>");
+  }
 }
 
 TEST(PosixUserValues, StoredInTheConfigurationHome) {
@@ -238,6 +346,7 @@ TEST(PosixUserValues, StoredInTheConfigurationHome) {
 TEST(PosixUserValues, LocksAndAQuickCleanUpOfThousandsOfEntries) {
   TempDir config;
   ScopedEnv configHome("XDG_CONFIG_HOME", config.Path().c_str());
+  ScopedEnv tmpdir("TMPDIR", config.Path().c_str());
   PosixPlatform platform;
   auto shared = platform.TakeUserLock("A\\B", LockMode::Shared);
   EXPECT_TRUE(shared && platform.TakeUserLock("A\\B", LockMode::Shared));

@@ -95,6 +95,25 @@ TEST(Win32Files, TemporaryNamesFoldersAndWriteSteps) {
   EXPECT_EQ(platform.ChangeDirectory(before), 0);
 }
 
+// The console handler removes a marked new file although its writer still has it open;
+// an unmarked one stays.
+TEST(Win32Files, MarkedFilesAreRemovedOnInterrupt) {
+  TempDir dir;
+  Win32Platform platform;
+  const std::string marked = dir.File("a.xml.~1-0000000A.new~"), kept = dir.File("b.xml");
+  auto mark = platform.RemoveOnInterrupt(marked);
+  ASSERT_NE(mark, nullptr);
+  platform.RemoveOnInterrupt(kept).reset();
+  auto writing = platform.OpenFileForWriting(marked, Platform::WriteMode::CreateNew, 0600);
+  auto otherWriting = platform.OpenFileForWriting(kept, Platform::WriteMode::CreateNew, 0600);
+  ASSERT_TRUE(writing && writing->Write("<a") && otherWriting && otherWriting->Write("<b"));
+  RemoveMarkedFiles();
+  writing->Close(), otherWriting->Close();
+  mark.reset();
+  EXPECT_FALSE(Exists(marked));
+  EXPECT_TRUE(Exists(kept));
+}
+
 TEST(Win32FileLocks, HeldFilesAndUserLocks) {
   TempDir dir;
   Win32Platform platform;
