@@ -146,7 +146,7 @@ TEST(ConvertRunTest, AnExportBeyondThePathLimit) {
     DateTime Now() override { return {2026, 12, 4, 23, 35, 8}; }
   } platform;
   platform.program = dir.File("bin/tavrin-convert");
-  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv");
+  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
   // The chain is made and entered folder by folder; the test's own folder is kept open.
   const int start = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   std::string deep = dir.Path();
