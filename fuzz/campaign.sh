@@ -74,7 +74,7 @@ for target in "${@:-${ALL[@]}}"; do
 
   merged=$OUT/$target.merged
   rm -rf "$merged" && mkdir -p "$merged"
-  find "$corpus" -maxdepth 1 -type f ! -regex '.*/[0-9a-f]\{40\}' -exec cp {} "$merged" \;
+  find "$corpus" -maxdepth 1 -type f -regextype posix-extended ! -regex '.*/[0-9a-f]{40}' -exec cp {} "$merged" \;
   # Edges only, not hit counts: the same coverage in about a third of the files, which
   # keeps the replays in CI short.
   "$BIN/$target" -merge=1 -use_counters=0 -max_len="$max_len" "$merged" "$corpus" "$scratch" \
