@@ -10,7 +10,8 @@
 # and the current-patient file for the computer and user that Wine reports). Then it types
 # the sample export's path into the main window, presses Enter, answers the serial-number
 # dialog with Enter (artificial serial number), and checks that the stand-in received the
-# document with a correct check value and MAC and that the trace log ends the job.
+# document with a correct check value and MAC and that the trace log ends the job. Before
+# that, an export joined from an mg/dL and an mmol/L one is refused with its line named.
 # Screenshots of both windows go to build/screenshots/, and of the main window at 150 % and
 # 200 % (main-window-150.png, main-window-200.png).
 #
@@ -141,6 +142,30 @@ wait_for_plugin() {  # waits for the plug-in to end (failing with $1 after the t
   plugin_pid=''
   return "$status"
 }
+
+# Two exports joined into one file, the second in mmol/L: the plug-in names the line and
+# hands nothing over; the window stays and is closed with Esc.
+joined=$work/joined-export.csv
+{
+  head -n 4 examples/sample-export.csv
+  head -n 1 examples/sample-export.csv | sed 's|Glucose (mg/dL)|Glucose (mmol/L)|'
+  printf '09.11.2026;12:00;CET;5,5;;;;;;;;;;;;;;;;;\r\n'
+} >"$joined"
+(cd "$plugin_dir" && exec wine TavrinPlugin.exe) &
+plugin_pid=$!
+main=$(window 'Tavrin Plugin for Orvolux') || true
+[[ -n $main ]] || fail "the main window 'Tavrin Plugin for Orvolux' did not appear within ${limit}s"
+xdotool windowfocus --sync "$main" 2>/dev/null || true
+xdotool type --delay 15 "$(winpath "$joined")"
+xdotool key Return
+refusal=$(window 'TavrinPlugin') || true
+[[ -n $refusal ]] || fail "no message named the second header of $joined"
+screenshot "$refusal" joined-export.png
+xdotool key Return
+xdotool windowfocus --sync "$main" 2>/dev/null || true
+xdotool key Escape
+wait_for_plugin "Esc did not close the main window after the refusal" || true
+[[ -e $host/standin-received.log ]] && fail "the joined export was handed over"
 
 (cd "$plugin_dir" && exec wine TavrinPlugin.exe) &
 plugin_pid=$!

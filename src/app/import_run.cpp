@@ -274,10 +274,9 @@ void RunImport(ProcessContext& context, frmMeterImport& window, const std::strin
                const std::string& exportUnit, const ExportReadResult* read) {
   try {
     ImportRun(context, window).Run(rowText, exportUnit, read);
-  } catch (const RuntimeError& error) {
-    EndAfterRunError(context, error);
   } catch (const std::exception& error) {
-    EndAfterRunError(context, RuntimeError(kErrInternal, "RunImport", error.what()));
+    // Out of memory, too, ends the run as a numbered error: traced and told (5051).
+    EndAfterRunError(context, AsRuntimeError(error, "RunImport"));
   }
 }
 

@@ -33,6 +33,7 @@ constexpr int kMsgExportIsDevice = 5742;
 constexpr int kMsgExportIsSpecial = 5743;
 constexpr int kMsgExportChanged = 5744;
 constexpr int kMsgMixedDateOrders = 5745;
+constexpr int kMsgHeaderInData = 5746;
 constexpr int kMsgFileNotFound = 5577;
 constexpr int kMsgNoData = 5700;
 constexpr int kMsgChooseExportFirst = 5771;
@@ -52,6 +53,11 @@ MessageResult ShowWarning(ProcessContext& context, const std::string& text,
 bool HoldsNoRows(const std::string& rowText) {
   return rowText.find_first_not_of("\r\n") == std::string::npos;
 }
+
+// The hex dump of a file named on the command line goes to the clipboard for support
+// staff, five characters for each of the file's: 16 MiB make an 80 MB clipboard text,
+// more than anyone pastes anywhere.
+constexpr std::uint64_t kMaxHexDumpFileBytes = std::uint64_t{16} << 20;
 
 const char* TrueFalse(bool value) {
   return value ? "True" : "False";
@@ -133,9 +139,12 @@ void frmMeterImport::DumpCommandLineFile() {
   if (!IsDumpFileName(fileName)) return;
   std::string text;
   try {
-    text = ReadUtf8File(fileName);
-  } catch (const std::exception&) {
-    return;  // an unreadable file is no reason to stop start-up
+    text = ReadUtf8File(fileName, kMaxHexDumpFileBytes);
+  } catch (const std::exception& error) {
+    // An unreadable or oversized file is no reason to stop start-up.
+    TraceQuietly(context_,
+                 "Command-line file not dumped: " + AsRuntimeError(error, "DumpCommandLineFile").Detail());
+    return;
   }
   context_.platform.SetClipboardText(HexDumpOfText(context_.platform, text));
 }
@@ -238,7 +247,14 @@ void frmMeterImport::cmdImportStarten_Click() {
       return;
     }
     RunImport(context_, *this, export_.rowText, export_.exportUnit, &export_);
-  } catch (const RuntimeError& error) {
+  } catch (const HeaderInDataError& error) {
+    TraceQuietly(context_, "Export not read: " + error.Detail());
+    ShowWarning(context_,
+                context_.Message(kMsgHeaderInData, {path, std::to_string(error.Line()),
+                                                    error.Found(), error.Expected()}),
+                MessageButtons::Ok);
+  } catch (const std::exception& caught) {
+    const RuntimeError error = AsRuntimeError(caught, "ReadExportFile");
     // The errors a wrong or busy file gives are named for what they mean to the user.
     const int message = error.Number() == kErrFileChanged       ? kMsgExportChanged
                         : error.Number() == kErrSubscript       ? kMsgNotAnExport
@@ -249,12 +265,16 @@ void frmMeterImport::cmdImportStarten_Click() {
       ShowWarning(context_, context_.Message(message, {path}), MessageButtons::Ok);
       return;
     }
+    if (error.Number() == kErrOutOfMemory) {
+      // The export is too large for this process: the window stays, for a smaller file.
+      const std::string detail = error.Detail() + ": " + path;
+      TraceQuietly(context_, "Export not read: " + detail);
+      context_.ui.ShowMessage(context_.Message(5051, {context_.Message(5390), detail}),
+                              kProgramTitle, MessageButtons::Ok, MessageIcon::Exclamation);
+      return;
+    }
     context_.ui.ShowMessage("Internal Error: " + error.Detail(), kProgramTitle, MessageButtons::Ok,
                             MessageIcon::Exclamation);
-  } catch (const std::exception& error) {
-    context_.ui.ShowMessage(
-        std::string("Internal Error: ") + error.what() + " (" + std::to_string(kErrInternal) + ")",
-        kProgramTitle, MessageButtons::Ok, MessageIcon::Exclamation);
   }
 }
 

@@ -109,15 +109,38 @@ class ConverterRun {
 };
 
 int ConverterRun::Run() {
-  for (int (ConverterRun::*step)() :
-       {&ConverterRun::Setup, &ConverterRun::Read, &ConverterRun::Convert,
-        &ConverterRun::WriteOutputs, &ConverterRun::WriteReport}) {
-    if (const int code = (this->*step)(); code != kExitSuccess) return code;
+  // Each step with the exit code and the words of a failure that escapes it (running out
+  // of memory, as a rule): the step it happened in decides what the user is told.
+  struct Step {
+    int (ConverterRun::*run)();
+    int failure;
+    const char* what;
+  };
+  const bool handOver = !options_.handoverFolder.empty();
+  for (const Step& step : {
+           Step{&ConverterRun::Setup, kExitUsage, "cannot start"},
+           Step{&ConverterRun::Read, kExitBadInput, "cannot read the export file"},
+           Step{&ConverterRun::Convert, kExitConversion, "conversion failed"},
+           Step{&ConverterRun::WriteOutputs, kExitConversion, "cannot write the output"},
+           Step{&ConverterRun::WriteReport, kExitConversion, "cannot write the report"},
+           Step{handOver ? &ConverterRun::HandOver : nullptr, kExitHandoverFailed,
+                "hand-over failed"},
+       }) {
+    if (step.run == nullptr) continue;
+    int code = kExitSuccess;
+    try {
+      code = (this->*step.run)();
+    } catch (const std::exception& error) {
+      code = Fail(step.failure, std::string(step.what) + ": " +
+                                    AsRuntimeError(error, "tavrin-convert").Detail());
+    }
+    if (code == kExitSuccess) continue;
+    // A failed hand-over leaves the documents written: the summary still names them.
+    if (step.run == &ConverterRun::HandOver && !options_.quiet) PrintSummary();
+    return code;
   }
-  int code = kExitSuccess;
-  if (!options_.handoverFolder.empty()) code = HandOver();
   if (!options_.quiet) PrintSummary();
-  return code;
+  return kExitSuccess;
 }
 
 int ConverterRun::Setup() {
@@ -176,14 +199,17 @@ int ConverterRun::Read() {
   }
   try {
     read_ = ReadExportFile(context_, path);
-  } catch (const RuntimeError& error) {
+  } catch (const HeaderInDataError& error) {
+    return Fail(kExitBadInput, "the export file joins two exports, nothing was written: line " +
+                                   std::to_string(error.Line()) + " is a second header with other units (" +
+                                   error.Found() + " instead of " + error.Expected() + "): " + path);
+  } catch (const std::exception& caught) {
+    const RuntimeError error = AsRuntimeError(caught, "ReadExportFile");
     if (error.Number() == kErrFileChanged) {
       return Fail(kExitBadInput,
                   "the export file changed while it was read, nothing was written: " + path);
     }
     return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.Detail());
-  } catch (const std::exception& error) {
-    return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.what());
   }
   ui_.EndProgress();
   if (read_.exportUnit.empty()) {
@@ -197,12 +223,8 @@ int ConverterRun::Convert() {
   try {
     converted_ = ConvertRows(context_, read_.rowText, read_.exportUnit, serial,
                              read_.rowSurvey ? &*read_.rowSurvey : nullptr);
-  } catch (const RuntimeError& error) {
-    return Fail(kExitConversion, "conversion failed: " + error.Detail());
   } catch (const ProgramEnded&) {
     return Fail(kExitConversion, "conversion ended early");
-  } catch (const std::exception& error) {
-    return Fail(kExitConversion, std::string("conversion failed: ") + error.what());
   }
   if (converted_.cancelled) return Fail(kExitConversion, "conversion cancelled");
   if (converted_.result.empty() && converted_.json.empty()) {
@@ -316,10 +338,6 @@ int ConverterRun::HandOver() {
             .exitCode;
   } catch (const ToolFolderError& error) {
     return Fail(kExitHandoverFailed, "cannot enter the import tool's folder " + error.Folder());
-  } catch (const RuntimeError& error) {
-    return Fail(kExitHandoverFailed, "hand-over failed: " + error.Detail());
-  } catch (const std::exception& error) {
-    return Fail(kExitHandoverFailed, std::string("hand-over failed: ") + error.what());
   }
 
   const int code = static_cast<int>(exitCode);
@@ -368,6 +386,15 @@ void ConverterRun::PrintReadNotes(std::ostream& out) {
   if (read_.glucoseKeptAsText > 0) {
     out << "Kept as text:     " << read_.glucoseKeptAsText << " glucose values that are no number ";
     PrintLines(out, read_.glucoseKeptAsText, read_.keptLineNumbers);
+    out << '\n';
+  }
+  if (read_.endsInHalfCharacter) {
+    out << "Warning:          the UTF-16 export ends in half a character (an odd number of "
+           "bytes); it may be cut short\n";
+  }
+  if (read_.headerLinesInData > 0) {
+    out << "Header lines:     " << read_.headerLinesInData << " inside the data, passed over ";
+    PrintLines(out, read_.headerLinesInData, read_.headerLineNumbers);
     out << '\n';
   }
   if (read_.fileDateOrder != DayMonthOrder::kNone) {

@@ -263,11 +263,15 @@ Exit codes:
   1  usage error (unknown option, missing value, no export file, an output file that
      would overwrite the export file)
   2  bad input: the export file is missing, is not a regular file, cannot be read,
-     changed while it was read, or its header was rejected
+     changed while it was read, its header was rejected, or it joins two exports
+     whose headers give other units
   3  conversion error, or nothing to convert, or an output file cannot be written
      (a read-only output or one that is not a regular file is refused, not replaced)
   4  hand-over failure: the import tool could not be started, or it ended with an
      exit code other than 0
+Running out of memory ends the step it happens in with that step's exit code and
+the error Out of memory (number 7); a file larger than the program reads of its
+kind (settings 16 MiB, the Orvolux patient list 64 MiB) is named in that message.
 )";
 }
 

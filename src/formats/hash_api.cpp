@@ -40,7 +40,7 @@ std::string cHashAPI::HashString(HashAlgorithm algorithm, std::string_view utf8T
 }
 
 std::string cHashAPI::HashFile(HashAlgorithm algorithm, const std::string& path) {
-  const std::optional<std::string> bytes = ReadFileBytes(path);
+  const std::optional<std::string> bytes = ReadFileBytes(path, kMaxDocumentFileBytes);
   if (!bytes) return {};
   return Hash(algorithm, AsBytes(*bytes));
 }

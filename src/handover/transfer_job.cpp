@@ -25,7 +25,7 @@ namespace {
 void CopyToNewFile(Platform& platform, const std::string& source, const std::string& target,
                    const char* procedure) {
   if (!FileExists(source)) throw FileNotFoundError(procedure, source);
-  const std::optional<std::string> bytes = ReadFileBytes(source);
+  const std::optional<std::string> bytes = ReadFileBytes(source, kMaxDocumentFileBytes);
   const FileWriteResult result =
       bytes ? WriteNewFile(platform, target, *bytes, FileAccess::OwnerOnly)
             : FileWriteResult{FileWriteResult::Failure::Create, "Cannot read file: " + source};
@@ -92,7 +92,7 @@ void RunTransferJob(ProcessContext& context, cTempFiles& tempFiles) {
 
   // The MAC covers the copy's bytes: decoded from UTF-8 and encoded again.
   cHS256 hs(context.platform);
-  const std::optional<std::string> bytes = ReadFileBytes(copyPath);
+  const std::optional<std::string> bytes = ReadFileBytes(copyPath, kMaxDocumentFileBytes);
   if (!bytes) throw FileNotFoundError("RunTransferJob", copyPath);
   const std::string document = hs.FromUTF8(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
   try {

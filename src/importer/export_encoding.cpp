@@ -30,25 +30,29 @@ Stretch NextAnsiStretch(std::string_view bytes, std::size_t done) {
   return {from, to};
 }
 
-std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
-  std::u16string units;
-  units.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto first = static_cast<unsigned char>(bytes[i]);
-    const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    units.push_back(
-        static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
-  }
-  // A dangling odd byte cannot be half of a character; it becomes a replacement character.
-  if (bytes.size() % 2 != 0) units.push_back(u'\uFFFD');
-  return Utf16ToUtf8(units);
-}
-
 }  // namespace
 
 bool StartsWithByteOrderMark(std::string_view bytes) {
   return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
          bytes.starts_with("\xFE\xFF");
+}
+
+Utf16Order UnmarkedUtf16Order(std::string_view bytes) {
+  constexpr std::size_t kCharacters = 4;
+  if (bytes.size() < 2 * kCharacters) return Utf16Order::kNone;
+  const auto isAscii = [](char c) { return c >= 0x20 && c < 0x7F; };
+  bool little = true;
+  bool big = true;
+  for (std::size_t i = 0; i < 2 * kCharacters; i += 2) {
+    little = little && isAscii(bytes[i]) && bytes[i + 1] == '\0';
+    big = big && bytes[i] == '\0' && isAscii(bytes[i + 1]);
+  }
+  return little ? Utf16Order::kLittleEndian : big ? Utf16Order::kBigEndian : Utf16Order::kNone;
+}
+
+bool EndsInHalfUtf16Character(std::string_view bytes) {
+  const bool marked = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+  return bytes.size() % 2 != 0 && (marked || UnmarkedUtf16Order(bytes) != Utf16Order::kNone);
 }
 
 std::string DecodeExportBytes(Platform& platform, std::string_view bytes) {
@@ -60,6 +64,14 @@ std::string DecodeExportBytes(Platform& platform, std::string_view bytes) {
   }
   if (bytes.starts_with("\xFF\xFE")) return Utf16BytesToUtf8(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return Utf16BytesToUtf8(bytes.substr(2), true);
+  switch (UnmarkedUtf16Order(bytes)) {
+    case Utf16Order::kLittleEndian:
+      return Utf16BytesToUtf8(bytes, false);
+    case Utf16Order::kBigEndian:
+      return Utf16BytesToUtf8(bytes, true);
+    case Utf16Order::kNone:
+      break;
+  }
   return AnsiBytesToUtf8(platform, bytes);
 }
 

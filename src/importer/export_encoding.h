@@ -14,9 +14,26 @@ class Platform;
 // Whether the bytes start with a UTF-8 or UTF-16 (either byte order) byte-order mark.
 bool StartsWithByteOrderMark(std::string_view bytes);
 
+// The byte order of UTF-16 text saved without a byte-order mark, told by its first four
+// characters: ASCII, each with a zero byte beside it on the same side. An ANSI export
+// holds no zero bytes, so no ANSI text is taken for UTF-16.
+enum class Utf16Order { kNone, kLittleEndian, kBigEndian };
+Utf16Order UnmarkedUtf16Order(std::string_view bytes);
+
+// How the bytes of an export are decoded whole before they are read: marked UTF-8 or
+// UTF-16, or UTF-16 without a mark. Such files come from spreadsheet programs and editors
+// and are small; ANSI text is read piece by piece as it stands.
+inline bool DecodedWhole(std::string_view bytes) {
+  return StartsWithByteOrderMark(bytes) || UnmarkedUtf16Order(bytes) != Utf16Order::kNone;
+}
+
+// Whether the bytes are UTF-16 (marked or not) that end in half a character: an odd count,
+// as a file cut short has it.
+bool EndsInHalfUtf16Character(std::string_view bytes);
+
 // The bytes as UTF-8 text: a byte-order mark selects its encoding and is dropped (invalid
-// sequences become replacement characters); bytes without a mark are read in the ANSI
-// code page.
+// sequences become replacement characters); UTF-16 without a mark is read in the order
+// UnmarkedUtf16Order tells; other bytes are read in the ANSI code page.
 std::string DecodeExportBytes(Platform& platform, std::string_view bytes);
 
 // Appends ANSI bytes as UTF-8. Bytes below 0x40 (digits, blanks, separators, line ends)

@@ -41,7 +41,37 @@ struct TextSurvey {
   bool starMarker = false;
   bool loneLineFeeds = false;  // lines end in CR LF, so an LF alone ends a line too
   bool settled = false;        // repair and starMarker hold for the whole text
+  std::string firstName;       // the header's first field (HeaderLineName)
 };
+
+// The first field of a line as a header names it: up to the first ";" or ",", blanks and
+// quotes around it taken off. A data line whose first field reads so, like the header's
+// or "Date", is taken for a header line.
+std::string_view HeaderLineName(std::string_view line) {
+  std::string_view name = line.substr(0, line.find_first_of(";,"));
+  const std::size_t first = name.find_first_not_of(" \t\"");
+  if (first == std::string_view::npos) return {};
+  name = name.substr(first, name.find_last_not_of(" \t\"") + 1 - first);
+  return name;
+}
+
+// Whether the settings that decide how the values of a row are read differ between two
+// headers; when they do, the header field that shows it in each, as found and as the
+// first header has it.
+std::optional<std::pair<std::string, std::string>> HeaderDifference(const HeaderSettings& found,
+                                                                    const HeaderSettings& first) {
+  if (found.separator != first.separator) {
+    return std::pair{std::string(1, found.separator), std::string(1, first.separator)};
+  }
+  if (found.exportUnit != first.exportUnit) return std::pair{found.exportUnit, first.exportUnit};
+  if (found.carbFactor != first.carbFactor) {
+    return std::pair{found.columnNames[column::kCarbs], first.columnNames[column::kCarbs]};
+  }
+  if (found.pounds != first.pounds) {
+    return std::pair{found.columnNames[column::kWeight], first.columnNames[column::kWeight]};
+  }
+  return std::nullopt;
+}
 
 // What a part of the text (without the header) tells about the whole.
 struct PartSurvey {
@@ -76,6 +106,7 @@ TextSurvey SurveyFirstPiece(Platform& platform, TextSource& source, std::uint64_
   const std::string_view line = NextLineView(first, position, survey.loneLineFeeds);
   survey.empty = false;
   survey.header = ReadHeader(ansi ? AnsiBytesToUtf8(platform, line) : std::string(line), regional);
+  survey.firstName = HeaderLineName(line);
   first.remove_prefix(position);
 
   survey.repair = PieceNeedsRepair(platform, first, ansi);
@@ -98,6 +129,11 @@ struct PartRows {
   long datesMonthFirst = 0;
   long datesOnlyDayFirst = 0;
   long datesOnlyMonthFirst = 0;
+  long headerLines = 0;             // header lines inside the data, like the first header
+  std::vector<long> headerLinesAt;  // as skippedLines
+  // The first header line inside the data whose settings differ from the first header's.
+  std::optional<long> otherHeaderLine;
+  std::pair<std::string, std::string> otherHeaderFields;  // as HeaderDifference gives them
   std::vector<NotedRow> notedRows;             // lines 1-based within the part
   RowSurveyor surveyor;                        // the survey of rowText
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
@@ -197,6 +233,36 @@ void NoteRowValues(const RowValueNotes& notes, const ExportRow& row, PartRows& o
   }
 }
 
+// Whether a line without a readable date is a header line: its first field names the
+// column as the header's does, or as the app's header does ("Date").
+bool IsHeaderLine(std::string_view line, const TextSurvey& survey) {
+  const std::string_view name = HeaderLineName(line);
+  return !name.empty() && (name == survey.firstName || name == "Date");
+}
+
+// A header line inside the data, as two exports joined into one file have it: one like
+// the first header is passed over; the first one that reads its values otherwise (another
+// unit, separator, carbohydrate factor or weight unit) is noted, and the file is refused.
+void NoteHeaderLine(Platform& platform, std::string_view line, bool ansi, const TextSurvey& survey,
+                    const RegionalSettings& regional, PartRows& out) {
+  ++out.headerLines;
+  NoteLine(out.headerLinesAt, out.lines);
+  if (out.otherHeaderLine) return;
+  std::optional<std::pair<std::string, std::string>> difference;
+  try {
+    const HeaderSettings found =
+        ReadHeader(ansi ? AnsiBytesToUtf8(platform, line) : std::string(line), regional);
+    difference = HeaderDifference(found, survey.header);
+  } catch (const RuntimeError&) {
+    // Too few fields to tell its settings: its values cannot be read as the first's.
+    difference = std::pair{std::string(line.substr(0, 40)), survey.header.exportUnit};
+  }
+  if (difference) {
+    out.otherHeaderLine = out.lines;
+    out.otherHeaderFields = std::move(*difference);
+  }
+}
+
 // Adds the rows of a piece to those of its part. May run on a worker thread: it touches
 // nothing but its own PartRows and reads the shared settings. Dates are read by
 // `dateRegional`: the regional settings, or those with the order the export proves.
@@ -261,6 +327,8 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
       notes.Clear();
       WriteRowLines(writer, row, survey.header, survey.starMarker, regional, notes);
       if (!notes.Empty()) NoteRowValues(notes, row, out);
+    } else if (IsHeaderLine(line, survey)) {
+      NoteHeaderLine(platform, line, ansi, survey, regional, out);
     } else if (AnyFieldSet(row)) {
       // A row that carries values but no readable date is lost to the import; count it
       // for the trace log. Blank rows and empty lines are not worth a note.
@@ -279,6 +347,8 @@ void AddPartRows(PartRows& part, ExportReadResult& result) {
   for (const long line : part.skippedLines) NoteLine(result.skippedLineNumbers, before + line);
   for (const long line : part.refusedLines) NoteLine(result.refusedLineNumbers, before + line);
   for (const long line : part.keptLines) NoteLine(result.keptLineNumbers, before + line);
+  for (const long line : part.headerLinesAt) NoteLine(result.headerLineNumbers, before + line);
+  result.headerLinesInData += part.headerLines;
   for (NotedRow& row : part.notedRows) {
     row.line += before;
     result.notedRows.push_back(std::move(row));
@@ -323,7 +393,20 @@ void KeepRarerDateOrder(ExportReadResult& result) {
   });
 }
 
+// The first header line inside the data that reads its values otherwise than the first
+// header, in either half, refuses the whole file: none of its rows may be read with the
+// other part's units.
+void RefuseOtherHeader(const PartRows& first, const PartRows& second) {
+  const PartRows* part = first.otherHeaderLine ? &first : second.otherHeaderLine ? &second : nullptr;
+  if (part == nullptr) return;
+  // Line 1 is the header; the second half's lines follow the first's.
+  const long line = 1 + *part->otherHeaderLine + (part == &second ? first.lines : 0);
+  throw HeaderInDataError(line, part->otherHeaderFields.first, part->otherHeaderFields.second);
+}
+
 void TraceReadNotes(ProcessContext& context, const ExportReadResult& result) {
+  TraceCount(context, "Header lines inside the data skipped", result.headerLinesInData,
+             result.headerLinesInData, result.headerLineNumbers);
   TraceCount(context, "Rows without readable date skipped", result.rowsWithoutDate,
              result.rowsWithoutDate, result.skippedLineNumbers);
   TraceCount(context, "Unreadable or out-of-range values skipped", result.valuesRefused,
@@ -460,6 +543,7 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   }
   auto& [first, second] = halves;
   source.CheckUnchanged();
+  RefuseOtherHeader(first, second);
   if (first.surveyor.Exact() && second.surveyor.Exact()) {
     result.rowSurvey = std::move(first.surveyor.Survey());
     result.rowSurvey->Add(second.surveyor.Survey(), first.rowText.size());
@@ -483,9 +567,8 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
   if (kind == FileKind::kMissing) return ExportReadResult{};
   if (kind != FileKind::kRegular) throw ExportFileAccessError(path);
   const std::unique_ptr<TextSource> source = FileTextSource(path);
-  // A file with a byte-order mark is decoded whole (spreadsheet programs write such
-  // files; they are small).
-  if (StartsWithByteOrderMark(source->Bytes(0, 3))) {
+  // A file with a byte-order mark, or in UTF-16 without one, is decoded whole.
+  if (DecodedWhole(source->Bytes(0, 8))) {
     const std::string bytes = source->Bytes(0, source->Size());
     source->CheckUnchanged();
     return ReadExportText(context, bytes);
@@ -495,9 +578,17 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
 
 ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
                                 std::size_t pieceBytes) {
-  if (StartsWithByteOrderMark(bytes)) {
+  if (DecodedWhole(bytes)) {
     const std::string decoded = DecodeExportBytes(context.platform, bytes);
-    return ReadText(context, *MemoryTextSource(decoded, pieceBytes), false);
+    ExportReadResult result = ReadText(context, *MemoryTextSource(decoded, pieceBytes), false);
+    result.endsInHalfCharacter = EndsInHalfUtf16Character(bytes);
+    if (result.endsInHalfCharacter) {
+      SkipOnError([&] {
+        context.trace.Write(std::string_view(
+            "The UTF-16 export ends in half a character (an odd number of bytes): it may be cut short"));
+      });
+    }
+    return result;
   }
   // Without a mark the bytes are ANSI; plain ASCII fields are used as they stand.
   return ReadText(context, *MemoryTextSource(bytes, pieceBytes), true);

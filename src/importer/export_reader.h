@@ -9,6 +9,7 @@
 
 #include "importer/locale_date.h"
 #include "importer/row_text.h"
+#include "shared/error.h"
 
 namespace tavrin {
 
@@ -57,6 +58,13 @@ struct ExportReadResult {
   // lines of the first few.
   long glucoseKeptAsText = 0;
   std::vector<long> keptLineNumbers;
+  // The export is UTF-16 with an odd number of bytes, as a file cut short is: its last
+  // byte was read as U+FFFD.
+  bool endsInHalfCharacter = false;
+  // Header lines inside the data that read the values as the first header does (two
+  // exports of one kind joined), passed over, and the lines of the first few.
+  long headerLinesInData = 0;
+  std::vector<long> headerLineNumbers;
   // Rows whose numeric date was read with the day before the month and with the month
   // before the day, counting only dates whose day and month differ.
   long datesDayFirst = 0;
@@ -85,6 +93,30 @@ struct ExportReadResult {
   bool MixedDateOrders() const { return datesDayFirst > 0 && datesMonthFirst > 0; }
 };
 
+// A header line inside the data that reads the values otherwise than the file's first
+// line (another glucose unit, separator, carbohydrate factor or weight unit): two exports
+// joined into one file, whose second part would be read in the first part's units. The
+// file is refused, run-time error kErrHeaderInData; `Found` and `Expected` are what the
+// two headers say (the unit, the separator or the column's name).
+class HeaderInDataError : public RuntimeError {
+ public:
+  HeaderInDataError(long line, std::string found, std::string expected)
+      : RuntimeError(kErrHeaderInData, "ReadExportFile",
+                     "Line " + std::to_string(line) + " is a second header with other units (" +
+                         found + " instead of " + expected + ")"),
+        line_(line),
+        found_(std::move(found)),
+        expected_(std::move(expected)) {}
+  long Line() const noexcept { return line_; }
+  const std::string& Found() const noexcept { return found_; }
+  const std::string& Expected() const noexcept { return expected_; }
+
+ private:
+  long line_;
+  std::string found_;
+  std::string expected_;
+};
+
 // How many line numbers of rows without a readable date, and of rows with refused values,
 // are kept for the trace log.
 inline constexpr std::size_t kMaxSkippedLineNumbers = 10;
@@ -103,7 +135,9 @@ inline constexpr std::size_t kExportPieceBytes = std::size_t{2} << 20;
 // result; a header with fewer than 21 fields throws RuntimeError 9 before any row is read;
 // a file that exists but cannot be read, or is no regular file (a folder, a device),
 // throws RuntimeError 75; a file written to or replaced while it is read throws
-// RuntimeError kErrFileChanged, so that no result mixes two files. Shows the progress in
+// RuntimeError kErrFileChanged, so that no result mixes two files; a header line inside
+// the data with other units throws HeaderInDataError (one with the same units is passed
+// over). Shows the progress in
 // the status line and writes a trace line each when rows had to be skipped for want of a
 // date, when values were refused and when the dates mix the orders of day and month.
 // A long export is read in two halves at once unless context.threads says one thread;

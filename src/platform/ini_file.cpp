@@ -7,6 +7,7 @@
 #include "platform/file_replace.h"
 #include "platform/ini_index.h"
 #include "platform/platform.h"
+#include "platform/profile_strings.h"
 #include "shared/error.h"
 #include "shared/fs.h"
 #include "shared/text.h"
@@ -65,17 +66,6 @@ std::optional<std::size_t> MarkerEnd(std::string_view bytes) {
   if (markerAt(0)) return 6;
   if (markerAt(1)) return 8;
   return std::nullopt;
-}
-
-std::string Utf16LeBytes(std::string_view utf8) {
-  const std::u16string units = Utf8ToUtf16(utf8);
-  std::string bytes;
-  bytes.reserve(units.size() * 2);
-  for (char16_t unit : units) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
 }
 
 }  // namespace
@@ -141,7 +131,7 @@ std::optional<cIniFile::FileStamp> cIniFile::StampOfFile() const {
 std::string cIniFile::DecodeUnicode(const std::string& bytes) const {
   const std::optional<std::size_t> start = MarkerEnd(bytes);
   // A file without marker (an ANSI file being taken over) is read as ANSI text.
-  if (!start) return platform_.AnsiToUtf8(bytes);
+  if (!start) return DecodeAnsi(bytes);
   std::u16string units;
   const std::string_view body = std::string_view(bytes).substr(*start);
   units.reserve(body.size() / 2);
@@ -150,9 +140,21 @@ std::string cIniFile::DecodeUnicode(const std::string& bytes) const {
   return Utf16ToUtf8(units);
 }
 
+std::string cIniFile::DecodeAnsi(const std::string& bytes) const {
+  const bool marked = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+                      bytes.starts_with("\xFE\xFF");
+  if (!marked) {
+    markedEncoding_ = ProfileEncoding::kAnsi;
+    return platform_.AnsiToUtf8(bytes);
+  }
+  ProfileFile file = DecodeProfileFile(bytes);
+  markedEncoding_ = file.encoding;
+  return std::move(file.text);
+}
+
 std::string cIniFile::ReadFileText() {
-  const std::string bytes = ReadFileBytes(fileName_).value_or(std::string());
-  return unicode_ ? DecodeUnicode(bytes) : platform_.AnsiToUtf8(bytes);
+  const std::string bytes = ReadFileBytes(fileName_, kMaxSettingsFileBytes).value_or(std::string());
+  return unicode_ ? DecodeUnicode(bytes) : DecodeAnsi(bytes);
 }
 
 void cIniFile::BuildCache() {
@@ -161,14 +163,14 @@ void cIniFile::BuildCache() {
   // different stamp at the next access instead of being hidden.
   const std::optional<FileStamp> stamp = StampOfFile();
   if (!offline_ || memContent_.empty()) {
-    const std::string bytes = ReadFileBytes(fileName_).value_or(std::string());
+    const std::string bytes = ReadFileBytes(fileName_, kMaxSettingsFileBytes).value_or(std::string());
     if (unicode_) {
       // The ANSI image serves ANSI files only.
       rawContent_.clear();
       unicodeContent_ = DecodeUnicode(bytes);
       memContent_ = unicodeContent_;
     } else {
-      rawContent_ = platform_.AnsiToUtf8(bytes);
+      rawContent_ = DecodeAnsi(bytes);
       memContent_ = rawContent_;
     }
   }
@@ -204,7 +206,7 @@ bool cIniFile::CheckUnicodeFile() {
   const fs::path path = FsPath(fileName_);
   const std::uintmax_t size = fs::file_size(path, ec);
   if (ec || size < kMarkerProbeBytes) return unicode_;
-  const std::optional<std::string> bytes = ReadFileBytes(fileName_);
+  const std::optional<std::string> bytes = ReadFileBytes(fileName_, kMaxSettingsFileBytes);
   if (!bytes || bytes->size() < kMarkerProbeBytes) return unicode_;
   unicode_ = MarkerEnd(std::string_view(*bytes).substr(0, kMarkerProbeBytes)).has_value();
   return unicode_;
@@ -293,7 +295,10 @@ void cIniFile::Save(const std::string& section, const std::string& key,
 
 void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
   if (fileName_.empty()) throw FileNotFoundError(source);
-  ReplaceOnDisk(platform_.Utf8ToAnsi(WithoutTrailingCrLf(content) + "\r\n"), source);
+  const std::string text = WithoutTrailingCrLf(content) + "\r\n";
+  ReplaceOnDisk(markedEncoding_ == ProfileEncoding::kAnsi ? platform_.Utf8ToAnsi(text)
+                                                          : EncodeProfileFile(text, markedEncoding_),
+                source);
 }
 
 void cIniFile::ReplaceOnDisk(std::string_view bytes, const char* source) {
@@ -307,7 +312,7 @@ void cIniFile::ReplaceOnDisk(std::string_view bytes, const char* source) {
 
 void cIniFile::WriteUnicodeFile(const char* source) {
   if (fileName_.empty()) throw FileNotFoundError(source);
-  ReplaceOnDisk(Utf16LeBytes(std::string(kMarker) + unicodeContent_), source);
+  ReplaceOnDisk(Utf8ToUtf16Bytes(std::string(kMarker) + unicodeContent_, false), source);
 }
 
 void cIniFile::WriteAsUnicode(bool convert) {
@@ -320,6 +325,7 @@ void cIniFile::WriteAsUnicode(bool convert) {
 
 void cIniFile::WriteAsAnsi() {
   if (unicodeContent_.empty()) BuildCache();
+  markedEncoding_ = ProfileEncoding::kAnsi;  // asked for ANSI, whatever the file was
   // For a file that is ANSI already the decoded content stands in, so that the call
   // never empties the file.
   WriteAnsiFile(unicodeContent_.empty() ? memContent_ : unicodeContent_, "cIniFile.WriteAsAnsi");

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/ini_index.h"
+#include "platform/profile_strings.h"
 
 namespace tavrin {
 
@@ -114,6 +115,9 @@ class cIniFile {
   // The file decoded by the Unicode flag: marker forms decoded, else ANSI.
   std::string ReadFileText();
   std::string DecodeUnicode(const std::string& bytes) const;
+  // Bytes of a file without the "@@@" marker: ANSI, or UTF-8 or UTF-16 when an editor
+  // saved it with that byte-order mark, which is kept for writing it back.
+  std::string DecodeAnsi(const std::string& bytes) const;
   void WriteAnsiFile(std::string_view content, const char* source);
   // Replaces the file with the bytes (ReplaceFile); throws 75 with the reason on failure.
   void ReplaceOnDisk(std::string_view bytes, const char* source);
@@ -131,6 +135,8 @@ class cIniFile {
   std::optional<IniIndex> sections_;  // describes memContent_
   bool cacheFlag_ = true;
   bool unicode_ = false;
+  // The encoding an "ANSI" file was found in, which WriteAnsiFile keeps.
+  mutable ProfileEncoding markedEncoding_ = ProfileEncoding::kAnsi;
   std::string unicodeContent_;
   std::string rawContent_;
   std::string memContent_;

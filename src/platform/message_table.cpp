@@ -94,6 +94,10 @@ constexpr BuiltInMessage kMessages[] = {
      "Monat: %2 Zeilen wurden mit dem Tag zuerst gelesen, %3 mit dem Monat zuerst. Einige "
      "Werte können deshalb im falschen Monat liegen.%4%4Soll der Import trotzdem fortgesetzt "
      "werden?"},
+    {5746,
+     "Die Datei %1 enthält in Zeile %2 eine zweite Kopfzeile mit anderen Einheiten (%3 statt "
+     "%4). Sie ist aus zwei Exporten zusammengesetzt, deren Werte nicht gleich gelesen werden "
+     "können. Es wurde nichts übergeben. Bitte importieren Sie jeden Export für sich."},
     {5760, "Seriennummer"},
     {5770, "So beheben Sie das: Installieren Sie das Plug-in in den Ordner Plugins der Orvolux-Installation, oder tragen Sie den Ordner der Orvolux-Software im Abschnitt [Config] der Datei %1 als OXSWBaseFolder ein."},
     {5771, "Bitte wählen Sie zuerst die Exportdatei der Tavrin App aus (Schaltfläche \"%1\") oder geben Sie ihren Pfad ein."},

@@ -116,11 +116,38 @@ bool Unusable(std::string_view name) {
 
 }  // namespace
 
+ProfileFile DecodeProfileFile(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    return {SanitizeUtf8(bytes.substr(3)), ProfileEncoding::kUtf8};
+  }
+  if (bytes.starts_with("\xFF\xFE")) {
+    return {Utf16BytesToUtf8(bytes.substr(2), false), ProfileEncoding::kUtf16Le};
+  }
+  if (bytes.starts_with("\xFE\xFF")) {
+    return {Utf16BytesToUtf8(bytes.substr(2), true), ProfileEncoding::kUtf16Be};
+  }
+  return {Windows1252ToUtf8(bytes), ProfileEncoding::kAnsi};
+}
+
+std::string EncodeProfileFile(std::string_view text, ProfileEncoding encoding) {
+  switch (encoding) {
+    case ProfileEncoding::kUtf8:
+      return "\xEF\xBB\xBF" + SanitizeUtf8(text);
+    case ProfileEncoding::kUtf16Le:
+      return "\xFF\xFE" + Utf8ToUtf16Bytes(text, false);
+    case ProfileEncoding::kUtf16Be:
+      return "\xFE\xFF" + Utf8ToUtf16Bytes(text, true);
+    case ProfileEncoding::kAnsi:
+      break;
+  }
+  return Utf8ToWindows1252(text);
+}
+
 std::vector<std::string> ReadProfileStringsFile(const std::string& file, const std::string& section,
                                                 const std::vector<std::string>& keys,
                                                 const std::string& defaultValue) {
   std::vector<std::string> values(keys.size(), Limited(defaultValue));
-  const std::optional<std::string> bytes = ReadFileBytes(file);
+  const std::optional<std::string> bytes = ReadFileBytes(file, kMaxSettingsFileBytes);
   if (!bytes) return values;
   // The wanted keys by the hash of their trimmed text, so that each line of the section
   // is compared with the few keys that can match it, not with all of them.
@@ -129,7 +156,7 @@ std::vector<std::string> ReadProfileStringsFile(const std::string& file, const s
     if (!keys[i].empty()) wanted.emplace(FoldedHash(TrimBlanks(keys[i])), i);
   }
   std::vector<bool> found(keys.size(), false);
-  const std::string text = Windows1252ToUtf8(*bytes);
+  const std::string text = DecodeProfileFile(*bytes).text;
   const std::string_view sectionName = TrimBlanks(section);
   bool inSection = false;
   for (std::size_t pos = 0; pos < text.size();) {
@@ -170,8 +197,11 @@ bool WriteProfileStringFile(Platform& platform, const std::string& file, const s
       keyName.find('=') != keyName.npos) {
     return false;
   }
-  const std::optional<std::string> bytes = ReadFileBytes(file);
-  std::vector<std::string> lines = SplitLines(Windows1252ToUtf8(bytes.value_or(std::string())));
+  const std::optional<std::string> bytes = ReadFileBytes(file, kMaxSettingsFileBytes);
+  // A file that is there but cannot be read is not replaced by one holding this key alone.
+  if (!bytes && KindOfFile(file) != FileKind::kMissing) return false;
+  const ProfileFile found = DecodeProfileFile(bytes.value_or(std::string()));
+  std::vector<std::string> lines = SplitLines(found.text);
   const Location where = Find(lines, sectionName, keyName);
   const std::string keyLine = std::string(keyName) + "=" + value;
   if (where.key) {
@@ -184,7 +214,7 @@ bool WriteProfileStringFile(Platform& platform, const std::string& file, const s
   }
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
-  return ReplaceFile(platform, file, Utf8ToWindows1252(text), access).Ok();
+  return ReplaceFile(platform, file, EncodeProfileFile(text, found.encoding), access).Ok();
 }
 
 }  // namespace tavrin

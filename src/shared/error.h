@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -22,6 +23,7 @@ enum ErrorNumber : std::int64_t {
   kErrPathNotFound = 76,        // a folder to change into does not exist
   kErrKeyAlreadyPresent = 457,  // a keyed collection already holds the key
   kErrFileChanged = 1001,       // a file was written to or replaced while it was read
+  kErrHeaderInData = 1002,      // an export holds a second header with other units
 
   // HMAC service: Base64 and hexadecimal texts, keys, hashes and the provider.
   kErrHmacDecodedLength = 0x8004C302,  // a decoded Base64 text has no valid length
@@ -96,6 +98,29 @@ inline RuntimeError SubscriptError(std::string source) {
 // 7 "Out of memory".
 inline RuntimeError OutOfMemoryError(std::string source) {
   return RuntimeError(kErrOutOfMemory, std::move(source), "Out of memory");
+}
+
+// 7 for a file larger than the program reads of its kind: "Out of memory: <path> is larger
+// than the <limit> MiB the program reads of such a file". Holding it would take the memory
+// that an out-of-memory error stands for, so it is reported as one.
+inline RuntimeError FileTooLargeError(std::string source, const std::string& path,
+                                      std::uint64_t limitBytes) {
+  return RuntimeError(kErrOutOfMemory, std::move(source),
+                      "Out of memory: " + path + " is larger than the " +
+                          std::to_string(limitBytes >> 20) + " MiB the program reads of such a file");
+}
+
+// The run-time error that a caught exception stands for: a RuntimeError as it is; a store
+// that could not grow (std::bad_alloc, or a size beyond what a container can hold) as 7
+// "Out of memory"; anything else as 51 with the exception's text. Handlers at the edge of
+// a step call this, so that every failure reaches the user as a numbered error.
+inline RuntimeError AsRuntimeError(const std::exception& error, std::string source) {
+  if (const auto* runtime = dynamic_cast<const RuntimeError*>(&error)) return *runtime;
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr ||
+      dynamic_cast<const std::length_error*>(&error) != nullptr) {
+    return OutOfMemoryError(std::move(source));
+  }
+  return RuntimeError(kErrInternal, std::move(source), error.what());
 }
 
 // Thrown by EndProgram: the controlled way out of the process. It deliberately does not

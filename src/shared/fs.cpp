@@ -1,6 +1,8 @@
 #include "shared/fs.h"
 
 #include <fstream>
+
+#include "shared/error.h"
 #include <system_error>
 
 namespace tavrin {
@@ -27,7 +29,7 @@ FileKind KindOfFile(const std::string& path) {
   }
 }
 
-std::optional<std::string> ReadFileBytes(const std::string& path) {
+std::optional<std::string> ReadFileBytes(const std::string& path, std::uint64_t maxBytes) {
   if (path.empty()) return std::nullopt;
   const std::filesystem::path fsPath = FsPath(path);
   std::error_code ec;
@@ -36,9 +38,14 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   if (!in) return std::nullopt;
   std::string bytes;
   const std::uintmax_t size = std::filesystem::file_size(fsPath, ec);
+  if (!ec && size > maxBytes) throw FileTooLargeError("ReadFileBytes", path, maxBytes);
   if (!ec) bytes.reserve(static_cast<std::size_t>(size));
   char buffer[65536];
   while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    // The file may grow while it is read: the bound holds for what is read.
+    if (bytes.size() + static_cast<std::uint64_t>(in.gcount()) > maxBytes) {
+      throw FileTooLargeError("ReadFileBytes", path, maxBytes);
+    }
     bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
   }
   if (in.bad()) return std::nullopt;

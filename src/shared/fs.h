@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -29,7 +30,23 @@ FileKind KindOfFile(const std::string& path);
 
 // The whole file's bytes; nullopt when the path names no regular file (nothing, a folder,
 // a device) or the file cannot be read to its end. The one whole-file reader: callers
-// that must tell a missing file from an unreadable one look at the path first.
-std::optional<std::string> ReadFileBytes(const std::string& path);
+// that must tell a missing file from an unreadable one look at the path first. Every
+// caller names the most bytes a file of its kind may sensibly hold (the bounds below): a
+// larger file, or one that grows beyond it while it is read, throws RuntimeError 7
+// (FileTooLargeError, naming the path) before its bytes are held.
+std::optional<std::string> ReadFileBytes(const std::string& path, std::uint64_t maxBytes);
+
+// The bounds of the files the program reads whole. Each lies far above what a real file of
+// the kind holds and far below what would strain the memory of a 32-bit process, which
+// also needs room for what the bytes become (decoded text, an index, a hex dump).
+//
+// Settings, language and INI files: a few kilobytes of keys and texts.
+inline constexpr std::uint64_t kMaxSettingsFileBytes = std::uint64_t{16} << 20;
+// The host's patient list: one entry of some hundred bytes per patient, so 64 MiB is more
+// than a hundred thousand patients.
+inline constexpr std::uint64_t kMaxPatientListBytes = std::uint64_t{64} << 20;
+// A document read whole (a transfer job's XML document, a file hashed whole): the XML
+// and JSON documents of the largest exports the program converts stay below it.
+inline constexpr std::uint64_t kMaxDocumentFileBytes = std::uint64_t{512} << 20;
 
 }  // namespace tavrin

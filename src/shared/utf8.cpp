@@ -364,6 +364,33 @@ int CompareUtf16(std::string_view a, std::string_view b) {
   return 0;
 }
 
+std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(
+        static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
+  }
+  // A dangling odd byte cannot be half of a character; it becomes a replacement character.
+  if (bytes.size() % 2 != 0) units.push_back(u'\uFFFD');
+  return Utf16ToUtf8(units);
+}
+
+std::string Utf8ToUtf16Bytes(std::string_view utf8, bool bigEndian) {
+  const std::u16string units = Utf8ToUtf16(utf8);
+  std::string bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    const auto high = static_cast<char>(unit >> 8);
+    const auto low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
 std::vector<std::uint8_t> TextToUtf8Bytes(std::string_view text) {
   const std::string clean = SanitizeUtf8(text);
   return std::vector<std::uint8_t>(clean.begin(), clean.end());
@@ -373,8 +400,8 @@ std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes) {
   return SanitizeUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-std::string ReadUtf8File(const std::string& path) {
-  const std::optional<std::string> bytes = ReadFileBytes(path);
+std::string ReadUtf8File(const std::string& path, std::uint64_t maxBytes) {
+  const std::optional<std::string> bytes = ReadFileBytes(path, maxBytes);
   if (!bytes) throw FileNotFoundError("mUTF8.ReadUtf8File", path);
   return SanitizeUtf8(*bytes);
 }

@@ -12,6 +12,11 @@ namespace tavrin {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// UTF-16 bytes in either byte order <-> UTF-8, for files saved as UTF-16. A dangling odd
+// byte cannot be half of a character and decodes to U+FFFD, as unpaired surrogates do.
+std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
+std::string Utf8ToUtf16Bytes(std::string_view utf8, bool bigEndian);
+
 // Number of characters (UTF-16 code units, as the rest of the program counts them).
 std::size_t CharCount(std::string_view utf8);
 
@@ -51,8 +56,8 @@ inline bool IsAscii(std::string_view bytes) {
 std::vector<std::uint8_t> TextToUtf8Bytes(std::string_view text);
 std::string Utf8BytesToText(const std::vector<std::uint8_t>& bytes);
 // Reads the whole file; a byte-order mark stays in the text as U+FEFF. Throws
-// RuntimeError 53 when the file cannot be read.
-std::string ReadUtf8File(const std::string& path);
+// RuntimeError 53 when the file cannot be read, 7 when it holds more than maxBytes.
+std::string ReadUtf8File(const std::string& path, std::uint64_t maxBytes);
 // The bytes as valid UTF-8: each byte that starts no valid sequence becomes U+FFFD. (The
 // file writer, WriteUtf8File, is in platform/file_replace.h.)
 std::string SanitizeUtf8(std::string_view bytes);

@@ -21,7 +21,7 @@
 namespace tavrin::testing {
 
 inline std::string ReadFile(const std::string& path) {
-  return ReadFileBytes(path).value_or("");
+  return ReadFileBytes(path, kMaxDocumentFileBytes).value_or("");
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {

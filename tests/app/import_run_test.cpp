@@ -194,6 +194,13 @@ TEST_F(ImportRunTest, RunsThatEndWithAMessage) {
   EXPECT_TRUE(ui.messages.at(1).text.ends_with(" aufgetreten: File not found (53)") &&
               ui.messages[1].icon == MessageIcon::None);
   EXPECT_TRUE(Traced({"Error: File not found (53)"}, true) && platform.heldFiles.empty());
+
+  // Running out of memory is a run-time error like any other: told, traced, the end.
+  platform.startFails = false;
+  platform.runProcess = [](const std::string&) -> std::uint32_t { throw std::bad_alloc(); };
+  ASSERT_TRUE(Run(kBgRow));
+  EXPECT_TRUE(ui.messages.at(2).text.ends_with(" aufgetreten: Out of memory (7)"));
+  EXPECT_TRUE(Traced({"Error: Out of memory (7)"}, true) && platform.heldFiles.empty());
 }
 
 TEST_F(ImportRunTest, StatusTextFollowsTheLanguageCode) {

@@ -120,6 +120,15 @@ TEST_F(MainWindowTest, XmlOrJsonCommandLinePutsAHexDumpOnTheClipboard) {
   WriteFile(dir.File("stream.json"), "{\"ä€中\n");
   ASSERT_TRUE(Load(dir.File("stream.json")));
   EXPECT_EQ(platform.clipboard, "0x7B 0x22 0xE4 0x80 0x3F 0x0A ");
+  // A file too large to dump is named in the trace; start-up goes on.
+  context.runMarker.reset();
+  std::filesystem::resize_file(FsPath(dir.File("stream.json")), (std::uintmax_t{16} << 20) + 1);
+  platform.clipboard.clear();
+  ASSERT_TRUE(Load(dir.File("stream.json")));
+  EXPECT_EQ(platform.clipboard, "");
+  EXPECT_NE(ReadFile(context.trace.FilePath()).find("Command-line file not dumped: Out of memory: " +
+                                                    dir.File("stream.json")),
+            std::string::npos);
 }
 
 // Browse takes the chosen path without what follows its end; the dialog opens in the
@@ -142,6 +151,9 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
   const std::string headerOnly = dir.File("header.csv");
   WriteFile(headerOnly, "Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x\r\n");
   WriteFile(dir.File("short.csv"), "Datum;Zeit;Wert\r\n01.12.2026;08:00;120\r\n");
+  const std::string joined = dir.File("joined.csv");
+  WriteFile(joined, "Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x\r\n09.11.2026;08:00;;120\r\n" +
+                        "Date;Time;x;G (mmol/L)" + std::string(17, ';') + "x\r\n09.11.2026;09:00;;5,5\r\n");
   WriteFile(dir.File("binary.csv"), std::string("\x7f" "ELF\0\x01\x02\xff\xfe", 10));
   const std::pair<std::string, std::string> presses[] = {
       {"  ", "Bitte wählen Sie zuerst die Exportdatei der Tavrin App aus (Schaltfläche "
@@ -153,6 +165,8 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
       {dir.File("binary.csv"), "Die Datei " + dir.File("binary.csv") + " ist keine Exportdatei"},
       // The verdict on a file without data comes before any serial-number question.
       {headerOnly, "Die Datei " + headerOnly + " enthält keine Daten"},
+      {joined, "Die Datei " + joined + " enthält in Zeile 3 eine zweite Kopfzeile mit anderen "
+                                       "Einheiten (mmol/L statt mg/dL)."},
   };
   for (const auto& [path, shown] : presses) {
     ui.messages.clear();

@@ -41,7 +41,7 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
   testing::FakePlatform platform;
   platform.crypto = &crypto;
   platform.programPath = F("bin/tavrin-convert");
-  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv");
+  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
   const std::string exportFile = F("sample-export.csv"), xml = F("sample-export.xml");
   const std::string host = F("host"), tools = host + "/_EXTRAS";
   WriteFile(host + "/ox2.ini", "[General]\r\nDiaryFolder=Diaries\r\n");
@@ -96,7 +96,13 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
     {{"--handover", host}, [&] { platform.runProcess = [](const std::string&) { return 7u; }; },
      kExitHandoverFailed, "the import tool reported a failure: exit code 7 (Unknown patient), a login problem"},
     {{"--handover", host}, [&] { platform.startFails = true; }, kExitHandoverFailed, "hand-over failed: File not found (53)"},
+    // Running out of memory anywhere is a numbered error of the step it happened in.
+    {{"--handover", host}, [&] { platform.startFails = false; platform.runProcess = [](const std::string&) -> std::uint32_t { throw std::bad_alloc(); }; },
+     kExitHandoverFailed, "hand-over failed: Out of memory (7)"},
     {{"--handover", host}, [&] { fs::remove_all(FsPath(tools)); }, kExitHandoverFailed, "cannot enter the import tool's folder " + tools + "/"},
+    // An oversized patient list is refused before it is held.
+    {{"--handover", host}, [&] { fs::resize_file(FsPath(host + "/Diaries/palist.xml"), (std::uintmax_t{64} << 20) + 1); }, kExitHandoverFailed,
+     "cannot read the Orvolux installation: Out of memory: " + host + "/Diaries/palist.xml is larger than the 64 MiB the program reads of such a file (7)"},
   };
   // clang-format on
   for (const auto& [args, prepare, code, message] : cases) {
@@ -105,7 +111,7 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
     WriteFile(exportPath, sample);
     fs::remove(FsPath(xml));
     if (prepare) prepare();
-    const std::optional<std::string> before = ReadFileBytes(exportPath);
+    const std::optional<std::string> before = ReadFileBytes(exportPath, kMaxDocumentFileBytes);
     std::vector<std::string> line = args;
     line.push_back(exportPath);
     std::ostringstream out, err;
@@ -114,10 +120,10 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
     EXPECT_TRUE(!message.empty() || printed.empty()) << printed;
     EXPECT_NE(printed.find(code ? "tavrin-convert: " + message + "\n" : message), std::string::npos)
         << printed;
-    EXPECT_EQ(ReadFileBytes(exportPath), before);
+    EXPECT_EQ(ReadFileBytes(exportPath, kMaxDocumentFileBytes), before);
     EXPECT_EQ(fs::exists(FsPath(xml)), !code || (code == kExitHandoverFailed && args.size() == 2));
   }
-  EXPECT_EQ(ReadFileBytes(F("plain.ini")), "[Driver]\r\nXML=0\r\n");
+  EXPECT_EQ(ReadFileBytes(F("plain.ini"), kMaxDocumentFileBytes), "[Driver]\r\nXML=0\r\n");
   EXPECT_TRUE(platform.startedCommands.at(0).starts_with(
       tools + "/KelsarImport.exe import -filepath " + xml + " -filemac "));
   // The progress bar counts rows by their line feeds; a last line may have none.
@@ -140,7 +146,7 @@ TEST(ConvertRunTest, NothingToConvertStillListsTheRefusalsAndWritesTheReport) {
             std::string::npos)
       << err.str();
   EXPECT_NE(err.str().find("tavrin-convert: nothing to convert"), std::string::npos);
-  const std::string page = ReadFileBytes(report).value_or("");
+  const std::string page = ReadFileBytes(report, kMaxDocumentFileBytes).value_or("");
   EXPECT_NE(
       page.find("<td class=\"n\">2</td><td>4 (Glucose (mg/dL))</td><td class=\"v\">1e30</td>"),
       std::string::npos);

@@ -28,7 +28,7 @@ TEST(SampleDocument, IsTheSameOnEverySystem) {
                            TAVRIN_SOURCE_DIR "/examples/sample-export.csv"})
           .options;
   ASSERT_EQ(RunConverter(options, platform, {out, err, false}), kExitSuccess) << err.str();
-  EXPECT_EQ(ReadFileBytes(xml).value_or(""), testing::GoldenFile("cli/sample-export.xml"));
+  EXPECT_EQ(ReadFileBytes(xml, kMaxDocumentFileBytes).value_or(""), testing::GoldenFile("cli/sample-export.xml"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "../../tools/export_generator.h"
 #include "formats/golden_file.h"
+#include "importer/export_encoding.h"
 #include "importer/csv_fields.h"
 #include "importer/export_encoding.h"
 #include "importer/export_rows.h"
@@ -319,17 +320,33 @@ TEST_F(ExportReaderTest, AnsiUtf8AndByteOrderMarksGiveTheSameRows) {
   const std::string expected =
       "04.12.2026 07:05;7;07:05: Müde, schön, Spaß\r\n04.12.2026 07:06;8;Rad;30;mäßig\r\n"
       "04.12.2026 07:06;7;07:06: Öl; é\r\n04.12.2026 07:06;6;FrühstückÄ\r\n";
-  const auto utf16 = [&utf8](bool bigEndian) {
-    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char16_t u : Utf8ToUtf16(utf8)) {
-      bytes += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
-      bytes += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
-    }
-    return bytes;
+  const std::string le = Utf8ToUtf16Bytes(utf8, false), be = Utf8ToUtf16Bytes(utf8, true);
+  // UTF-16 is read with its mark and without one, in either byte order; one that ends in
+  // half a character (a file cut short) is read all the same and said to be so.
+  const struct {
+    std::string bytes;
+    bool halfCharacter;
+  } cases[] = {
+      {Utf8ToWindows1252(utf8), false}, {utf8, false}, {"\xEF\xBB\xBF" + utf8, false},
+      {"\xFF\xFE" + le, false},         {"\xFE\xFF" + be, false},
+      {le, false},                       {be, false},
+      {"\xFF\xFE" + le + "\n", true},   {le + "\n", true},
+      {be + "\n", true},                 {Utf8ToWindows1252(utf8) + "\n", false},
   };
-  for (const std::string& bytes :
-       {Utf8ToWindows1252(utf8), utf8, "\xEF\xBB\xBF" + utf8, utf16(false), utf16(true)}) {
-    EXPECT_EQ(Read(bytes).rowText, expected);
+  for (const auto& c : cases) {
+    const ExportReadResult read = Read(c.bytes);
+    EXPECT_EQ(read.rowText, expected) << c.bytes.substr(0, 8);
+    EXPECT_EQ(read.endsInHalfCharacter, c.halfCharacter) << c.bytes.substr(0, 8);
+  }
+  // Zero bytes beside the first four characters make UTF-16, and nothing else does.
+  for (const auto& [bytes, order] : std::initializer_list<std::pair<std::string, Utf16Order>>{
+           {std::string("D\0a\0t\0e\0", 8), Utf16Order::kLittleEndian},
+           {std::string("\0D\0a\0t\0e", 8), Utf16Order::kBigEndian},
+           {std::string("D\0a\0t\0", 6), Utf16Order::kNone},
+           {std::string("D\0a\0t\0\xE4\0", 8), Utf16Order::kNone},
+           {std::string("Date;Tim"), Utf16Order::kNone},
+           {std::string("\0D\0a\0t\0\0", 8), Utf16Order::kNone}}) {
+    EXPECT_EQ(UnmarkedUtf16Order(bytes), order) << bytes;
   }
   EXPECT_EQ(Read("\xEF\xBB\xBF").exportUnit, "");
   std::ofstream(dir.File("export.csv"), std::ios::binary) << "\xEF\xBB\xBF" + utf8;

@@ -193,7 +193,7 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
     EXPECT_EQ(r.rowText.substr(0, 10), c.stamps) << c.rows;
     EXPECT_EQ(r.fileDateOrder, c.imposed) << c.rows;
     EXPECT_EQ(r.MixedDateOrders(), c.mixed) << c.rows;
-    const std::string trace = ReadFileBytes(context->trace.FilePath()).value_or("");
+    const std::string trace = ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
     const bool traced =
         trace.find(
             "Date order taken from the export: day first (1 dates can only be read day "
@@ -209,7 +209,7 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
     }
     return out;
   };
-  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv");
+  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
   platform.regional = RegionalSettings::German();
   const std::string german = stamps(ReadExportText(*context, sample).rowText);
   platform.regional = RegionalSettings::EnglishUS();
@@ -254,7 +254,7 @@ TEST_F(RefusalsTest, ADateFieldIsReadOnItsOwnAndWhatWasLeftOutIsTraced) {
            Row({{3, "1e30"}, {4, "-1"}}) + Row({{3, "HI"}}));
   EXPECT_EQ(r.rowText, "04.12.2026 07:05;1;101\r\n04.12.2026 07:05;1;HI\r\n");
   EXPECT_EQ(r.skippedLineNumbers, (std::vector<long>{2}));
-  const std::string trace = ReadFileBytes(context->trace.FilePath()).value_or("");
+  const std::string trace = ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
   for (const char* line : {"Rows without readable date skipped: 1 (lines 2)\r\n",
                            "Unreadable or out-of-range values skipped: 2 (lines 4)\r\n",
                            "Glucose texts kept as text: 1 (lines 5)\r\n"}) {
@@ -302,6 +302,57 @@ TEST_F(RefusalsTest, AnExportChangedOrReplacedWhileItIsReadStopsTheRead) {
       EXPECT_TRUE(openFileStays) << "a changed export was read";
     } catch (const RuntimeError& e) {
       EXPECT_EQ(e.Detail(), "File changed while it was read: " + path + " (1001)");
+    }
+  }
+}
+
+// Two exports joined into one file: a header line inside the data that reads the values
+// as the first header does is passed over; one with another unit (in either order), another
+// separator, carbohydrate factor or weight unit refuses the file, naming the line, in
+// every way the text is read.
+TEST_F(RefusalsTest, AHeaderLineInsideTheDataIsRecognised) {
+  const std::string mg = tools::ExportGenerator::Header();
+  const auto with = [&](std::string_view from, std::string_view to) {
+    std::string header = mg;
+    header.replace(header.find(from), from.size(), to);
+    return header;
+  };
+  const std::string mmol = with("(mg/dL)", "(mmol/L)");
+  const std::string rows = Row({{3, "5,5"}}) + Row({{1, "08:00"}, {3, "7,2"}});
+  const struct {
+    std::string text;
+    long line;  // of the refused header; 0: read, the header passed over
+    std::string found, expected;
+  } cases[] = {
+      {mg + rows + mg + rows, 0, "", ""},
+      {mmol + rows + mmol + rows, 0, "", ""},
+      {mg + rows + "\"Date\";\"Time\"" + mg.substr(9) + rows, 0, "", ""},
+      {mg + rows + mmol + rows, 4, "mmol/L", "mg/dL"},
+      {mmol + rows + mg + rows, 4, "mg/dL", "mmol/L"},
+      {mg + rows + rows + mmol, 6, "mmol/L", "mg/dL"},
+      {mg + rows + with("(g)", "(BE 12)") + rows, 4, "Carbohydrates (BE 12)", "Carbohydrates (g)"},
+      {mg + rows + with("(kg)", "(lbs)") + rows, 4, "Weight (lbs)", "Weight (kg)"},
+      {mg + rows + "Date,Time,Tag,Glucose (mg/dL)" + std::string(30, ',') + "\r\n" + rows, 4, ",", ";"},
+      {mg + rows + "Date;Time;Glucose (mmol/L)\r\n" + rows, 4, "Date;Time;Glucose (mmol/L)", "mg/dL"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    for (const bool oneThread : {true, false}) {
+      for (const std::size_t pieceBytes : {std::size_t{1}, std::size_t{7}, c.text.size()}) {
+        oneThread ? UseOneThread() : UseTwoThreads();
+        try {
+          const ExportReadResult read = ReadExportText(*context, c.text, pieceBytes);
+          EXPECT_EQ(c.line, 0) << "a header with other units was read over";
+          EXPECT_EQ(read.headerLinesInData, 1);
+          EXPECT_EQ(read.headerLineNumbers, std::vector<long>{4});
+          EXPECT_EQ(read.rowsWithoutDate, 0);
+          EXPECT_EQ(std::count(read.rowText.begin(), read.rowText.end(), '\n'), 4);
+        } catch (const HeaderInDataError& e) {
+          EXPECT_EQ(std::make_tuple(e.Line(), e.Found(), e.Expected()),
+                    std::make_tuple(c.line, c.found, c.expected));
+          EXPECT_EQ(e.Number(), kErrHeaderInData);
+        }
+      }
     }
   }
 }

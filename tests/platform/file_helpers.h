@@ -21,7 +21,7 @@ inline void WriteBytes(const std::string& path, std::string_view bytes) {
 }
 
 inline std::string ReadBytes(const std::string& path) {
-  return ReadFileBytes(path).value_or(std::string());
+  return ReadFileBytes(path, kMaxDocumentFileBytes).value_or(std::string());
 }
 
 inline bool Exists(const std::string& path) {

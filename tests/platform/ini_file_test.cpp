@@ -12,6 +12,7 @@
 #include "platform/file_helpers.h"
 #include "platform/file_replace.h"
 #include "platform/profile_strings.h"
+#include "shared/codepage.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
@@ -267,6 +268,37 @@ TEST_F(IniFile, ProfileStringWrites) {
   EXPECT_EQ(ReadBytes(path), written);
   EXPECT_FALSE(
       platform.WriteProfileString(dir.File("no/such.ini"), "A", "x", "1", FileAccess::Usual));
+}
+
+// A settings file that an editor saved with a byte-order mark is read by its mark and
+// written back in the same encoding: its first section is found, and no ANSI section is
+// appended to a UTF-16 file.
+TEST_F(IniFile, ProfileFilesKeepTheirByteOrderMark) {
+  const std::string text = "[Config]\r\nLanguage=EN\r\nName=Größe\r\n";
+  const std::string after =
+      "[Config]\r\nLanguage=EN\r\nName=Größe\r\nCreateDump=1\r\nNewerOnly=0\r\n";
+  const struct {
+    ProfileEncoding encoding;
+    std::string bytes;
+  } cases[] = {
+      {ProfileEncoding::kAnsi, Utf8ToWindows1252(text)},
+      {ProfileEncoding::kUtf8, "\xEF\xBB\xBF" + text},
+      {ProfileEncoding::kUtf16Le, "\xFF\xFE" + Utf8ToUtf16Bytes(text, false)},
+      {ProfileEncoding::kUtf16Be, "\xFE\xFF" + Utf8ToUtf16Bytes(text, true)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.encoding));
+    EXPECT_EQ(EncodeProfileFile(text, c.encoding), c.bytes);
+    WriteBytes(path, c.bytes);
+    EXPECT_EQ(Open().Load("Config", "Language", "DE"), "EN");
+    EXPECT_EQ(ReadProfileStringFile(path, "Config", "Name", ""), "Größe");
+    // Both writers: the single-value one and the engine's cached edit.
+    ASSERT_TRUE(platform.WriteProfileString(path, "Config", "CreateDump", "1", FileAccess::Usual));
+    Open().Save("Config", "NewerOnly", "0");
+    const ProfileFile written = DecodeProfileFile(ReadBytes(path));
+    EXPECT_EQ(written.encoding, c.encoding);
+    EXPECT_EQ(written.text, after);
+  }
 }
 
 }  // namespace

@@ -201,14 +201,51 @@ TEST(StringBuilder, CountsUtf16UnitsAndRemovesWholeCharacters) {
   EXPECT_EQ(b.NumChars(), 2u);
 }
 
+// A file larger than its caller's bound is refused as out of memory, naming the path,
+// before its bytes are held; one of exactly the bound is read.
+TEST(FileBytes, BoundedByTheCaller) {
+  testing::TempDir dir;
+  std::ofstream(FsPath(dir.File("five")), std::ios::binary) << "12345";
+  EXPECT_EQ(ReadFileBytes(dir.File("five"), 5), "12345");
+  try {
+    (void)ReadFileBytes(dir.File("five"), 4);
+    ADD_FAILURE() << "a file beyond the bound was read";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.Number(), kErrOutOfMemory);
+    EXPECT_NE(error.Description().find(dir.File("five")), std::string::npos);
+  }
+  EXPECT_EQ(ReadFileBytes(dir.File("missing"), 4), std::nullopt);
+}
+
+// Whatever a step catches reaches the user as a numbered error; a store that could not
+// grow is "Out of memory".
+TEST(FileBytes, CaughtExceptionsAsRuntimeErrors) {
+  const struct {
+    std::exception_ptr thrown;
+    std::int64_t number;
+  } cases[] = {
+      {std::make_exception_ptr(std::bad_alloc()), kErrOutOfMemory},
+      {std::make_exception_ptr(std::length_error("vector")), kErrOutOfMemory},
+      {std::make_exception_ptr(RuntimeError(kErrSubscript, "x", "y")), kErrSubscript},
+      {std::make_exception_ptr(std::logic_error("bug")), kErrInternal},
+  };
+  for (const auto& c : cases) {
+    try {
+      std::rethrow_exception(c.thrown);
+    } catch (const std::exception& error) {
+      EXPECT_EQ(AsRuntimeError(error, "test").Number(), c.number) << error.what();
+    }
+  }
+}
+
 // A byte-order mark read from a file stays in the text; invalid bytes become U+FFFD. (Files
 // are written through the platform's safe routine: posix_facilities_test.)
 TEST(Utf8Files, ReadExistingAndKilled) {
   testing::TempDir dir;
   std::ofstream(FsPath(dir.File("bom.txt")), std::ios::binary) << "\xEF\xBB\xBFx\xFF";
-  EXPECT_EQ(ReadUtf8File(dir.File("bom.txt")), "\uFEFFx\uFFFD");
-  EXPECT_THAT([&] { ReadUtf8File(dir.File("missing.txt")); }, Raises(kErrFileNotFound));
-  EXPECT_THROW(ReadUtf8File(dir.Path()), RuntimeError);
+  EXPECT_EQ(ReadUtf8File(dir.File("bom.txt"), 16), "\uFEFFx\uFFFD");
+  EXPECT_THAT([&] { ReadUtf8File(dir.File("missing.txt"), 16); }, Raises(kErrFileNotFound));
+  EXPECT_THROW(ReadUtf8File(dir.Path(), 16), RuntimeError);
   // An empty file exists too, a folder does not; killing a missing file gives 53.
   EXPECT_FALSE(FileExists(""));
   EXPECT_FALSE(FileExists(dir.Path()));

@@ -211,7 +211,7 @@ void CreateStoreFolder(const std::string& store) {
 }
 
 std::vector<std::string> ReadStore(const std::string& path) {
-  return StoreLines(ReadFileBytes(path).value_or(std::string()));
+  return StoreLines(ReadFileBytes(path, kMaxSettingsFileBytes).value_or(std::string()));
 }
 
 bool WriteStore(Platform& platform, const std::string& path,

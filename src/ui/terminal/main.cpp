@@ -64,13 +64,10 @@ int main(int argc, char** argv) {
   } catch (const tavrin::ProgramEnded& ended) {
     std::cout.flush();
     return ended.exitCode;
-  } catch (const tavrin::RuntimeError& error) {
-    std::cout.flush();
-    std::cerr << "TavrinPlugin: " << error.Description() << " (" << error.Number() << ")\n";
-    return 1;
   } catch (const std::exception& error) {
+    // Out of memory, too, is named as the numbered error it is.
     std::cout.flush();
-    std::cerr << "TavrinPlugin: " << error.what() << '\n';
+    std::cerr << "TavrinPlugin: " << tavrin::AsRuntimeError(error, "Main").Detail() << '\n';
     return 1;
   } catch (...) {
     std::cerr << "TavrinPlugin: unexpected failure\n";

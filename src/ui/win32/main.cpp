@@ -50,10 +50,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     form.Form_Unload();
   } catch (const tavrin::ProgramEnded& ended) {
     return ended.exitCode;
-  } catch (const tavrin::RuntimeError& error) {
-    return ReportFailure(error.Description() + " (" + std::to_string(error.Number()) + ")");
   } catch (const std::exception& error) {
-    return ReportFailure(error.what());
+    // Out of memory, too, is named as the numbered error it is.
+    return ReportFailure(tavrin::AsRuntimeError(error, "Main").Detail());
   } catch (...) {
     return ReportFailure("unexpected failure");
   }
