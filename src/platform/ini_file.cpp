@@ -297,9 +297,19 @@ void cIniFile::Save(const std::string& section, const std::string& key,
 void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
   if (fileName_.empty()) throw FileNotFoundError(source);
   const std::string text = WithoutTrailingCrLf(content) + "\r\n";
-  ReplaceOnDisk(markedEncoding_ == ProfileEncoding::kAnsi ? platform_.Utf8ToAnsi(text)
-                                                          : EncodeProfileFile(text, markedEncoding_),
-                source);
+  if (markedEncoding_ != ProfileEncoding::kAnsi) {
+    ReplaceOnDisk(EncodeProfileFile(text, markedEncoding_), source);
+    return;
+  }
+  // ANSI text whose first bytes are those of a byte-order mark (EF BB BF, FF FE, FE FF:
+  // a line that a rebuild or a removal moved to the top) would be read back as UTF-8 or
+  // UTF-16. An empty line in front, which every reader passes over, keeps the file ANSI.
+  std::string bytes = platform_.Utf8ToAnsi(text);
+  if (bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+      bytes.starts_with("\xFE\xFF")) {
+    bytes.insert(0, "\r\n");
+  }
+  ReplaceOnDisk(bytes, source);
 }
 
 void cIniFile::ReplaceOnDisk(std::string_view bytes, const char* source) {

@@ -273,6 +273,23 @@ TEST_F(IniFile, ProfileStringWrites) {
 // A settings file that an editor saved with a byte-order mark is read by its mark and
 // written back in the same encoding: its first section is found, and no ANSI section is
 // appended to a UTF-16 file.
+// A rebuild drops the empty first line, and the ANSI line behind it would start the file
+// with the bytes of a byte-order mark: the file must stay ANSI and keep its values.
+TEST_F(IniFile, AnsiTextThatLooksLikeAByteOrderMarkStaysAnsi) {
+  for (const std::string mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+    SCOPED_TRACE(mark);
+    WriteBytes(path, "\r\n" + mark + "=1\r\n[Config]\r\nName=Gr\xF6\xDF\x65\r\n");
+    cIniFile ini = Open();
+    ASSERT_EQ(ini.Load("Config", "Name", ""), "Größe");
+    EXPECT_TRUE(ini.RebuildIniStructure());
+    EXPECT_EQ(DecodeProfileFile(ReadBytes(path)).encoding, ProfileEncoding::kAnsi);
+    EXPECT_EQ(Open().Load("Config", "Name", ""), "Größe");
+    Open().Save("Config", "Language", "EN");
+    EXPECT_EQ(Open().Load("Config", "Name", ""), "Größe");
+    EXPECT_EQ(Open().Load("Config", "Language", ""), "EN");
+  }
+}
+
 TEST_F(IniFile, ProfileFilesKeepTheirByteOrderMark) {
   const std::string text = "[Config]\r\nLanguage=EN\r\nName=Größe\r\n";
   const std::string after =
