@@ -10,7 +10,10 @@
 # New inputs go to build/fuzz-campaign/<target>/; afterwards the saved corpus
 # fuzz/corpus/<target>/ is rebuilt by a merge: the hand-written seeds (files not named by
 # a hash) are always kept, and of the rest only what adds coverage (edges). Logs and any crash,
-# leak, timeout or out-of-memory reproducer are in build/fuzz-campaign/ too.
+# leak, timeout or out-of-memory reproducer are in build/fuzz-campaign/ too. Shrink a
+# reproducer with `build/fuzz/fuzz/<target> -minimize_crash=1 -max_total_time=60
+# -exact_artifact_path=<out> <reproducer>` and keep it in the target's corpus under a name
+# that says what it holds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
