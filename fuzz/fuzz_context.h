@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -20,13 +21,23 @@ namespace tavrin::fuzzing {
 struct FuzzContext {
   explicit FuzzContext(const std::string& name) {
     std::error_code ec;
-    folder = ScratchRoot() / ("tavrin-fuzz-" + name);
+    // A folder of this process's own: a campaign and a replay of the same target at the
+    // same time must not write each other's settings file.
+    folder = ScratchRoot() / ("tavrin-fuzz-" + name + "-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(folder, ec);
     platform.programPath = PathText(folder / "TavrinPlugin");
     platform.crypto = &crypto;
     context = std::make_unique<ProcessContext>(platform, ui);
     context->languages = std::make_unique<Languages>(platform, context->paths, "DE");
   }
+
+  ~FuzzContext() {
+    context.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
+  FuzzContext(const FuzzContext&) = delete;
+  FuzzContext& operator=(const FuzzContext&) = delete;
 
   void PickRegional(std::uint8_t byte) {
     static const RegionalSettings kChoices[] = {
