@@ -32,11 +32,6 @@ Stretch NextAnsiStretch(std::string_view bytes, std::size_t done) {
 
 }  // namespace
 
-bool StartsWithByteOrderMark(std::string_view bytes) {
-  return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-         bytes.starts_with("\xFE\xFF");
-}
-
 Utf16Order UnmarkedUtf16Order(std::string_view bytes) {
   constexpr std::size_t kCharacters = 4;
   if (bytes.size() < 2 * kCharacters) return Utf16Order::kNone;

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "shared/utf8.h"
+
 namespace tavrin {
 
 class Platform;
@@ -10,9 +12,6 @@ class Platform;
 // How the bytes of an export become UTF-8 text. Spreadsheet programs save an export with
 // a byte-order mark (UTF-8 or UTF-16); the app writes it in the ANSI code page, and some
 // tools save it as UTF-8 without a mark, which read as ANSI shows garbled letters.
-
-// Whether the bytes start with a UTF-8 or UTF-16 (either byte order) byte-order mark.
-bool StartsWithByteOrderMark(std::string_view bytes);
 
 // The byte order of UTF-16 text saved without a byte-order mark, told by its first four
 // characters: ASCII, each with a zero byte beside it on the same side. An ANSI export

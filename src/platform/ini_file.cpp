@@ -141,9 +141,7 @@ std::string cIniFile::DecodeUnicode(const std::string& bytes) const {
 }
 
 std::string cIniFile::DecodeAnsi(const std::string& bytes) const {
-  const bool marked = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-                      bytes.starts_with("\xFE\xFF");
-  if (!marked) {
+  if (!StartsWithByteOrderMark(bytes)) {
     markedEncoding_ = ProfileEncoding::kAnsi;
     return platform_.AnsiToUtf8(bytes);
   }
@@ -305,10 +303,7 @@ void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
   // a line that a rebuild or a removal moved to the top) would be read back as UTF-8 or
   // UTF-16. An empty line in front, which every reader passes over, keeps the file ANSI.
   std::string bytes = platform_.Utf8ToAnsi(text);
-  if (bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-      bytes.starts_with("\xFE\xFF")) {
-    bytes.insert(0, "\r\n");
-  }
+  if (StartsWithByteOrderMark(bytes)) bytes.insert(0, "\r\n");
   ReplaceOnDisk(bytes, source);
 }
 

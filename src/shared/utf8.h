@@ -12,6 +12,13 @@ namespace tavrin {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// Whether the bytes start with a UTF-8 or UTF-16 (either byte order) byte-order mark, as
+// editors and spreadsheet programs save text files.
+inline bool StartsWithByteOrderMark(std::string_view bytes) {
+  return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+         bytes.starts_with("\xFE\xFF");
+}
+
 // UTF-16 bytes in either byte order <-> UTF-8, for files saved as UTF-16. A dangling odd
 // byte cannot be half of a character and decodes to U+FFFD, as unpaired surrogates do.
 std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
