@@ -305,12 +305,9 @@ int ConverterRun::WriteReport() {
 
 int ConverterRun::HandOver() {
   const std::string folder = AddBackslash(AbsolutePath(options_.handoverFolder));
-  // The host discovery reads the installation's folder from the settings; the folder
-  // named on the command line takes that place.
-  platform_.OverrideProfileString(context_.paths.SettingsFilePath(), "Config", "OXSWBaseFolder",
-                                  folder);
+  // The folder named on the command line takes the place of the settings' one.
   try {
-    DetermineHostFolders(context_);
+    DetermineHostFolders(context_, folder);
   } catch (const ProgramEnded&) {
     return Fail(kExitHandoverFailed, "no usable Orvolux installation in " + folder);
   } catch (const RuntimeError& error) {

@@ -6,35 +6,21 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "shared/utf8.h"
 
 namespace tavrin {
 
 // The platform of the batch converter: every answer comes from the real back end, except
-// what the user fixed on the command line: the regional settings (so that an export
-// written elsewhere reads the same on any machine) and one value of one INI file (so that
-// the host installation named on the command line is the one the host discovery finds,
-// as if the settings file named it).
+// what the user fixed on the command line: the regional settings, so that an export
+// written elsewhere reads the same on any machine.
 class ConverterPlatform : public Platform {
  public:
   explicit ConverterPlatform(Platform& inner) : inner_(inner) {}
 
   void OverrideRegional(RegionalSettings regional) { regional_ = std::move(regional); }
-  // Reads of this key of this file give the value; section and key ignore letter case.
-  void OverrideProfileString(std::string file, std::string section, std::string key,
-                             std::string value) {
-    profileOverride_ =
-        ProfileOverride{std::move(file), std::move(section), std::move(key), std::move(value)};
-  }
 
   RegionalSettings Regional() override { return regional_ ? *regional_ : inner_.Regional(); }
   std::string ReadProfileString(const std::string& file, const std::string& section,
                                 const std::string& key, const std::string& defaultValue) override {
-    if (profileOverride_ && file == profileOverride_->file &&
-        EqualsNoCase(section, profileOverride_->section) &&
-        EqualsNoCase(key, profileOverride_->key)) {
-      return profileOverride_->value;
-    }
     return inner_.ReadProfileString(file, section, key, defaultValue);
   }
 
@@ -126,12 +112,8 @@ class ConverterPlatform : public Platform {
   CryptoProvider& Crypto() override { return inner_.Crypto(); }
 
  private:
-  struct ProfileOverride {
-    std::string file, section, key, value;
-  };
   Platform& inner_;
   std::optional<RegionalSettings> regional_;
-  std::optional<ProfileOverride> profileOverride_;
 };
 
 }  // namespace tavrin

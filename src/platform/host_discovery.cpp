@@ -62,13 +62,15 @@ std::string ParentFolder(std::string_view folder) {
   EndProgram(context);
 }
 
-std::string FindBaseFolder(ProcessContext& context) {
+std::string FindBaseFolder(ProcessContext& context,
+                           const std::optional<std::string>& namedBaseFolder) {
   const std::string programFolder = context.paths.ProgramFolder();
   std::string base;
   if (EndsWithFolders(programFolder, {"plugins"})) base = programFolder;
   if (base.empty()) {
-    base =
-        AddBackslash(ReadSetting(context.platform, context.paths, "Config", "OXSWBaseFolder", ""));
+    base = AddBackslash(namedBaseFolder ? *namedBaseFolder
+                                        : ReadSetting(context.platform, context.paths, "Config",
+                                                      "OXSWBaseFolder", ""));
   }
   if (!Usable(base) && EndsWithFolders(programFolder, {"_extras", "kelsar"})) {
     base = ParentFolder(programFolder);
@@ -163,11 +165,12 @@ std::string FindHostPath(const std::string& folder, const std::vector<std::strin
   return path;
 }
 
-void DetermineHostFolders(ProcessContext& context) {
+void DetermineHostFolders(ProcessContext& context,
+                          const std::optional<std::string>& namedBaseFolder) {
   ProcessContext::HostFolders& host = context.host;
   if (!host.baseFolder.empty()) return;
 
-  const std::string base = FindBaseFolder(context);
+  const std::string base = FindBaseFolder(context, namedBaseFolder);
   const std::string diary = FindDiaryFolder(context, base);
   host.baseFolder = base;
   host.diaryFolder = diary;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,10 @@ inline constexpr char kHostExeName[] = "Veltra Orvolux Software.exe";
 // host's "ox2.ini") and the patient database's identifier (from "palist.xml"). Does
 // nothing when the base folder is already known. Shows message 5579 or 5580 and ends the
 // program (ProgramEnded) when the installation cannot be found or is damaged.
-void DetermineHostFolders(ProcessContext& context);
+// `namedBaseFolder`, when given, takes the place of the "OXSWBaseFolder" setting: the
+// installation a user named on the command line.
+void DetermineHostFolders(ProcessContext& context,
+                          const std::optional<std::string>& namedBaseFolder = std::nullopt);
 
 // A path read from a host file ("Sub\\D2" or "Sub/D2", written on Windows or not) with the
 // local separator.
