@@ -1,6 +1,8 @@
 #include "app/import_run.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "app/file_dialog.h"
@@ -98,6 +100,11 @@ class ImportRun {
   void Run(const std::string& rowText, const std::string& exportUnit, const ExportReadResult* read);
 
  private:
+  void PrepareFiles();
+  std::optional<ConversionResult> Convert(const std::string& rowText, const std::string& exportUnit,
+                                          const ExportReadResult* read);
+  void WriteDocuments(const ConversionResult& conversion);
+  std::uint32_t HandOver(const ConversionResult& conversion);
   void PrepareDumpFolder();
   std::string ReportAndOpen(const ExportReadResult& read, const ConversionResult& conversion);
   void TellWhatWasLeftOut(const ExportReadResult& read, const std::string& reportPath);
@@ -119,7 +126,34 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
                     const ExportReadResult* read) {
   context_.ui.SetStatusText(StatusText(context_));
   context_.trace.Write("Preparing data for Orvolux");
+  PrepareFiles();
 
+  context_.trace.Write("Creating stream for call");
+  const std::optional<ConversionResult> conversion = Convert(rowText, exportUnit, read);
+  if (!conversion) {
+    // The status line no longer says that data are being prepared.
+    context_.ui.SetStatusText(context_.Message(kMsgCancelled));
+    context_.trace.Write("Import cancelled, nothing handed over.");
+    return;
+  }
+  WriteDocuments(*conversion);
+
+  const std::uint32_t exitCode = HandOver(*conversion);
+
+  // Off by default: the report is an addition for those who switch it on.
+  std::string reportPath;
+  if (exitCode == 0 && read != nullptr &&
+      IsTrueText(window_.Settings().Load("Config", "CreateReport", "0"))) {
+    reportPath = ReportAndOpen(*read, *conversion);
+  }
+  if (read != nullptr) TellWhatWasLeftOut(*read, reportPath);
+
+  context_.ui.KeepMainWindowOnTop(true);
+  context_.trace.Write("Job completed.");
+  EndProgram(context_);
+}
+
+void ImportRun::PrepareFiles() {
   cTempFiles& tempFiles = window_.TempFiles();
   // A path the import tool's command line cannot carry ends the run here, before the
   // user is asked anything.
@@ -130,21 +164,23 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
   // "CreateFormattedJSON" only changes the layout switch of the JSON writer, whose
   // stream comes out the same either way, so it is not consulted here.
   if (IsTrueText(window_.Settings().Load("Config", "CreateDump", ""))) PrepareDumpFolder();
+}
 
-  context_.trace.Write("Creating stream for call");
+// The documents, or nothing when the user cancelled.
+std::optional<ConversionResult> ImportRun::Convert(const std::string& rowText,
+                                                   const std::string& exportUnit,
+                                                   const ExportReadResult* read) {
   WindowSerialSource serials(window_);
-  const ConversionResult conversion =
+  ConversionResult conversion =
       ConvertRows(context_, rowText, exportUnit, serials,
                   read != nullptr && read->rowSurvey ? &*read->rowSurvey : nullptr);
-  if (context_.dialogResult == kCancel || conversion.cancelled) {
-    // The status line no longer says that data are being prepared.
-    context_.ui.SetStatusText(context_.Message(kMsgCancelled));
-    context_.trace.Write("Import cancelled, nothing handed over.");
-    return;
-  }
+  if (context_.dialogResult == kCancel || conversion.cancelled) return std::nullopt;
+  return conversion;
+}
+
+void ImportRun::WriteDocuments(const ConversionResult& conversion) {
   const std::string& xml = conversion.result;
   const std::string& json = conversion.json;
-
   // The documents wait in the shared temporary folder for the import tool: patient data
   // for the user's eyes only.
   if (!xml.empty()) WriteUtf8File(platform_, xmlPath_, xml, FileAccess::OwnerOnly);
@@ -153,15 +189,20 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
     if (!xml.empty()) WriteDumpCopy(platform_, dumpFolder_ + "stream.xml", xml);
     if (!json.empty()) WriteDumpCopy(platform_, dumpFolder_ + "stream.json", json);
   }
+}
 
+// Hands the JSON stream (the XML document waiting as a transfer job beside it) or the XML
+// document alone to the import tool and returns the tool's exit code; 1 when there was
+// nothing to hand over, which the user is told.
+std::uint32_t ImportRun::HandOver(const ConversionResult& conversion) {
+  const std::string& xml = conversion.result;
+  const std::string& json = conversion.json;
   std::string jobSuffix;
   if (!xml.empty() && !json.empty()) {
     jobSuffix = CreateTransferJob(context_, xmlPath_, window_.JobNumbers());
   }
-
   // The import tool's windows come up in front of the main window while it works.
   context_.ui.KeepMainWindowOnTop(false);
-  std::uint32_t exitCode = 1;
   // Each hand-over puts the current folder back as it found it.
   if (!json.empty()) {
     const HandOverResult call = HandOverToImportTool(
@@ -170,35 +211,24 @@ void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
                    .document = json,
                    .jobSuffix = jobSuffix,
                    .beforeStart = [this](const std::string& mac) { WriteJsonReplay(mac); }});
-    exitCode = call.exitCode;
     context_.trace.Write("JSON-Call-Results: " + std::to_string(call.exitCode) +
                          "|0|Currently not retrievable!");
     if (!dumpFolder_.empty() && !xml.empty()) WriteXmlReplay(ComputeFileMac(context_, xml));
-  } else if (!xml.empty()) {
+    return call.exitCode;
+  }
+  if (!xml.empty()) {
     const HandOverResult call = HandOverToImportTool(
         context_, {.form = CommandForm::S,
                    .filePath = xmlPath_,
                    .document = xml,
                    .beforeStart = [this](const std::string& mac) { WriteXmlReplay(mac); }});
-    exitCode = call.exitCode;
     context_.trace.Write("XML-Call-Results: " + std::to_string(call.exitCode) + "|0|");
-  } else {
-    // Ending without a word would look like a successful import.
-    context_.ui.ShowMessage(context_.Message(5700, {window_.txtImportDatei}), kProgramTitle,
-                            MessageButtons::Ok, MessageIcon::Information);
+    return call.exitCode;
   }
-
-  // Off by default: the report is an addition for those who switch it on.
-  std::string reportPath;
-  if (exitCode == 0 && read != nullptr &&
-      IsTrueText(window_.Settings().Load("Config", "CreateReport", "0"))) {
-    reportPath = ReportAndOpen(*read, conversion);
-  }
-  if (read != nullptr) TellWhatWasLeftOut(*read, reportPath);
-
-  context_.ui.KeepMainWindowOnTop(true);
-  context_.trace.Write("Job completed.");
-  EndProgram(context_);
+  // Ending without a word would look like a successful import.
+  context_.ui.ShowMessage(context_.Message(5700, {window_.txtImportDatei}), kProgramTitle,
+                          MessageButtons::Ok, MessageIcon::Information);
+  return 1;
 }
 
 std::string RunDumpFolder(ProcessContext& context) {

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "importer/date_parsing.h"
 #include "importer/export_encoding.h"
@@ -446,104 +448,157 @@ DayMonthOrder OrderToImpose(long onlyDayFirst, long onlyMonthFirst,
   return proven == regionalOrder ? DayMonthOrder::kNone : proven;
 }
 
-ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi) {
-  ExportReadResult result;
-  const std::uint64_t size = source.Size();
-  const std::uint64_t cut = HalfwayLineStart(
-      context.threads, size, [&source](std::uint64_t at) { return source.LineStartAfter(at); });
-  const RegionalSettings regional = context.platform.Regional();
-  RegionalSettings dateRegional = regional;
-  TextSurvey survey = SurveyFirstPiece(context.platform, source, cut, ansi, regional);
-  if (survey.empty) return result;
-  result.exportUnit = survey.header.exportUnit;
-  result.columnNames.assign(survey.header.columnNames.begin(), survey.header.columnNames.end());
+// One read of an export text: the header surveyed from the first piece, the rows of both
+// halves (read a second time when the whole file answers otherwise than its first piece),
+// and the result joined from the halves.
+class TextRead {
+ public:
+  TextRead(ProcessContext& context, TextSource& source, bool ansi)
+      : context_(context),
+        source_(source),
+        ansi_(ansi),
+        size_(source.Size()),
+        cut_(HalfwayLineStart(context.threads, size_,
+                              [&source](std::uint64_t at) { return source.LineStartAfter(at); })),
+        regional_(context.platform.Regional()),
+        dateRegional_(regional_) {}
 
+  ExportReadResult Run();
+
+ private:
+  using Halves = std::pair<PartRows, PartRows>;
+  Halves ReadHalves();
+  PartRows ReadFirstHalf();
+  PartRows ReadSecondHalf();
+  bool SettleFromWhole(const Halves& halves, ExportReadResult& result);
+  void Join(Halves& halves, ExportReadResult& result);
+  void ShowProgress(long count);
+
+  ProcessContext& context_;
+  TextSource& source_;
+  const bool ansi_;
+  const std::uint64_t size_;
+  const std::uint64_t cut_;
+  const RegionalSettings regional_;
+  RegionalSettings dateRegional_;  // the regional settings with the order the dates prove
+  TextSurvey survey_;
   // The count after every piece of the first half (some 10,000 rows) and while the
   // worker reads on, each time with the second half's count so far, and always the final
   // count. Shown from this thread only, and only while the rows are read the first time.
-  const std::string progressText = context.Message(303, {"%1"});
-  long shown = 0;
-  bool showing = true;
-  std::uint64_t firstBytes = 0;
-  std::atomic<std::uint64_t> secondBytes = 0;
-  const auto showProgress = [&](long count) {
-    if (count == shown || !showing) return;
-    context.ui.SetStatusText(ReplaceAll(progressText, "%1", std::to_string(count)) + "...");
-    context.ui.ShowProgress(ProgressStep::Reading, firstBytes + secondBytes, size);
-    context.ui.DoEvents();
-    shown = count;
-  };
-  long firstLines = 0;
-  std::atomic<long> secondLines = 0;
-  const auto readRows = [&] {
-    return RunTwoHalves(
-        cut < size,
-        [&] {
-          PartRows rows;
-          rows.rowText.reserve(static_cast<std::size_t>(size / 2));  // room for the row text
-          rows.surveyor.Reserve(size);  // the second half's survey is added to this one
-          const std::unique_ptr<TextPieces> pieces = source.Pieces(0, cut);
-          std::string raw;
-          bool header = true;
-          for (std::string_view piece = pieces->Next(raw); !piece.empty();
-               piece = pieces->Next(raw)) {
-            ReadPieceRows(context.platform, piece, header, survey, ansi, regional, dateRegional,
-                          rows);
-            header = false;
-            firstLines = rows.lines;
-            firstBytes += piece.size();
-            showProgress(firstLines + secondLines);
-          }
-          return rows;
-        },
-        [&] {
-          PartRows rows;
-          rows.rowText.reserve(static_cast<std::size_t>((size - cut) / 4));
-          rows.surveyor.Reserve(size - cut);
-          const std::unique_ptr<TextPieces> pieces = source.Pieces(cut, size);
-          std::string raw;
-          for (std::string_view piece = pieces->Next(raw); !piece.empty();
-               piece = pieces->Next(raw)) {
-            ReadPieceRows(context.platform, piece, false, survey, ansi, regional, dateRegional,
-                          rows);
-            secondLines = rows.lines;
-            secondBytes += piece.size();
-          }
-          return rows;
-        },
-        [&] { showProgress(firstLines + secondLines); });
-  };
-  auto halves = readRows();
-  PartSurvey whole{.repair = survey.repair, .starMarker = survey.starMarker};
+  std::string progressText_;
+  long shown_ = 0;
+  bool showing_ = true;
+  std::uint64_t firstBytes_ = 0;
+  std::atomic<std::uint64_t> secondBytes_ = 0;
+  long firstLines_ = 0;
+  std::atomic<long> secondLines_ = 0;
+};
+
+ExportReadResult TextRead::Run() {
+  ExportReadResult result;
+  survey_ = SurveyFirstPiece(context_.platform, source_, cut_, ansi_, regional_);
+  if (survey_.empty) return result;
+  result.exportUnit = survey_.header.exportUnit;
+  result.columnNames.assign(survey_.header.columnNames.begin(),
+                            survey_.header.columnNames.end());
+  progressText_ = context_.Message(303, {"%1"});
+
+  Halves halves = ReadHalves();
+  if (SettleFromWhole(halves, result)) {
+    // The rows written so far followed the wrong answer.
+    firstBytes_ = 0;
+    secondBytes_ = 0;
+    showing_ = false;
+    halves = ReadHalves();
+    showing_ = true;
+  }
+  source_.CheckUnchanged();
+  RefuseOtherHeader(halves.first, halves.second);
+  Join(halves, result);
+  ShowProgress(result.linesRead);
+  context_.ui.ShowProgress(ProgressStep::Reading, size_, size_);
+  TraceReadNotes(context_, result);
+  return result;
+}
+
+void TextRead::ShowProgress(long count) {
+  if (count == shown_ || !showing_) return;
+  context_.ui.SetStatusText(ReplaceAll(progressText_, "%1", std::to_string(count)) + "...");
+  context_.ui.ShowProgress(ProgressStep::Reading, firstBytes_ + secondBytes_, size_);
+  context_.ui.DoEvents();
+  shown_ = count;
+}
+
+TextRead::Halves TextRead::ReadHalves() {
+  return RunTwoHalves(
+      cut_ < size_, [this] { return ReadFirstHalf(); }, [this] { return ReadSecondHalf(); },
+      [this] { ShowProgress(firstLines_ + secondLines_); });
+}
+
+PartRows TextRead::ReadFirstHalf() {
+  PartRows rows;
+  rows.rowText.reserve(static_cast<std::size_t>(size_ / 2));  // room for the row text
+  rows.surveyor.Reserve(size_);  // the second half's survey is added to this one
+  const std::unique_ptr<TextPieces> pieces = source_.Pieces(0, cut_);
+  std::string raw;
+  bool header = true;
+  for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
+    ReadPieceRows(context_.platform, piece, header, survey_, ansi_, regional_, dateRegional_,
+                  rows);
+    header = false;
+    firstLines_ = rows.lines;
+    firstBytes_ += piece.size();
+    ShowProgress(firstLines_ + secondLines_);
+  }
+  return rows;
+}
+
+// Runs on the worker thread: it shows nothing itself.
+PartRows TextRead::ReadSecondHalf() {
+  PartRows rows;
+  rows.rowText.reserve(static_cast<std::size_t>((size_ - cut_) / 4));
+  rows.surveyor.Reserve(size_ - cut_);
+  const std::unique_ptr<TextPieces> pieces = source_.Pieces(cut_, size_);
+  std::string raw;
+  for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
+    ReadPieceRows(context_.platform, piece, false, survey_, ansi_, regional_, dateRegional_,
+                  rows);
+    secondLines_ = rows.lines;
+    secondBytes_ += piece.size();
+  }
+  return rows;
+}
+
+// Whether a later piece settled an answer otherwise than the first, or the file's dates
+// prove another order than the regional one; if so, the survey and the date order now
+// follow the whole file and the rows must be read again.
+bool TextRead::SettleFromWhole(const Halves& halves, ExportReadResult& result) {
+  PartSurvey whole{.repair = survey_.repair, .starMarker = survey_.starMarker};
   whole.Add(halves.first.survey);
   whole.Add(halves.second.survey);
   // Whether a date can be read in only one order is the same in either order, so the
   // first read tells what the file proves.
-  const DayMonthOrder imposed =
-      OrderToImpose(halves.first.datesOnlyDayFirst + halves.second.datesOnlyDayFirst,
-                    halves.first.datesOnlyMonthFirst + halves.second.datesOnlyMonthFirst, regional);
-  if (whole.repair != survey.repair || whole.starMarker != survey.starMarker ||
-      imposed != DayMonthOrder::kNone) {
-    // A later piece settled an answer otherwise than the first, or the file's dates prove
-    // another order than the regional one: the rows written so far followed the wrong one.
-    survey.repair = whole.repair;
-    survey.starMarker = whole.starMarker;
-    survey.settled = true;
-    if (imposed != DayMonthOrder::kNone) {
-      dateRegional.dateOrder = imposed == DayMonthOrder::kDayFirst
-                                   ? RegionalSettings::DateOrder::DayMonthYear
-                                   : RegionalSettings::DateOrder::MonthDayYear;
-      result.fileDateOrder = imposed;
-    }
-    firstBytes = 0;
-    secondBytes = 0;
-    showing = false;
-    halves = readRows();
-    showing = true;
+  const DayMonthOrder imposed = OrderToImpose(
+      halves.first.datesOnlyDayFirst + halves.second.datesOnlyDayFirst,
+      halves.first.datesOnlyMonthFirst + halves.second.datesOnlyMonthFirst, regional_);
+  if (whole.repair == survey_.repair && whole.starMarker == survey_.starMarker &&
+      imposed == DayMonthOrder::kNone) {
+    return false;
   }
+  survey_.repair = whole.repair;
+  survey_.starMarker = whole.starMarker;
+  survey_.settled = true;
+  if (imposed != DayMonthOrder::kNone) {
+    dateRegional_.dateOrder = imposed == DayMonthOrder::kDayFirst
+                                  ? RegionalSettings::DateOrder::DayMonthYear
+                                  : RegionalSettings::DateOrder::MonthDayYear;
+    result.fileDateOrder = imposed;
+  }
+  return true;
+}
+
+void TextRead::Join(Halves& halves, ExportReadResult& result) {
   auto& [first, second] = halves;
-  source.CheckUnchanged();
-  RefuseOtherHeader(first, second);
   if (first.surveyor.Exact() && second.surveyor.Exact()) {
     result.rowSurvey = std::move(first.surveyor.Survey());
     result.rowSurvey->Add(second.surveyor.Survey(), first.rowText.size());
@@ -553,10 +608,10 @@ ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi
   AddPartRows(first, result);
   AddPartRows(second, result);
   KeepRarerDateOrder(result);
-  showProgress(result.linesRead);
-  context.ui.ShowProgress(ProgressStep::Reading, size, size);
-  TraceReadNotes(context, result);
-  return result;
+}
+
+ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi) {
+  return TextRead(context, source, ansi).Run();
 }
 
 }  // namespace

@@ -299,24 +299,10 @@ void WriteCombinedDose(RowWriter& writer, const ExportRow& row, const RegionalSe
   notes.Add(ValueFate::kDoseRefused, kInsulinFirst, {}, parts);
 }
 
-}  // namespace
-
-void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
-                   bool starMarker, const RegionalSettings& regional, RowValueNotes& notes) {
+// Codes 4 and 5 from the single insulin columns.
+void WriteSingleDoses(RowWriter& writer, const ExportRow& row, bool starMarker,
+                      const RegionalSettings& regional, RowValueNotes& notes) {
   using namespace column;
-  const std::string_view dec = regional.decimalSeparator;
-
-  if (!row[kGlucose].empty()) {
-    SkipOnError([&] { WriteGlucose(writer, row[kGlucose], header, regional, notes); });
-  }
-  if (!row[kCarbs].empty()) {
-    SkipOnError([&] { WriteCarbs(writer, row[kCarbs], header, regional, notes); });
-  }
-  if (!row[kInsulinFirst].empty() || !row[kInsulinSecond].empty()) {
-    WriteCombinedDose(writer, row, regional, notes);
-  }
-
-  // Codes 4 and 5 from the single insulin columns.
   const auto amount = [&](std::size_t index, char code, bool star) {
     if (row[index].empty()) return;
     SkipOnError([&] {
@@ -332,61 +318,94 @@ void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings
   amount(kBolus, '4', starMarker);
   amount(kCorrection, '4', false);
   amount(kBasal, '5', false);
+}
 
-  // Code 8: activity, "kind;duration;intensity" with "o" for a missing intensity. The
-  // duration is written as it stands, but must be a number.
-  if (!row[kActivityDuration].empty() && !row[kActivityKind].empty()) {
-    SkipOnError([&] {
-      const FieldNumber duration = ExamineNumber(row[kActivityDuration], regional);
-      if (!duration.isNumber || duration.wholeDigits > kMaxWholeDigits) {
-        notes.Add(ValueFate::kRefused, kActivityDuration, row[kActivityDuration]);
-        return;
-      }
-      std::string value(row[kActivityKind]);
-      value.append(1, ';').append(row[kActivityDuration]).append(1, ';');
-      value.append(row[kActivityIntensity].empty() ? std::string_view("o")
-                                                   : row[kActivityIntensity]);
-      writer.Line('8', value);
-    });
-  }
+// Code 8: activity, "kind;duration;intensity" with "o" for a missing intensity. The
+// duration is written as it stands, but must be a number.
+void WriteActivity(RowWriter& writer, const ExportRow& row, const RegionalSettings& regional,
+                   RowValueNotes& notes) {
+  using namespace column;
+  if (row[kActivityDuration].empty() || row[kActivityKind].empty()) return;
+  SkipOnError([&] {
+    const FieldNumber duration = ExamineNumber(row[kActivityDuration], regional);
+    if (!duration.isNumber || duration.wholeDigits > kMaxWholeDigits) {
+      notes.Add(ValueFate::kRefused, kActivityDuration, row[kActivityDuration]);
+      return;
+    }
+    std::string value(row[kActivityKind]);
+    value.append(1, ';').append(row[kActivityDuration]).append(1, ';');
+    value.append(row[kActivityIntensity].empty() ? std::string_view("o")
+                                                 : row[kActivityIntensity]);
+    writer.Line('8', value);
+  });
+}
 
-  // Code 7: the note, led by the row's time.
-  if (!row[kNote].empty()) {
-    SkipOnError([&] {
-      std::string value = NormalizeTime(row[kTime]);
-      value.append(": ").append(row[kNote]);
-      writer.Line('7', value);
-    });
-  }
+// Code 7: the note, led by the row's time.
+void WriteNote(RowWriter& writer, const ExportRow& row) {
+  using namespace column;
+  if (row[kNote].empty()) return;
+  SkipOnError([&] {
+    std::string value = NormalizeTime(row[kTime]);
+    value.append(": ").append(row[kNote]);
+    writer.Line('7', value);
+  });
+}
 
-  // Code 6: the blood pressure column without blanks; numbers in it must be readable.
-  if (!row[kTag].empty()) {
-    SkipOnError([&] {
-      std::string value(row[kTag]);
-      std::erase(value, ' ');
-      if (value.empty()) return;
-      if (IsUnreadableBloodPressure(value, regional)) {
-        notes.Add(ValueFate::kRefused, kTag, row[kTag]);
-        return;
-      }
-      writer.Line('6', value);
-    });
-  }
+// Code 6: the blood pressure column without blanks; numbers in it must be readable.
+void WriteBloodPressure(RowWriter& writer, const ExportRow& row, const RegionalSettings& regional,
+                        RowValueNotes& notes) {
+  using namespace column;
+  if (row[kTag].empty()) return;
+  SkipOnError([&] {
+    std::string value(row[kTag]);
+    std::erase(value, ' ');
+    if (value.empty()) return;
+    if (IsUnreadableBloodPressure(value, regional)) {
+      notes.Add(ValueFate::kRefused, kTag, row[kTag]);
+      return;
+    }
+    writer.Line('6', value);
+  });
+}
 
-  // Code 9: body weight.
-  if (!row[kWeight].empty()) {
-    SkipOnError([&] {
-      std::optional<std::string> value = AmountText(row[kWeight], regional);
-      if (!value) {
-        notes.Add(ValueFate::kRefused, kWeight, row[kWeight]);
-        return;
-      }
-      if (header.pounds) {
-        *value = DoubleToText(static_cast<double>(ParseDecimal(*value)) * kPoundsFactor, dec);
-      }
-      writer.Line('9', *value);
-    });
+// Code 9: body weight, in kilograms.
+void WriteWeight(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+                 const RegionalSettings& regional, RowValueNotes& notes) {
+  using namespace column;
+  if (row[kWeight].empty()) return;
+  SkipOnError([&] {
+    std::optional<std::string> value = AmountText(row[kWeight], regional);
+    if (!value) {
+      notes.Add(ValueFate::kRefused, kWeight, row[kWeight]);
+      return;
+    }
+    if (header.pounds) {
+      *value = DoubleToText(static_cast<double>(ParseDecimal(*value)) * kPoundsFactor,
+                            regional.decimalSeparator);
+    }
+    writer.Line('9', *value);
+  });
+}
+
+}  // namespace
+
+void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+                   bool starMarker, const RegionalSettings& regional, RowValueNotes& notes) {
+  using namespace column;
+  if (!row[kGlucose].empty()) {
+    SkipOnError([&] { WriteGlucose(writer, row[kGlucose], header, regional, notes); });
   }
+  if (!row[kCarbs].empty()) {
+    SkipOnError([&] { WriteCarbs(writer, row[kCarbs], header, regional, notes); });
+  }
+  if (!row[kInsulinFirst].empty() || !row[kInsulinSecond].empty()) {
+    WriteCombinedDose(writer, row, regional, notes);
+  }
+  WriteSingleDoses(writer, row, starMarker, regional, notes);
+  WriteActivity(writer, row, regional, notes);
+  WriteNote(writer, row);
+  WriteBloodPressure(writer, row, regional, notes);
+  WriteWeight(writer, row, header, regional, notes);
 }
 
 }  // namespace tavrin

@@ -582,6 +582,90 @@ std::vector<std::string> PosixPlatform::ReadUserValues(const std::string& key,
   return values;
 }
 
+namespace {
+
+// The changes to one section of the user-value store, gathered before the store is
+// rewritten: values set in place, values added after the section's last line (in the
+// order given), lines removed.
+struct StoreEdit {
+  std::vector<std::string> added;
+  std::unordered_map<std::string, std::size_t> addedAt;  // by lower-case name
+  std::vector<bool> removed;
+  std::vector<bool> addedRemoved;
+  bool changed = false;
+  bool ok = true;  // false when a name or value could not be stored
+};
+
+void SetStoreValues(const std::string& key,
+                    const std::vector<std::pair<std::string, std::string>>& values,
+                    const StoreSection& section, std::vector<std::string>& lines, StoreEdit& edit) {
+  for (const auto& [name, value] : values) {
+    if (!UsableStoreNames(key, name) || value.find_first_of("\r\n") != std::string::npos) {
+      edit.ok = false;
+      continue;
+    }
+    const std::string lower = ToLower(name);
+    edit.changed = true;
+    if (const auto at = section.values.find(lower); at != section.values.end()) {
+      // The value keeps the spelling of its name, as a registry value does.
+      std::string& existing = lines[at->second];
+      existing = existing.substr(0, existing.find('=') + 1) + value;
+    } else if (const auto newAt = edit.addedAt.find(lower); newAt != edit.addedAt.end()) {
+      std::string& line = edit.added[newAt->second];
+      line = line.substr(0, line.find('=') + 1) + value;
+    } else {
+      edit.addedAt.emplace(lower, edit.added.size());
+      edit.added.push_back(name + "=" + value);
+    }
+  }
+}
+
+void DeleteStoreValues(const std::string& key, const std::vector<std::string>& deletions,
+                       StoreSection& section, StoreEdit& edit) {
+  for (const std::string& name : deletions) {
+    const std::string lower = UsableStoreNames(key, name) ? ToLower(name) : std::string();
+    if (const auto at = section.values.find(lower); !lower.empty() && at != section.values.end()) {
+      edit.removed[at->second] = true;
+      section.values.erase(at);
+      edit.changed = true;
+    } else if (const auto newAt = edit.addedAt.find(lower);
+               !lower.empty() && newAt != edit.addedAt.end()) {
+      edit.addedRemoved[newAt->second] = true;
+      edit.addedAt.erase(newAt);
+    } else {
+      edit.ok = false;
+    }
+  }
+}
+
+// The store's lines with the edit applied; a section that did not exist is appended.
+std::vector<std::string> EditedStoreLines(const std::string& key, const StoreSection& section,
+                                          std::vector<std::string>& lines,
+                                          const StoreEdit& edit) {
+  std::vector<std::string> result;
+  result.reserve(lines.size() + edit.added.size() + 3);
+  const auto appendAdded = [&] {
+    for (std::size_t i = 0; i < edit.added.size(); ++i) {
+      if (!edit.addedRemoved[i]) result.push_back(edit.added[i]);
+    }
+  };
+  const std::size_t insertAt = section.header ? section.end : lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i == insertAt) appendAdded();
+    if (!edit.removed[i]) result.push_back(std::move(lines[i]));
+  }
+  if (section.header && insertAt == lines.size()) appendAdded();
+  if (!section.header && std::find(edit.addedRemoved.begin(), edit.addedRemoved.end(), false) !=
+                             edit.addedRemoved.end()) {
+    if (!result.empty() && !result.back().empty()) result.emplace_back();
+    result.push_back("[" + key + "]");
+    appendAdded();
+  }
+  return result;
+}
+
+}  // namespace
+
 bool PosixPlatform::WriteUserValues(const std::string& key,
                                     const std::vector<std::pair<std::string, std::string>>& values,
                                     const std::vector<std::string>& deletions) {
@@ -593,69 +677,14 @@ bool PosixPlatform::WriteUserValues(const std::string& key,
   const std::unique_ptr<HeldFile> lock = LockFile(file + ".lock", LockMode::Exclusive);
   std::vector<std::string> lines = ReadStore(file);
   StoreSection section = FindSection(lines, key);
-  bool ok = true;
-  bool changed = false;
 
-  // New values go after the section's last line, in the order given.
-  std::vector<std::string> added;
-  std::unordered_map<std::string, std::size_t> addedAt;
-  for (const auto& [name, value] : values) {
-    if (!UsableStoreNames(key, name) || value.find_first_of("\r\n") != std::string::npos) {
-      ok = false;
-      continue;
-    }
-    const std::string lower = ToLower(name);
-    changed = true;
-    if (const auto at = section.values.find(lower); at != section.values.end()) {
-      // The value keeps the spelling of its name, as a registry value does.
-      std::string& existing = lines[at->second];
-      existing = existing.substr(0, existing.find('=') + 1) + value;
-    } else if (const auto newAt = addedAt.find(lower); newAt != addedAt.end()) {
-      std::string& line = added[newAt->second];
-      line = line.substr(0, line.find('=') + 1) + value;
-    } else {
-      addedAt.emplace(lower, added.size());
-      added.push_back(name + "=" + value);
-    }
-  }
-
-  std::vector<bool> removed(lines.size(), false);
-  std::vector<bool> addedRemoved(added.size(), false);
-  for (const std::string& name : deletions) {
-    const std::string lower = UsableStoreNames(key, name) ? ToLower(name) : std::string();
-    if (const auto at = section.values.find(lower); !lower.empty() && at != section.values.end()) {
-      removed[at->second] = true;
-      section.values.erase(at);
-      changed = true;
-    } else if (const auto newAt = addedAt.find(lower); !lower.empty() && newAt != addedAt.end()) {
-      addedRemoved[newAt->second] = true;
-      addedAt.erase(newAt);
-    } else {
-      ok = false;
-    }
-  }
-  if (!changed) return ok;
-
-  std::vector<std::string> result;
-  result.reserve(lines.size() + added.size() + 3);
-  const auto appendAdded = [&] {
-    for (std::size_t i = 0; i < added.size(); ++i) {
-      if (!addedRemoved[i]) result.push_back(added[i]);
-    }
-  };
-  const std::size_t insertAt = section.header ? section.end : lines.size();
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i == insertAt) appendAdded();
-    if (!removed[i]) result.push_back(std::move(lines[i]));
-  }
-  if (section.header && insertAt == lines.size()) appendAdded();
-  if (!section.header &&
-      std::find(addedRemoved.begin(), addedRemoved.end(), false) != addedRemoved.end()) {
-    if (!result.empty() && !result.back().empty()) result.emplace_back();
-    result.push_back("[" + key + "]");
-    appendAdded();
-  }
-  return WriteStore(*this, file, result) && ok;
+  StoreEdit edit;
+  SetStoreValues(key, values, section, lines, edit);
+  edit.removed.assign(lines.size(), false);
+  edit.addedRemoved.assign(edit.added.size(), false);
+  DeleteStoreValues(key, deletions, section, edit);
+  if (!edit.changed) return edit.ok;
+  return WriteStore(*this, file, EditedStoreLines(key, section, lines, edit)) && edit.ok;
 }
 
 std::unique_ptr<HeldFile> PosixPlatform::TakeUserLock(const std::string& name, LockMode mode) {
