@@ -107,8 +107,7 @@ ImportFigures ImportOnce(Process& process, const std::string& path) {
   const auto t1 = Clock::now();
   const double c1 = CpuSeconds();
   tavrin::ConversionResult converted =
-      tavrin::ConvertRows(*process.context, read.rowText, read.exportUnit, serials,
-                          read.rowSurvey ? &*read.rowSurvey : nullptr);
+      tavrin::ConvertRows(*process.context, read.rows, read.exportUnit, serials);
   const auto t2 = Clock::now();
   const double c2 = CpuSeconds();
   figures.readSeconds = std::chrono::duration<double>(t1 - t0).count();

@@ -47,7 +47,7 @@ struct Imported {
     tavrin::bench::FixedSerial serial;
     const auto start = Clock::now();
     read = tavrin::ReadExportText(*context, bytes);
-    converted = tavrin::ConvertRows(*context, read.rowText, read.exportUnit, serial);
+    converted = tavrin::ConvertRows(*context, read.rows, read.exportUnit, serial);
     importSeconds = std::chrono::duration<double>(Clock::now() - start).count();
   }
 };

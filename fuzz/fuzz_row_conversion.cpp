@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz.context->dialogResult.clear();
   tavrin::ConversionResult converted;
   try {
-    converted = tavrin::ConvertRows(*fuzz.context, rows, unit, serials);
+    converted = tavrin::ConvertRows(*fuzz.context, tavrin::RowTable::FromText(rows), unit, serials);
   } catch (const tavrin::RuntimeError&) {
     // A value beyond its range is refused with a run-time error; that is an answer.
   }

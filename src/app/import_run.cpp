@@ -97,12 +97,11 @@ class ImportRun {
   ImportRun(ProcessContext& context, frmMeterImport& window)
       : context_(context), platform_(context.platform), window_(window) {}
 
-  void Run(const std::string& rowText, const std::string& exportUnit, const ExportReadResult* read);
+  void Run(const RowTable& rows, const std::string& exportUnit, const ExportReadResult* read);
 
  private:
   void PrepareFiles();
-  std::optional<ConversionResult> Convert(const std::string& rowText, const std::string& exportUnit,
-                                          const ExportReadResult* read);
+  std::optional<ConversionResult> Convert(const RowTable& rows, const std::string& exportUnit);
   void WriteDocuments(const ConversionResult& conversion);
   std::uint32_t HandOver(const ConversionResult& conversion);
   void PrepareDumpFolder();
@@ -122,14 +121,14 @@ class ImportRun {
   std::string dumpFolder_;
 };
 
-void ImportRun::Run(const std::string& rowText, const std::string& exportUnit,
+void ImportRun::Run(const RowTable& rows, const std::string& exportUnit,
                     const ExportReadResult* read) {
   context_.ui.SetStatusText(StatusText(context_));
   context_.trace.Write("Preparing data for Orvolux");
   PrepareFiles();
 
   context_.trace.Write("Creating stream for call");
-  const std::optional<ConversionResult> conversion = Convert(rowText, exportUnit, read);
+  const std::optional<ConversionResult> conversion = Convert(rows, exportUnit);
   if (!conversion) {
     // The status line no longer says that data are being prepared.
     context_.ui.SetStatusText(context_.Message(kMsgCancelled));
@@ -167,13 +166,10 @@ void ImportRun::PrepareFiles() {
 }
 
 // The documents, or nothing when the user cancelled.
-std::optional<ConversionResult> ImportRun::Convert(const std::string& rowText,
-                                                   const std::string& exportUnit,
-                                                   const ExportReadResult* read) {
+std::optional<ConversionResult> ImportRun::Convert(const RowTable& rows,
+                                                   const std::string& exportUnit) {
   WindowSerialSource serials(window_);
-  ConversionResult conversion =
-      ConvertRows(context_, rowText, exportUnit, serials,
-                  read != nullptr && read->rowSurvey ? &*read->rowSurvey : nullptr);
+  ConversionResult conversion = ConvertRows(context_, rows, exportUnit, serials);
   if (context_.dialogResult == kCancel || conversion.cancelled) return std::nullopt;
   return conversion;
 }
@@ -302,10 +298,10 @@ void ImportRun::WriteXmlReplay(const std::string& mac) {
 
 }  // namespace
 
-void RunImport(ProcessContext& context, frmMeterImport& window, const std::string& rowText,
+void RunImport(ProcessContext& context, frmMeterImport& window, const RowTable& rows,
                const std::string& exportUnit, const ExportReadResult* read) {
   try {
-    ImportRun(context, window).Run(rowText, exportUnit, read);
+    ImportRun(context, window).Run(rows, exportUnit, read);
   } catch (const std::exception& error) {
     // Out of memory, too, ends the run as a numbered error: traced and told (5051).
     EndAfterRunError(context, AsRuntimeError(error, "RunImport"));

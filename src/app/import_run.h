@@ -5,20 +5,21 @@
 namespace tavrin {
 
 class ProcessContext;
+class RowTable;
 class RuntimeError;
 class frmMeterImport;
 struct DateTime;
 struct ExportReadResult;
 
-// One import from the main window: converts the row text of the export, writes the host
+// One import from the main window: converts the rows of the export, writes the host
 // documents to temporary files (and, with "CreateDump", dump copies and replay batch
 // files), hands them to the host's import tool and ends the process. Returns only when
 // the user cancelled during the conversion. A run-time error ends the process through
 // EndAfterRunError; a run that yields nothing to import tells the user so and ends.
-// `read`, when given, is the reader's result that rowText comes from: its survey of the
-// rows spares the conversion a pass, and with "CreateReport" a hand-over that the import
-// tool accepted leaves the import report in the dump folder and opens it.
-void RunImport(ProcessContext& context, frmMeterImport& window, const std::string& rowText,
+// `read`, when given, is the reader's result that the rows come from: with "CreateReport"
+// a hand-over that the import tool accepted leaves the import report in the dump folder
+// and opens it, and the user is told what was left out.
+void RunImport(ProcessContext& context, frmMeterImport& window, const RowTable& rows,
                const std::string& exportUnit, const ExportReadResult* read = nullptr);
 
 // The end of a failed run: message 5051 naming the action (message 5390) and the error's

@@ -49,11 +49,6 @@ MessageResult ShowWarning(ProcessContext& context, const std::string& text,
   return context.ui.ShowMessage(text, kProgramTitle, buttons, MessageIcon::Exclamation);
 }
 
-// A row text without a single line: nothing to import, whatever the user would answer.
-bool HoldsNoRows(const std::string& rowText) {
-  return rowText.find_first_not_of("\r\n") == std::string::npos;
-}
-
 // The hex dump of a file named on the command line goes to the clipboard for support
 // staff, five characters for each of the file's: 16 MiB make an 80 MB clipboard text,
 // more than anyone pastes anywhere.
@@ -232,7 +227,7 @@ void frmMeterImport::cmdImportStarten_Click() {
   try {
     const ExportReadResult export_ = ReadExportFile(context_, path);
     // The verdict on the file comes before any question about it.
-    if (HoldsNoRows(export_.rowText)) {
+    if (export_.rows.Empty()) {
       ShowWarning(context_, context_.Message(kMsgNoData, {path}), MessageButtons::Ok);
       return;
     }
@@ -246,7 +241,7 @@ void frmMeterImport::cmdImportStarten_Click() {
                     MessageButtons::OkCancel) == MessageResult::Cancel) {
       return;
     }
-    RunImport(context_, *this, export_.rowText, export_.exportUnit, &export_);
+    RunImport(context_, *this, export_.rows, export_.exportUnit, &export_);
   } catch (const HeaderInDataError& error) {
     TraceQuietly(context_, "Export not read: " + error.Detail());
     ShowWarning(context_,

@@ -223,8 +223,7 @@ int ConverterRun::Read() {
 int ConverterRun::Convert() {
   FixedSerialNumber serial(options_.serial);
   try {
-    converted_ = ConvertRows(context_, read_.rowText, read_.exportUnit, serial,
-                             read_.rowSurvey ? &*read_.rowSurvey : nullptr);
+    converted_ = ConvertRows(context_, read_.rows, read_.exportUnit, serial);
   } catch (const ProgramEnded&) {
     return Fail(kExitConversion, "conversion ended early");
   }

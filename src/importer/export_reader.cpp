@@ -118,7 +118,7 @@ TextSurvey SurveyFirstPiece(Platform& platform, TextSource& source, std::uint64_
 
 // The rows of a part of the text: its share of the RowText and of the counts.
 struct PartRows {
-  std::string rowText;
+  RowTable rows;
   long lines = 0;
   long rowsWithoutDate = 0;
   std::vector<long> skippedLines;  // 1-based within the part, the first few
@@ -137,7 +137,6 @@ struct PartRows {
   std::optional<long> otherHeaderLine;
   std::pair<std::string, std::string> otherHeaderFields;  // as HeaderDifference gives them
   std::vector<NotedRow> notedRows;             // lines 1-based within the part
-  RowSurveyor surveyor;                        // the survey of rowText
   std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
   PartSurvey survey;                           // what the part's pieces tell about the whole text
 };
@@ -272,7 +271,6 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
                    const TextSurvey& survey, bool ansi, const RegionalSettings& regional,
                    const RegionalSettings& dateRegional, PartRows& out) {
   const bool convert = ansi || survey.repair;
-  RowWriter writer(out.rowText, &out.surveyor);
   ExportRow row;
   std::vector<std::string_view> scratch;
   NumericDateTimeReader numericDates(dateRegional);
@@ -325,9 +323,9 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
                  ++out.datesMonthFirst <= kMaxDateOrderNotes) {
         out.notedRows.push_back({.line = out.lines, .note = RowNote::kMonthFirst});
       }
-      writer.SetStamp(*when);
+      out.rows.SetStamp(*when);
       notes.Clear();
-      WriteRowLines(writer, row, survey.header, survey.starMarker, regional, notes);
+      WriteRowLines(out.rows, row, survey.header, survey.starMarker, regional, notes);
       if (!notes.Empty()) NoteRowValues(notes, row, out);
     } else if (IsHeaderLine(line, survey)) {
       NoteHeaderLine(platform, line, ansi, survey, regional, out);
@@ -343,7 +341,6 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
 
 // Adds the rows of a part to the result, behind those already there.
 void AddPartRows(PartRows& part, ExportReadResult& result) {
-  result.rowText.append(part.rowText);
   // Line 1 is the header.
   const long before = result.linesRead + 1;
   for (const long line : part.skippedLines) NoteLine(result.skippedLineNumbers, before + line);
@@ -537,8 +534,7 @@ TextRead::Halves TextRead::ReadHalves() {
 
 PartRows TextRead::ReadFirstHalf() {
   PartRows rows;
-  rows.rowText.reserve(static_cast<std::size_t>(size_ / 2));  // room for the row text
-  rows.surveyor.Reserve(size_);  // the second half's survey is added to this one
+  rows.rows.Reserve(size_);  // the second half's rows are added to these
   const std::unique_ptr<TextPieces> pieces = source_.Pieces(0, cut_);
   std::string raw;
   bool header = true;
@@ -556,8 +552,7 @@ PartRows TextRead::ReadFirstHalf() {
 // Runs on the worker thread: it shows nothing itself.
 PartRows TextRead::ReadSecondHalf() {
   PartRows rows;
-  rows.rowText.reserve(static_cast<std::size_t>((size_ - cut_) / 4));
-  rows.surveyor.Reserve(size_ - cut_);
+  rows.rows.Reserve(size_ - cut_);
   const std::unique_ptr<TextPieces> pieces = source_.Pieces(cut_, size_);
   std::string raw;
   for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
@@ -599,12 +594,9 @@ bool TextRead::SettleFromWhole(const Halves& halves, ExportReadResult& result) {
 
 void TextRead::Join(Halves& halves, ExportReadResult& result) {
   auto& [first, second] = halves;
-  if (first.surveyor.Exact() && second.surveyor.Exact()) {
-    result.rowSurvey = std::move(first.surveyor.Survey());
-    result.rowSurvey->Add(second.surveyor.Survey(), first.rowText.size());
-  }
-  result.rowText = std::move(first.rowText);
-  first.rowText.clear();
+  first.rows.Append(second.rows);
+  second.rows = RowTable();
+  result.rows = std::move(first.rows);
   AddPartRows(first, result);
   AddPartRows(second, result);
   KeepRarerDateOrder(result);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "importer/locale_date.h"
-#include "importer/row_text.h"
+#include "importer/row_table.h"
 #include "shared/error.h"
 
 namespace tavrin {
@@ -40,7 +40,7 @@ struct NotedRow {
 
 // What the reader found in an export file.
 struct ExportReadResult {
-  std::string rowText;     // the RowText: "DD.MM.YYYY HH:NN;code;value" lines, CR LF each
+  RowTable rows;           // the rows of the RowText ("DD.MM.YYYY HH:NN;code;value" lines)
   std::string exportUnit;  // "mg/dL" or "mmol/L"; empty when the file was empty
   // The header's names of the columns the import reads, by column index (0-based); empty
   // for the others.
@@ -82,11 +82,6 @@ struct ExportReadResult {
   // when the dates mix the orders of day and month, also the first kMaxDateOrderNotes rows
   // read in the rarer order.
   std::vector<NotedRow> notedRows;
-  // The survey of the row text that the conversion needs, gathered while it was written
-  // (SurveyRows of rowText with groups); none when a value holds a line break of the row
-  // text, which the conversion then surveys itself.
-  std::optional<RowSurvey> rowSurvey;
-
   // Whether the dates were not all read in one order of day and month, so some of them
   // may stand in the wrong month (a German date read month first under US settings
   // while another, with a day beyond 12, fell back to day first).
@@ -129,9 +124,9 @@ inline constexpr long kMaxDateOrderNotes = 1000;
 // last line. A file is never held whole.
 inline constexpr std::size_t kExportPieceBytes = std::size_t{2} << 20;
 
-// Reads the app's CSV export into the RowText. The file is read in the ANSI code page, or
-// as UTF-8 or UTF-16 when it starts with that byte-order mark (as spreadsheet programs
-// save it); a UTF-8 file read as ANSI is repaired. A missing or empty file gives an empty
+// Reads the app's CSV export into the rows of the RowText. The file is read in the ANSI
+// code page, or as UTF-8 or UTF-16 when it starts with that byte-order mark (as
+// spreadsheet programs save it); a UTF-8 file read as ANSI is repaired. A missing or empty file gives an empty
 // result; a header with fewer than 21 fields throws RuntimeError 9 before any row is read;
 // a file that exists but cannot be read, or is no regular file (a folder, a device),
 // throws RuntimeError 75; a file written to or replaced while it is read throws

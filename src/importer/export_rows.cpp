@@ -1,7 +1,6 @@
 #include "importer/export_rows.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -30,32 +29,6 @@ bool IsBlank(char c) {
 
 bool IsLowReading(std::string_view lowered) {
   return lowered == "niedrig" || lowered == "lo" || lowered == "low";
-}
-
-// "DD.MM.YYYY HH:NN" into `out`, which has room for `room` characters; returns the
-// length. A year outside 0 to 9999 is written with as many digits as it has.
-std::size_t FormatTimeStamp(char* out, std::size_t room, const DateTime& when) {
-  char* p = out;
-  const auto two = [&p](int value) {
-    const unsigned v = static_cast<unsigned>(value < 0 ? -value : value) % 100;
-    *p++ = static_cast<char>('0' + v / 10);
-    *p++ = static_cast<char>('0' + v % 10);
-  };
-  two(when.day);
-  *p++ = '.';
-  two(when.month);
-  *p++ = '.';
-  if (when.year >= 0 && when.year <= 9999) {
-    two(when.year / 100);
-    two(when.year % 100);
-  } else {
-    p = std::to_chars(p, out + room, when.year).ptr;
-  }
-  *p++ = ' ';
-  two(when.hour);
-  *p++ = ':';
-  two(when.minute);
-  return static_cast<std::size_t>(p - out);
 }
 
 // A header field as a name to show: blanks and double quotes around it removed.
@@ -149,33 +122,6 @@ std::size_t SplitRow(std::string_view line, char separator, ExportRow& row,
   return count;
 }
 
-void RowWriter::SetStamp(const DateTime& when) {
-  stampLength_ = FormatTimeStamp(stamp_, kStampRoom, when);
-  if (surveyor_ != nullptr) surveyor_->SetStamp(std::string_view(stamp_, stampLength_));
-}
-
-// Composed on the stack, so that the output grows by one append per line.
-void RowWriter::Line(char code, std::string_view value) {
-  const std::string_view stamp(stamp_, stampLength_);
-  if (surveyor_ != nullptr) surveyor_->Line(out_.size(), code, value);
-  char buffer[128];
-  const std::size_t length = stamp.size() + 3 + value.size() + 2;
-  if (length > sizeof buffer) {
-    out_.append(stamp).append(1, ';').append(1, code).append(1, ';');
-    out_.append(value).append(kCrLf);
-    return;
-  }
-  char* p = buffer;
-  p = std::copy(stamp.begin(), stamp.end(), p);
-  *p++ = ';';
-  *p++ = code;
-  *p++ = ';';
-  p = std::copy(value.begin(), value.end(), p);
-  *p++ = '\r';
-  *p++ = '\n';
-  out_.append(buffer, length);
-}
-
 void RowValueNotes::Add(ValueFate fate, std::size_t column, std::string_view text, int values) {
   if (count < kRoom) {
     items[count++] = {fate, static_cast<std::uint8_t>(column), static_cast<std::uint8_t>(values),
@@ -197,13 +143,13 @@ std::string DoseText(const ExportRow& row) {
 namespace {
 
 // Codes 2 and 1: blood glucose, with the meter's words for readings out of its range.
-void WriteGlucose(RowWriter& writer, std::string_view glucose, const HeaderSettings& header,
+void WriteGlucose(RowTable& rows, std::string_view glucose, const HeaderSettings& header,
                   const RegionalSettings& regional, RowValueNotes& notes) {
   const FieldNumber number = ExamineNumber(glucose, regional);
   if (number.isNumber) {
     if (const std::optional<std::string> text =
             GlucoseText(glucose, number, header.mmol, regional)) {
-      writer.Line('1', *text);
+      rows.Add("1", *text);
     } else {
       notes.Add(ValueFate::kRefused, column::kGlucose, glucose);
     }
@@ -211,12 +157,12 @@ void WriteGlucose(RowWriter& writer, std::string_view glucose, const HeaderSetti
   }
   const std::string lowered = ToLower(glucose);
   if (lowered == "hoch" || lowered == "high") {
-    writer.Line('1', "600");
+    rows.Add("1", "600");
     return;
   }
   if (IsLowReading(lowered)) {
-    writer.Line('2', "--1");
-    writer.Line('1', "20");
+    rows.Add("2", "--1");
+    rows.Add("1", "20");
     return;
   }
   // A text that is no number ("HI", "<50", "120 mg/dL") goes to the host as it stands;
@@ -228,19 +174,19 @@ void WriteGlucose(RowWriter& writer, std::string_view glucose, const HeaderSetti
     notes.Add(ValueFate::kRefused, column::kGlucose, glucose);
     return;
   }
-  writer.Line('1', glucose);
+  rows.Add("1", glucose);
   notes.Add(ValueFate::kKeptAsText, column::kGlucose, glucose);
 }
 
 // Code 3: carbohydrates in grams.
-void WriteCarbs(RowWriter& writer, std::string_view carbs, const HeaderSettings& header,
+void WriteCarbs(RowTable& rows, std::string_view carbs, const HeaderSettings& header,
                 const RegionalSettings& regional, RowValueNotes& notes) {
   const std::string_view dec = regional.decimalSeparator;
   if (std::optional<long long> grams = WholeCarbs(carbs, header.carbFactor)) {
     if (*grams >= kWholeNumberLimit) {
       notes.Add(ValueFate::kRefused, column::kCarbs, carbs);
     } else if (*grams > 0) {
-      writer.Line('3', std::to_string(*grams));
+      rows.Add("3", std::to_string(*grams));
     }
     return;
   }
@@ -249,7 +195,7 @@ void WriteCarbs(RowWriter& writer, std::string_view carbs, const HeaderSettings&
     if (*tenths > 0) {
       std::string text = std::to_string(*tenths / 10);
       if (*tenths % 10 != 0) text.append(dec).append(1, static_cast<char>('0' + *tenths % 10));
-      writer.Line('3', text);
+      rows.Add("3", text);
     }
     return;
   }
@@ -263,14 +209,14 @@ void WriteCarbs(RowWriter& writer, std::string_view carbs, const HeaderSettings&
   if (!WrittenPlain(grams)) {
     notes.Add(ValueFate::kRefused, column::kCarbs, carbs);
   } else if (grams > 0) {
-    writer.Line('3', DoubleToText(grams, dec));
+    rows.Add("3", DoubleToText(grams, dec));
   }
 }
 
 // Code 4 from columns 8 and 7: one value "a+b" when both are given. A sum that lacks a
 // refused part would be another dose, so then neither part is written, both count as
 // refused and the dose is noted once, as the export states it.
-void WriteCombinedDose(RowWriter& writer, const ExportRow& row, const RegionalSettings& regional,
+void WriteCombinedDose(RowTable& rows, const ExportRow& row, const RegionalSettings& regional,
                        RowValueNotes& notes) {
   using namespace column;
   std::string combined;
@@ -291,7 +237,7 @@ void WriteCombinedDose(RowWriter& writer, const ExportRow& row, const RegionalSe
     whole = whole && read;
   }
   if (whole) {
-    if (!combined.empty()) writer.Line('4', combined);
+    if (!combined.empty()) rows.Add("4", combined);
     return;
   }
   // The note names the dose by its first column; its text is the dose as the export
@@ -300,10 +246,10 @@ void WriteCombinedDose(RowWriter& writer, const ExportRow& row, const RegionalSe
 }
 
 // Codes 4 and 5 from the single insulin columns.
-void WriteSingleDoses(RowWriter& writer, const ExportRow& row, bool starMarker,
+void WriteSingleDoses(RowTable& rows, const ExportRow& row, bool starMarker,
                       const RegionalSettings& regional, RowValueNotes& notes) {
   using namespace column;
-  const auto amount = [&](std::size_t index, char code, bool star) {
+  const auto amount = [&](std::size_t index, std::string_view code, bool star) {
     if (row[index].empty()) return;
     SkipOnError([&] {
       std::optional<std::string> text = AmountText(row[index], regional);
@@ -312,17 +258,17 @@ void WriteSingleDoses(RowWriter& writer, const ExportRow& row, bool starMarker,
         return;
       }
       if (star) *text += '*';
-      writer.Line(code, *text);
+      rows.Add(code, *text);
     });
   };
-  amount(kBolus, '4', starMarker);
-  amount(kCorrection, '4', false);
-  amount(kBasal, '5', false);
+  amount(kBolus, "4", starMarker);
+  amount(kCorrection, "4", false);
+  amount(kBasal, "5", false);
 }
 
 // Code 8: activity, "kind;duration;intensity" with "o" for a missing intensity. The
 // duration is written as it stands, but must be a number.
-void WriteActivity(RowWriter& writer, const ExportRow& row, const RegionalSettings& regional,
+void WriteActivity(RowTable& rows, const ExportRow& row, const RegionalSettings& regional,
                    RowValueNotes& notes) {
   using namespace column;
   if (row[kActivityDuration].empty() || row[kActivityKind].empty()) return;
@@ -336,23 +282,23 @@ void WriteActivity(RowWriter& writer, const ExportRow& row, const RegionalSettin
     value.append(1, ';').append(row[kActivityDuration]).append(1, ';');
     value.append(row[kActivityIntensity].empty() ? std::string_view("o")
                                                  : row[kActivityIntensity]);
-    writer.Line('8', value);
+    rows.Add("8", value);
   });
 }
 
 // Code 7: the note, led by the row's time.
-void WriteNote(RowWriter& writer, const ExportRow& row) {
+void WriteNote(RowTable& rows, const ExportRow& row) {
   using namespace column;
   if (row[kNote].empty()) return;
   SkipOnError([&] {
     std::string value = NormalizeTime(row[kTime]);
     value.append(": ").append(row[kNote]);
-    writer.Line('7', value);
+    rows.Add("7", value);
   });
 }
 
 // Code 6: the blood pressure column without blanks; numbers in it must be readable.
-void WriteBloodPressure(RowWriter& writer, const ExportRow& row, const RegionalSettings& regional,
+void WriteBloodPressure(RowTable& rows, const ExportRow& row, const RegionalSettings& regional,
                         RowValueNotes& notes) {
   using namespace column;
   if (row[kTag].empty()) return;
@@ -364,12 +310,12 @@ void WriteBloodPressure(RowWriter& writer, const ExportRow& row, const RegionalS
       notes.Add(ValueFate::kRefused, kTag, row[kTag]);
       return;
     }
-    writer.Line('6', value);
+    rows.Add("6", value);
   });
 }
 
 // Code 9: body weight, in kilograms.
-void WriteWeight(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+void WriteWeight(RowTable& rows, const ExportRow& row, const HeaderSettings& header,
                  const RegionalSettings& regional, RowValueNotes& notes) {
   using namespace column;
   if (row[kWeight].empty()) return;
@@ -383,29 +329,29 @@ void WriteWeight(RowWriter& writer, const ExportRow& row, const HeaderSettings& 
       *value = DoubleToText(static_cast<double>(ParseDecimal(*value)) * kPoundsFactor,
                             regional.decimalSeparator);
     }
-    writer.Line('9', *value);
+    rows.Add("9", *value);
   });
 }
 
 }  // namespace
 
-void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+void WriteRowLines(RowTable& rows, const ExportRow& row, const HeaderSettings& header,
                    bool starMarker, const RegionalSettings& regional, RowValueNotes& notes) {
   using namespace column;
   if (!row[kGlucose].empty()) {
-    SkipOnError([&] { WriteGlucose(writer, row[kGlucose], header, regional, notes); });
+    SkipOnError([&] { WriteGlucose(rows, row[kGlucose], header, regional, notes); });
   }
   if (!row[kCarbs].empty()) {
-    SkipOnError([&] { WriteCarbs(writer, row[kCarbs], header, regional, notes); });
+    SkipOnError([&] { WriteCarbs(rows, row[kCarbs], header, regional, notes); });
   }
   if (!row[kInsulinFirst].empty() || !row[kInsulinSecond].empty()) {
-    WriteCombinedDose(writer, row, regional, notes);
+    WriteCombinedDose(rows, row, regional, notes);
   }
-  WriteSingleDoses(writer, row, starMarker, regional, notes);
-  WriteActivity(writer, row, regional, notes);
-  WriteNote(writer, row);
-  WriteBloodPressure(writer, row, regional, notes);
-  WriteWeight(writer, row, header, regional, notes);
+  WriteSingleDoses(rows, row, starMarker, regional, notes);
+  WriteActivity(rows, row, regional, notes);
+  WriteNote(rows, row);
+  WriteBloodPressure(rows, row, regional, notes);
+  WriteWeight(rows, row, header, regional, notes);
 }
 
 }  // namespace tavrin

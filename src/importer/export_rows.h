@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "importer/export_numbers.h"
-#include "importer/row_text.h"
+#include "importer/row_table.h"
 #include "shared/date_time.h"
 #include "shared/regional.h"
 
@@ -98,23 +98,6 @@ bool RowSetsStarMarker(const ExportRow& row, std::size_t fieldCount);
 std::size_t SplitRow(std::string_view line, char separator, ExportRow& row,
                      std::vector<std::string_view>& scratch);
 
-// Builds the row text line by line: "DD.MM.YYYY HH:NN;code;value" and CR LF.
-// With a surveyor, it is told every stamp and line as well.
-class RowWriter {
- public:
-  explicit RowWriter(std::string& out, RowSurveyor* surveyor = nullptr)
-      : out_(out), surveyor_(surveyor) {}
-  void SetStamp(const DateTime& when);
-  void Line(char code, std::string_view value);
-
- private:
-  static constexpr std::size_t kStampRoom = 32;
-  std::string& out_;
-  RowSurveyor* surveyor_;
-  char stamp_[kStampRoom] = {};
-  std::size_t stampLength_ = 0;
-};
-
 // What became of a value that did not go into the row text as the number it states.
 enum class ValueFate : std::uint8_t {
   kRefused,      // no number the program can hold: left out
@@ -160,7 +143,7 @@ struct RowValueNotes {
 // form above nor one of the meter's words "high", "low" ...) is written as it stands
 // and noted as kept; in mmol/L it is refused, since its conversion would invent a value.
 // A dose of columns 8 and 7 with a refused part is left out whole.
-void WriteRowLines(RowWriter& writer, const ExportRow& row, const HeaderSettings& header,
+void WriteRowLines(RowTable& rows, const ExportRow& row, const HeaderSettings& header,
                    bool starMarker, const RegionalSettings& regional, RowValueNotes& notes);
 
 // The combined dose of columns 8 and 7 as the export states it: the non-empty parts

@@ -114,15 +114,14 @@ class ReportGatherer {
  public:
   ReportGatherer(ImportReport& report, bool mmol) : report_(report), mmol_(mmol) {}
 
-  void Rows(std::string_view rowText) {
-    std::size_t position = 0;
-    while (position < rowText.size()) {
-      std::size_t end = rowText.find('\n', position);
-      if (end == std::string_view::npos) end = rowText.size();
-      std::string_view line = rowText.substr(position, end - position);
-      position = end + 1;
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      Row(line);
+  // The lines of the row text, row by row.
+  void Rows(const RowTable& rows) {
+    std::string text;
+    for (std::size_t i = 0; i < rows.Size(); ++i) {
+      text.clear();
+      rows.AppendLine(rows[i], text);
+      text.append("\r\n");
+      Lines(text);
     }
   }
 
@@ -144,6 +143,18 @@ class ReportGatherer {
   std::vector<GlucoseSample> samples;  // every reading, for the summary and the profile
 
  private:
+  void Lines(std::string_view rowText) {
+    std::size_t position = 0;
+    while (position < rowText.size()) {
+      std::size_t end = rowText.find('\n', position);
+      if (end == std::string_view::npos) end = rowText.size();
+      std::string_view line = rowText.substr(position, end - position);
+      position = end + 1;
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      Row(line);
+    }
+  }
+
   void Row(std::string_view line) {
     const std::size_t first = line.find(';');
     if (first == std::string_view::npos) return;
@@ -344,7 +355,7 @@ ImportReport GatherImportReport(ProcessContext& context, const ReportSources& so
   report.warnings = conversion.dataAgeWarnings;
 
   ReportGatherer gatherer(report, read.exportUnit == "mmol/L");
-  gatherer.Rows(read.rowText);
+  gatherer.Rows(read.rows);
   gatherer.Finish();
   for (const auto& [label, count] : gatherer.labelledCounts_) {
     report.valuesPerKind.push_back({context.Message(label), count});

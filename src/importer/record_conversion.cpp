@@ -15,7 +15,7 @@
 #include "formats/xml_writer.h"
 #include "importer/bg_record_groups.h"
 #include "importer/date_parsing.h"
-#include "importer/row_text.h"
+#include "importer/row_table.h"
 #include "platform/ini_file.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
@@ -84,8 +84,9 @@ bool IsCanonicalNumber(std::string_view text) {
 
 // Rounds to a 16-bit integer, halves to the even neighbour; outside the range an
 // overflow error, as the conversion of a number to a 16-bit integer reports it, that
-// names the row.
-int ToInt16(double value, const RowFields& row) {
+// names the row (its line as `line` composes it).
+template <typename Line>
+int ToInt16(double value, const Line& line) {
   // Most values are whole numbers in range: they round to themselves.
   if (value >= -32768.0 && value <= 32767.0) {
     const int whole = static_cast<int>(value);
@@ -95,38 +96,9 @@ int ToInt16(double value, const RowFields& row) {
   const double fraction = value - rounded;
   if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
   if (!(rounded >= -32768.0 && rounded <= 32767.0)) {
-    std::string line(row.field[0]);
-    line.append(";").append(row.field[1]).append(";").append(row.field[2]);
-    throw OverflowError("ConvertRows", line);
+    throw OverflowError("ConvertRows", line());
   }
   return static_cast<int>(rounded);
-}
-
-bool AsciiEqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// Whether the row text holds a CGM row: ";UDTCGMS;" anywhere, letter case ignored. The
-// letter U is rare in row texts, so the search goes from one U to the next.
-bool HasCgmRows(std::string_view text) {
-  constexpr std::string_view kMarker = ";UDTCGMS;";
-  for (const char u : {'U', 'u'}) {
-    for (std::size_t at = text.find(u, 1); at != std::string_view::npos;
-         at = text.find(u, at + 1)) {
-      if (text[at - 1] == ';' && AsciiEqualsNoCase(text.substr(at - 1, kMarker.size()), kMarker)) {
-        return true;
-      }
-    }
-  }
-  return false;
 }
 
 // Texts compared by UTF-16 code units. Byte order agrees with it except where two
@@ -157,16 +129,25 @@ struct alignas(64) Lane {
   long rowCount = 0;
   // The error that ended the lane, and the row it came from.
   std::exception_ptr error;
-  std::uint64_t errorRow = 0;  // where the row's line starts in the row text
+  std::size_t errorRow = 0;
   // Work buffers reused from row to row.
   std::string codeText;
   std::string valueText;
   std::string listLine;
+  std::string rowLine;  // a row's line, for the rows that the row text's rules cut
 };
 
-// The second pass over the rows, with everything it builds. The XML document without CGM
-// rows, by far the usual work, is built by two threads when the row text is long: each
-// converts the rows of one group of record keys, as the first pass found them.
+// A row as the conversion reads it: the stamp of a dated row, its code and the value up
+// to a ";", and how to name it in an error.
+struct RowView {
+  RecordStamp stamp;
+  std::string_view code;
+  std::string_view value;
+};
+
+// The pass over the rows, with everything it builds. The XML document without CGM rows,
+// by far the usual work, is built by two threads when there are many rows: each converts
+// the rows of one group of record keys.
 class RowConversion {
  public:
   RowConversion(ProcessContext& context, std::string_view exportUnit, std::string serial,
@@ -186,27 +167,21 @@ class RowConversion {
     }
   }
 
-  // Whether the rows are shared out by the group of their record key.
-  static bool Grouped(const ThreadUse& threads, std::string_view rowText, bool xmlOutput,
-                      bool cgmPresent) {
-    return xmlOutput && !cgmPresent && threads.WorthTwoThreads(rowText.size());
+  // Whether the rows are shared out by the group of their record key: only rows that
+  // are one line each carry the group of that line.
+  static bool Grouped(const ThreadUse& threads, const RowTable& rows, bool xmlOutput) {
+    // A row's line takes some 24 bytes of row text.
+    return xmlOutput && !rows.HasCgmMarker() && rows.Exact() &&
+           threads.WorthTwoThreads(rows.Size() * 24);
   }
 
   // Each line opens at most one record (a starred value two, rarely); each lane makes
   // room for its share on its own thread.
   void Reserve(std::size_t lines) { reserveLines_ = lines / lanes_.size() + 16; }
 
-  void ConvertAll(std::string_view rowText, const RowSurvey& survey) {
+  void ConvertAll(const RowTable& rows) {
     RunTwoHalves(
-        lanes_.size() == 2,
-        [&] {
-          if (lanes_.size() == 1) {
-            RunLane(rowText, lanes_[0]);
-          } else {
-            RunLane(rowText, survey.groups[0], lanes_[0]);
-          }
-        },
-        [&] { RunLane(rowText, survey.groups[1], lanes_[1]); });
+        lanes_.size() == 2, [&] { RunLane(rows, lanes_[0]); }, [&] { RunLane(rows, lanes_[1]); });
     // The error of the earliest row, as one pass over the rows would have met it.
     const Lane* failed = nullptr;
     for (const Lane& lane : lanes_) {
@@ -246,49 +221,63 @@ class RowConversion {
   }
 
  private:
-  // Converts every row in order.
-  void RunLane(std::string_view rowText, Lane& lane) {
-    std::size_t position = 0;
+  // Converts the rows of the lane's group (or all rows), in order.
+  void RunLane(const RowTable& rows, Lane& lane) {
+    std::size_t index = 0;
     try {
       records_.Store(lane.group).Reserve(reserveLines_);
-      RowFields row;
-      while (position + 2 < rowText.size()) {
-        const std::size_t start = position;
-        if (NextRow(rowText, position, row)) ConvertRow(row, start, lane, false);
+      const bool allGroups = lanes_.size() == 1;
+      for (; index < rows.Size(); ++index) {
+        const RowTable::Row& row = rows[index];
+        if ((row.flags & RowTable::kSplits) != 0) {
+          ConvertSplitRow(rows, index, lane);
+          continue;
+        }
+        // A row without value carries nothing (and must not turn into a glucose value 0);
+        // a row whose stamp names no real point in time is not converted.
+        if ((row.flags & RowTable::kDated) == 0 ||
+            (!allGroups && RowTable::Group(row) != lane.group)) {
+          continue;
+        }
+        const std::string_view value = rows.ConvertedValue(row);
+        if (value.empty()) continue;
+        const RowView view{RecordStamp(RowTable::When(row)), rows.Code(row), value};
+        ConvertRow(view, index, lane, [&] {
+          std::string line;
+          rows.AppendLine(row, line);
+          return line.substr(0, line.size() - (rows.Value(row).size() - value.size()));
+        });
       }
     } catch (...) {
       lane.error = std::current_exception();
-      lane.errorRow = position;
+      lane.errorRow = index;
     }
   }
 
-  // Converts the rows whose lines start at the given offsets, in order.
-  void RunLane(std::string_view rowText, const std::vector<std::uint64_t>& starts, Lane& lane) {
-    std::uint64_t start = 0;
-    try {
-      records_.Store(lane.group).Reserve(reserveLines_);
-      RowFields row;
-      for (const std::uint64_t offset : starts) {
-        start = offset;
-        std::size_t position = static_cast<std::size_t>(offset);
-        // The survey put only rows with a value and a readable stamp into the groups.
-        if (NextRow(rowText, position, row)) ConvertRow(row, offset, lane, true);
-      }
-    } catch (...) {
-      lane.error = std::current_exception();
-      lane.errorRow = start;
+  // A row whose value holds a CR LF: converted as the lines the row text's rules cut its
+  // line into, all in the single lane.
+  void ConvertSplitRow(const RowTable& rows, std::size_t index, Lane& lane) {
+    lane.rowLine.clear();
+    rows.AppendLine(rows[index], lane.rowLine);
+    for (const RowFields& fields : RowTable::SplitRows(lane.rowLine)) {
+      if (fields.field[2].empty() || !StampTime(fields.field[0])) continue;
+      const RowView view{RecordStamp(fields.field[0]), fields.field[1], fields.field[2]};
+      ConvertRow(view, index, lane, [&] {
+        std::string line(fields.field[0]);
+        line.append(";").append(fields.field[1]).append(";").append(fields.field[2]);
+        return line;
+      });
     }
   }
 
-  // Converts one row; `offset` is where its line starts in the row text. `checked`: the
-  // row is known to have a value and a stamp StampTime reads.
-  void ConvertRow(const RowFields& row, std::uint64_t offset, Lane& lane, bool checked) {
-    // A row without value carries nothing (and must not turn into a glucose value 0).
-    std::string_view value = row.field[2];
-    if (!checked && (value.empty() || !StampTime(row.field[0]))) return;
+  // Converts one row with a value and a readable stamp; `index` is its place among the
+  // rows, `line` composes its line of the row text for an error that names it.
+  template <typename Line>
+  void ConvertRow(const RowView& row, std::size_t index, Lane& lane, const Line& line) {
+    std::string_view value = row.value;
 
     // Numeric codes in their number form, so that "04" is code 4.
-    std::string_view code = row.field[1];
+    std::string_view code = row.code;
     if (!IsCanonicalNumber(code) && IsPlainDecimalText(code)) {
       lane.codeText = DoubleToText(LeadingNumber(code), ".");
       code = lane.codeText;
@@ -297,7 +286,7 @@ class RowConversion {
 
     int bgValue = 0;
     if (code == "1" || code == "1b" || cgmRow) {
-      bgValue = ToInt16(LeadingNumber(value), row);
+      bgValue = ToInt16(LeadingNumber(value), line);
       if (exportUnit_ == "mmol/L") {
         const double mmol = RoundTo(static_cast<float>(RoundTo(bgValue / kMmolToMgdl, 1)), 1);
         lane.valueText = SingleToText(static_cast<float>(mmol), ".");
@@ -305,9 +294,8 @@ class RowConversion {
       }
     }
 
-    const RecordStamp stamp(row.field[0]);
-    const std::string_view date = stamp.Date();
-    const std::string_view time = stamp.Time();
+    const std::string_view date = row.stamp.Date();
+    const std::string_view time = row.stamp.Time();
 
     if (cgmRow) {
       if (cgmPresent_) {
@@ -323,7 +311,7 @@ class RowConversion {
 
     if (cgmPresent_) json_->WriteJsonEntry(date, time, code, value);
 
-    BgRecordStore& store = records_.ForRow(lane.group, offset);
+    BgRecordStore& store = records_.ForRow(lane.group, index);
     if (code == "4b") {
       store.AddBgValue(date, time, -2, value, exportUnit_);
     } else if (code == "1b") {
@@ -333,7 +321,7 @@ class RowConversion {
       // Rows of no interest to the host.
     } else {
       ListRow(lane, date, time, code, value);
-      store.AddBgValue(date, time, ToInt16(LeadingNumber(code), row), value, exportUnit_);
+      store.AddBgValue(date, time, ToInt16(LeadingNumber(code), line), value, exportUnit_);
     }
   }
 
@@ -399,9 +387,8 @@ void SortTexts(std::vector<std::string>& texts) {
   if (texts.size() > 1) QuickSort(texts, 0, static_cast<std::ptrdiff_t>(texts.size()) - 1);
 }
 
-ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
-                             std::string_view exportUnit, SerialNumberSource& serials,
-                             const RowSurvey* knownSurvey) {
+ConversionResult ConvertRows(ProcessContext& context, const RowTable& rows,
+                             std::string_view exportUnit, SerialNumberSource& serials) {
   ConversionResult out;
   // A cancel left by an earlier attempt in this process does not belong to this run.
   context.dialogResult.clear();
@@ -414,12 +401,9 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   const bool staticSerial = IsTrueText(settings.Load("OXSW", "XML-SNo-Static", "0"));
 
   // Without a single dated row there is no age to warn about.
-  const bool cgmPresent = HasCgmRows(rowText);
-  const bool grouped = RowConversion::Grouped(context.threads, rowText, xmlOutput, cgmPresent);
-  std::optional<RowSurvey> surveyed;
-  if (knownSurvey == nullptr) surveyed = SurveyRows(context.threads, rowText, grouped);
-  const RowSurvey& survey = knownSurvey != nullptr ? *knownSurvey : *surveyed;
-  const DateRange& range = survey.range;
+  const bool cgmPresent = rows.HasCgmMarker();
+  const bool grouped = RowConversion::Grouped(context.threads, rows, xmlOutput);
+  const DateRange& range = rows.Range();
   if (range.found && CheckDataAge(context, range.earliest, range.latest, &out.dataAgeWarnings)) {
     context.dialogResult = std::string(kCancel);
     out.cancelled = true;
@@ -443,7 +427,7 @@ ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
   RowConversion conversion(context, exportUnit, serial, xmlOutput, cgmPresent, grouped);
   conversion.Reserve(range.lines);
   context.ui.ShowProgress(ProgressStep::Converting, 1, kStages);
-  conversion.ConvertAll(rowText, survey);
+  conversion.ConvertAll(rows);
   context.ui.ShowProgress(ProgressStep::Converting, 2, kStages);
   conversion.Finish(out, xml);
   context.ui.ShowProgress(ProgressStep::Converting, kStages, kStages);

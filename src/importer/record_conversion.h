@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "importer/bg_record_store.h"
-#include "importer/row_text.h"
+#include "importer/row_table.h"
 
 namespace tavrin {
 
@@ -32,17 +32,15 @@ struct ConversionResult {
   std::vector<std::string> dataAgeWarnings;  // the texts of the data-age warnings shown
 };
 
-// Turns the row text of an export ("DD.MM.YYYY HH:NN;code;value" lines, CR LF) into the
-// host documents: asks the data-age question and settles the serial number first, then
-// merges the rows into BG records written as the host XML document with its check value,
-// and collects CGM readings ("UDTCGMS" rows) into the JSON stream. A cancel at either
-// question leaves context.dialogResult "Cancel" and an empty result. A glucose value
-// outside the 16-bit range raises RuntimeError 6; other run-time errors of the writers
-// reach the caller as well. `survey`, when given, is SurveyRows of the row text with its
-// groups, gathered while the text was written; otherwise the text is surveyed here.
-ConversionResult ConvertRows(ProcessContext& context, std::string_view rowText,
-                             std::string_view exportUnit, SerialNumberSource& serials,
-                             const RowSurvey* survey = nullptr);
+// Turns the rows of an export (the RowText's "DD.MM.YYYY HH:NN;code;value" lines) into
+// the host documents: asks the data-age question and settles the serial number first,
+// then merges the rows into BG records written as the host XML document with its check
+// value, and collects CGM readings ("UDTCGMS" rows) into the JSON stream. A cancel at
+// either question leaves context.dialogResult "Cancel" and an empty result. A glucose
+// value outside the 16-bit range raises RuntimeError 6; other run-time errors of the
+// writers reach the caller as well.
+ConversionResult ConvertRows(ProcessContext& context, const RowTable& rows,
+                             std::string_view exportUnit, SerialNumberSource& serials);
 
 // Sorts texts ascending by their UTF-16 code units, in place: a quicksort that takes the
 // middle element as pivot, so sorted and reversed input split evenly.

@@ -1,10 +1,5 @@
 #include "importer/row_text.h"
 
-#include <algorithm>
-
-#include "importer/record_table.h"
-#include "shared/two_halves.h"
-
 namespace tavrin {
 
 namespace {
@@ -26,30 +21,6 @@ int DaysInMonth(int year, int month) {
 
 // The form of a row stamp, "DD.MM.YYYY HH:NN": a digit wherever it has a "9".
 constexpr std::string_view kStampForm = "99.99.9999 99:99";
-
-// The first pass over the lines that start in [from, to); `to` stands behind a line break
-// or at the end of the text.
-RowSurvey SurveyRowsIn(std::string_view rowText, std::size_t from, std::size_t to, bool grouped) {
-  RowSurvey survey;
-  DateRange& range = survey.range;
-  std::size_t position = from;
-  RowFields row;
-  while (position + 2 < to) {
-    const std::size_t start = position;
-    if (!NextRow(rowText, position, row)) continue;
-    ++range.lines;
-    // A row whose stamp names no real point in time is neither converted nor dated.
-    const std::optional<DateTime> when = StampTime(row.field[0]);
-    if (!when) continue;
-    if (grouped && !row.field[2].empty()) {
-      const RecordStamp stamp(row.field[0]);
-      survey.groups[RecordTable::GroupOf(stamp.Date(), stamp.Time())].push_back(start);
-    }
-    if (row.field[1].empty()) continue;
-    range.Include(*when);
-  }
-  return survey;
-}
 
 }  // namespace
 
@@ -75,6 +46,20 @@ RecordStamp::RecordStamp(std::string_view stamp)
     : date{stamp[6], stamp[7], stamp[8], stamp[9], '-',
            stamp[3], stamp[4], '-',      stamp[0], stamp[1]},
       time{stamp[11], stamp[12], ':', stamp[14], stamp[15]} {}
+
+RecordStamp::RecordStamp(const DateTime& when) {
+  const auto digits = [](char* out, int value, int count) {
+    for (int i = count - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+  };
+  digits(date, when.year, 4);
+  date[4] = '-';
+  digits(date + 5, when.month, 2);
+  date[7] = '-';
+  digits(date + 8, when.day, 2);
+  digits(time, when.hour, 2);
+  time[2] = ':';
+  digits(time + 3, when.minute, 2);
+}
 
 std::optional<DateTime> StampTime(std::string_view stamp) {
   if (stamp.size() < kStampForm.size()) return std::nullopt;
@@ -106,57 +91,6 @@ void DateRange::Add(const DateRange& other) {
   if (!other.found) return;
   Include(other.earliest);
   Include(other.latest);
-}
-
-void RowSurvey::Add(const RowSurvey& other, std::uint64_t offset) {
-  range.Add(other.range);
-  for (std::size_t g = 0; g < groups.size(); ++g) {
-    groups[g].reserve(groups[g].size() + other.groups[g].size());
-    for (const std::uint64_t line : other.groups[g]) groups[g].push_back(offset + line);
-  }
-}
-
-// The text is cut behind a line break, so the halves hold the lines of the whole.
-RowSurvey SurveyRows(const ThreadUse& threads, std::string_view rowText, bool grouped) {
-  const std::size_t cut = HalfwayLineStart(threads, rowText.size(), [rowText](std::size_t at) {
-    const std::size_t found = rowText.find(kCrLf, at);
-    return found == std::string_view::npos ? rowText.size() : found + kCrLf.size();
-  });
-  auto [survey, second] = RunTwoHalves(
-      cut < rowText.size(), [&] { return SurveyRowsIn(rowText, 0, cut, grouped); },
-      [&] { return SurveyRowsIn(rowText, cut, rowText.size(), grouped); });
-  survey.Add(second);
-  return survey;
-}
-
-void RowSurveyor::Reserve(std::uint64_t exportBytes) {
-  // An export row takes more than a hundred bytes and gives a line or two: each group
-  // takes a line of some 64 bytes of export at most.
-  for (std::vector<std::uint64_t>& group : survey_.groups) {
-    group.reserve(static_cast<std::size_t>(exportBytes / 64));
-  }
-}
-
-void RowSurveyor::SetStamp(std::string_view stamp) {
-  when_ = StampTime(stamp);
-  if (!when_) return;
-  // Stamps of one hour share their group, and rows mostly come hour by hour.
-  constexpr std::size_t kHourLength = 14;  // "DD.MM.YYYY HH:"
-  if (stamp.substr(0, kHourLength) == std::string_view(hour_, hourLength_)) return;
-  const RecordStamp record(stamp);
-  group_ = RecordTable::GroupOf(record.Date(), record.Time());
-  hourLength_ = std::min(stamp.size(), kHourLength);
-  std::copy_n(stamp.begin(), hourLength_, hour_);
-}
-
-void RowSurveyor::Line(std::uint64_t offset, char code, std::string_view value) {
-  // A line break inside a value, or a code that is itself a separator, cuts the line into
-  // fields otherwise than it was written: such a text is surveyed when it is read.
-  if (code == ';' || value.find(kCrLf) != std::string_view::npos) exact_ = false;
-  ++survey_.range.lines;
-  if (!when_) return;
-  if (!value.empty() && value.front() != ';') survey_.groups[group_].push_back(offset);
-  survey_.range.Include(*when_);
 }
 
 }  // namespace tavrin

@@ -66,4 +66,8 @@ std::string ToPlainLineBreaks(std::string_view text);
 // Leading and trailing blanks (spaces) removed.
 std::string Trim(std::string_view text);
 
+// Whether two texts are equal when the ASCII letters a to z count as A to Z; other
+// bytes must match exactly.
+bool AsciiEqualsNoCase(std::string_view a, std::string_view b);
+
 }  // namespace tavrin

@@ -12,6 +12,7 @@
 #include "app/app_fixture.h"
 #include "handover/import_call.h"
 #include "importer/export_reader.h"
+#include "importer/row_table.h"
 
 namespace tavrin {
 namespace {
@@ -40,7 +41,8 @@ class ImportRunTest : public testing::AppFixture {
       ui.noPatientAnswers.push_back(SerialNoPatientChoice::Manual);
       ui.entryAnswers.push_back({true, serial});
     }
-    return Ends([&] { RunImport(context, window, rowText, "mg/dL", read); });
+    const RowTable rows = RowTable::FromText(rowText);
+    return Ends([&] { RunImport(context, window, rows, "mg/dL", read); });
   }
   // The program, file and what follows the MAC of the only import tool call; the MAC must
   // cover the file's bytes.
@@ -119,7 +121,7 @@ TEST_F(ImportRunTest, XmlAndJsonRunParksTheXmlAsJobAndDumpsBoth) {
 // dump folder (made for it when no dump is kept) and is opened; a refused one leaves none.
 TEST_F(ImportRunTest, ReportOfAnAcceptedHandOverIsWrittenAndOpened) {
   ExportReadResult read;
-  read.rowText = kBgRow;
+  read.rows = RowTable::FromText(kBgRow);
   read.exportUnit = "mg/dL";
   ASSERT_TRUE(Run(kBgRow, "SN1", &read));
   EXPECT_TRUE(platform.shellOpened.empty());  // off by default
@@ -142,7 +144,7 @@ TEST_F(ImportRunTest, ReportOfAnAcceptedHandOverIsWrittenAndOpened) {
 // report when one was written, else the trace log; in the chosen language.
 TEST_F(ImportRunTest, WhatWasLeftOutIsToldWithWhereItIsListed) {
   ExportReadResult read;
-  read.rowText = kBgRow;
+  read.rows = RowTable::FromText(kBgRow);
   read.exportUnit = "mg/dL";
   ASSERT_TRUE(Run(kBgRow, "SN1", &read));
   EXPECT_TRUE(ui.messages.empty());  // nothing left out: nothing to say

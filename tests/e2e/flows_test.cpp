@@ -24,6 +24,7 @@
 #include "fakes/fake_ui.h"
 #include "fakes/temp_dir.h"
 #include "formats/golden_file.h"
+#include "importer/row_table.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/process_context.h"
 #include "shared/error.h"
@@ -290,7 +291,7 @@ int ImportCgmRows(const SampleHost& host) {
     Main(context);
     frmMeterImport window(context);
     window.Form_Load();
-    RunImport(context, window, std::string(kRowText), "mg/dL");
+    RunImport(context, window, RowTable::FromText(kRowText), "mg/dL");
   } catch (const ProgramEnded&) {
     return ui.autoDialogs.size() == 1 ? 0 : 2;
   }

@@ -1,4 +1,5 @@
 #include "importer/export_reader.h"
+#include "importer/row_table_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@
 namespace tavrin {
 namespace {
 
+using testing::ExpectRowsReadAsTheirText;
 using testing::GoldenFile;
 using Cells = std::vector<std::pair<int, std::string>>;
 
@@ -49,18 +51,10 @@ std::string Lines(std::initializer_list<std::string> lines) {
   return text;
 }
 
-// The survey gathered while the row text was written is the one the conversion would
-// make of the text.
-void ExpectExactSurvey(const ExportReadResult& read) {
-  if (read.rowSurvey) {
-    EXPECT_TRUE(*read.rowSurvey == SurveyRows(ThreadUse{.oneThread = true}, read.rowText, true));
-  }
-}
-
 void ExpectSameRead(const ExportReadResult& a, const ExportReadResult& b) {
-  ExpectExactSurvey(a);
-  ExpectExactSurvey(b);
-  EXPECT_TRUE(a.rowText == b.rowText);  // no dump of megabytes on a difference
+  ExpectRowsReadAsTheirText(a.rows);
+  ExpectRowsReadAsTheirText(b.rows);
+  EXPECT_TRUE(a.rows.Text() == b.rows.Text());  // no dump of megabytes on a difference
   EXPECT_EQ(std::tie(a.exportUnit, a.linesRead, a.rowsWithoutDate, a.skippedLineNumbers),
             std::tie(b.exportUnit, b.linesRead, b.rowsWithoutDate, b.skippedLineNumbers));
   EXPECT_TRUE(a.notedRows == b.notedRows);
@@ -177,11 +171,11 @@ TEST(ExportRules, CarbsWithOneDecimalAreWrittenAsTheGeneralReadingWritesThem) {
                               (n % 3 ? "," : ".") + std::to_string(random() % 10);
     const double factor = header.carbFactor = std::array{0, 1, 10, 12, 15, 99, 100}[n % 7];
     row[column::kCarbs] = field;
-    std::string written;
-    RowWriter writer(written);
-    writer.SetStamp(DateTime{2026, 12, 4, 7, 5, 0});
+    RowTable rows;
+    rows.SetStamp(DateTime{2026, 12, 4, 7, 5, 0});
     RowValueNotes notes;
-    WriteRowLines(writer, row, header, false, RegionalSettings::German(), notes);
+    WriteRowLines(rows, row, header, false, RegionalSettings::German(), notes);
+    const std::string written = rows.Text();
     const double grams = RoundTo(static_cast<double>(ParseDecimal(field)) * factor, 1);
     ASSERT_EQ(written, grams > 0 ? "04.12.2026 07:05;3;" + DoubleToText(grams, ",") + "\r\n" : "")
         << field << " * " << factor;
@@ -200,13 +194,13 @@ TEST_F(ExportReaderTest, HeaderChoosesTheSeparatorAndNeedsTwentyOneFields) {
   }
   EXPECT_TRUE(ui.statusTexts.empty());
   const auto r = Read(Lines({"Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x", row}));
-  EXPECT_EQ(r.rowText, "04.12.2026 07:05;1;112\r\n");
+  EXPECT_EQ(r.rows.Text(), "04.12.2026 07:05;1;112\r\n");
   EXPECT_EQ(r.exportUnit, "mg/dL");
   // "date;" in lower case selects the comma: the header is one field and is rejected.
   EXPECT_THROW(Read(Lines({"date" + Header().substr(4), row})), RuntimeError);
   EXPECT_EQ(Read("").exportUnit, "");
   const auto lfOnly = Read(Header() + "\n" + row + "\n");  // without CR LF: all header
-  EXPECT_EQ(lfOnly.rowText, "");
+  EXPECT_EQ(lfOnly.rows.Text(), "");
   EXPECT_EQ(lfOnly.exportUnit, "mg/dL");
 }
 
@@ -215,7 +209,7 @@ TEST_F(ExportReaderTest, HeaderChoosesTheSeparatorAndNeedsTwentyOneFields) {
 TEST_F(ExportReaderTest, ExportsGiveTheirRowTexts) {
   for (const std::string name : {"plain", "german", "mmol", "english"}) {
     if (name == "english") platform.regional = RegionalSettings::EnglishUS();
-    EXPECT_EQ(Read(GoldenFile("importer/" + name + ".csv")).rowText,
+    EXPECT_EQ(Read(GoldenFile("importer/" + name + ".csv")).rows.Text(),
               GoldenFile("importer/" + name + "_rows.txt") + "\r\n")
         << name;
   }
@@ -231,7 +225,7 @@ TEST_F(ExportReaderTest, RowsWithoutDateAreCountedAndTracedProgressIsShown) {
       "",
       Row({{0, "Foo 1"}, {1, "11:00"}, {3, "140"}}),
   }));
-  EXPECT_EQ(r.rowText, "04.12.2026 07:05;1;100\r\n");
+  EXPECT_EQ(r.rows.Text(), "04.12.2026 07:05;1;100\r\n");
   EXPECT_EQ(r.linesRead, 6);
   EXPECT_EQ(r.rowsWithoutDate, 3);
   EXPECT_EQ(r.skippedLineNumbers, (std::vector<long>{3, 4, 7}));
@@ -276,20 +270,18 @@ std::string MixedExport(bool finalLineBreak) {
 }
 
 // Lines are cut at every CR LF, so no field brings one along; a value that held one
-// would be two lines to the conversion, and the writer's survey is then not used.
-TEST(RowSurveyor, ALineBreakInAValueMakesTheSurveyInexact) {
-  for (const auto& [code, value, exact] :
-       {std::tuple{'7', "08:00: a\rb\n", true}, std::tuple{'7', "08:00: a\r\nb", false},
-        std::tuple{';', "1", false}}) {
-    std::string text;
-    RowSurveyor surveyor;
-    RowWriter writer(text, &surveyor);
-    writer.SetStamp(DateTime{2026, 12, 1, 8, 0, 0});
-    writer.Line(code, value);
-    EXPECT_EQ(surveyor.Exact(), exact) << value;
-    if (exact) {
-      EXPECT_TRUE(surveyor.Survey() == SurveyRows(ThreadUse{.oneThread = true}, text, true));
-    }
+// would be two lines to the conversion, and the table says so.
+TEST(RowTable, ALineBreakInAValueMakesTheTableInexact) {
+  for (const auto& [value, exact, lines] :
+       {std::tuple{"08:00: a\rb\n", true, 1u}, std::tuple{"08:00: a\r\nb", false, 2u},
+        std::tuple{"08:00: a\r\n\r\n01.12.2026 09:00;1;500", false, 2u}}) {
+    RowTable rows;
+    rows.SetStamp(DateTime{2026, 12, 1, 8, 0, 0});
+    rows.Add("7", value);
+    EXPECT_EQ(rows.Exact(), exact) << value;
+    EXPECT_EQ(rows.Range().lines, lines) << value;
+    EXPECT_TRUE(rows.Range() == RowTable::FromText(rows.Text()).Range()) << value;
+    if (exact) ExpectRowsReadAsTheirText(rows);
   }
 }
 
@@ -301,10 +293,10 @@ TEST_F(ExportReaderTest, ReadingInPiecesGivesTheSameResult) {
     EXPECT_EQ(whole.rowsWithoutDate, 6);
     EXPECT_EQ(whole.skippedLineNumbers, (std::vector<long>{14, 36, 58, 81, 103, 125}));
     // The repair and the star marker, both settled by the last rows, reach the first.
-    EXPECT_TRUE(whole.rowText.starts_with("01.11.2026 07:05;1;90\r\n01.11.2026 07:05;4;4*\r\n"));
-    EXPECT_NE(whole.rowText.find("01.11.2026 18:00;7;18:00: Frühstück\r\n"), std::string::npos);
-    EXPECT_NE(whole.rowText.find("01.12.2026 08:00;7;08:00: Müde, schön\r\n"), std::string::npos);
-    EXPECT_NE(whole.rowText.find("12.03.2026 09:30;1;111\r\n"), std::string::npos);
+    EXPECT_TRUE(whole.rows.Text().starts_with("01.11.2026 07:05;1;90\r\n01.11.2026 07:05;4;4*\r\n"));
+    EXPECT_NE(whole.rows.Text().find("01.11.2026 18:00;7;18:00: Frühstück\r\n"), std::string::npos);
+    EXPECT_NE(whole.rows.Text().find("01.12.2026 08:00;7;08:00: Müde, schön\r\n"), std::string::npos);
+    EXPECT_NE(whole.rows.Text().find("12.03.2026 09:30;1;111\r\n"), std::string::npos);
     for (const std::size_t pieceBytes : {1, 2, 3, 7, 64, 500, 4000}) {
       SCOPED_TRACE(pieceBytes);
       ExpectSameRead(Read(text, pieceBytes), whole);
@@ -335,7 +327,7 @@ TEST_F(ExportReaderTest, AnsiUtf8AndByteOrderMarksGiveTheSameRows) {
   };
   for (const auto& c : cases) {
     const ExportReadResult read = Read(c.bytes);
-    EXPECT_EQ(read.rowText, expected) << c.bytes.substr(0, 8);
+    EXPECT_EQ(read.rows.Text(), expected) << c.bytes.substr(0, 8);
     EXPECT_EQ(read.endsInHalfCharacter, c.halfCharacter) << c.bytes.substr(0, 8);
   }
   // Zero bytes beside the first four characters make UTF-16, and nothing else does.
@@ -350,7 +342,7 @@ TEST_F(ExportReaderTest, AnsiUtf8AndByteOrderMarksGiveTheSameRows) {
   }
   EXPECT_EQ(Read("\xEF\xBB\xBF").exportUnit, "");
   std::ofstream(dir.File("export.csv"), std::ios::binary) << "\xEF\xBB\xBF" + utf8;
-  EXPECT_EQ(ReadExportFile(*context, dir.File("export.csv")).rowText, expected);
+  EXPECT_EQ(ReadExportFile(*context, dir.File("export.csv")).rows.Text(), expected);
   EXPECT_EQ(ReadExportFile(*context, dir.File("missing.csv")).exportUnit, "");
   try {
     ReadExportFile(*context, dir.Path());
@@ -369,7 +361,7 @@ TEST_F(ExportReaderTest, LargeFilesReadLikeTheSameBytesInMemory) {
     if (i == 9000) bytes += Row({{0, "01.10.2026"}, {17, std::string(5 << 20, 'n')}}) + "\r\n";
   }
   bytes.resize(bytes.size() - 2);
-  EXPECT_GT(ExpectFileReadsLikeBytes(bytes, 16001).rowText.size(), 5u << 20);
+  EXPECT_GT(ExpectFileReadsLikeBytes(bytes, 16001).rows.Text().size(), 5u << 20);
 
   // The reader cuts a long file behind the first CR LF from the middle on, reading 64 KiB
   // at a time: here that CR is the last byte of the first read and its LF the first of

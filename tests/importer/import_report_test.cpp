@@ -34,7 +34,7 @@ class ImportReportTest : public ::testing::Test, public testing::ImporterProcess
  protected:
   std::string Page(const std::string& path, const ExportReadResult& read, int lastDays = 0) {
     FixedSerial serial;
-    converted = ConvertRows(*context, read.rowText, read.exportUnit, serial);
+    converted = ConvertRows(*context, read.rows, read.exportUnit, serial);
     return ImportReportPage(*context, {path, read, converted, lastDays});
   }
   ConversionResult converted;
@@ -57,7 +57,7 @@ TEST_F(ImportReportTest, SamplePageParsesAndShowsTheFiguresOfTheRun) {
             std::string::npos);
   // One point per reading in the chart over time and in the daily overlay, the sample's
   // HIGH and LO marked in both.
-  const long readings = GlucoseLines(read.rowText);
+  const long readings = GlucoseLines(read.rows.Text());
   ASSERT_GT(readings, 50);
   EXPECT_EQ(Occurrences(page, "<circle class=\"reading"), readings);
   EXPECT_EQ(Occurrences(page, "<circle class=\"overlay"), readings);
@@ -180,7 +180,7 @@ TEST_F(ImportReportTest, LongExportsAreDrawnAsAggregates) {
     rowText += line;
   }
   ExportReadResult read;
-  read.rowText = rowText;
+  read.rows = RowTable::FromText(rowText);
   read.exportUnit = "mmol/L";
   const std::string page = Page("long.csv", read);
   EXPECT_EQ(testing::XmlFault(page), "");

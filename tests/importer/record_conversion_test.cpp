@@ -42,9 +42,9 @@ class ConversionTest : public ::testing::Test, public testing::ImporterProcess {
   ConversionResult Convert(std::string_view rows, std::string_view unit = "mg/dL") {
     FixedSerial serials("SN-4711");
     UseTwoThreads();
-    const ConversionResult two = ConvertRows(*context, rows, unit, serials);
+    const ConversionResult two = ConvertRows(*context, RowTable::FromText(rows), unit, serials);
     UseOneThread();
-    ConversionResult one = ConvertRows(*context, rows, unit, serials);
+    ConversionResult one = ConvertRows(*context, RowTable::FromText(rows), unit, serials);
     EXPECT_TRUE(one.result == two.result);  // no dump of megabytes on a difference
     EXPECT_EQ(one.json, two.json);
     EXPECT_EQ(std::tie(one.rowCount, one.bgRecords, one.cgmReadings),
@@ -107,7 +107,7 @@ TEST_F(ConversionTest, RecordsComeInTheOrderOfOnePassOverTheRows) {
 TEST_F(ConversionTest, DataAgeAndSerialQuestions) {
   FixedSerial serials("SN-4711");
   const auto convert = [&](std::string_view rows, SerialNumberSource& source) {
-    return ConvertRows(*context, WithCrLf(rows), "mg/dL", source);
+    return ConvertRows(*context, RowTable::FromText(WithCrLf(rows)), "mg/dL", source);
   };
   // Cancel at the data-age question: no serial asked, no result.
   ConversionResult r = convert("05.03.2024 07:45;1;100\n", serials);

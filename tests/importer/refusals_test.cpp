@@ -45,8 +45,9 @@ class RefusalsTest : public ::testing::Test, public testing::ImporterProcess {
     UseTwoThreads();
     for (const std::size_t pieceBytes : {1, 7}) {
       const ExportReadResult part = ReadExportText(*context, bytes, pieceBytes);
-      EXPECT_EQ(std::tie(part.rowText, part.skippedLineNumbers, part.refusedLineNumbers),
-                std::tie(whole.rowText, whole.skippedLineNumbers, whole.refusedLineNumbers));
+      EXPECT_EQ(part.rows.Text(), whole.rows.Text());
+      EXPECT_EQ(std::tie(part.skippedLineNumbers, part.refusedLineNumbers),
+                std::tie(whole.skippedLineNumbers, whole.refusedLineNumbers));
     }
     return whole;
   }
@@ -103,7 +104,7 @@ TEST_F(RefusalsTest, NumbersTheProgramCannotHoldAreRefusedAndGlucoseTextsKept) {
       cells.insert(cells.begin(), {0, "04.04.2026"});  // the same in either order
       const ExportReadResult r = Read(Row(cells));
       const std::string what = c.cells[0].second + " " + regional.decimalSeparator;
-      EXPECT_EQ(r.rowText, c.line.empty() ? "" : "04.04.2026 07:05;" + c.line + "\r\n") << what;
+      EXPECT_EQ(r.rows.Text(), c.line.empty() ? "" : "04.04.2026 07:05;" + c.line + "\r\n") << what;
       EXPECT_EQ(std::tie(r.valuesRefused, r.glucoseKeptAsText),
                 std::make_tuple(long{c.refused}, long{c.kept}))
           << what;
@@ -136,7 +137,7 @@ TEST_F(RefusalsTest, GlucoseTextsInMmolAreRefusedSinceTheirConversionWouldInvent
       {"1818,6", ""}, {"5,5", "1;99"}, {"high", "1;600"}, {"Lo", "2;--1\r\n04.12.2026 07:05;1;20"}};
   for (const auto& [glucose, line] : kCases) {
     const ExportReadResult r = ReadExportText(*context, header + Row({{3, glucose}}));
-    EXPECT_EQ(r.rowText, line.empty() ? "" : "04.12.2026 07:05;" + line + "\r\n") << glucose;
+    EXPECT_EQ(r.rows.Text(), line.empty() ? "" : "04.12.2026 07:05;" + line + "\r\n") << glucose;
     EXPECT_EQ(std::tie(r.valuesRefused, r.glucoseKeptAsText),
               std::make_tuple(line.empty() ? 1L : 0L, 0L))
         << glucose;
@@ -153,13 +154,13 @@ struct FixedSerial : SerialNumberSource {
 TEST_F(RefusalsTest, KeptGlucoseTextsReachTheDocumentAndThePlainList) {
   const ExportReadResult r = Read(Row({{3, "<50 & \x01"}}) + Row({{1, "07:06"}, {3, "HI"}}));
   FixedSerial serial("SN");
-  const ConversionResult xml = ConvertRows(*context, r.rowText, "mg/dL", serial);
+  const ConversionResult xml = ConvertRows(*context, r.rows, "mg/dL", serial);
   EXPECT_EQ(testing::XmlFault(xml.result), "");
   EXPECT_NE(xml.result.find("<BG Val=\"&lt;50 &amp; \uFFFD\" Dt=\"2026-12-04\" Tm=\"07:05\""),
             std::string::npos);
   EXPECT_NE(xml.result.find("<BG Val=\"HI\" Dt=\"2026-12-04\" Tm=\"07:06\""), std::string::npos);
   std::ofstream(dir.File("TavrinPlugin.ini"), std::ios::binary) << "[Driver]\r\nXML=0\r\n";
-  EXPECT_EQ(ConvertRows(*context, r.rowText, "mg/dL", serial).result,
+  EXPECT_EQ(ConvertRows(*context, r.rows, "mg/dL", serial).result,
             "Tavrin App;SN;2;mg/dL\r\n2026-12-04;07:05;1;<50 & \x01\r\n2026-12-04;07:06;1;HI\r\n");
 }
 
@@ -190,7 +191,7 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
   for (const auto& c : kCases) {
     platform.regional = c.regional;
     const ExportReadResult r = Read(c.rows);
-    EXPECT_EQ(r.rowText.substr(0, 10), c.stamps) << c.rows;
+    EXPECT_EQ(r.rows.Text().substr(0, 10), c.stamps) << c.rows;
     EXPECT_EQ(r.fileDateOrder, c.imposed) << c.rows;
     EXPECT_EQ(r.MixedDateOrders(), c.mixed) << c.rows;
     const std::string trace = ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
@@ -211,10 +212,10 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
   };
   const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
   platform.regional = RegionalSettings::German();
-  const std::string german = stamps(ReadExportText(*context, sample).rowText);
+  const std::string german = stamps(ReadExportText(*context, sample).rows.Text());
   platform.regional = RegionalSettings::EnglishUS();
   const ExportReadResult us = ReadExportText(*context, sample);
-  EXPECT_TRUE(stamps(us.rowText) == german);
+  EXPECT_TRUE(stamps(us.rows.Text()) == german);
   EXPECT_EQ(std::tie(us.datesOnlyDayFirst, us.datesOnlyMonthFirst, us.datesMonthFirst),
             std::make_tuple(103L, 0L, 0L));
 }
@@ -233,7 +234,7 @@ TEST_F(RefusalsTest, ControlSolutionNotesAreKnownInEveryShippedLanguage) {
   std::string first;
   for (const char* language : {"DE", "EN"}) {
     context->languages = std::make_unique<Languages>(platform, context->paths, language);
-    const ConversionResult r = ConvertRows(*context, rows, "mg/dL", serial);
+    const ConversionResult r = ConvertRows(*context, RowTable::FromText(rows), "mg/dL", serial);
     for (const char* record : {"Val=\"114\" Dt=\"2026-12-04\" Tm=\"07:05\" D=\"1\" Ctrl=\"1\"",
                                "Val=\"99\" Dt=\"2026-12-04\" Tm=\"07:06\" D=\"1\" Ctrl=\"1\"",
                                "Val=\"101\" Dt=\"2026-12-04\" Tm=\"07:07\" D=\"1\" Ctrl=\"1\""}) {
@@ -252,7 +253,7 @@ TEST_F(RefusalsTest, ADateFieldIsReadOnItsOwnAndWhatWasLeftOutIsTraced) {
   const ExportReadResult r =
       Read(Row({{0, "4. 12."}, {1, "12"}, {3, "100"}}) + Row({{0, "4. 12. 2026"}, {3, "101"}}) +
            Row({{3, "1e30"}, {4, "-1"}}) + Row({{3, "HI"}}));
-  EXPECT_EQ(r.rowText, "04.12.2026 07:05;1;101\r\n04.12.2026 07:05;1;HI\r\n");
+  EXPECT_EQ(r.rows.Text(), "04.12.2026 07:05;1;101\r\n04.12.2026 07:05;1;HI\r\n");
   EXPECT_EQ(r.skippedLineNumbers, (std::vector<long>{2}));
   const std::string trace = ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
   for (const char* line : {"Rows without readable date skipped: 1 (lines 2)\r\n",
@@ -269,7 +270,7 @@ TEST_F(RefusalsTest, LinesEndingInLineFeedAloneAreReadAsLines) {
   rows.erase(rows.find("\r\n", rows.find("\r\n") + 2), 1);
   const ExportReadResult r = Read(rows);
   EXPECT_EQ(
-      r.rowText,
+      r.rows.Text(),
       "04.12.2026 07:05;1;100\r\n04.12.2026 07:05;7;07:05: a\nb\r\n04.12.2026 07:05;1;120\r\n");
   EXPECT_EQ(r.skippedLineNumbers, (std::vector<long>{4}));
 }
@@ -290,7 +291,7 @@ TEST_F(RefusalsTest, AnExportChangedOrReplacedWhileItIsReadStopsTheRead) {
   const std::string bytes = tools::ExportGenerator::Header() + Row({{3, "100"}});
   for (const bool replace : {false, true}) {
     std::ofstream(path, std::ios::binary) << bytes;
-    EXPECT_EQ(ReadExportFile(reading, path).rowText, "04.12.2026 07:05;1;100\r\n");
+    EXPECT_EQ(ReadExportFile(reading, path).rows.Text(), "04.12.2026 07:05;1;100\r\n");
     std::error_code openFileStays;  // Windows does not replace a file that is open
     changing.change = [&] {
       std::ofstream(replace ? other : path, std::ios::app) << Row({{3, "200"}});
@@ -346,7 +347,7 @@ TEST_F(RefusalsTest, AHeaderLineInsideTheDataIsRecognised) {
           EXPECT_EQ(read.headerLinesInData, 1);
           EXPECT_EQ(read.headerLineNumbers, std::vector<long>{4});
           EXPECT_EQ(read.rowsWithoutDate, 0);
-          EXPECT_EQ(std::count(read.rowText.begin(), read.rowText.end(), '\n'), 4);
+          EXPECT_EQ(read.rows.Size(), 4u);
         } catch (const HeaderInDataError& e) {
           EXPECT_EQ(std::make_tuple(e.Line(), e.Found(), e.Expected()),
                     std::make_tuple(c.line, c.found, c.expected));
@@ -360,10 +361,10 @@ TEST_F(RefusalsTest, AHeaderLineInsideTheDataIsRecognised) {
 TEST_F(RefusalsTest, NoCharacterThatXmlForbidsReachesADocument) {
   FixedSerial serial("S\x01<N>\xEF\xBF\xBE\xFF");
   const ConversionResult r = ConvertRows(*context,
-                                         "01.12.2026 07:45;1;1\x02"
+                                         RowTable::FromText("01.12.2026 07:45;1;1\x02"
                                          "2\r\n01.12.2026 07:45;3;4\r\n01.12.2026\x0B"
                                          "07:46;1;100\r\n32.01.2026 07:47;1;100\r\n"
-                                         "01.12.2026 24:00;1;100\r\n01.12.2026 07:48;UDTCGMS;100",
+                                         "01.12.2026 24:00;1;100\r\n01.12.2026 07:48;UDTCGMS;100"),
                                          "mg/dL", serial);
   EXPECT_EQ(testing::XmlFault(r.result) + testing::JsonFault(r.json), "");
   EXPECT_NE(r.result.find("<VTOXIX Type=\"0000\" SN=\"S\uFFFD&lt;N&gt;\uFFFD\uFFFD\""),
