@@ -15,7 +15,7 @@ struct ThreadUse;
 // The BG records of one conversion in two stores, by the group of their record key, so
 // that two threads can merge the values of the rows at once: records of different points
 // in time never meet, and all keys of one point in time fall into one group. Each change
-// is stamped with the place of its row in the row text, so that the two stores together
+// is stamped with the place of its row among the rows, so that the two stores together
 // give their records in the order that one store, fed with every row in turn, would.
 // Rows may also all go into group 0.
 class BgRecordGroups {
@@ -25,8 +25,8 @@ class BgRecordGroups {
   // The group (0 or 1) of the record key date + time.
   static unsigned GroupOf(std::string_view date, std::string_view time);
 
-  // The store of the group, for the values of the row whose line starts at `row` in the
-  // row text. The rows of a group must come in the order of their places.
+  // The store of the group, for the values of the row at place `row` among the rows.
+  // The rows of a group must come in the order of their places.
   BgRecordStore& ForRow(unsigned group, std::uint64_t row);
   BgRecordStore& Store(unsigned group) { return groups_[group].store; }
 

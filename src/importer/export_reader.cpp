@@ -26,7 +26,7 @@ namespace tavrin {
 // later piece settle either answer otherwise (rare: both show in the first rows as a
 // rule), the rows are written once more with the answers of the whole text. A long text
 // is cut in two halves at a line start, and a worker thread reads the second half; the
-// halves' row texts are joined in file order.
+// halves' rows are joined in file order.
 //
 // ANSI bytes are split and surveyed as they stand: the separators, quotes, digits and
 // blanks that the rules depend on are ASCII and single bytes in every code page, and any

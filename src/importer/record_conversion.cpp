@@ -227,6 +227,8 @@ class RowConversion {
     try {
       records_.Store(lane.group).Reserve(reserveLines_);
       const bool allGroups = lanes_.size() == 1;
+      RecordStamp stamp(DateTime{});
+      std::uint64_t stampOf = ~std::uint64_t{0};
       for (; index < rows.Size(); ++index) {
         const RowTable::Row& row = rows[index];
         if ((row.flags & RowTable::kSplits) != 0) {
@@ -241,7 +243,14 @@ class RowConversion {
         }
         const std::string_view value = rows.ConvertedValue(row);
         if (value.empty()) continue;
-        const RowView view{RecordStamp(RowTable::When(row)), rows.Code(row), value};
+        // Rows come stamp by stamp: each stamp is written out once.
+        const std::uint64_t when = (std::uint64_t{row.year} << 32) | (row.month << 24) |
+                                   (row.day << 16) | row.minuteOfDay;
+        if (when != stampOf) {
+          stamp = RecordStamp(RowTable::When(row));
+          stampOf = when;
+        }
+        const RowView view{stamp, rows.Code(row), value};
         ConvertRow(view, index, lane, [&] {
           std::string line;
           rows.AppendLine(row, line);

@@ -100,9 +100,18 @@ RowTable RowTable::FromText(std::string_view rowText) {
 }
 
 void RowTable::SetStamp(const DateTime& when) {
-  stampLength_ = FormatTimeStamp(stampText_, sizeof stampText_, when);
-  const std::string_view stamp(stampText_, stampLength_);
-  const std::optional<DateTime> read = StampTime(stamp);
+  // The reader's points in time are real ones as a rule: those need no text. Any other
+  // goes the way of the row text, written and read back.
+  std::optional<DateTime> read;
+  stampLength_ = 0;
+  if (when.year >= 100 && when.year <= 9999 && when.month >= 1 && when.month <= 12 &&
+      when.day >= 1 && when.day <= 28 && when.hour >= 0 && when.hour <= 23 && when.minute >= 0 &&
+      when.minute <= 59) {
+    read = DateTime{when.year, when.month, when.day, when.hour, when.minute, 0};
+  } else {
+    stampLength_ = FormatTimeStamp(stampText_, sizeof stampText_, when);
+    read = StampTime(std::string_view(stampText_, stampLength_));
+  }
   stamp_ = Row{};
   if (!read) return;
   stamp_.year = static_cast<std::uint16_t>(read->year);
@@ -110,12 +119,12 @@ void RowTable::SetStamp(const DateTime& when) {
   stamp_.day = static_cast<std::uint8_t>(read->day);
   stamp_.minuteOfDay = static_cast<std::uint16_t>(read->hour * 60 + read->minute);
   // Stamps of one hour share their group, and rows mostly come hour by hour.
-  constexpr std::size_t kHourLength = 14;  // "DD.MM.YYYY HH:"
-  if (stamp.substr(0, kHourLength) != std::string_view(hour_, hourLength_)) {
+  const std::uint32_t hour = static_cast<std::uint32_t>(
+      ((read->year * 16 + read->month) * 32 + read->day) * 32 + read->hour);
+  if (hour != hour_) {
     const RecordStamp record(*read);
     hourGroup_ = RecordTable::GroupOf(record.Date(), record.Time()) != 0 ? kGroup1 : 0;
-    hourLength_ = std::min(stamp.size(), kHourLength);
-    std::copy_n(stamp.begin(), hourLength_, hour_);
+    hour_ = hour;
   }
   stamp_.flags = kDated | hourGroup_;
 }

@@ -106,12 +106,12 @@ class RowTable {
   bool exact_ = true;
   bool cgmMarker_ = false;
   std::string scratch_;  // a line composed for the survey of a row that needs its text
-  // The current stamp: its numbers and flags, and its text when StampTime cannot read it.
+  // The current stamp: its numbers and flags, and its text when StampTime cannot read it
+  // (stampLength_ 0 otherwise).
   Row stamp_;
   char stampText_[32] = {};
   std::size_t stampLength_ = 0;
-  char hour_[16] = {};  // the stamp's date and hour that the group belongs to
-  std::size_t hourLength_ = 0;
+  std::uint32_t hour_ = 0;  // the stamp's date and hour that hourGroup_ belongs to
   std::uint8_t hourGroup_ = 0;
 };
 

@@ -193,3 +193,34 @@ TEST_F(RowTableEquivalence, ValuesWithSeparatorsAndLineBreaks) {
 
 }  // namespace
 }  // namespace tavrin
+
+namespace tavrin {
+namespace {
+
+// A point in time from the reader is dated exactly when its stamp, written and read
+// back, is: the common ones are taken as they are, the others go through the text.
+TEST(RowTable, StampsAreDatedAsTheirTextReads) {
+  for (const DateTime& when :
+       {DateTime{2026, 12, 4, 7, 5, 0}, DateTime{99, 1, 1, 0, 0, 0}, DateTime{100, 1, 1, 0, 0, 0},
+        DateTime{9999, 12, 31, 23, 59, 0}, DateTime{10000, 1, 1, 0, 0, 0},
+        DateTime{-5, 1, 1, 0, 0, 0}, DateTime{2024, 2, 29, 12, 0, 0},
+        DateTime{2023, 2, 29, 12, 0, 0}, DateTime{2026, 4, 31, 12, 0, 0},
+        DateTime{2026, 1, 1, 24, 0, 0}, DateTime{2026, 1, 1, -7, 0, 0},
+        DateTime{2026, 13, 1, 0, 0, 0}, DateTime{2026, 1, 1, 10, 7, 59}}) {
+    RowTable rows;
+    rows.SetStamp(when);
+    rows.Add("1", "100");
+    char stamp[32];
+    const std::string line =
+        std::string(stamp, FormatTimeStamp(stamp, sizeof stamp, when)) + ";1;100\r\n";
+    const RowTable read = RowTable::FromText(line);
+    ASSERT_EQ(read.Size(), 1u);
+    EXPECT_EQ(rows.Text(), line) << line;
+    EXPECT_EQ(rows[0].flags, read[0].flags) << line;
+    EXPECT_TRUE(RowTable::When(rows[0]) == RowTable::When(read[0])) << line;
+    EXPECT_TRUE(rows.Range() == read.Range()) << line;
+  }
+}
+
+}  // namespace
+}  // namespace tavrin
