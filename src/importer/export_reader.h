@@ -126,17 +126,16 @@ inline constexpr std::size_t kExportPieceBytes = std::size_t{2} << 20;
 
 // Reads the app's CSV export into the rows of the RowText. The file is read in the ANSI
 // code page, or as UTF-8 or UTF-16 when it starts with that byte-order mark (as
-// spreadsheet programs save it); a UTF-8 file read as ANSI is repaired. A missing or empty file gives an empty
-// result; a header with fewer than 21 fields throws RuntimeError 9 before any row is read;
-// a file that exists but cannot be read, or is no regular file (a folder, a device),
-// throws RuntimeError 75; a file written to or replaced while it is read throws
-// RuntimeError kErrFileChanged, so that no result mixes two files; a header line inside
-// the data with other units throws HeaderInDataError (one with the same units is passed
-// over). Shows the progress in
-// the status line and writes a trace line each when rows had to be skipped for want of a
-// date, when values were refused and when the dates mix the orders of day and month.
-// A long export is read in two halves at once unless context.threads says one thread;
-// the result is the same.
+// spreadsheet programs save it); a UTF-8 file read as ANSI is repaired. A missing or
+// empty file gives an empty result; a header with fewer than 21 fields throws
+// RuntimeError 9 before any row is read; a file that exists but cannot be read, or is no
+// regular file (a folder, a device), throws RuntimeError 75; a file written to or
+// replaced while it is read throws RuntimeError kErrFileChanged, so that no result mixes
+// two files; a header line inside the data with other units throws HeaderInDataError (one
+// with the same units is passed over). Shows the progress in the status line and writes a
+// trace line each when rows had to be skipped for want of a date, when values were
+// refused and when the dates mix the orders of day and month. A long export is read in
+// two halves at once unless context.threads says one thread; the result is the same.
 ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path);
 
 // The same for the file's bytes already in memory, read in pieces of about pieceBytes

@@ -244,8 +244,8 @@ class RowConversion {
         const std::string_view value = rows.ConvertedValue(row);
         if (value.empty()) continue;
         // Rows come stamp by stamp: each stamp is written out once.
-        const std::uint64_t when = (std::uint64_t{row.year} << 32) | (row.month << 24) |
-                                   (row.day << 16) | row.minuteOfDay;
+        const std::uint64_t when =
+            (std::uint64_t{row.year} << 32) | (row.month << 24) | (row.day << 16) | row.minuteOfDay;
         if (when != stampOf) {
           stamp = RecordStamp(RowTable::When(row));
           stampOf = when;

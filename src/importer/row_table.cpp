@@ -162,7 +162,8 @@ void RowTable::AddRow(Row row, std::string_view stampText, std::string_view code
 // What the conversion needs to know before it asks its questions, row by row as the row
 // text's rules read the row's line.
 void RowTable::Survey(const Row& row, std::string_view code, std::string_view value) {
-  const bool composed = (row.flags & kSplits) != 0 || (!cgmMarker_ && value.find(';') != value.npos);
+  const bool composed =
+      (row.flags & kSplits) != 0 || (!cgmMarker_ && value.find(';') != value.npos);
   if (composed) {
     scratch_.clear();
     AppendLine(row, scratch_);

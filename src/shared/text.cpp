@@ -343,7 +343,9 @@ std::string Trim(std::string_view text) {
 
 bool AsciiEqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  const auto upper = [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  };
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (upper(a[i]) != upper(b[i])) return false;
   }

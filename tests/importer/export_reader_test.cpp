@@ -293,9 +293,11 @@ TEST_F(ExportReaderTest, ReadingInPiecesGivesTheSameResult) {
     EXPECT_EQ(whole.rowsWithoutDate, 6);
     EXPECT_EQ(whole.skippedLineNumbers, (std::vector<long>{14, 36, 58, 81, 103, 125}));
     // The repair and the star marker, both settled by the last rows, reach the first.
-    EXPECT_TRUE(whole.rows.Text().starts_with("01.11.2026 07:05;1;90\r\n01.11.2026 07:05;4;4*\r\n"));
+    EXPECT_TRUE(
+        whole.rows.Text().starts_with("01.11.2026 07:05;1;90\r\n01.11.2026 07:05;4;4*\r\n"));
     EXPECT_NE(whole.rows.Text().find("01.11.2026 18:00;7;18:00: Frühstück\r\n"), std::string::npos);
-    EXPECT_NE(whole.rows.Text().find("01.12.2026 08:00;7;08:00: Müde, schön\r\n"), std::string::npos);
+    EXPECT_NE(whole.rows.Text().find("01.12.2026 08:00;7;08:00: Müde, schön\r\n"),
+              std::string::npos);
     EXPECT_NE(whole.rows.Text().find("12.03.2026 09:30;1;111\r\n"), std::string::npos);
     for (const std::size_t pieceBytes : {1, 2, 3, 7, 64, 500, 4000}) {
       SCOPED_TRACE(pieceBytes);

@@ -360,12 +360,13 @@ TEST_F(RefusalsTest, AHeaderLineInsideTheDataIsRecognised) {
 
 TEST_F(RefusalsTest, NoCharacterThatXmlForbidsReachesADocument) {
   FixedSerial serial("S\x01<N>\xEF\xBF\xBE\xFF");
-  const ConversionResult r = ConvertRows(*context,
-                                         RowTable::FromText("01.12.2026 07:45;1;1\x02"
-                                         "2\r\n01.12.2026 07:45;3;4\r\n01.12.2026\x0B"
-                                         "07:46;1;100\r\n32.01.2026 07:47;1;100\r\n"
-                                         "01.12.2026 24:00;1;100\r\n01.12.2026 07:48;UDTCGMS;100"),
-                                         "mg/dL", serial);
+  const ConversionResult r =
+      ConvertRows(*context,
+                  RowTable::FromText("01.12.2026 07:45;1;1\x02"
+                                     "2\r\n01.12.2026 07:45;3;4\r\n01.12.2026\x0B"
+                                     "07:46;1;100\r\n32.01.2026 07:47;1;100\r\n"
+                                     "01.12.2026 24:00;1;100\r\n01.12.2026 07:48;UDTCGMS;100"),
+                  "mg/dL", serial);
   EXPECT_EQ(testing::XmlFault(r.result) + testing::JsonFault(r.json), "");
   EXPECT_NE(r.result.find("<VTOXIX Type=\"0000\" SN=\"S\uFFFD&lt;N&gt;\uFFFD\uFFFD\""),
             std::string::npos);

@@ -10,8 +10,8 @@ namespace tavrin::testing {
 
 // A table that is one line per row reads from its row text as it was built: the same
 // rows with the same points in time, groups, codes and values as the conversion sees
-// them (up to a ";"), the same range, lines and CGM marker. A table with a value holding a CR LF reads as more lines, but with
-// the same range and marker.
+// them (up to a ";"), the same range, lines and CGM marker. A table with a value holding a CR LF
+// reads as more lines, but with the same range and marker.
 inline void ExpectRowsReadAsTheirText(const RowTable& rows) {
   const RowTable read = RowTable::FromText(rows.Text());
   EXPECT_TRUE(read.Range() == rows.Range());

@@ -81,8 +81,8 @@ class RowTableEquivalence : public ::testing::Test, public testing::ImporterProc
   }
 
   // `reference` converted on one thread is what `rows` must give on one thread and two.
-  void ExpectSameConversion(const RowTable& rows, const RowTable& reference,
-                            std::string_view unit, const std::string& what) {
+  void ExpectSameConversion(const RowTable& rows, const RowTable& reference, std::string_view unit,
+                            const std::string& what) {
     const Outcome expected = Convert(reference, unit, false);
     for (const bool twoThreads : {false, true}) {
       const Outcome got = Convert(rows, unit, twoThreads);
@@ -123,26 +123,24 @@ class RowTableEquivalence : public ::testing::Test, public testing::ImporterProc
 };
 
 TEST_F(RowTableEquivalence, SampleGoldenAndGeneratedExports) {
-  ExpectSameForExport(FileBytes(std::filesystem::path(TAVRIN_SOURCE_DIR) / "examples" /
-                                "sample-export.csv"),
-                      "sample");
-  for (const auto& path :
-       FilesIn(std::filesystem::path(TAVRIN_TEST_DATA) / "importer", ".csv")) {
+  ExpectSameForExport(
+      FileBytes(std::filesystem::path(TAVRIN_SOURCE_DIR) / "examples" / "sample-export.csv"),
+      "sample");
+  for (const auto& path : FilesIn(std::filesystem::path(TAVRIN_TEST_DATA) / "importer", ".csv")) {
     ExpectSameForExport(FileBytes(path), path.filename().string());
   }
-  for (const auto& [rows, seed] : {std::pair{10, 1u}, std::pair{700, 2u}, std::pair{5000, 3u},
-                                   std::pair{20000, 20261130u}}) {
+  for (const auto& [rows, seed] :
+       {std::pair{10, 1u}, std::pair{700, 2u}, std::pair{5000, 3u}, std::pair{20000, 20261130u}}) {
     tools::ExportGenerator generator(seed);
     std::string bytes = tools::ExportGenerator::Header();
     for (int i = 0; i < rows; ++i) generator.AppendRow(bytes);
-    ExpectSameForExport(bytes,
-                        "generated " + std::to_string(rows) + "/" + std::to_string(seed));
+    ExpectSameForExport(bytes, "generated " + std::to_string(rows) + "/" + std::to_string(seed));
   }
 }
 
 TEST_F(RowTableEquivalence, FuzzCorpusOfTheExportReader) {
-  for (const auto& path :
-       FilesIn(std::filesystem::path(TAVRIN_SOURCE_DIR) / "fuzz" / "corpus" / "fuzz_export_reader")) {
+  for (const auto& path : FilesIn(std::filesystem::path(TAVRIN_SOURCE_DIR) / "fuzz" / "corpus" /
+                                  "fuzz_export_reader")) {
     ExpectSameForExport(FileBytes(path), path.filename().string(), true);
   }
 }
