@@ -137,8 +137,8 @@ struct alignas(64) Lane {
   std::string rowLine;  // a row's line, for the rows that the row text's rules cut
 };
 
-// A row as the conversion reads it: the stamp of a dated row, its code and the value up
-// to a ";", and how to name it in an error.
+// A row as the conversion reads it: the record date and time of its stamp, its code and
+// its value up to a ";".
 struct RowView {
   RecordStamp stamp;
   std::string_view code;

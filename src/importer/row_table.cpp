@@ -162,14 +162,12 @@ void RowTable::AddRow(Row row, std::string_view stampText, std::string_view code
 // What the conversion needs to know before it asks its questions, row by row as the row
 // text's rules read the row's line.
 void RowTable::Survey(const Row& row, std::string_view code, std::string_view value) {
-  const bool composed =
-      (row.flags & kSplits) != 0 || (!cgmMarker_ && value.find(';') != value.npos);
-  if (composed) {
-    scratch_.clear();
-    AppendLine(row, scratch_);
-    cgmMarker_ = cgmMarker_ || HoldsCgmMarker(scratch_);
-  } else if (!cgmMarker_) {
-    cgmMarker_ = AsciiEqualsNoCase(code, "UDTCGMS");
+  // The stamp holds no ";": the marker of a line is its code, or stands in its value,
+  // which then holds a ";" (a value may hold a CR LF, the marker none).
+  if (!cgmMarker_) {
+    cgmMarker_ = AsciiEqualsNoCase(code, "UDTCGMS") ||
+                 (value.find(';') != std::string_view::npos &&
+                  (AsciiEqualsNoCase(value.substr(0, 8), "UDTCGMS;") || HoldsCgmMarker(value)));
   }
   if ((row.flags & kSplits) == 0) {
     ++range_.lines;
@@ -177,6 +175,8 @@ void RowTable::Survey(const Row& row, std::string_view code, std::string_view va
     return;
   }
   exact_ = false;
+  scratch_.clear();
+  AppendLine(row, scratch_);
   for (const RowFields& line : SplitRows(scratch_)) {
     ++range_.lines;
     const std::optional<DateTime> when = StampTime(line.field[0]);

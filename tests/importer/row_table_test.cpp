@@ -187,6 +187,17 @@ TEST_F(RowTableEquivalence, ValuesWithSeparatorsAndLineBreaks) {
   EXPECT_TRUE(exact.Exact());
   EXPECT_TRUE(exact.HasCgmMarker());
   ExpectSameConversion(exact, "mmol/L", "marker in a value");
+
+  // Inside a value only between two ";" (letter case ignored); at its end it is none.
+  for (const auto& [value, marker] : {std::pair{"07:00: a;UdtCgms;b", true},
+                                      std::pair{"07:00: a;UDTCGMS", false},
+                                      std::pair{"07:00: UDTCGMS;", false}}) {
+    RowTable note;
+    note.SetStamp(DateTime{2026, 12, 1, 7, 0, 0});
+    note.Add("7", value);
+    EXPECT_EQ(note.HasCgmMarker(), marker) << value;
+    ExpectSameConversion(note, "mg/dL", value);
+  }
 }
 
 }  // namespace
