@@ -189,9 +189,9 @@ TEST_F(RowTableEquivalence, ValuesWithSeparatorsAndLineBreaks) {
   ExpectSameConversion(exact, "mmol/L", "marker in a value");
 
   // Inside a value only between two ";" (letter case ignored); at its end it is none.
-  for (const auto& [value, marker] : {std::pair{"07:00: a;UdtCgms;b", true},
-                                      std::pair{"07:00: a;UDTCGMS", false},
-                                      std::pair{"07:00: UDTCGMS;", false}}) {
+  for (const auto& [value, marker] :
+       {std::pair{"07:00: a;UdtCgms;b", true}, std::pair{"07:00: a;UDTCGMS", false},
+        std::pair{"07:00: UDTCGMS;", false}}) {
     RowTable note;
     note.SetStamp(DateTime{2026, 12, 1, 7, 0, 0});
     note.Add("7", value);
