@@ -17,7 +17,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 // The header must reach the weight column.
 constexpr std::size_t kMinHeaderFields = 21;
 
