@@ -1,6 +1,5 @@
 #include "importer/row_table.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
