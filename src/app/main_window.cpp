@@ -27,18 +27,7 @@ constexpr const char* kWindowCaption = "Tavrin Plugin for Orvolux";
 constexpr const char* kAppName = "Tavrin App";
 constexpr const char* kMakerPage = "https://www.kelsar.example/";
 
-constexpr int kMsgExportIsFolder = 5740;
-constexpr int kMsgExportIsFifo = 5741;
-constexpr int kMsgExportIsDevice = 5742;
-constexpr int kMsgExportIsSpecial = 5743;
-constexpr int kMsgExportChanged = 5744;
-constexpr int kMsgMixedDateOrders = 5745;
-constexpr int kMsgHeaderInData = 5746;
-constexpr int kMsgFileNotFound = 5577;
-constexpr int kMsgNoData = 5700;
 constexpr int kMsgChooseExportFirst = 5771;
-constexpr int kMsgNotAnExport = 5772;
-constexpr int kMsgExportUnreadable = 5773;
 
 // Where the file dialog opened last, kept per user across runs (a run ends the process).
 constexpr const char* kDialogFolderKey = "TavrinPlugin\\FileDialog";
@@ -210,67 +199,7 @@ void frmMeterImport::cmdImportStarten_Click() {
                 MessageButtons::Ok);
     return;
   }
-  const FileKind kind = KindOfFile(path);
-  if (kind == FileKind::kMissing) {
-    ShowWarning(context_, context_.Message(kMsgFileNotFound, {path}), MessageButtons::Ok);
-    return;
-  }
-  if (kind != FileKind::kRegular) {
-    // A folder, pipe or device is named for what it is; a pipe is never opened.
-    const int message = kind == FileKind::kFolder   ? kMsgExportIsFolder
-                        : kind == FileKind::kFifo   ? kMsgExportIsFifo
-                        : kind == FileKind::kDevice ? kMsgExportIsDevice
-                                                    : kMsgExportIsSpecial;
-    ShowWarning(context_, context_.Message(message, {path}), MessageButtons::Ok);
-    return;
-  }
-  try {
-    const ExportReadResult export_ = ReadExportFile(context_, path);
-    // The verdict on the file comes before any question about it.
-    if (export_.rows.Empty()) {
-      ShowWarning(context_, context_.Message(kMsgNoData, {path}), MessageButtons::Ok);
-      return;
-    }
-    // Dates that mix the orders of day and month may have landed in the wrong months:
-    // the user decides before anything is handed over.
-    if (export_.MixedDateOrders() &&
-        ShowWarning(context_,
-                    context_.Message(kMsgMixedDateOrders,
-                                     {path, std::to_string(export_.datesDayFirst),
-                                      std::to_string(export_.datesMonthFirst), "\r\n"}),
-                    MessageButtons::OkCancel) == MessageResult::Cancel) {
-      return;
-    }
-    RunImport(context_, *this, export_.rows, export_.exportUnit, &export_);
-  } catch (const HeaderInDataError& error) {
-    TraceQuietly(context_, "Export not read: " + error.Detail());
-    ShowWarning(context_,
-                context_.Message(kMsgHeaderInData, {path, std::to_string(error.Line()),
-                                                    error.Found(), error.Expected()}),
-                MessageButtons::Ok);
-  } catch (const std::exception& caught) {
-    const RuntimeError error = AsRuntimeError(caught, "ReadExportFile");
-    // The errors a wrong or busy file gives are named for what they mean to the user.
-    const int message = error.Number() == kErrFileChanged       ? kMsgExportChanged
-                        : error.Number() == kErrSubscript       ? kMsgNotAnExport
-                        : error.Number() == kErrPathFileAccess  ? kMsgExportUnreadable
-                                                                : 0;
-    if (message != 0) {
-      TraceQuietly(context_, "Export not read: " + error.Detail());
-      ShowWarning(context_, context_.Message(message, {path}), MessageButtons::Ok);
-      return;
-    }
-    if (error.Number() == kErrOutOfMemory) {
-      // The export is too large for this process: the window stays, for a smaller file.
-      const std::string detail = error.Detail() + ": " + path;
-      TraceQuietly(context_, "Export not read: " + detail);
-      context_.ui.ShowMessage(context_.Message(5051, {context_.Message(5390), detail}),
-                              kProgramTitle, MessageButtons::Ok, MessageIcon::Exclamation);
-      return;
-    }
-    context_.ui.ShowMessage("Internal Error: " + error.Detail(), kProgramTitle, MessageButtons::Ok,
-                            MessageIcon::Exclamation);
-  }
+  EndPluginImport(context_, *this, RunImport(context_, PluginImportRequest(*this, path)));
 }
 
 void frmMeterImport::cmdSchliessen_Click() {

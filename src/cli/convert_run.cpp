@@ -6,15 +6,10 @@
 #include <memory>
 #include <system_error>
 
+#include "app/import_pipeline.h"
 #include "cli/console_ui.h"
 #include "cli/converter_platform.h"
 #include "handover/import_call.h"
-#include "handover/transfer_job.h"
-#include "importer/export_reader.h"
-#include "importer/import_report.h"
-#include "importer/record_conversion.h"
-#include "platform/file_replace.h"
-#include "platform/host_discovery.h"
 #include "platform/ini_file.h"
 #include "platform/languages.h"
 #include "platform/process_context.h"
@@ -27,32 +22,8 @@ namespace tavrin {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 // Below this many rows the file is read before a bar would be worth seeing.
 constexpr long kProgressBarRows = 5000;
-
-// The serial number given on the command line; the converter never asks for one.
-class FixedSerialNumber : public SerialNumberSource {
- public:
-  explicit FixedSerialNumber(std::string serial) : serial_(std::move(serial)) {}
-  std::string ResolveSerialNumber(ProcessContext& /*context*/) override { return serial_; }
-
- private:
-  std::string serial_;
-};
-
-std::string AbsolutePath(const std::string& path) {
-  std::error_code ec;
-  const fs::path absolute = fs::absolute(FsPath(path), ec);
-  return ec ? path : PathText(absolute.lexically_normal());
-}
-
-// The import tool splits its command line at blanks and the path goes in unquoted, so a
-// path holding a blank, tab or quote would reach it cut in pieces.
-bool PathFitsCommandLine(std::string_view path) {
-  return path.find_first_of(" \t\"") == std::string_view::npos;
-}
 
 // "(line a)" or "(lines a, b, ...)": the first lines of a number of rows.
 void PrintLines(std::ostream& out, long rows, const std::vector<long>& lines) {
@@ -60,6 +31,46 @@ void PrintLines(std::ostream& out, long rows, const std::vector<long>& lines) {
   for (std::size_t i = 0; i < lines.size(); ++i) out << (i > 0 ? ", " : "") << lines[i];
   if (rows > static_cast<long>(lines.size())) out << ", ...";
   out << ")";
+}
+
+const char* NotAFileText(FileKind kind) {
+  switch (kind) {
+    case FileKind::kMissing:
+      return "export file not found: ";
+    case FileKind::kFolder:
+      return "the export is a folder, not a file: ";
+    case FileKind::kFifo:
+      return "the export is a named pipe (FIFO), not a file: ";
+    case FileKind::kDevice:
+      return "the export is a device, not a file: ";
+    default:
+      return "the export is not a regular file: ";
+  }
+}
+
+// The exit code and the words of a run-time error that ended the step it happened in.
+struct StepFailure {
+  int code;
+  const char* what;
+};
+
+StepFailure FailureOfStage(ImportStage stage) {
+  switch (stage) {
+    case ImportStage::kCheck:
+    case ImportStage::kRead:
+    case ImportStage::kVet:
+      return {kExitBadInput, "cannot read the export file"};
+    case ImportStage::kPrepare:
+    case ImportStage::kConvert:
+      return {kExitConversion, "conversion failed"};
+    case ImportStage::kWrite:
+      return {kExitConversion, "cannot write the output"};
+    case ImportStage::kReport:
+      return {kExitConversion, "cannot write the report"};
+    case ImportStage::kHandOver:
+      break;
+  }
+  return {kExitHandoverFailed, "hand-over failed"};
 }
 
 class ConverterRun {
@@ -87,11 +98,8 @@ class ConverterRun {
     }
   }
   int Setup();
-  int Read();
-  int Convert();
-  int WriteOutputs();
-  int WriteReport();
-  int HandOver();
+  ImportRequest Request();
+  int Failure();
   void PrintSummary();
   void PrintReadNotes(std::ostream& out);
 
@@ -100,49 +108,34 @@ class ConverterRun {
   ConverterPlatform platform_;
   ConsoleUi ui_;
   ProcessContext context_;
-  ExportReadResult read_;
-  ConversionResult converted_;
-  std::string xmlName_;  // written files, by the names given; empty when not written
-  std::string jsonName_;
-  std::string xmlPath_;  // the same as absolute paths
-  std::string jsonPath_;
-  std::string reportPath_;
+  ImportResult result_;
   std::string handoverResult_;
 };
 
 int ConverterRun::Run() {
-  // Each step with the exit code and the words of a failure that escapes it (running out
-  // of memory, as a rule): the step it happened in decides what the user is told.
-  struct Step {
-    int (ConverterRun::*run)();
-    int failure;
-    const char* what;
-  };
-  const bool handOver = !options_.handoverFolder.empty();
-  for (const Step& step : {
-           Step{&ConverterRun::Setup, kExitUsage, "cannot start"},
-           Step{&ConverterRun::Read, kExitBadInput, "cannot read the export file"},
-           Step{&ConverterRun::Convert, kExitConversion, "conversion failed"},
-           Step{&ConverterRun::WriteOutputs, kExitConversion, "cannot write the output"},
-           Step{&ConverterRun::WriteReport, kExitConversion, "cannot write the report"},
-           Step{handOver ? &ConverterRun::HandOver : nullptr, kExitHandoverFailed,
-                "hand-over failed"},
-       }) {
-    if (step.run == nullptr) continue;
-    int code = kExitSuccess;
-    try {
-      code = (this->*step.run)();
-    } catch (const std::exception& error) {
-      code = Fail(step.failure, std::string(step.what) + ": " +
-                                    AsRuntimeError(error, "tavrin-convert").Detail());
-    }
-    if (code == kExitSuccess) continue;
-    // A failed hand-over leaves the documents written: the summary still names them.
-    if (step.run == &ConverterRun::HandOver && !options_.quiet) PrintSummary();
-    return code;
+  try {
+    if (const int code = Setup(); code != kExitSuccess) return code;
+  } catch (const std::exception& error) {
+    return Fail(kExitUsage, "cannot start: " + AsRuntimeError(error, "tavrin-convert").Detail());
   }
-  if (!options_.quiet) PrintSummary();
-  return kExitSuccess;
+  result_ = RunImport(context_, Request());
+  if (result_.toolExitCode) {
+    const int code = static_cast<int>(*result_.toolExitCode);
+    const ImportToolExit meaning = ImportToolExitText(code);
+    handoverResult_ = "exit code " + std::to_string(code);
+    if (!meaning.text.empty()) handoverResult_ += " (" + meaning.text + ")";
+  }
+  if (result_.Ok()) {
+    if (!options_.quiet) PrintSummary();
+    return kExitSuccess;
+  }
+  const int code = Failure();
+  // A failed hand-over leaves the documents written: the summary still names them.
+  if (result_.stage == ImportStage::kHandOver && result_.failure != ImportFailure::kEnded &&
+      !options_.quiet) {
+    PrintSummary();
+  }
+  return code;
 }
 
 int ConverterRun::Setup() {
@@ -177,240 +170,171 @@ int ConverterRun::Setup() {
   return kExitSuccess;
 }
 
-int ConverterRun::Read() {
-  const std::string& path = options_.exportPath;
-  // A special file is named for what it is; a named pipe is never opened, since reading
-  // it would wait for a writer.
-  switch (KindOfFile(path)) {
-    case FileKind::kRegular:
-      break;
-    case FileKind::kMissing:
-      return Fail(kExitBadInput, "export file not found: " + path);
-    case FileKind::kFolder:
-      return Fail(kExitBadInput, "the export is a folder, not a file: " + path);
-    case FileKind::kFifo:
-      return Fail(kExitBadInput, "the export is a named pipe (FIFO), not a file: " + path);
-    case FileKind::kDevice:
-      return Fail(kExitBadInput, "the export is a device, not a file: " + path);
-    case FileKind::kOther:
-      return Fail(kExitBadInput, "the export is not a regular file: " + path);
-  }
+// The converter's import: the files named on the command line, the serial number given
+// there (the converter never asks), an export without rows converted to nothing and
+// reported, the import tool's paths checked at the hand-over, the report with the
+// documents.
+ImportRequest ConverterRun::Request() {
+  ImportRequest request;
+  request.exportPath = options_.exportPath;
   if (output_.errIsTerminal && !options_.quiet) {
-    const long rows = CountDataRows(path);
-    if (rows >= kProgressBarRows) ui_.SetExpectedRows(rows);
+    request.beforeRead = [this](const std::string& path) {
+      const long rows = CountDataRows(path);
+      if (rows >= kProgressBarRows) ui_.SetExpectedRows(rows);
+    };
   }
-  try {
-    read_ = ReadExportFile(context_, path);
-  } catch (const HeaderInDataError& error) {
-    return Fail(kExitBadInput, "the export file joins two exports, nothing was written: line " +
-                                   std::to_string(error.Line()) + " is a second header with other units (" +
-                                   error.Found() + " instead of " + error.Expected() + "): " + path);
-  } catch (const std::exception& caught) {
-    const RuntimeError error = AsRuntimeError(caught, "ReadExportFile");
-    if (error.Number() == kErrFileChanged) {
-      return Fail(kExitBadInput,
-                  "the export file changed while it was read, nothing was written: " + path);
-    }
-    return Fail(kExitBadInput, "cannot read the export file " + path + ": " + error.Detail());
-  }
-  ui_.EndProgress();
-  if (read_.exportUnit.empty()) {
-    return Fail(kExitBadInput, "the export file is empty: " + path);
-  }
-  return kExitSuccess;
+  request.afterRead = [this] { ui_.EndProgress(); };
+  request.serialNumber = options_.serial;
+  request.withoutRows = ExportWithoutRows::kConverted;
+  request.target = DocumentTarget::kNamedFiles;
+  request.pathCheck = ToolPathCheck::kAtHandOver;
+  request.xmlPath = options_.outputPath;
+  request.jsonPath = options_.jsonPath;
+  request.handOverFolder = options_.handoverFolder;
+  request.report = !options_.reportPath.empty();
+  request.reportPath = options_.reportPath;
+  request.reportDays = options_.reportDays;
+  request.reportTime = ReportTime::kWithTheDocuments;
+  return request;
 }
 
-int ConverterRun::Convert() {
-  FixedSerialNumber serial(options_.serial);
-  try {
-    converted_ = ConvertRows(context_, read_.rows, read_.exportUnit, serial);
-  } catch (const ProgramEnded&) {
-    return Fail(kExitConversion, "conversion ended early");
-  }
-  if (converted_.cancelled) return Fail(kExitConversion, "conversion cancelled");
-  if (converted_.result.empty() && converted_.json.empty()) {
-    // Whatever was refused or skipped is why nothing is left: the user sees the lines,
-    // and the report (when asked for) lists them.
+// The message and exit code of a run that did not reach its end.
+int ConverterRun::Failure() {
+  const ImportResult& r = result_;
+  const std::string& path = options_.exportPath;
+  const bool nothingConverted = r.conversion.result.empty() && r.conversion.json.empty();
+  // Whatever was refused or skipped is why nothing is left: the user sees the lines
+  // before the report's trouble or the verdict.
+  if (r.stage == ImportStage::kReport && nothingConverted) {
     ui_.EndProgress();
     PrintReadNotes(output_.err);
-    if (const int code = WriteReport(); code != kExitSuccess) return code;
-    if (!reportPath_.empty()) output_.err << "Report:           " << reportPath_ << '\n';
-    return Fail(kExitConversion,
-                "nothing to convert: the export holds no rows that can be imported (" +
-                    std::to_string(read_.linesRead) + " rows read)");
   }
-  return kExitSuccess;
-}
-
-// Files are compared, read and written by the names given, which lead from the current
-// folder to the file also where the full path is longer than the system takes; the full
-// paths are what the user is shown and the import tool is given.
-int ConverterRun::WriteOutputs() {
-  const std::string& xml = options_.outputPath;
-  const std::string& json = options_.jsonPath;
-  const bool writeXml = !converted_.result.empty();
-  const bool writeJson = !converted_.json.empty();
-  // Written over the export, the input would be lost; one output over the other, half of
-  // the result.
-  if (writeXml && IsSameFile(platform_, xml, options_.exportPath)) {
-    return Fail(kExitUsage,
-                "the output file would overwrite the export file: " + AbsolutePath(xml));
-  }
-  if (writeJson && IsSameFile(platform_, json, options_.exportPath)) {
-    return Fail(kExitUsage, "the JSON file would overwrite the export file: " + AbsolutePath(json));
-  }
-  if (writeXml && writeJson && IsSameFile(platform_, xml, json)) {
-    return Fail(kExitUsage, "the XML and the JSON output name the same file: " + AbsolutePath(xml));
-  }
-  // Each output is replaced whole through a file of this run's own, so a second converter
-  // writing the same name at the same time never mixes its document into ours. The
-  // documents are patient data: readable by the user only. A read-only output or one
-  // that is no regular file is refused, never made writable or replaced.
-  try {
-    if (writeXml) {
-      WriteUtf8File(platform_, xml, converted_.result, FileAccess::OwnerOnly);
-      xmlName_ = xml;
-      xmlPath_ = AbsolutePath(xml);
+  switch (r.failure) {
+    case ImportFailure::kExportNotAFile:
+      return Fail(kExitBadInput, NotAFileText(r.exportKind) + path);
+    case ImportFailure::kSecondHeader:
+      return Fail(kExitBadInput,
+                  "the export file joins two exports, nothing was written: line " +
+                      std::to_string(r.secondHeader->Line()) +
+                      " is a second header with other units (" + r.secondHeader->Found() +
+                      " instead of " + r.secondHeader->Expected() + "): " + path);
+    case ImportFailure::kExportNotRead:
+      if (r.error->Number() == kErrFileChanged) {
+        return Fail(kExitBadInput,
+                    "the export file changed while it was read, nothing was written: " + path);
+      }
+      return Fail(kExitBadInput, "cannot read the export file " + path + ": " + r.error->Detail());
+    case ImportFailure::kExportEmpty:
+    case ImportFailure::kNoRows:
+      return Fail(kExitBadInput, "the export file is empty: " + path);
+    case ImportFailure::kCancelled:
+      return Fail(kExitConversion, "conversion cancelled");
+    case ImportFailure::kNothingConverted:
+      ui_.EndProgress();
+      PrintReadNotes(output_.err);
+      if (!r.reportPath.empty()) output_.err << "Report:           " << r.reportPath << '\n';
+      return Fail(kExitConversion,
+                  "nothing to convert: the export holds no rows that can be imported (" +
+                      std::to_string(r.read.linesRead) + " rows read)");
+    case ImportFailure::kOutputIsExport:
+      return Fail(kExitUsage, "the output file would overwrite the export file: " + r.path);
+    case ImportFailure::kJsonIsExport:
+      return Fail(kExitUsage, "the JSON file would overwrite the export file: " + r.path);
+    case ImportFailure::kOutputsSame:
+      return Fail(kExitUsage, "the XML and the JSON output name the same file: " + r.path);
+    case ImportFailure::kReportOverwrites:
+      return Fail(kExitUsage, "the report would overwrite " + r.path);
+    case ImportFailure::kNoInstallation:
+      return Fail(kExitHandoverFailed, "no usable Orvolux installation in " + r.path);
+    case ImportFailure::kInstallationUnreadable:
+      return Fail(kExitHandoverFailed,
+                  "cannot read the Orvolux installation: " + r.error->Detail());
+    case ImportFailure::kOtherInstallation:
+      return Fail(kExitHandoverFailed,
+                  "the Orvolux installation found is " + r.path + ", not the one named: " +
+                      AddBackslash(AbsolutePath(options_.handoverFolder)));
+    case ImportFailure::kPathNotForTool:
+      return Fail(kExitHandoverFailed,
+                  "the import tool cannot be given a path with blanks or quotes: " + r.path +
+                      " (choose another output file with -o/--json)");
+    case ImportFailure::kToolFolderMissing:
+      return Fail(kExitHandoverFailed, "cannot enter the import tool's folder " + r.path);
+    case ImportFailure::kToolRefused: {
+      const bool login = ImportToolExitText(static_cast<int>(*r.toolExitCode)).loginRelated;
+      return Fail(kExitHandoverFailed, "the import tool reported a failure: " + handoverResult_ +
+                                           (login ? ", a login problem" : ""));
     }
-    if (writeJson) {
-      WriteUtf8File(platform_, json, converted_.json, FileAccess::OwnerOnly);
-      jsonName_ = json;
-      jsonPath_ = AbsolutePath(json);
+    case ImportFailure::kEnded:
+      if (r.stage == ImportStage::kConvert) return Fail(kExitConversion, "conversion ended early");
+      return kExitConversion;
+    case ImportFailure::kError: {
+      const StepFailure step = FailureOfStage(r.stage);
+      return Fail(step.code, std::string(step.what) + ": " + r.error->Detail());
     }
-  } catch (const RuntimeError& error) {
-    return Fail(kExitConversion, "cannot write the output: " + error.Detail());
-  }
-  return kExitSuccess;
-}
-
-// The report shows what the documents hold, so it is written once they are.
-int ConverterRun::WriteReport() {
-  if (options_.reportPath.empty()) return kExitSuccess;
-  const std::string& report = options_.reportPath;
-  for (const std::string& taken : {options_.exportPath, xmlName_, jsonName_}) {
-    if (!taken.empty() && IsSameFile(platform_, report, taken)) {
-      return Fail(kExitUsage, "the report would overwrite " + AbsolutePath(taken));
-    }
-  }
-  try {
-    WriteImportReport(context_, report,
-                      {options_.exportPath, read_, converted_, options_.reportDays});
-  } catch (const RuntimeError& error) {
-    return Fail(kExitConversion, "cannot write the report: " + error.Detail());
-  }
-  reportPath_ = AbsolutePath(report);
-  return kExitSuccess;
-}
-
-int ConverterRun::HandOver() {
-  const std::string folder = AddBackslash(AbsolutePath(options_.handoverFolder));
-  // The folder named on the command line takes the place of the settings' one.
-  try {
-    DetermineHostFolders(context_, folder);
-  } catch (const ProgramEnded&) {
-    return Fail(kExitHandoverFailed, "no usable Orvolux installation in " + folder);
-  } catch (const RuntimeError& error) {
-    return Fail(kExitHandoverFailed, "cannot read the Orvolux installation: " + error.Detail());
-  }
-  // A converter kept in a "plugins" folder of another installation finds that one first.
-  const std::string& base = context_.host.baseFolder;
-  const std::string parent = PathText(FsPath(folder).parent_path().parent_path());
-  if (!IsSameFile(platform_, base, folder) && !IsSameFile(platform_, base, parent)) {
-    return Fail(kExitHandoverFailed,
-                "the Orvolux installation found is " + base + ", not the one named: " + folder);
-  }
-
-  const bool json = !jsonPath_.empty();
-  const std::string& file = json ? jsonPath_ : xmlPath_;
-  if (!PathFitsCommandLine(file) || (json && !PathFitsCommandLine(xmlPath_))) {
-    return Fail(kExitHandoverFailed,
-                "the import tool cannot be given a path with blanks or quotes: " + file +
-                    " (choose another output file with -o/--json)");
-  }
-
-  std::uint32_t exitCode = 0;
-  try {
-    // Both documents: the XML one waits as a transfer job until the host asks for it.
-    const std::string jobSuffix =
-        json && !xmlPath_.empty() ? CreateTransferJob(context_, xmlPath_) : std::string();
-    exitCode =
-        HandOverToImportTool(context_, {.form = json ? CommandForm::L : CommandForm::S,
-                                        .filePath = file,
-                                        .document = json ? converted_.json : converted_.result,
-                                        .jobSuffix = jobSuffix,
-                                        .trace = [this](const std::string& line) { Trace(line); }})
-            .exitCode;
-  } catch (const ToolFolderError& error) {
-    return Fail(kExitHandoverFailed, "cannot enter the import tool's folder " + error.Folder());
-  }
-
-  const int code = static_cast<int>(exitCode);
-  Trace("Hand-over result: " + std::to_string(code));
-  const ImportToolExit meaning = ImportToolExitText(code);
-  handoverResult_ = "exit code " + std::to_string(code);
-  if (!meaning.text.empty()) handoverResult_ += " (" + meaning.text + ")";
-  if (code != 0) {
-    return Fail(kExitHandoverFailed, "the import tool reported a failure: " + handoverResult_ +
-                                         (meaning.loginRelated ? ", a login problem" : ""));
+    case ImportFailure::kNone:
+      break;
   }
   return kExitSuccess;
 }
 
 void ConverterRun::PrintSummary() {
   std::ostream& out = output_.out;
+  const ExportReadResult& read = result_.read;
+  const ConversionResult& converted = result_.conversion;
   out << "Export file:      " << options_.exportPath << '\n';
-  out << "Rows read:        " << read_.linesRead << '\n';
-  out << "Records written:  " << converted_.bgRecords << '\n';
-  out << "CGM readings:     " << converted_.cgmReadings << '\n';
+  out << "Rows read:        " << read.linesRead << '\n';
+  out << "Records written:  " << converted.bgRecords << '\n';
+  out << "CGM readings:     " << converted.cgmReadings << '\n';
   PrintReadNotes(out);
-  out << "Serial number:    " << converted_.serialNumber << '\n';
-  if (!xmlPath_.empty()) {
-    const bool isXml = converted_.result.starts_with("<?xml") || converted_.result.starts_with("<");
-    out << (isXml ? "XML document:     " : "Record list:      ") << xmlPath_ << '\n';
+  out << "Serial number:    " << converted.serialNumber << '\n';
+  if (!result_.xmlPath.empty()) {
+    const bool isXml = converted.result.starts_with("<?xml") || converted.result.starts_with("<");
+    out << (isXml ? "XML document:     " : "Record list:      ") << result_.xmlPath << '\n';
   }
-  if (!jsonPath_.empty()) out << "JSON stream:      " << jsonPath_ << '\n';
-  if (!reportPath_.empty()) out << "Report:           " << reportPath_ << '\n';
+  if (!result_.jsonPath.empty()) out << "JSON stream:      " << result_.jsonPath << '\n';
+  if (!result_.reportPath.empty()) out << "Report:           " << result_.reportPath << '\n';
   if (!handoverResult_.empty()) out << "Import tool:      " << handoverResult_ << '\n';
   out.flush();
 }
 
 // What the reader skipped, refused, kept as text and how it read the dates.
 void ConverterRun::PrintReadNotes(std::ostream& out) {
-  out << "Rows skipped:     " << read_.rowsWithoutDate;
-  if (read_.rowsWithoutDate > 0) {
+  const ExportReadResult& read = result_.read;
+  out << "Rows skipped:     " << read.rowsWithoutDate;
+  if (read.rowsWithoutDate > 0) {
     out << " without a readable date ";
-    PrintLines(out, read_.rowsWithoutDate, read_.skippedLineNumbers);
+    PrintLines(out, read.rowsWithoutDate, read.skippedLineNumbers);
   }
   out << '\n';
-  if (read_.valuesRefused > 0) {
-    out << "Values refused:   " << read_.valuesRefused << " unreadable or out of range ";
-    PrintLines(out, read_.rowsWithRefusedValues, read_.refusedLineNumbers);
+  if (read.valuesRefused > 0) {
+    out << "Values refused:   " << read.valuesRefused << " unreadable or out of range ";
+    PrintLines(out, read.rowsWithRefusedValues, read.refusedLineNumbers);
     out << '\n';
   }
-  if (read_.glucoseKeptAsText > 0) {
-    out << "Kept as text:     " << read_.glucoseKeptAsText << " glucose values that are no number ";
-    PrintLines(out, read_.glucoseKeptAsText, read_.keptLineNumbers);
+  if (read.glucoseKeptAsText > 0) {
+    out << "Kept as text:     " << read.glucoseKeptAsText << " glucose values that are no number ";
+    PrintLines(out, read.glucoseKeptAsText, read.keptLineNumbers);
     out << '\n';
   }
-  if (read_.endsInHalfCharacter) {
+  if (read.endsInHalfCharacter) {
     out << "Warning:          the UTF-16 export ends in half a character (an odd number of "
            "bytes); it may be cut short\n";
   }
-  if (read_.headerLinesInData > 0) {
-    out << "Header lines:     " << read_.headerLinesInData << " inside the data, passed over ";
-    PrintLines(out, read_.headerLinesInData, read_.headerLineNumbers);
+  if (read.headerLinesInData > 0) {
+    out << "Header lines:     " << read.headerLinesInData << " inside the data, passed over ";
+    PrintLines(out, read.headerLinesInData, read.headerLineNumbers);
     out << '\n';
   }
-  if (read_.fileDateOrder != DayMonthOrder::kNone) {
-    const bool dayFirst = read_.fileDateOrder == DayMonthOrder::kDayFirst;
+  if (read.fileDateOrder != DayMonthOrder::kNone) {
+    const bool dayFirst = read.fileDateOrder == DayMonthOrder::kDayFirst;
     out << "Date order:       " << (dayFirst ? "day first" : "month first")
         << ", as the export shows: "
-        << (dayFirst ? read_.datesOnlyDayFirst : read_.datesOnlyMonthFirst)
+        << (dayFirst ? read.datesOnlyDayFirst : read.datesOnlyMonthFirst)
         << " dates can only be read that way, none the other way\n";
   }
-  if (read_.MixedDateOrders()) {
-    out << "Warning:          the dates mix day/month orders (" << read_.datesDayFirst
-        << " rows read day first, " << read_.datesMonthFirst
+  if (read.MixedDateOrders()) {
+    out << "Warning:          the dates mix day/month orders (" << read.datesDayFirst
+        << " rows read day first, " << read.datesMonthFirst
         << " month first); some may be in the wrong month\n";
   }
 }

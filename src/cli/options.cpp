@@ -214,28 +214,6 @@ void FillDefaultOutputPaths(ConvertOptions& options) {
   if (options.jsonPath.empty()) options.jsonPath = WithExtension(options.exportPath, "json");
 }
 
-namespace {
-
-// The path made absolute, its existing folders' links resolved and "." and ".." taken out;
-// where the system cannot do that (a path longer than it takes), as far as the text goes.
-// Never empty for a name: a failure must not make two names look alike.
-fs::path NormalPath(const std::string& path) {
-  std::error_code ec;
-  fs::path full = fs::absolute(FsPath(path), ec);
-  if (ec) full = FsPath(path);
-  fs::path resolved = fs::weakly_canonical(full, ec);
-  return ec || resolved.empty() ? full.lexically_normal() : resolved;
-}
-
-}  // namespace
-
-bool IsSameFile(Platform& platform, const std::string& a, const std::string& b) {
-  const std::optional<FileIdentity> first = platform.IdentifyFile(a);
-  const std::optional<FileIdentity> second = platform.IdentifyFile(b);
-  if (first || second) return first == second;
-  return NormalPath(a) == NormalPath(b);
-}
-
 std::string UsageText() {
   return R"(Usage: tavrin-convert [options] EXPORT.csv
 

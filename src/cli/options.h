@@ -54,13 +54,6 @@ std::string WithExtension(std::string_view path, std::string_view extension);
 // ".json".
 void FillDefaultOutputPaths(ConvertOptions& options);
 
-// Whether two paths name the same file or folder: the platform's file identity, so that
-// other spellings, links and hard links are seen, and paths too long for the system to
-// take in one call are told apart. A name that exists is never the same as one that does
-// not; two names of which neither exists yet are the same when their full, normalised
-// paths are (one new output named twice).
-bool IsSameFile(Platform& platform, const std::string& a, const std::string& b);
-
 // The text printed for --help.
 std::string UsageText();
 

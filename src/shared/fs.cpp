@@ -52,4 +52,10 @@ std::optional<std::string> ReadFileBytes(const std::string& path, std::uint64_t 
   return bytes;
 }
 
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(FsPath(path), ec);
+  return ec ? path : PathText(absolute.lexically_normal());
+}
+
 }  // namespace tavrin

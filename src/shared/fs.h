@@ -22,6 +22,10 @@ inline std::string PathText(const std::filesystem::path& path) {
   return std::string(u8.begin(), u8.end());
 }
 
+// The path made absolute and its "." and ".." taken out, as the user is shown it; the
+// path as given when the current folder cannot be read.
+std::string AbsolutePath(const std::string& path);
+
 // What a path names, symbolic links followed: nothing, a regular file, or one of the
 // special files that must never be read or written as a document (a folder, a named pipe
 // whose reader would wait for a writer, a device, a socket).

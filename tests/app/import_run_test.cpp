@@ -30,8 +30,7 @@ class ImportRunTest : public testing::AppFixture {
   // Loads the window (later runs only read the settings again) and runs the import, the
   // serial number typed by hand (none: the dialog is cancelled); true when the run ended
   // the process.
-  bool Run(const std::string& rowText, const char* serial = "SN1",
-           const ExportReadResult* read = nullptr) {
+  bool Run(const std::string& rowText, const char* serial = "SN1", ExportReadResult read = {}) {
     if (loaded_) {
       context.runMarker.reset();  // the earlier run's process has ended
       Main(context);
@@ -41,8 +40,13 @@ class ImportRunTest : public testing::AppFixture {
       ui.noPatientAnswers.push_back(SerialNoPatientChoice::Manual);
       ui.entryAnswers.push_back({true, serial});
     }
-    const RowTable rows = RowTable::FromText(rowText);
-    return Ends([&] { RunImport(context, window, rows, "mg/dL", read); });
+    read.rows = RowTable::FromText(rowText);
+    read.exportUnit = "mg/dL";
+    return Ends([&] {
+      EndPluginImport(context, window,
+                      RunImport(context, PluginImportRequest(window, window.txtImportDatei),
+                                std::move(read)));
+    });
   }
   // The program, file and what follows the MAC of the only import tool call; the MAC must
   // cover the file's bytes.
@@ -121,13 +125,11 @@ TEST_F(ImportRunTest, XmlAndJsonRunParksTheXmlAsJobAndDumpsBoth) {
 // dump folder (made for it when no dump is kept) and is opened; a refused one leaves none.
 TEST_F(ImportRunTest, ReportOfAnAcceptedHandOverIsWrittenAndOpened) {
   ExportReadResult read;
-  read.rows = RowTable::FromText(kBgRow);
-  read.exportUnit = "mg/dL";
-  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  ASSERT_TRUE(Run(kBgRow, "SN1", read));
   EXPECT_TRUE(platform.shellOpened.empty());  // off by default
 
   WriteSettings("CreateReport=1\r\n");
-  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  ASSERT_TRUE(Run(kBgRow, "SN1", read));
   const std::string report = context.paths.ConfigFolder() + "Dump" + kPathSep +
                              "20261204233508 Tavrin App" + kPathSep + "report.html";
   EXPECT_EQ(platform.shellOpened, std::vector<std::string>{report});
@@ -136,7 +138,7 @@ TEST_F(ImportRunTest, ReportOfAnAcceptedHandOverIsWrittenAndOpened) {
   EXPECT_TRUE(Traced({"Report written: " + report, "Job completed."}));
 
   platform.runProcess = [](const std::string&) { return 4u; };
-  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  ASSERT_TRUE(Run(kBgRow, "SN1", read));
   EXPECT_EQ(platform.shellOpened.size(), 1u);
 }
 
@@ -144,9 +146,7 @@ TEST_F(ImportRunTest, ReportOfAnAcceptedHandOverIsWrittenAndOpened) {
 // report when one was written, else the trace log; in the chosen language.
 TEST_F(ImportRunTest, WhatWasLeftOutIsToldWithWhereItIsListed) {
   ExportReadResult read;
-  read.rows = RowTable::FromText(kBgRow);
-  read.exportUnit = "mg/dL";
-  ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+  ASSERT_TRUE(Run(kBgRow, "SN1", read));
   EXPECT_TRUE(ui.messages.empty());  // nothing left out: nothing to say
   read.valuesRefused = 3;
   read.rowsWithoutDate = 1;
@@ -174,7 +174,7 @@ TEST_F(ImportRunTest, WhatWasLeftOutIsToldWithWhereItIsListed) {
   for (const auto& c : kCases) {
     WriteSettings(c.settings, c.language);
     ui.messages.clear();
-    ASSERT_TRUE(Run(kBgRow, "SN1", &read));
+    ASSERT_TRUE(Run(kBgRow, "SN1", read));
     ASSERT_EQ(ui.messages.size(), 1u) << c.settings;
     EXPECT_TRUE(ui.messages[0].text.ends_with(c.text)) << ui.messages[0].text;
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Information);

@@ -21,6 +21,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "platform/system_crypto.h"
+#include "platform/file_replace.h"
 #include "platform/system_platform.h"
 #include "shared/fs.h"
 

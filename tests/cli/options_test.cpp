@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "fakes/temp_dir.h"
+#include "platform/file_replace.h"
 #include "platform/system_platform.h"
 #include "shared/fs.h"
 

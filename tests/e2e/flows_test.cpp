@@ -291,7 +291,11 @@ int ImportCgmRows(const SampleHost& host) {
     Main(context);
     frmMeterImport window(context);
     window.Form_Load();
-    RunImport(context, window, RowTable::FromText(kRowText), "mg/dL");
+    ExportReadResult read;
+    read.rows = RowTable::FromText(kRowText);
+    read.exportUnit = "mg/dL";
+    EndPluginImport(context, window,
+                    RunImport(context, PluginImportRequest(window, ""), std::move(read)));
   } catch (const ProgramEnded&) {
     return ui.autoDialogs.size() == 1 ? 0 : 2;
   }
