@@ -300,8 +300,7 @@ Step ImportRun::Convert() {
   DialogSerialNumber dialogs(request_.serialSettled);
   SerialNumberSource& serials =
       request_.serialNumber ? static_cast<SerialNumberSource&>(given) : dialogs;
-  result_.conversion =
-      ConvertRows(context_, result_.read.rows, result_.read.exportUnit, serials);
+  result_.conversion = ConvertRows(context_, result_.read.rows, result_.read.exportUnit, serials);
   const ConversionResult& conversion = result_.conversion;
   if (conversion.cancelled || (!request_.serialNumber && context_.dialogResult == kCancel)) {
     return Fail(ImportFailure::kCancelled);
@@ -460,12 +459,11 @@ Step ImportRun::HandOverNamedFiles() {
                                       : std::string();
     result_.toolExitCode =
         HandOverToImportTool(
-            context_,
-            {.form = json ? CommandForm::L : CommandForm::S,
-             .filePath = json ? result_.jsonPath : result_.xmlPath,
-             .document = json ? result_.conversion.json : result_.conversion.result,
-             .jobSuffix = jobSuffix,
-             .trace = [this](const std::string& line) { TraceQuietly(line); }})
+            context_, {.form = json ? CommandForm::L : CommandForm::S,
+                       .filePath = json ? result_.jsonPath : result_.xmlPath,
+                       .document = json ? result_.conversion.json : result_.conversion.result,
+                       .jobSuffix = jobSuffix,
+                       .trace = [this](const std::string& line) { TraceQuietly(line); }})
             .exitCode;
   } catch (const ToolFolderError& error) {
     return Fail(ImportFailure::kToolFolderMissing, error.Folder());

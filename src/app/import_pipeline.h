@@ -83,7 +83,8 @@ struct ImportRequest {
   std::string handOverFolder;
 
   // The import report: off when not wanted. Its path, when empty (only after an accepted
-  // hand-over), is "report.html" in the run's dump folder. lastDays limits the summary to the export's last days (0: all).
+  // hand-over), is "report.html" in the run's dump folder. lastDays limits the summary to the
+  // export's last days (0: all).
   bool report = false;
   std::string reportPath;
   int reportDays = 0;
@@ -111,12 +112,12 @@ enum class ImportFailure {
   kReportOverwrites,  // path: the report's file is the export or a document
   kNoInstallation,    // no usable host installation in path
   kInstallationUnreadable,  // the named installation's files could not be read: error
-  kOtherInstallation, // path: the installation found; handOverFolder was named
-  kPathNotForTool,    // path: the import tool's command line cannot carry it
-  kToolFolderMissing, // path: the import tool's folder could not be entered
-  kToolRefused,       // the import tool's exit code was not 0
-  kEnded,             // the process was ended during the run (endedExitCode)
-  kError,             // a run-time error at `stage`: error
+  kOtherInstallation,       // path: the installation found; handOverFolder was named
+  kPathNotForTool,          // path: the import tool's command line cannot carry it
+  kToolFolderMissing,       // path: the import tool's folder could not be entered
+  kToolRefused,             // the import tool's exit code was not 0
+  kEnded,                   // the process was ended during the run (endedExitCode)
+  kError,                   // a run-time error at `stage`: error
 };
 
 struct ImportResult {

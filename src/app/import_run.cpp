@@ -78,11 +78,10 @@ void TellWhatWasLeftOut(ProcessContext& context, const std::string& exportPath,
   const ExportReadResult& read = result.read;
   if (read.valuesRefused == 0 && read.rowsWithoutDate == 0) return;
   const bool inReport = !result.reportPath.empty();
-  const std::string text =
-      context.Message(inReport ? kMsgLeftOutSeeReport : kMsgLeftOutSeeTrace,
-                      {exportPath, std::to_string(read.valuesRefused),
-                       std::to_string(read.rowsWithoutDate), "\r\n",
-                       inReport ? result.reportPath : context.trace.FilePath()});
+  const std::string text = context.Message(
+      inReport ? kMsgLeftOutSeeReport : kMsgLeftOutSeeTrace,
+      {exportPath, std::to_string(read.valuesRefused), std::to_string(read.rowsWithoutDate), "\r\n",
+       inReport ? result.reportPath : context.trace.FilePath()});
   context.ui.ShowMessage(text, kProgramTitle, MessageButtons::Ok, MessageIcon::Information);
 }
 
@@ -149,9 +148,9 @@ void EndPluginImport(ProcessContext& context, frmMeterImport& window, const Impo
     case ImportFailure::kSecondHeader: {
       const HeaderInDataError& error = *result.secondHeader;
       TraceQuietly(context, "Export not read: " + error.Detail());
-      return ShowWarning(context, context.Message(kMsgHeaderInData,
-                                                  {result.path, std::to_string(error.Line()),
-                                                   error.Found(), error.Expected()}));
+      return ShowWarning(
+          context, context.Message(kMsgHeaderInData, {result.path, std::to_string(error.Line()),
+                                                      error.Found(), error.Expected()}));
     }
     case ImportFailure::kExportNotRead:
       return TellNotRead(context, result.path, *result.error);

@@ -205,7 +205,8 @@ int ConverterRun::Failure() {
   const bool nothingConverted = r.conversion.result.empty() && r.conversion.json.empty();
   // Whatever was refused or skipped is why nothing is left: the user sees the lines
   // before the report's trouble or the verdict.
-  if (r.stage == ImportStage::kReport && nothingConverted) {
+  if (r.stage == ImportStage::kReport && nothingConverted &&
+      r.failure != ImportFailure::kNothingConverted) {
     ui_.EndProgress();
     PrintReadNotes(output_.err);
   }
@@ -213,11 +214,11 @@ int ConverterRun::Failure() {
     case ImportFailure::kExportNotAFile:
       return Fail(kExitBadInput, NotAFileText(r.exportKind) + path);
     case ImportFailure::kSecondHeader:
-      return Fail(kExitBadInput,
-                  "the export file joins two exports, nothing was written: line " +
-                      std::to_string(r.secondHeader->Line()) +
-                      " is a second header with other units (" + r.secondHeader->Found() +
-                      " instead of " + r.secondHeader->Expected() + "): " + path);
+      return Fail(kExitBadInput, "the export file joins two exports, nothing was written: line " +
+                                     std::to_string(r.secondHeader->Line()) +
+                                     " is a second header with other units (" +
+                                     r.secondHeader->Found() + " instead of " +
+                                     r.secondHeader->Expected() + "): " + path);
     case ImportFailure::kExportNotRead:
       if (r.error->Number() == kErrFileChanged) {
         return Fail(kExitBadInput,
@@ -250,9 +251,9 @@ int ConverterRun::Failure() {
       return Fail(kExitHandoverFailed,
                   "cannot read the Orvolux installation: " + r.error->Detail());
     case ImportFailure::kOtherInstallation:
-      return Fail(kExitHandoverFailed,
-                  "the Orvolux installation found is " + r.path + ", not the one named: " +
-                      AddBackslash(AbsolutePath(options_.handoverFolder)));
+      return Fail(kExitHandoverFailed, "the Orvolux installation found is " + r.path +
+                                           ", not the one named: " +
+                                           AddBackslash(AbsolutePath(options_.handoverFolder)));
     case ImportFailure::kPathNotForTool:
       return Fail(kExitHandoverFailed,
                   "the import tool cannot be given a path with blanks or quotes: " + r.path +
