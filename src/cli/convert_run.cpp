@@ -100,6 +100,7 @@ class ConverterRun {
   int Setup();
   ImportRequest Request();
   int Failure();
+  std::string ExportFailureText() const;
   void PrintSummary();
   void PrintReadNotes(std::ostream& out);
 
@@ -198,10 +199,30 @@ ImportRequest ConverterRun::Request() {
   return request;
 }
 
+// Why the export file was refused, for its exit code kExitBadInput.
+std::string ConverterRun::ExportFailureText() const {
+  const ImportResult& r = result_;
+  const std::string& path = options_.exportPath;
+  switch (r.failure) {
+    case ImportFailure::kExportNotAFile:
+      return NotAFileText(r.exportKind) + path;
+    case ImportFailure::kSecondHeader:
+      return "the export file joins two exports, nothing was written: line " +
+             std::to_string(r.secondHeader->Line()) + " is a second header with other units (" +
+             r.secondHeader->Found() + " instead of " + r.secondHeader->Expected() + "): " + path;
+    case ImportFailure::kExportNotRead:
+      if (r.error->Number() == kErrFileChanged) {
+        return "the export file changed while it was read, nothing was written: " + path;
+      }
+      return "cannot read the export file " + path + ": " + r.error->Detail();
+    default:  // empty, or without rows
+      return "the export file is empty: " + path;
+  }
+}
+
 // The message and exit code of a run that did not reach its end.
 int ConverterRun::Failure() {
   const ImportResult& r = result_;
-  const std::string& path = options_.exportPath;
   const bool nothingConverted = r.conversion.result.empty() && r.conversion.json.empty();
   // Whatever was refused or skipped is why nothing is left: the user sees the lines
   // before the report's trouble or the verdict.
@@ -212,22 +233,11 @@ int ConverterRun::Failure() {
   }
   switch (r.failure) {
     case ImportFailure::kExportNotAFile:
-      return Fail(kExitBadInput, NotAFileText(r.exportKind) + path);
     case ImportFailure::kSecondHeader:
-      return Fail(kExitBadInput, "the export file joins two exports, nothing was written: line " +
-                                     std::to_string(r.secondHeader->Line()) +
-                                     " is a second header with other units (" +
-                                     r.secondHeader->Found() + " instead of " +
-                                     r.secondHeader->Expected() + "): " + path);
     case ImportFailure::kExportNotRead:
-      if (r.error->Number() == kErrFileChanged) {
-        return Fail(kExitBadInput,
-                    "the export file changed while it was read, nothing was written: " + path);
-      }
-      return Fail(kExitBadInput, "cannot read the export file " + path + ": " + r.error->Detail());
     case ImportFailure::kExportEmpty:
     case ImportFailure::kNoRows:
-      return Fail(kExitBadInput, "the export file is empty: " + path);
+      return Fail(kExitBadInput, ExportFailureText());
     case ImportFailure::kCancelled:
       return Fail(kExitConversion, "conversion cancelled");
     case ImportFailure::kNothingConverted:
