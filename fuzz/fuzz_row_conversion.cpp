@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view unit = (data[0] & 0x10) ? "mmol/L" : "mg/dL";
   const std::string_view rows(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  fuzz.context->dialogResult.clear();
+  fuzz.context->dialogResult = tavrin::DialogAnswer::kNone;
   tavrin::ConversionResult converted;
   try {
     converted = tavrin::ConvertRows(*fuzz.context, tavrin::RowTable::FromText(rows), unit, serials);

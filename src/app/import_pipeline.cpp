@@ -24,7 +24,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr const char* kCancel = "Cancel";
 constexpr int kMsgMixedDateOrders = 5745;
 
 // The serial number given with the request; the dialogs are never shown.
@@ -302,7 +301,7 @@ Step ImportRun::Convert() {
       request_.serialNumber ? static_cast<SerialNumberSource&>(given) : dialogs;
   result_.conversion = ConvertRows(context_, result_.read.rows, result_.read.exportUnit, serials);
   const ConversionResult& conversion = result_.conversion;
-  if (conversion.cancelled || (!request_.serialNumber && context_.dialogResult == kCancel)) {
+  if (conversion.cancelled || (!request_.serialNumber && context_.dialogResult == DialogAnswer::kCancel)) {
     return Fail(ImportFailure::kCancelled);
   }
   if (request_.target == DocumentTarget::kNamedFiles && conversion.result.empty() &&

@@ -40,10 +40,6 @@ constexpr char kCrLf[] = "\r\n";
 constexpr char kPatientSection[] = "currentpatient";
 constexpr char kMappingSection[] = "SNMappings";
 
-constexpr char kResultAuto[] = "Auto";
-constexpr char kResultManual[] = "Manuell";
-constexpr char kResultCancel[] = "Cancel";
-
 std::pair<std::string, std::string> YesNoWords(ProcessContext& context) {
   if (!context.languages) return {"Yes", "No"};
   return context.languages->YesNoTexts();
@@ -51,7 +47,7 @@ std::pair<std::string, std::string> YesNoWords(ProcessContext& context) {
 
 // frmSeriennrAuto. In yes/no mode the auto button reads yes, the cancel button no, and the
 // manual button is hidden.
-std::string AskForArtificialSerial(ProcessContext& context, const std::string& question,
+DialogAnswer AskForArtificialSerial(ProcessContext& context, const std::string& question,
                                    bool yesNoMode) {
   SerialAutoDialogArgs args;
   args.caption = context.Message(kMsgCaption);
@@ -63,13 +59,13 @@ std::string AskForArtificialSerial(ProcessContext& context, const std::string& q
   if (yesNoMode) std::tie(args.autoButton, args.cancelButton) = YesNoWords(context);
   switch (context.ui.ShowSerialAutoDialog(args)) {
     case SerialAutoChoice::Auto:
-      context.dialogResult = kResultAuto;
+      context.dialogResult = DialogAnswer::kAuto;
       break;
     case SerialAutoChoice::Manual:
-      context.dialogResult = kResultManual;
+      context.dialogResult = DialogAnswer::kManual;
       break;
     case SerialAutoChoice::Cancel:
-      context.dialogResult = kResultCancel;
+      context.dialogResult = DialogAnswer::kCancel;
       break;
   }
   return context.dialogResult;
@@ -78,7 +74,7 @@ std::string AskForArtificialSerial(ProcessContext& context, const std::string& q
 // frmSeriennrNoPatient. Opening the patient in the host ends the program, so that the user
 // can do that and import again; the user is told so first, and the trace log says why the
 // run ended.
-std::string AskWithoutPatient(ProcessContext& context) {
+DialogAnswer AskWithoutPatient(ProcessContext& context) {
   SerialNoPatientDialogArgs args;
   args.caption = context.Message(kMsgCaption);
   args.label = context.Message(kMsgNoPatient);
@@ -96,17 +92,17 @@ std::string AskWithoutPatient(ProcessContext& context) {
       }
       EndProgram(context);
     case SerialNoPatientChoice::Manual:
-      context.dialogResult = kResultManual;
+      context.dialogResult = DialogAnswer::kManual;
       break;
     case SerialNoPatientChoice::Cancel:
-      context.dialogResult = kResultCancel;
+      context.dialogResult = DialogAnswer::kCancel;
       break;
   }
   return context.dialogResult;
 }
 
 // frmSeriennummer. Returns the confirmed serial number, or empty with dialogResult
-// "Cancel" when the user cancels. An empty box is not confirmed: filed under "unknown",
+// kCancel when the user cancels. An empty box is not confirmed: filed under "unknown",
 // the readings of different patients would share one serial number, so the user is told
 // and asked again.
 std::string AskForSerialNumber(ProcessContext& context) {
@@ -120,7 +116,7 @@ std::string AskForSerialNumber(ProcessContext& context) {
   for (;;) {
     const SerialEntryResult result = context.ui.ShowSerialEntryDialog(args);
     if (!result.confirmed) {
-      context.dialogResult = kResultCancel;
+      context.dialogResult = DialogAnswer::kCancel;
       return {};
     }
     // Blanks alone are no serial number either.
@@ -213,11 +209,11 @@ std::string ResolveSerialNumber(ProcessContext& context) {
         values[0] + ", " + values[1] + " (" + values[3] + ", *" + values[2] + ")";
     const std::string question =
         context.Message(kMsgCommandLinePatientQuestion, {kCrLf}) + kCrLf + kCrLf + patientText;
-    const std::string answer = AskForArtificialSerial(context, question, true);
-    if (answer == kResultCancel) {
+    const DialogAnswer answer = AskForArtificialSerial(context, question, true);
+    if (answer == DialogAnswer::kCancel) {
       // "No" is not the end of the import: the user may still type a serial number.
-      context.dialogResult.clear();
-    } else if (answer == kResultAuto) {
+      context.dialogResult = DialogAnswer::kNone;
+    } else if (answer == DialogAnswer::kAuto) {
       const std::string id = CommandLinePatientIdentifier(values);
       serial = MapSerialToPatient(context, id, ArtificialSerialNumber(id));
     }
@@ -231,14 +227,14 @@ std::string ResolveSerialNumber(ProcessContext& context) {
                                       ReadPatientValue(context, patientFile, "ext_id");
       const std::string question =
           context.Message(kMsgOpenPatientQuestion) + kCrLf + kCrLf + patientText;
-      const std::string answer = AskForArtificialSerial(context, question, false);
-      if (answer == kResultCancel) return {};
-      if (answer == kResultAuto) {
+      const DialogAnswer answer = AskForArtificialSerial(context, question, false);
+      if (answer == DialogAnswer::kCancel) return {};
+      if (answer == DialogAnswer::kAuto) {
         serial = MapSerialToPatient(context, id, ArtificialSerialNumber(id));
       }
     }
   } else {
-    if (AskWithoutPatient(context) == kResultCancel) return {};
+    if (AskWithoutPatient(context) == DialogAnswer::kCancel) return {};
   }
 
   if (serial.empty()) serial = AskForSerialNumber(context);

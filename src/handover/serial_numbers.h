@@ -11,7 +11,7 @@ class ProcessContext;
 // Settles a serial number for an import whose data carry none: proposes an artificial one
 // for the patient the host named on the command line or has open, or asks the user to
 // type one. Returns the serial number ("unknown" for an empty manual entry, empty when
-// nothing was settled) and leaves context.dialogResult as the last dialog set it; "Cancel"
+// nothing was settled) and leaves context.dialogResult as the last dialog set it; kCancel
 // means the user gave up and the import ends. Choosing to open the patient in the host
 // first ends the program (ProgramEnded).
 std::string ResolveSerialNumber(ProcessContext& context);

@@ -32,7 +32,6 @@ namespace tavrin {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kCancel = "Cancel";
 constexpr std::size_t kCgmStep = 100000;
 constexpr double kMmolToMgdl = 18.0182;
 
@@ -400,7 +399,7 @@ ConversionResult ConvertRows(ProcessContext& context, const RowTable& rows,
                              std::string_view exportUnit, SerialNumberSource& serials) {
   ConversionResult out;
   // A cancel left by an earlier attempt in this process does not belong to this run.
-  context.dialogResult.clear();
+  context.dialogResult = DialogAnswer::kNone;
 
   // The settings are read from a snapshot that is never written back.
   cIniFile settings(context.platform);
@@ -414,14 +413,14 @@ ConversionResult ConvertRows(ProcessContext& context, const RowTable& rows,
   const bool grouped = RowConversion::Grouped(context.threads, rows, xmlOutput);
   const DateRange& range = rows.Range();
   if (range.found && CheckDataAge(context, range.earliest, range.latest, &out.dataAgeWarnings)) {
-    context.dialogResult = std::string(kCancel);
+    context.dialogResult = DialogAnswer::kCancel;
     out.cancelled = true;
     return out;
   }
 
   std::string serial = serials.ResolveSerialNumber(context);
   if (serial.empty()) serial = "unknown";
-  if (context.dialogResult == kCancel) {
+  if (context.dialogResult == DialogAnswer::kCancel) {
     out.cancelled = true;
     return out;
   }

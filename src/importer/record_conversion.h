@@ -16,7 +16,7 @@ class SerialNumberSource {
  public:
   virtual ~SerialNumberSource() = default;
   // Settles a serial number for a run without one (may be empty); may leave
-  // context.dialogResult == "Cancel", which ends the conversion.
+  // context.dialogResult == DialogAnswer::kCancel, which ends the conversion.
   virtual std::string ResolveSerialNumber(ProcessContext& context) = 0;
 };
 
@@ -36,7 +36,7 @@ struct ConversionResult {
 // the host documents: asks the data-age question and settles the serial number first,
 // then merges the rows into BG records written as the host XML document with its check
 // value, and collects CGM readings ("UDTCGMS" rows) into the JSON stream. A cancel at
-// either question leaves context.dialogResult "Cancel" and an empty result. A glucose
+// either question leaves context.dialogResult kCancel and an empty result. A glucose
 // value outside the 16-bit range raises RuntimeError 6; other run-time errors of the
 // writers reach the caller as well.
 ConversionResult ConvertRows(ProcessContext& context, const RowTable& rows,

@@ -16,6 +16,10 @@
 
 namespace tavrin {
 
+// What the user answered in the serial-number dialogs: an artificial serial number (the
+// auto button, or yes), one typed by hand, cancel (or no), or nothing asked yet.
+enum class DialogAnswer { kNone, kAuto, kManual, kCancel };
+
 // The values that live as long as the process: the platform and user interface it runs
 // on, its paths, trace log and languages, the command line and the run marker. One
 // instance is made by the front end and passed to everything that needs it.
@@ -60,9 +64,8 @@ class ProcessContext {
   // Patient values 1 to 4 from "-pid1 " to "-pid4 ": last name, first name, birth date,
   // external patient number.
   std::array<std::string, 4> patientValues;
-  // The answer the serial-number dialogs left: "Auto", "Manuell", "Cancel" or empty.
-  // "Cancel" ends the import quietly.
-  std::string dialogResult;
+  // The answer the serial-number dialogs left; kCancel ends the import quietly.
+  DialogAnswer dialogResult = DialogAnswer::kNone;
   // Whether long work (reading an export, converting its rows) may use a second thread.
   ThreadUse threads;
 

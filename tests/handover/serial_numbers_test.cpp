@@ -24,9 +24,13 @@ class SerialNumbersTest : public HandoverTest {
   // Settles serial numbers one after another; "serial|dialog result;" for each.
   std::string Resolve(int times) {
     std::string seen;
-    while (times-- > 0) seen += ResolveSerialNumber(context) + "|" + context.dialogResult + ";";
+    while (times-- > 0) {
+      const std::string serial = ResolveSerialNumber(context);
+      seen += serial + "|" + kAnswers[static_cast<int>(context.dialogResult)] + ";";
+    }
     return seen;
   }
+  static constexpr const char* kAnswers[] = {"", "Auto", "Manuell", "Cancel"};
   std::string Store() { return ReadBytes(context.paths.ConfigFolder() + "KELSAR Relay.rly"); }
   // The first question's buttons, mode and the patient it names.
   std::string Question() {

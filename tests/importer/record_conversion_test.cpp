@@ -27,7 +27,7 @@ struct FixedSerial : SerialNumberSource {
   explicit FixedSerial(std::string serial, bool cancel = false) : serial(serial), cancel(cancel) {}
   std::string ResolveSerialNumber(ProcessContext& context) override {
     ++calls;
-    if (cancel) context.dialogResult = "Cancel";
+    if (cancel) context.dialogResult = DialogAnswer::kCancel;
     return serial;
   }
   std::string serial;
@@ -111,7 +111,7 @@ TEST_F(ConversionTest, DataAgeAndSerialQuestions) {
   };
   // Cancel at the data-age question: no serial asked, no result.
   ConversionResult r = convert("05.03.2024 07:45;1;100\n", serials);
-  EXPECT_TRUE(r.cancelled && r.result.empty() && context->dialogResult == "Cancel");
+  EXPECT_TRUE(r.cancelled && r.result.empty() && context->dialogResult == DialogAnswer::kCancel);
   EXPECT_EQ(serials.calls, 0);
   // The range spans the readable stamps of rows with a code; one line is earliest and latest.
   ui.messageAnswers = {MessageResult::Ok, MessageResult::Ok};
@@ -127,14 +127,14 @@ TEST_F(ConversionTest, DataAgeAndSerialQuestions) {
   // does not end this run, a cancel in the serial step does.
   EXPECT_FALSE(convert("", serials).cancelled);
   EXPECT_EQ(ui.messages.size(), 3u);
-  context->dialogResult = "Cancel";
+  context->dialogResult = DialogAnswer::kCancel;
   FixedSerial empty("");
   r = convert("01.12.2026 07:45;1;100\n", empty);
   EXPECT_EQ(r.serialNumber, "unknown");
   EXPECT_NE(r.result.find("<DEVICE  Name=\"Tavrin App\" SN=\"unknown\""), std::string::npos);
   FixedSerial cancel("", true);
   r = convert("01.12.2026 07:45;1;100\n", cancel);
-  EXPECT_TRUE(r.cancelled && r.result.empty() && context->dialogResult == "Cancel");
+  EXPECT_TRUE(r.cancelled && r.result.empty() && context->dialogResult == DialogAnswer::kCancel);
 }
 
 TEST_F(ConversionTest, GlucoseOutsideTheSixteenBitRangeIsAnOverflow) {
