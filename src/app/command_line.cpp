@@ -35,7 +35,6 @@ bool IsDumpFileName(std::string_view commandLine) {
 }
 
 std::string HexDumpOfText(Platform& platform, std::string_view text) {
-  static constexpr char kHexDigits[] = "0123456789ABCDEF";
   std::string dump;
   dump.reserve(text.size() * 5);
   std::size_t position = 0;
@@ -46,8 +45,7 @@ std::string HexDumpOfText(Platform& platform, std::string_view text) {
     // A code page without the character gives "?"; guard against an empty conversion.
     const unsigned char code = ansi.empty() ? '?' : static_cast<unsigned char>(ansi.back());
     dump += "0x";
-    dump += kHexDigits[code >> 4];
-    dump += kHexDigits[code & 0x0F];
+    AppendHex(dump, code, HexLetters::kUpper);
     dump += ' ';
   }
   return dump;

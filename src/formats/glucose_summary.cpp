@@ -1,4 +1,5 @@
 #include "formats/glucose_summary.h"
+#include "shared/number_format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +9,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr double kMgdlPerMmol = 18.0182;
 
 long long MinuteOf(const GlucoseSample& sample) {
   return static_cast<long long>(sample.day) * 1440 + sample.minuteOfDay;

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "shared/fs.h"
+#include "shared/text.h"
 
 namespace tavrin {
 
@@ -12,14 +13,7 @@ namespace {
 
 // The digest in byte order, two lower-case hexadecimal digits per byte.
 std::string LowerHex(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (std::uint8_t b : bytes) {
-    text.push_back(kDigits[b >> 4]);
-    text.push_back(kDigits[b & 0x0F]);
-  }
-  return text;
+  return HexText(bytes, HexLetters::kLower);
 }
 
 std::span<const std::uint8_t> AsBytes(std::string_view text) {

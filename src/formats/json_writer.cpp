@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/hash_api.h"
+#include "shared/date_time.h"
 #include "shared/error.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
@@ -13,7 +14,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 constexpr const char* kErrorSource = "JsonStreamWriter";
 // Readings further apart than this many minutes start a new sequence.
 constexpr long long kMaximumGap = 17;
@@ -45,22 +45,14 @@ std::string ReplaceQuotesAndBreaks(std::string_view value, bool replaceQuotes) {
   return out;
 }
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // Reads width digits at text[at]; false when one of them is not a digit.
 bool ReadDigits(std::string_view text, std::size_t at, std::size_t width, int& value) {
   value = 0;
   for (std::size_t i = at; i < at + width; ++i) {
-    if (!IsDigit(text[i])) return false;
+    if (!IsAsciiDigit(text[i])) return false;
     value = value * 10 + (text[i] - '0');
   }
   return true;
-}
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
 }
 
 bool IsValidDateTime(const DateTime& t) {
@@ -68,16 +60,6 @@ bool IsValidDateTime(const DateTime& t) {
   if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1) return false;
   const int days = kDaysInMonth[t.month - 1] + ((t.month == 2 && IsLeapYear(t.year)) ? 1 : 0);
   return t.day <= days && t.hour <= 23 && t.minute <= 59 && t.second <= 59;
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date.
-long long DaysFromCivil(int year, int month, int day) {
-  const long long y = month <= 2 ? year - 1 : year;
-  const long long era = (y >= 0 ? y : y - 399) / 400;
-  const long long yearOfEra = y - era * 400;
-  const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
 }
 
 [[noreturn]] void ThrowMalformed(std::string_view what, std::string_view text) {
@@ -129,22 +111,22 @@ double ReadingValue(std::string_view text) {
 bool IsJsonNumber(std::string_view s) {
   std::size_t i = 0;
   if (i < s.size() && s[i] == '-') ++i;
-  if (i >= s.size() || !IsDigit(s[i])) return false;
+  if (i >= s.size() || !IsAsciiDigit(s[i])) return false;
   if (s[i] == '0') {
     ++i;
   } else {
-    while (i < s.size() && IsDigit(s[i])) ++i;
+    while (i < s.size() && IsAsciiDigit(s[i])) ++i;
   }
   if (i < s.size() && s[i] == '.') {
     ++i;
-    if (i >= s.size() || !IsDigit(s[i])) return false;
-    while (i < s.size() && IsDigit(s[i])) ++i;
+    if (i >= s.size() || !IsAsciiDigit(s[i])) return false;
+    while (i < s.size() && IsAsciiDigit(s[i])) ++i;
   }
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     ++i;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    if (i >= s.size() || !IsDigit(s[i])) return false;
-    while (i < s.size() && IsDigit(s[i])) ++i;
+    if (i >= s.size() || !IsAsciiDigit(s[i])) return false;
+    while (i < s.size() && IsAsciiDigit(s[i])) ++i;
   }
   return i == s.size();
 }
@@ -230,10 +212,8 @@ std::string JsonStringValue(std::string_view value, bool replaceQuotes) {
         break;
       default:
         if (u < 0x20) {
-          constexpr char kHex[] = "0123456789abcdef";
           out += "\\u00";
-          out += kHex[u >> 4];
-          out += kHex[u & 0xF];
+          AppendHex(out, static_cast<std::uint8_t>(u), HexLetters::kLower);
         } else {
           out += c;
         }

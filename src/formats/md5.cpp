@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "shared/text.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
@@ -88,14 +89,11 @@ std::string cMD5::MD5(std::string_view utf8Text) const {
     Transform(state, message.data() + offset);
   }
 
-  static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   text.reserve(32);
   for (std::uint32_t word : state) {
     for (int i = 0; i < 4; ++i) {
-      const auto byte = static_cast<std::uint8_t>(word >> (8 * i));
-      text.push_back(kDigits[byte >> 4]);
-      text.push_back(kDigits[byte & 0x0F]);
+      AppendHex(text, static_cast<std::uint8_t>(word >> (8 * i)), HexLetters::kLower);
     }
   }
   return text;

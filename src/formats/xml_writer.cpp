@@ -15,7 +15,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kCheckStart = "<CHECK CRC=\"";
 
 // Writes value in decimal with at least width digits, zero-padded on the left.
@@ -253,9 +252,9 @@ void InsertXmlCheck(std::string& document, Platform& platform, const ThreadUse& 
                                             ansi.size()),
               threads);
 
-  constexpr char kHexDigits[] = "0123456789ABCDEF";
-  const std::string hex = {kHexDigits[(value >> 12) & 0xF], kHexDigits[(value >> 8) & 0xF],
-                           kHexDigits[(value >> 4) & 0xF], kHexDigits[value & 0xF]};
+  std::string hex;
+  AppendHex(hex, static_cast<std::uint8_t>(value >> 8), HexLetters::kUpper);
+  AppendHex(hex, static_cast<std::uint8_t>(value & 0xFF), HexLetters::kUpper);
 
   // The CHECK element stands in the trailer; values in the document are escaped, so no
   // earlier text can look like it and the search may start from the end.

@@ -1,4 +1,5 @@
 #include "handover/binary_text.h"
+#include "shared/text.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -8,7 +9,6 @@ namespace tavrin {
 namespace {
 
 constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr char kLowerHex[] = "0123456789abcdef";
 constexpr std::size_t kBase64LineLength = 64;
 constexpr std::size_t kBytesPerRow = 16;
 // Width of a full row's hex part: 16 pairs, 15 blanks and the extra blank after byte 8.
@@ -18,11 +18,6 @@ constexpr std::size_t kAsciiGap = 3;
 void AppendBreak(std::string& text, LineBreaks breaks) {
   if (breaks == LineBreaks::CrLf) text += "\r\n";
   if (breaks == LineBreaks::Lf) text += '\n';
-}
-
-void AppendHexPair(std::string& text, std::uint8_t byte) {
-  text.push_back(kLowerHex[byte >> 4]);
-  text.push_back(kLowerHex[byte & 0x0F]);
 }
 
 std::string EncodeBase64(std::span<const std::uint8_t> data, LineBreaks breaks) {
@@ -60,7 +55,7 @@ std::string EncodeBase64(std::span<const std::uint8_t> data, LineBreaks breaks) 
 std::string EncodeHexRaw(std::span<const std::uint8_t> data, LineBreaks breaks) {
   std::string text;
   text.reserve(data.size() * 2 + 2);
-  for (std::uint8_t b : data) AppendHexPair(text, b);
+  for (std::uint8_t b : data) AppendHex(text, b, HexLetters::kLower);
   AppendBreak(text, breaks);
   return text;
 }
@@ -69,7 +64,7 @@ std::string EncodeHexRaw(std::span<const std::uint8_t> data, LineBreaks breaks) 
 void AppendHexRow(std::string& text, std::span<const std::uint8_t> row) {
   for (std::size_t i = 0; i < row.size(); ++i) {
     if (i > 0) text += (i == 8) ? "  " : " ";
-    AppendHexPair(text, row[i]);
+    AppendHex(text, row[i], HexLetters::kLower);
   }
 }
 
@@ -80,9 +75,9 @@ std::string EncodeRows(std::span<const std::uint8_t> data, bool address, bool as
   for (std::size_t offset = 0; offset < data.size(); offset += kBytesPerRow) {
     const auto row = data.subspan(offset, std::min(kBytesPerRow, data.size() - offset));
     if (address) {
+      // The offset in as many digits as it takes, at least four.
       std::string digits;
-      for (std::size_t v = offset; v != 0; v >>= 4)
-        digits.insert(digits.begin(), kLowerHex[v & 15]);
+      for (std::size_t v = offset; v != 0; v >>= 4) digits.insert(0, 1, "0123456789abcdef"[v & 15]);
       if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
       text += digits;
       text += "    ";
@@ -106,7 +101,7 @@ std::string EncodeHex(std::span<const std::uint8_t> data, LineBreaks breaks) {
   text.reserve(data.size() * 3);
   for (std::size_t i = 0; i < data.size(); ++i) {
     if (i > 0) text.push_back(' ');
-    AppendHexPair(text, data[i]);
+    AppendHex(text, data[i], HexLetters::kLower);
   }
   return text;
 }

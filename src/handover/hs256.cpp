@@ -2,6 +2,7 @@
 
 #include "handover/binary_text.h"
 #include "shared/error.h"
+#include "shared/text.h"
 
 namespace tavrin {
 
@@ -135,14 +136,7 @@ bool cHS256::HmacSha256(std::span<const std::uint8_t> data, std::vector<std::uin
 }
 
 std::string cHS256::ByteArrayToHexString(std::span<const std::uint8_t> bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (std::uint8_t b : bytes) {
-    text.push_back(kDigits[b >> 4]);
-    text.push_back(kDigits[b & 0x0F]);
-  }
-  return text;
+  return HexText(bytes, HexLetters::kUpper);
 }
 
 std::string cHS256::Encode(std::span<const std::uint8_t> data, int format, int lineBreakOption) {

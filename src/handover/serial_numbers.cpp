@@ -36,7 +36,6 @@ constexpr int kMsgSerialNumberBox = 5760;
 constexpr int kMsgSerialRequired = 5775;
 constexpr int kMsgOpenPatientThenImport = 5776;
 
-constexpr char kCrLf[] = "\r\n";
 constexpr char kPatientSection[] = "currentpatient";
 constexpr char kMappingSection[] = "SNMappings";
 
@@ -203,12 +202,13 @@ std::string ResolveSerialNumber(ProcessContext& context) {
   const std::array<std::string, 4>& values = context.patientValues;
   std::string serial;
 
+  const std::string crLf(kCrLf);
   if (!values[0].empty()) {
     // The host named the patient on the command line: a yes/no question.
     const std::string patientText =
         values[0] + ", " + values[1] + " (" + values[3] + ", *" + values[2] + ")";
     const std::string question =
-        context.Message(kMsgCommandLinePatientQuestion, {kCrLf}) + kCrLf + kCrLf + patientText;
+        context.Message(kMsgCommandLinePatientQuestion, {crLf}) + crLf + crLf + patientText;
     const DialogAnswer answer = AskForArtificialSerial(context, question, true);
     if (answer == DialogAnswer::kCancel) {
       // "No" is not the end of the import: the user may still type a serial number.
@@ -223,10 +223,10 @@ std::string ResolveSerialNumber(ProcessContext& context) {
       const std::string id = PatientIdentifier(diaryFileName);
       const std::string patientText = ReadPatientValue(context, patientFile, "last_name") + ", " +
                                       ReadPatientValue(context, patientFile, "first_name") + " " +
-                                      ReadPatientValue(context, patientFile, "birth_date") + kCrLf +
+                                      ReadPatientValue(context, patientFile, "birth_date") + crLf +
                                       ReadPatientValue(context, patientFile, "ext_id");
       const std::string question =
-          context.Message(kMsgOpenPatientQuestion) + kCrLf + kCrLf + patientText;
+          context.Message(kMsgOpenPatientQuestion) + crLf + crLf + patientText;
       const DialogAnswer answer = AskForArtificialSerial(context, question, false);
       if (answer == DialogAnswer::kCancel) return {};
       if (answer == DialogAnswer::kAuto) {

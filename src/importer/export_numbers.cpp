@@ -13,15 +13,11 @@ namespace {
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // Counts the digits from pos on; leading zeros are skipped but not counted.
 std::size_t SignificantDigits(std::string_view text, std::size_t& pos, bool& anyDigit) {
   for (; pos < text.size() && text[pos] == '0'; ++pos) anyDigit = true;
   const std::size_t start = pos;
-  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  while (pos < text.size() && IsAsciiDigit(text[pos])) ++pos;
   anyDigit = anyDigit || pos > start;
   return pos - start;
 }
@@ -69,10 +65,6 @@ bool HoldsOtherDigits(std::string_view text) {
   return false;
 }
 
-bool IsHexDigit(char c) {
-  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 char LowerAscii(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -93,15 +85,15 @@ bool StartsWithWord(std::string_view text, std::string_view word) {
 bool StartsWithExponentForm(std::string_view text) {
   std::size_t pos = 0;
   bool digit = false;
-  while (pos < text.size() && IsDigit(text[pos])) ++pos, digit = true;
+  while (pos < text.size() && IsAsciiDigit(text[pos])) ++pos, digit = true;
   if (pos < text.size() && (text[pos] == '.' || text[pos] == ',')) {
     ++pos;
-    while (pos < text.size() && IsDigit(text[pos])) ++pos, digit = true;
+    while (pos < text.size() && IsAsciiDigit(text[pos])) ++pos, digit = true;
   }
   if (!digit || pos >= text.size() || LowerAscii(text[pos]) != 'e') return false;
   ++pos;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
-  return pos < text.size() && IsDigit(text[pos]);
+  return pos < text.size() && IsAsciiDigit(text[pos]);
 }
 
 // Nothing but digits, "." or "," and blanks, with at least one digit: a number whose
@@ -109,7 +101,7 @@ bool StartsWithExponentForm(std::string_view text) {
 bool OnlyNumberCharacters(std::string_view text) {
   bool digit = false;
   for (const char c : text) {
-    if (IsDigit(c)) {
+    if (IsAsciiDigit(c)) {
       digit = true;
     } else if (c != '.' && c != ',' && !IsBlank(c)) {
       return false;
@@ -131,7 +123,7 @@ FieldNumber ExamineNumber(std::string_view field, const RegionalSettings& region
   number.wholeDigits = SignificantDigits(field, pos, anyDigit);
   if (pos < field.size() && (field[pos] == '.' || field[pos] == ',')) {
     ++pos;
-    for (; pos < field.size() && IsDigit(field[pos]); ++pos) anyDigit = true;
+    for (; pos < field.size() && IsAsciiDigit(field[pos]); ++pos) anyDigit = true;
   }
   if (pos == field.size()) {
     number.isNumber = anyDigit;
@@ -148,26 +140,26 @@ FieldNumber ExamineNumber(std::string_view field, const RegionalSettings& region
     return number;
   }
   pos = 0;
-  while (pos < field.size() && pos < 3 && IsDigit(field[pos])) ++pos;
+  while (pos < field.size() && pos < 3 && IsAsciiDigit(field[pos])) ++pos;
   if (pos == 0) return number;
   std::size_t groups = 0;
   for (; field.substr(pos).starts_with(thousands); ++groups) {
     pos += thousands.size();
     for (std::size_t end = pos + 3; pos < end; ++pos) {
-      if (pos >= field.size() || !IsDigit(field[pos])) return number;
+      if (pos >= field.size() || !IsAsciiDigit(field[pos])) return number;
     }
   }
   if (groups == 0) return number;
   bool significant = false;
   number.wholeDigits = 0;
   for (const char c : field.substr(0, pos)) {
-    if (!IsDigit(c)) continue;  // a byte of a thousands separator
+    if (!IsAsciiDigit(c)) continue;  // a byte of a thousands separator
     significant = significant || c != '0';
     number.wholeDigits += significant ? 1 : 0;
   }
   if (!decimal.empty() && field.substr(pos).starts_with(decimal)) {
     pos += decimal.size();
-    while (pos < field.size() && IsDigit(field[pos])) ++pos;
+    while (pos < field.size() && IsAsciiDigit(field[pos])) ++pos;
   }
   number.isNumber = pos == field.size();
   number.grouped = true;
@@ -206,7 +198,7 @@ std::optional<std::string> GlucoseText(std::string_view field, const FieldNumber
   const std::string_view dec = regional.decimalSeparator;
   if (mmol) {
     const double mgdl =
-        RoundTo(static_cast<double>(NumberValue(number, regional)) * kMmolToMgdl, 0);
+        RoundTo(static_cast<double>(NumberValue(number, regional)) * kMgdlPerMmol, 0);
     if (mgdl > kMaxGlucose) return std::nullopt;
     return DoubleToText(mgdl, dec);
   }
@@ -235,7 +227,7 @@ std::optional<long long> TenthCarbs(std::string_view field, double factor) {
   long long tenths = 0;
   for (std::size_t i = 0; i < field.size(); ++i) {
     if (i == point) continue;
-    if (!IsDigit(field[i])) return std::nullopt;
+    if (!IsAsciiDigit(field[i])) return std::nullopt;
     tenths = tenths * 10 + (field[i] - '0');
   }
   const long long product = tenths * static_cast<long long>(factor);
@@ -279,8 +271,8 @@ bool StatesUnreadableNumber(std::string_view text) {
   while (signed_ && !rest.empty() && IsBlank(rest.front())) rest.remove_prefix(1);
   if (signed_ && !rest.empty()) {
     const bool separatorThenDigit =
-        rest.size() >= 2 && (rest[0] == '.' || rest[0] == ',') && IsDigit(rest[1]);
-    if (IsDigit(rest.front()) || separatorThenDigit) return true;
+        rest.size() >= 2 && (rest[0] == '.' || rest[0] == ',') && IsAsciiDigit(rest[1]);
+    if (IsAsciiDigit(rest.front()) || separatorThenDigit) return true;
   }
   if (StartsWithWord(rest, "nan") || StartsWithWord(rest, "inf") ||
       StartsWithWord(rest, "infinity")) {

@@ -12,8 +12,6 @@ namespace tavrin {
 // How the export's numeric fields are read: which texts state a number the program can
 // hold, and the text each is written as in the row text.
 
-// mg/dL per mmol/L.
-constexpr double kMmolToMgdl = 18.0182;
 // The conversion holds a glucose value as a 16-bit whole number.
 constexpr double kMaxGlucose = 32767;
 // A number of more whole digits is 10^7 or more, which the program's number format (that

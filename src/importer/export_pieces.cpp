@@ -8,12 +8,12 @@
 
 #include "importer/export_reader.h"
 #include "shared/fs.h"
+#include "shared/text.h"
 
 namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 
 // The end of the piece that starts at `from`: behind the first CR LF that ends at or
 // after from + pieceBytes; the text's end when there is none.

@@ -8,6 +8,8 @@
 #include "platform/file_replace.h"
 #include "platform/languages.h"
 #include "platform/process_context.h"
+#include "shared/date_time.h"
+#include "shared/number_format.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
 
@@ -16,21 +18,10 @@ namespace tavrin {
 namespace {
 
 // mg/dL per mmol/L, as the reader converts.
-constexpr double kMgPerMmol = 18.0182;
 // The reader writes a HIGH reading as this value and a LO reading as kLowValue after an
 // event row "--1" at the same minute.
 constexpr std::string_view kHighValue = "600";
 constexpr std::string_view kLowEvent = "--1";
-
-// Days since 1 January 1970 of a calendar date (proleptic Gregorian).
-std::int32_t DaysFromCivil(int year, int month, int day) {
-  year -= month <= 2 ? 1 : 0;
-  const int era = (year >= 0 ? year : year - 399) / 400;
-  const int yearOfEra = year - era * 400;
-  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
 
 int Digits(std::string_view text, std::size_t at, std::size_t count) {
   int value = 0;
@@ -165,7 +156,7 @@ class ReportGatherer {
         second == std::string_view::npos ? std::string_view() : line.substr(second + 1);
     Stamp stamp;
     if (value.empty() || !stamp.Read(line.substr(0, first))) return;
-    const std::int32_t dayNumber = DaysFromCivil(stamp.year, stamp.month, stamp.day);
+    const auto dayNumber = static_cast<std::int32_t>(DaysFromCivil(stamp.year, stamp.month, stamp.day));
     const int minute = stamp.hour * 60 + stamp.minute;
     NoteRange(stamp, dayNumber, minute);
 
@@ -207,7 +198,7 @@ class ReportGatherer {
     if (lowAt_ == static_cast<long long>(day.day) * 1440 + minute) reading.mark = ReadingMark::kLow;
     if (value == kHighValue) reading.mark = ReadingMark::kHigh;
     lowAt_ = -1;
-    reading.value = static_cast<float>(mmol_ ? RoundTo(*mgdl / kMgPerMmol, 1) : *mgdl);
+    reading.value = static_cast<float>(mmol_ ? RoundTo(*mgdl / kMgdlPerMmol, 1) : *mgdl);
     samples.push_back({day.day, reading.minuteOfDay, reading.mark, cgm, reading.value});
     day.glucose.Add(reading.value);
     report_.timeOfDay[static_cast<std::size_t>(minute / kReportBucketMinutes)].Add(reading.value);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shared/date_time.h"
+#include "shared/text.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
@@ -19,9 +21,6 @@ constexpr std::size_t kMaxDigits = 4;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
 }
 // ASCII letters and every byte of a multi-byte UTF-8 character, so that month names
 // such as "März" or "déc" are read as one word.
@@ -40,16 +39,6 @@ int NumberOf(std::string_view digits) {
   int value = 0;
   for (char c : digits) value = value * 10 + (c - '0');
   return value;
-}
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2 && IsLeapYear(year)) return 29;
-  return kDays[static_cast<std::size_t>(month - 1)];
 }
 
 // The date range the platform's dates cover.
@@ -77,7 +66,7 @@ struct TimeOfDay {
 // Reads a run of 1 or 2 digits at pos; a longer run or none fails.
 std::optional<int> ReadTimeNumber(std::string_view text, std::size_t& pos) {
   const std::size_t start = pos;
-  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  while (pos < text.size() && IsAsciiDigit(text[pos])) ++pos;
   const std::size_t length = pos - start;
   if (length == 0 || length > 2) return std::nullopt;
   return NumberOf(text.substr(start, length));
@@ -310,8 +299,8 @@ std::optional<CalendarDate> ParseDate(std::string_view text, std::size_t& pos,
     }
     const std::size_t start = pos;
     afterDottedWord = false;
-    if (pos < text.size() && IsDigit(text[pos])) {
-      while (pos < text.size() && IsDigit(text[pos])) ++pos;
+    if (pos < text.size() && IsAsciiDigit(text[pos])) {
+      while (pos < text.size() && IsAsciiDigit(text[pos])) ++pos;
       items[i] = {text.substr(start, pos - start), false};
       if (items[i].text.size() > kMaxDigits) return std::nullopt;
     } else if (pos < text.size() && IsLetter(text[pos])) {
@@ -374,7 +363,7 @@ NumericDateTimeParts ParseNumericDateTimeParts(std::string_view dateText, std::s
 NumericDateTimeReader::NumericDateTimeReader(const RegionalSettings& regional)
     : regional_(regional) {
   for (char c : regional.dateSeparator) {
-    if (IsDigit(c)) digitInDateSeparator_ = true;
+    if (IsAsciiDigit(c)) digitInDateSeparator_ = true;
   }
 }
 
@@ -395,7 +384,7 @@ bool NumericDateTimeReader::ReadDate(std::string_view dateText) {
       ++pos;
     }
     const std::size_t start = pos;
-    while (pos < dateText.size() && IsDigit(dateText[pos])) ++pos;
+    while (pos < dateText.size() && IsAsciiDigit(dateText[pos])) ++pos;
     const std::size_t length = pos - start;
     if (length == 0 || length > kMaxDigits) return false;
     items[i] = {dateText.substr(start, length), false};
@@ -448,13 +437,13 @@ NumericDateTimeParts NumericDateTimeReader::Read(std::string_view dateText,
   // the common "HH:MM" first.
   TimeOfDay time;
   const bool hasTime = !timeText.empty();
-  if (timeText.size() == 5 && IsDigit(timeText[0]) && IsDigit(timeText[1]) && timeText[2] == ':' &&
-      IsDigit(timeText[3]) && IsDigit(timeText[4])) {
+  if (timeText.size() == 5 && IsAsciiDigit(timeText[0]) && IsAsciiDigit(timeText[1]) && timeText[2] == ':' &&
+      IsAsciiDigit(timeText[3]) && IsAsciiDigit(timeText[4])) {
     time.hour = (timeText[0] - '0') * 10 + (timeText[1] - '0');
     time.minute = (timeText[3] - '0') * 10 + (timeText[4] - '0');
   } else if (hasTime) {
     const auto digitAt = [&](std::size_t at) {
-      return at < timeText.size() && IsDigit(timeText[at]);
+      return at < timeText.size() && IsAsciiDigit(timeText[at]);
     };
     const std::size_t hourLength = digitAt(1) ? 2 : 1;
     if (!digitAt(0) || hourLength >= timeText.size() || timeText[hourLength] != ':' ||

@@ -31,13 +31,7 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t kCgmStep = 100000;
-constexpr double kMmolToMgdl = 18.0182;
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // Characters start to start + length - 1 (1-based, counted in characters) of a text;
 // shorter or empty where the text ends earlier.
@@ -61,7 +55,7 @@ bool IsPlainDecimalText(std::string_view text) {
   bool digit = false;
   bool point = false;
   for (char c : rest) {
-    if (IsDigit(c)) {
+    if (IsAsciiDigit(c)) {
       digit = true;
     } else if (c == '.' && !point) {
       point = true;
@@ -76,7 +70,7 @@ bool IsPlainDecimalText(std::string_view text) {
 bool IsCanonicalNumber(std::string_view text) {
   if (text.empty() || text.size() > 6 || (text.size() > 1 && text.front() == '0')) return false;
   for (char c : text) {
-    if (!IsDigit(c)) return false;
+    if (!IsAsciiDigit(c)) return false;
   }
   return true;
 }
@@ -296,7 +290,7 @@ class RowConversion {
     if (code == "1" || code == "1b" || cgmRow) {
       bgValue = ToInt16(LeadingNumber(value), line);
       if (exportUnit_ == "mmol/L") {
-        const double mmol = RoundTo(static_cast<float>(RoundTo(bgValue / kMmolToMgdl, 1)), 1);
+        const double mmol = RoundTo(static_cast<float>(RoundTo(bgValue / kMgdlPerMmol, 1)), 1);
         lane.valueText = SingleToText(static_cast<float>(mmol), ".");
         value = lane.valueText;
       }

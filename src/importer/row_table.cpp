@@ -13,7 +13,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t kStampRoom = 32;
 constexpr std::size_t kLengthBytes = 2 * sizeof(std::uint32_t);
 

@@ -1,23 +1,11 @@
 #include "importer/row_text.h"
+#include "shared/date_time.h"
+#include "shared/text.h"
 
 namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
 
 // The form of a row stamp, "DD.MM.YYYY HH:NN": a digit wherever it has a "9".
 constexpr std::string_view kStampForm = "99.99.9999 99:99";
@@ -64,7 +52,7 @@ RecordStamp::RecordStamp(const DateTime& when) {
 std::optional<DateTime> StampTime(std::string_view stamp) {
   if (stamp.size() < kStampForm.size()) return std::nullopt;
   for (std::size_t i = 0; i < kStampForm.size(); ++i) {
-    if (kStampForm[i] == '9' ? !IsDigit(stamp[i]) : stamp[i] != kStampForm[i]) return std::nullopt;
+    if (kStampForm[i] == '9' ? !IsAsciiDigit(stamp[i]) : stamp[i] != kStampForm[i]) return std::nullopt;
   }
   const auto number = [&stamp](std::size_t at, std::size_t digits) {
     int value = 0;

@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kMarker = "@@@";
 constexpr std::size_t kMarkerProbeBytes = 10;
 

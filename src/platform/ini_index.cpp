@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <string>
 
+#include "shared/text.h"
 #include "shared/utf8.h"
 
 namespace tavrin {
 
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
 constexpr auto npos = std::string_view::npos;
 
 // The line that starts at lineStart, without its CR LF.

@@ -70,10 +70,6 @@ std::string ReadSetting(Platform& platform, const AppPaths& paths, const std::st
 
 namespace {
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // Whether the number a text starts with (blanks skipped, optional sign, digits, optional
 // fraction) is other than zero. Only the digits matter: the value is zero exactly when
 // all of them are "0", so long digit runs need no arithmetic.
@@ -81,11 +77,11 @@ bool LeadingNumberIsNonZero(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  for (; i < text.size() && IsDigit(text[i]); ++i) {
+  for (; i < text.size() && IsAsciiDigit(text[i]); ++i) {
     if (text[i] != '0') return true;
   }
   if (i < text.size() && text[i] == '.') {
-    for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+    for (++i; i < text.size() && IsAsciiDigit(text[i]); ++i) {
       if (text[i] != '0') return true;
     }
   }

@@ -19,16 +19,6 @@ long long FloorMod(long long a, long long b) {
   return a - FloorDiv(a, b) * b;
 }
 
-// Days since 1 January 1970 of a proleptic Gregorian date (month 1-12).
-long long DaysFromCivil(long long y, long long m, long long d) {
-  y -= m <= 2;
-  const long long era = FloorDiv(y, 400);
-  const long long yoe = y - era * 400;
-  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 void CivilFromDays(long long z, long long& y, int& m, int& d) {
   z += 719468;
   const long long era = FloorDiv(z, 146097);
@@ -101,6 +91,21 @@ std::string Padded(long long value, int width) {
 }
 
 }  // namespace
+
+long long DaysFromCivil(long long y, long long m, long long d) {
+  y -= m <= 2;
+  const long long era = FloorDiv(y, 400);
+  const long long yoe = y - era * 400;
+  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
 
 double ToSerial(const DateTime& value) {
   const DaySecond ds = Normalize(value);

@@ -22,6 +22,15 @@ struct DateTime {
 // Days since 30 December 1899 with the time of day as the fraction: the serial form of
 // dates that the rest of the program counts with (day differences, minute gaps).
 double ToSerial(const DateTime& value);
+
+// Whether the year of the proleptic Gregorian calendar has a 29 February.
+constexpr bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+// The number of days of the month (1-12) in the year.
+int DaysInMonth(int year, int month);
+// Days since 1 January 1970 of a proleptic Gregorian date (month 1-12).
+long long DaysFromCivil(long long year, long long month, long long day);
 DateTime FromSerial(double serial);
 
 // Composes a date and time from parts that may lie out of range; they roll over the way

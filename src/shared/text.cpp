@@ -14,6 +14,19 @@
 
 namespace tavrin {
 
+void AppendHex(std::string& text, std::uint8_t byte, HexLetters letters) {
+  const char* digits = letters == HexLetters::kLower ? "0123456789abcdef" : "0123456789ABCDEF";
+  text.push_back(digits[byte >> 4]);
+  text.push_back(digits[byte & 0x0F]);
+}
+
+std::string HexText(std::span<const std::uint8_t> bytes, HexLetters letters) {
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const std::uint8_t byte : bytes) AppendHex(text, byte, letters);
+  return text;
+}
+
 namespace {
 
 bool IsValBlank(char c) {

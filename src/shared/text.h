@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +10,26 @@
 namespace tavrin {
 
 // Character positions below are byte offsets into UTF-8 text unless stated otherwise.
+
+// The line break of every file the program writes for Windows programs and of the row text.
+inline constexpr std::string_view kCrLf = "\r\n";
+
+// --- Character classes (ASCII only: a byte of a multi-byte character is none of them)
+
+constexpr bool IsAsciiDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+constexpr bool IsHexDigit(char c) {
+  return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// --- Hexadecimal digits
+
+enum class HexLetters { kLower, kUpper };
+// Appends the byte as two hexadecimal digits, the high one first.
+void AppendHex(std::string& text, std::uint8_t byte, HexLetters letters);
+// The bytes as hexadecimal digits, two per byte, in their order.
+std::string HexText(std::span<const std::uint8_t> bytes, HexLetters letters);
 
 // --- Path and file procedures
 
