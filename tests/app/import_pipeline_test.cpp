@@ -116,12 +116,13 @@ TEST_F(ImportPipelineTest, WhereEachKindOfRequestStops) {
   }
 }
 
-// A temporary folder whose path the import tool's command line cannot carry ends the
-// plug-in's run before any question, with the JSON stream's file not yet recorded.
+// A temporary folder whose path the import tool's command line cannot carry (a blank
+// where the system has no short form) ends the plug-in's run before any question, with
+// the JSON stream's file not yet recorded.
 TEST_F(ImportPipelineTest, ATemporaryPathTheToolCannotCarryEndsTheRunBeforeAnyQuestion) {
-  const std::string quoted = dir.File("tmp\"q");
-  std::filesystem::create_directories(FsPath(quoted));
-  platform.environment["Temp"] = platform.tempPath = quoted;
+  const std::string blank = dir.File("tmp q");
+  std::filesystem::create_directories(FsPath(blank));
+  platform.environment["Temp"] = platform.tempPath = blank;
   ASSERT_TRUE(Load());
   const ImportResult result =
       RunImport(context, PluginImportRequest(window, Export(Row("09.11.2026"))));
