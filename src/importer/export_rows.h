@@ -3,8 +3,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "importer/export_numbers.h"
 #include "importer/row_table.h"
 #include "shared/date_time.h"
+#include "shared/error.h"
 #include "shared/regional.h"
 
 namespace tavrin {
@@ -56,15 +55,15 @@ constexpr bool IsReadColumn(std::size_t index) {
 // The fields 0 to 20 of one data row; missing fields are empty.
 using ExportRow = std::array<std::string_view, kRowFields>;
 
-// Runs one step of a row; a run-time error in it skips only that step, and the row goes
-// on with the next one. Running out of memory is not a fault of the row and ends the read.
+// Runs one step of a row; a run-time error in it (a value the program cannot hold, a
+// trace line that cannot be written) skips only that step, and the row goes on with the
+// next one. Anything else, running out of memory or a fault of the program, is no fault of
+// the row and ends the read.
 template <typename Step>
 void SkipOnError(Step&& step) {
   try {
     step();
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception&) {
+  } catch (const RuntimeError&) {
   }
 }
 
