@@ -12,13 +12,13 @@
 #include <string>
 
 #include "../tools/export_generator.h"
+#include "bench_support.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
 #include "importer/import_report.h"
 #include "platform/languages.h"
 #include "platform/process_context.h"
 #include "platform/system_crypto.h"
-#include "bench_support.h"
 
 namespace {
 
@@ -76,8 +76,8 @@ void BM_ImportReport(benchmark::State& state) {
   state.counters["import_ms"] = 1000.0 * imported.importSeconds;
   state.counters["report_share"] = seconds / runs / imported.importSeconds;
   state.counters["page_KB"] = static_cast<double>(pageBytes) / 1024.0;
-  state.counters["readings"] = static_cast<double>(
-      tavrin::GatherImportReport(*imported.context, sources).glucoseReadings);
+  state.counters["readings"] =
+      static_cast<double>(tavrin::GatherImportReport(*imported.context, sources).glucoseReadings);
 }
 
 BENCHMARK(BM_ImportReport)

@@ -12,8 +12,8 @@
 
 #include "fakes/fake_platform.h"
 #include "fakes/fake_ui.h"
-#include "platform/system_crypto.h"
 #include "platform/process_context.h"
+#include "platform/system_crypto.h"
 #include "shared/fs.h"
 
 namespace tavrin::fuzzing {

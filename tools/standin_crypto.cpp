@@ -24,35 +24,34 @@ constexpr unsigned kSha256Size = 32;
 // SHA-256 through a BCrypt hash object; keyed (HMAC) when a key is given.
 std::string Digest(const std::string_view* key, std::string_view data) {
   BCRYPT_ALG_HANDLE algorithm = nullptr;
-  if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(
-          &algorithm, BCRYPT_SHA256_ALGORITHM, nullptr,
-          key != nullptr ? BCRYPT_ALG_HANDLE_HMAC_FLAG : 0))) {
+  if (!BCRYPT_SUCCESS(
+          ::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr,
+                                        key != nullptr ? BCRYPT_ALG_HANDLE_HMAC_FLAG : 0))) {
     return "";
   }
   BCRYPT_HASH_HANDLE hash = nullptr;
   unsigned char digest[kSha256Size];
-  auto* secret = key != nullptr ? reinterpret_cast<PUCHAR>(const_cast<char*>(key->data())) : nullptr;
+  auto* secret =
+      key != nullptr ? reinterpret_cast<PUCHAR>(const_cast<char*>(key->data())) : nullptr;
   const ULONG secretSize = key != nullptr ? static_cast<ULONG>(key->size()) : 0;
   bool ok = BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, &hash, nullptr, 0, secret, secretSize, 0));
-  ok = ok && BCRYPT_SUCCESS(::BCryptHashData(
-                 hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
-                 static_cast<ULONG>(data.size()), 0));
+  ok = ok && BCRYPT_SUCCESS(
+                 ::BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
+                                  static_cast<ULONG>(data.size()), 0));
   ok = ok && BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, kSha256Size, 0));
   if (hash != nullptr) ::BCryptDestroyHash(hash);
   ::BCryptCloseAlgorithmProvider(algorithm, 0);
-  return ok ? Hex(std::string_view(reinterpret_cast<const char*>(digest), kSha256Size), false)
-            : "";
+  return ok ? Hex(std::string_view(reinterpret_cast<const char*>(digest), kSha256Size), false) : "";
 }
 #else
 std::string Digest(const std::string_view* key, std::string_view data) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-  const bool ok =
-      key != nullptr
-          ? HMAC(EVP_sha256(), key->data(), static_cast<int>(key->size()), bytes, data.size(),
-                 digest, &length) != nullptr
-          : EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) == 1;
+  const bool ok = key != nullptr ? HMAC(EVP_sha256(), key->data(), static_cast<int>(key->size()),
+                                        bytes, data.size(), digest, &length) != nullptr
+                                 : EVP_Digest(data.data(), data.size(), digest, &length,
+                                              EVP_sha256(), nullptr) == 1;
   return ok && length == kSha256Size
              ? Hex(std::string_view(reinterpret_cast<const char*>(digest), length), false)
              : "";

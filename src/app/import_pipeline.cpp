@@ -301,7 +301,8 @@ Step ImportRun::Convert() {
       request_.serialNumber ? static_cast<SerialNumberSource&>(given) : dialogs;
   result_.conversion = ConvertRows(context_, result_.read.rows, result_.read.exportUnit, serials);
   const ConversionResult& conversion = result_.conversion;
-  if (conversion.cancelled || (!request_.serialNumber && context_.dialogResult == DialogAnswer::kCancel)) {
+  if (conversion.cancelled ||
+      (!request_.serialNumber && context_.dialogResult == DialogAnswer::kCancel)) {
     return Fail(ImportFailure::kCancelled);
   }
   if (request_.target == DocumentTarget::kNamedFiles && conversion.result.empty() &&

@@ -126,8 +126,8 @@ void frmMeterImport::DumpCommandLineFile() {
     text = ReadUtf8File(fileName, kMaxHexDumpFileBytes);
   } catch (const std::exception& error) {
     // An unreadable or oversized file is no reason to stop start-up.
-    TraceQuietly(context_,
-                 "Command-line file not dumped: " + AsRuntimeError(error, "DumpCommandLineFile").Detail());
+    TraceQuietly(context_, "Command-line file not dumped: " +
+                               AsRuntimeError(error, "DumpCommandLineFile").Detail());
     return;
   }
   context_.platform.SetClipboardText(HexDumpOfText(context_.platform, text));
@@ -195,7 +195,8 @@ void frmMeterImport::cmdImportStarten_Click() {
   // A press that does nothing looks like a broken program: the user is told what is
   // missing.
   if (path.empty()) {
-    ShowWarning(context_, context_.Message(kMsgChooseExportFirst, {StripMnemonic(texts_.browseButton)}),
+    ShowWarning(context_,
+                context_.Message(kMsgChooseExportFirst, {StripMnemonic(texts_.browseButton)}),
                 MessageButtons::Ok);
     return;
   }

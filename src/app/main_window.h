@@ -40,7 +40,8 @@ class frmMeterImport {
 
   // Opens the file dialog in the folder of this run's last choice, else the folder of the
   // typed path, else the one kept for the user from an earlier run, else the user's
-  // documents (each only when it exists); a chosen path replaces txtImportDatei and its folder is kept.
+  // documents (each only when it exists); a chosen path replaces txtImportDatei and its folder is
+  // kept.
   void cmdDurchsuchen_Click();
   // Files dropped onto the window: the first one becomes the export file's path.
   void FilesDropped(const std::vector<std::string>& paths);

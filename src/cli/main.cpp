@@ -33,14 +33,15 @@ std::vector<std::string> Arguments(int, char**) {
   if (wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
     for (int i = 1; i < count; ++i) {
       const std::wstring argument = wide[i];
-      arguments.push_back(
-          tavrin::Utf16ToUtf8(std::u16string(argument.begin(), argument.end())));
+      arguments.push_back(tavrin::Utf16ToUtf8(std::u16string(argument.begin(), argument.end())));
     }
     ::LocalFree(wide);
   }
   return arguments;
 }
-bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool StderrIsTerminal() {
+  return _isatty(_fileno(stderr)) != 0;
+}
 
 // The program writes UTF-8; a console shows it as such while the program runs.
 struct ConsoleCodePage {
@@ -52,7 +53,9 @@ struct ConsoleCodePage {
 std::vector<std::string> Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
 }
-bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+bool StderrIsTerminal() {
+  return isatty(STDERR_FILENO) != 0;
+}
 struct ConsoleCodePage {};
 #endif
 

@@ -9,7 +9,6 @@ namespace tavrin {
 
 namespace {
 
-
 long long MinuteOf(const GlucoseSample& sample) {
   return static_cast<long long>(sample.day) * 1440 + sample.minuteOfDay;
 }

@@ -47,7 +47,7 @@ std::pair<std::string, std::string> YesNoWords(ProcessContext& context) {
 // frmSeriennrAuto. In yes/no mode the auto button reads yes, the cancel button no, and the
 // manual button is hidden.
 DialogAnswer AskForArtificialSerial(ProcessContext& context, const std::string& question,
-                                   bool yesNoMode) {
+                                    bool yesNoMode) {
   SerialAutoDialogArgs args;
   args.caption = context.Message(kMsgCaption);
   args.label = question;

@@ -14,7 +14,6 @@ namespace tavrin {
 
 namespace {
 
-
 // The end of the piece that starts at `from`: behind the first CR LF that ends at or
 // after from + pieceBytes; the text's end when there is none.
 std::size_t PieceEnd(std::string_view text, std::size_t from, std::size_t pieceBytes) {

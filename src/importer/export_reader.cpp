@@ -136,9 +136,9 @@ struct PartRows {
   // The first header line inside the data whose settings differ from the first header's.
   std::optional<long> otherHeaderLine;
   std::pair<std::string, std::string> otherHeaderFields;  // as HeaderDifference gives them
-  std::vector<NotedRow> notedRows;             // lines 1-based within the part
-  std::array<std::string, kRowFields> fields;  // fields of a row converted to UTF-8
-  PartSurvey survey;                           // what the part's pieces tell about the whole text
+  std::vector<NotedRow> notedRows;                        // lines 1-based within the part
+  std::array<std::string, kRowFields> fields;             // fields of a row converted to UTF-8
+  PartSurvey survey;  // what the part's pieces tell about the whole text
 };
 
 // Keeps the number of a line for the trace log while there is room.
@@ -396,7 +396,9 @@ void KeepRarerDateOrder(ExportReadResult& result) {
 // header, in either half, refuses the whole file: none of its rows may be read with the
 // other part's units.
 void RefuseOtherHeader(const PartRows& first, const PartRows& second) {
-  const PartRows* part = first.otherHeaderLine ? &first : second.otherHeaderLine ? &second : nullptr;
+  const PartRows* part = first.otherHeaderLine    ? &first
+                         : second.otherHeaderLine ? &second
+                                                  : nullptr;
   if (part == nullptr) return;
   // Line 1 is the header; the second half's lines follow the first's.
   const long line = 1 + *part->otherHeaderLine + (part == &second ? first.lines : 0);
@@ -496,8 +498,7 @@ ExportReadResult TextRead::Run() {
   survey_ = SurveyFirstPiece(context_.platform, source_, cut_, ansi_, regional_);
   if (survey_.empty) return result;
   result.exportUnit = survey_.header.exportUnit;
-  result.columnNames.assign(survey_.header.columnNames.begin(),
-                            survey_.header.columnNames.end());
+  result.columnNames.assign(survey_.header.columnNames.begin(), survey_.header.columnNames.end());
   progressText_ = context_.Message(303, {"%1"});
 
   Halves halves = ReadHalves();
@@ -539,8 +540,7 @@ PartRows TextRead::ReadFirstHalf() {
   std::string raw;
   bool header = true;
   for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
-    ReadPieceRows(context_.platform, piece, header, survey_, ansi_, regional_, dateRegional_,
-                  rows);
+    ReadPieceRows(context_.platform, piece, header, survey_, ansi_, regional_, dateRegional_, rows);
     header = false;
     firstLines_ = rows.lines;
     firstBytes_ += piece.size();
@@ -556,8 +556,7 @@ PartRows TextRead::ReadSecondHalf() {
   const std::unique_ptr<TextPieces> pieces = source_.Pieces(cut_, size_);
   std::string raw;
   for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
-    ReadPieceRows(context_.platform, piece, false, survey_, ansi_, regional_, dateRegional_,
-                  rows);
+    ReadPieceRows(context_.platform, piece, false, survey_, ansi_, regional_, dateRegional_, rows);
     secondLines_ = rows.lines;
     secondBytes_ += piece.size();
   }
@@ -631,8 +630,9 @@ ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
     result.endsInHalfCharacter = EndsInHalfUtf16Character(bytes);
     if (result.endsInHalfCharacter) {
       SkipOnError([&] {
-        context.trace.Write(std::string_view(
-            "The UTF-16 export ends in half a character (an odd number of bytes): it may be cut short"));
+        context.trace.Write(
+            std::string_view("The UTF-16 export ends in half a character (an odd number of bytes): "
+                             "it may be cut short"));
       });
     }
     return result;

@@ -279,8 +279,7 @@ void WriteActivity(RowTable& rows, const ExportRow& row, const RegionalSettings&
     }
     std::string value(row[kActivityKind]);
     value.append(1, ';').append(row[kActivityDuration]).append(1, ';');
-    value.append(row[kActivityIntensity].empty() ? std::string_view("o")
-                                                 : row[kActivityIntensity]);
+    value.append(row[kActivityIntensity].empty() ? std::string_view("o") : row[kActivityIntensity]);
     rows.Add("8", value);
   });
 }

@@ -156,7 +156,8 @@ class ReportGatherer {
         second == std::string_view::npos ? std::string_view() : line.substr(second + 1);
     Stamp stamp;
     if (value.empty() || !stamp.Read(line.substr(0, first))) return;
-    const auto dayNumber = static_cast<std::int32_t>(DaysFromCivil(stamp.year, stamp.month, stamp.day));
+    const auto dayNumber =
+        static_cast<std::int32_t>(DaysFromCivil(stamp.year, stamp.month, stamp.day));
     const int minute = stamp.hour * 60 + stamp.minute;
     NoteRange(stamp, dayNumber, minute);
 

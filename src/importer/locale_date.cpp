@@ -437,8 +437,8 @@ NumericDateTimeParts NumericDateTimeReader::Read(std::string_view dateText,
   // the common "HH:MM" first.
   TimeOfDay time;
   const bool hasTime = !timeText.empty();
-  if (timeText.size() == 5 && IsAsciiDigit(timeText[0]) && IsAsciiDigit(timeText[1]) && timeText[2] == ':' &&
-      IsAsciiDigit(timeText[3]) && IsAsciiDigit(timeText[4])) {
+  if (timeText.size() == 5 && IsAsciiDigit(timeText[0]) && IsAsciiDigit(timeText[1]) &&
+      timeText[2] == ':' && IsAsciiDigit(timeText[3]) && IsAsciiDigit(timeText[4])) {
     time.hour = (timeText[0] - '0') * 10 + (timeText[1] - '0');
     time.minute = (timeText[3] - '0') * 10 + (timeText[4] - '0');
   } else if (hasTime) {

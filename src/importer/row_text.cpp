@@ -6,7 +6,6 @@ namespace tavrin {
 
 namespace {
 
-
 // The form of a row stamp, "DD.MM.YYYY HH:NN": a digit wherever it has a "9".
 constexpr std::string_view kStampForm = "99.99.9999 99:99";
 
@@ -52,7 +51,8 @@ RecordStamp::RecordStamp(const DateTime& when) {
 std::optional<DateTime> StampTime(std::string_view stamp) {
   if (stamp.size() < kStampForm.size()) return std::nullopt;
   for (std::size_t i = 0; i < kStampForm.size(); ++i) {
-    if (kStampForm[i] == '9' ? !IsAsciiDigit(stamp[i]) : stamp[i] != kStampForm[i]) return std::nullopt;
+    if (kStampForm[i] == '9' ? !IsAsciiDigit(stamp[i]) : stamp[i] != kStampForm[i])
+      return std::nullopt;
   }
   const auto number = [&stamp](std::size_t at, std::size_t digits) {
     int value = 0;

@@ -210,9 +210,9 @@ FileWriteResult AppendToFile(Platform& platform, const std::string& path, std::s
 void WriteUtf8File(Platform& platform, const std::string& path, std::string_view text,
                    FileAccess access) {
   // Documents are valid UTF-8 as a rule; they are written as they stand, not copied.
-  const FileWriteResult result =
-      IsValidUtf8(text) ? ReplaceFile(platform, path, text, access)
-                        : ReplaceFile(platform, path, SanitizeUtf8(text), access);
+  const FileWriteResult result = IsValidUtf8(text)
+                                     ? ReplaceFile(platform, path, text, access)
+                                     : ReplaceFile(platform, path, SanitizeUtf8(text), access);
   if (!result.Ok()) throw result.Error("mUTF8.WriteUtf8File");
 }
 

@@ -179,7 +179,8 @@ void DetermineHostFolders(ProcessContext& context,
 
   const std::string patientList = FindHostPath(diary, {"palist.xml"});
   if (!FileExists(patientList)) StopWithMessage(context, kMsgPatientListMissing);
-  host.databaseId = DatabaseIdentifier(ReadFileBytes(patientList, kMaxPatientListBytes).value_or(std::string()));
+  host.databaseId =
+      DatabaseIdentifier(ReadFileBytes(patientList, kMaxPatientListBytes).value_or(std::string()));
 }
 
 std::string FindProcessFolder(ProcessContext& context, const std::string& exeName) {

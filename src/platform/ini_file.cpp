@@ -160,7 +160,8 @@ void cIniFile::BuildCache() {
   // different stamp at the next access instead of being hidden.
   const std::optional<FileStamp> stamp = StampOfFile();
   if (!offline_ || memContent_.empty()) {
-    const std::string bytes = ReadFileBytes(fileName_, kMaxSettingsFileBytes).value_or(std::string());
+    const std::string bytes =
+        ReadFileBytes(fileName_, kMaxSettingsFileBytes).value_or(std::string());
     if (unicode_) {
       // The ANSI image serves ANSI files only.
       rawContent_.clear();

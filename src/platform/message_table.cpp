@@ -99,13 +99,28 @@ constexpr BuiltInMessage kMessages[] = {
      "%4). Sie ist aus zwei Exporten zusammengesetzt, deren Werte nicht gleich gelesen werden "
      "können. Es wurde nichts übergeben. Bitte importieren Sie jeden Export für sich."},
     {5760, "Seriennummer"},
-    {5770, "So beheben Sie das: Installieren Sie das Plug-in in den Ordner Plugins der Orvolux-Installation, oder tragen Sie den Ordner der Orvolux-Software im Abschnitt [Config] der Datei %1 als OXSWBaseFolder ein."},
-    {5771, "Bitte wählen Sie zuerst die Exportdatei der Tavrin App aus (Schaltfläche \"%1\") oder geben Sie ihren Pfad ein."},
-    {5772, "Die Datei %1 ist keine Exportdatei der Tavrin App: Ihre erste Zeile hat nicht die Spalten einer Tavrin-Exportdatei. Bitte wählen Sie die CSV-Datei, die die Tavrin App exportiert hat."},
-    {5773, "Die Datei %1 kann nicht gelesen werden. Möglicherweise ist sie in einem anderen Programm (zum Beispiel Excel) geöffnet: Bitte schließen Sie sie dort und starten Sie den Import erneut."},
+    {5770,
+     "So beheben Sie das: Installieren Sie das Plug-in in den Ordner Plugins der "
+     "Orvolux-Installation, oder tragen Sie den Ordner der Orvolux-Software im Abschnitt [Config] "
+     "der Datei %1 als OXSWBaseFolder ein."},
+    {5771,
+     "Bitte wählen Sie zuerst die Exportdatei der Tavrin App aus (Schaltfläche \"%1\") oder geben "
+     "Sie ihren Pfad ein."},
+    {5772,
+     "Die Datei %1 ist keine Exportdatei der Tavrin App: Ihre erste Zeile hat nicht die Spalten "
+     "einer Tavrin-Exportdatei. Bitte wählen Sie die CSV-Datei, die die Tavrin App exportiert "
+     "hat."},
+    {5773,
+     "Die Datei %1 kann nicht gelesen werden. Möglicherweise ist sie in einem anderen Programm "
+     "(zum Beispiel Excel) geöffnet: Bitte schließen Sie sie dort und starten Sie den Import "
+     "erneut."},
     {5774, "Import abgebrochen, es wurde nichts übergeben."},
-    {5775, "Bitte geben Sie eine Seriennummer ein. Ohne Seriennummer würden die Messwerte verschiedener Patienten unter derselben Nummer abgelegt."},
-    {5776, "Bitte öffnen Sie in Orvolux den Patientendatensatz, dem die Daten zugeordnet werden sollen, und starten Sie den Import danach erneut. Das Plug-in wird jetzt beendet."},
+    {5775,
+     "Bitte geben Sie eine Seriennummer ein. Ohne Seriennummer würden die Messwerte verschiedener "
+     "Patienten unter derselben Nummer abgelegt."},
+    {5776,
+     "Bitte öffnen Sie in Orvolux den Patientendatensatz, dem die Daten zugeordnet werden sollen, "
+     "und starten Sie den Import danach erneut. Das Plug-in wird jetzt beendet."},
     {5780,
      "Beim Import der Datei %1 wurden %2 Werte nicht übernommen und %3 Zeilen ohne lesbares "
      "Datum übersprungen. Die Liste mit Zeile, Spalte und Wert steht im Importbericht:%4%5"},

@@ -106,7 +106,6 @@ int DaysInMonth(int year, int month) {
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-
 double ToSerial(const DateTime& value) {
   const DaySecond ds = Normalize(value);
   const double fraction = static_cast<double>(ds.second) / kSecondsPerDay;

@@ -107,7 +107,8 @@ inline RuntimeError FileTooLargeError(std::string source, const std::string& pat
                                       std::uint64_t limitBytes) {
   return RuntimeError(kErrOutOfMemory, std::move(source),
                       "Out of memory: " + path + " is larger than the " +
-                          std::to_string(limitBytes >> 20) + " MiB the program reads of such a file");
+                          std::to_string(limitBytes >> 20) +
+                          " MiB the program reads of such a file");
 }
 
 // The run-time error that a caught exception stands for: a RuntimeError as it is; a store

@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "shared/error.h"
 #include <system_error>
+#include "shared/error.h"
 
 namespace tavrin {
 

@@ -43,9 +43,9 @@ class ImportRunTest : public testing::AppFixture {
     read.rows = RowTable::FromText(rowText);
     read.exportUnit = "mg/dL";
     return Ends([&] {
-      EndPluginImport(context, window,
-                      RunImport(context, PluginImportRequest(window, window.txtImportDatei),
-                                std::move(read)));
+      EndPluginImport(
+          context, window,
+          RunImport(context, PluginImportRequest(window, window.txtImportDatei), std::move(read)));
     });
   }
   // The program, file and what follows the MAC of the only import tool call; the MAC must

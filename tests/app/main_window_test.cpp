@@ -126,8 +126,8 @@ TEST_F(MainWindowTest, XmlOrJsonCommandLinePutsAHexDumpOnTheClipboard) {
   platform.clipboard.clear();
   ASSERT_TRUE(Load(dir.File("stream.json")));
   EXPECT_EQ(platform.clipboard, "");
-  EXPECT_NE(ReadFile(context.trace.FilePath()).find("Command-line file not dumped: Out of memory: " +
-                                                    dir.File("stream.json")),
+  EXPECT_NE(ReadFile(context.trace.FilePath())
+                .find("Command-line file not dumped: Out of memory: " + dir.File("stream.json")),
             std::string::npos);
 }
 
@@ -152,12 +152,16 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
   WriteFile(headerOnly, "Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x\r\n");
   WriteFile(dir.File("short.csv"), "Datum;Zeit;Wert\r\n01.12.2026;08:00;120\r\n");
   const std::string joined = dir.File("joined.csv");
-  WriteFile(joined, "Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x\r\n09.11.2026;08:00;;120\r\n" +
-                        "Date;Time;x;G (mmol/L)" + std::string(17, ';') + "x\r\n09.11.2026;09:00;;5,5\r\n");
-  WriteFile(dir.File("binary.csv"), std::string("\x7f" "ELF\0\x01\x02\xff\xfe", 10));
+  WriteFile(joined, "Date;Time;x;G (mg/dL)" + std::string(17, ';') +
+                        "x\r\n09.11.2026;08:00;;120\r\n" + "Date;Time;x;G (mmol/L)" +
+                        std::string(17, ';') + "x\r\n09.11.2026;09:00;;5,5\r\n");
+  WriteFile(dir.File("binary.csv"), std::string("\x7f"
+                                                "ELF\0\x01\x02\xff\xfe",
+                                                10));
   const std::pair<std::string, std::string> presses[] = {
-      {"  ", "Bitte wählen Sie zuerst die Exportdatei der Tavrin App aus (Schaltfläche "
-             "\"Durchsuchen\") oder geben Sie ihren Pfad ein."},
+      {"  ",
+       "Bitte wählen Sie zuerst die Exportdatei der Tavrin App aus (Schaltfläche "
+       "\"Durchsuchen\") oder geben Sie ihren Pfad ein."},
       {dir.File("missing.csv"),
        "Die Datei (" + dir.File("missing.csv") + ") konnte nicht gefunden werden!"},
       {dir.File("short.csv"), "Die Datei " + dir.File("short.csv") +
@@ -165,8 +169,9 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
       {dir.File("binary.csv"), "Die Datei " + dir.File("binary.csv") + " ist keine Exportdatei"},
       // The verdict on a file without data comes before any serial-number question.
       {headerOnly, "Die Datei " + headerOnly + " enthält keine Daten"},
-      {joined, "Die Datei " + joined + " enthält in Zeile 3 eine zweite Kopfzeile mit anderen "
-                                       "Einheiten (mmol/L statt mg/dL)."},
+      {joined, "Die Datei " + joined +
+                   " enthält in Zeile 3 eine zweite Kopfzeile mit anderen "
+                   "Einheiten (mmol/L statt mg/dL)."},
   };
   for (const auto& [path, shown] : presses) {
     ui.messages.clear();

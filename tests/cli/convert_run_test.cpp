@@ -20,8 +20,8 @@
 #include "cli/console_ui.h"
 #include "fakes/fake_platform.h"
 #include "fakes/temp_dir.h"
-#include "platform/system_crypto.h"
 #include "platform/file_replace.h"
+#include "platform/system_crypto.h"
 #include "platform/system_platform.h"
 #include "shared/fs.h"
 
@@ -46,7 +46,8 @@ TEST(ConvertRunTest, EveryRunHasItsExitCodeAndMessage) {
   testing::FakePlatform platform;
   platform.crypto = &crypto;
   platform.programPath = F("bin/tavrin-convert");
-  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
+  const std::string sample =
+      *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
   const std::string exportFile = F("sample-export.csv"), xml = F("sample-export.xml");
   const std::string host = F("host"), tools = host + "/_EXTRAS";
   WriteFile(host + "/ox2.ini", "[General]\r\nDiaryFolder=Diaries\r\n");
@@ -147,7 +148,8 @@ TEST(ConvertRunTest, AnExportBeyondThePathLimit) {
     DateTime Now() override { return {2026, 12, 4, 23, 35, 8}; }
   } platform;
   platform.program = dir.File("bin/tavrin-convert");
-  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
+  const std::string sample =
+      *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
   // The chain is made and entered folder by folder; the test's own folder is kept open.
   const int start = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   std::string deep = dir.Path();

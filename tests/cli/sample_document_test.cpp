@@ -24,11 +24,12 @@ TEST(SampleDocument, IsTheSameOnEverySystem) {
   const std::string xml = dir.File("sample.xml");
   std::ostringstream out, err;
   const ConvertOptions options =
-      ParseConvertOptions({"--serial", "SAMPLE1", "-o", xml,
-                           TAVRIN_SOURCE_DIR "/examples/sample-export.csv"})
+      ParseConvertOptions(
+          {"--serial", "SAMPLE1", "-o", xml, TAVRIN_SOURCE_DIR "/examples/sample-export.csv"})
           .options;
   ASSERT_EQ(RunConverter(options, platform, {out, err, false}), kExitSuccess) << err.str();
-  EXPECT_EQ(ReadFileBytes(xml, kMaxDocumentFileBytes).value_or(""), testing::GoldenFile("cli/sample-export.xml"));
+  EXPECT_EQ(ReadFileBytes(xml, kMaxDocumentFileBytes).value_or(""),
+            testing::GoldenFile("cli/sample-export.xml"));
 }
 
 }  // namespace

@@ -38,8 +38,8 @@ struct FakeUi : Ui {
   MessageResult ShowMessage(const std::string& text, const std::string& caption,
                             MessageButtons buttons, MessageIcon icon) override {
     messages.push_back({text, caption, buttons, icon});
-    return Pop(messageAnswers, buttons == MessageButtons::Ok ? MessageResult::Ok
-                                                              : MessageResult::Cancel);
+    return Pop(messageAnswers,
+               buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::Cancel);
   }
   FileDialogResult ChooseFile(const FileDialogArgs& args) override {
     fileDialogs.push_back(args);

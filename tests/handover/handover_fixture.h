@@ -7,8 +7,8 @@
 
 #include "fakes/fake_ui.h"
 #include "platform/file_helpers.h"
-#include "platform/system_crypto.h"
 #include "platform/process_context.h"
+#include "platform/system_crypto.h"
 
 namespace tavrin::testing {
 

@@ -12,7 +12,6 @@
 
 #include "../../tools/export_generator.h"
 #include "formats/golden_file.h"
-#include "importer/export_encoding.h"
 #include "importer/csv_fields.h"
 #include "importer/export_encoding.h"
 #include "importer/export_rows.h"
@@ -321,11 +320,17 @@ TEST_F(ExportReaderTest, AnsiUtf8AndByteOrderMarksGiveTheSameRows) {
     std::string bytes;
     bool halfCharacter;
   } cases[] = {
-      {Utf8ToWindows1252(utf8), false}, {utf8, false}, {"\xEF\xBB\xBF" + utf8, false},
-      {"\xFF\xFE" + le, false},         {"\xFE\xFF" + be, false},
-      {le, false},                       {be, false},
-      {"\xFF\xFE" + le + "\n", true},   {le + "\n", true},
-      {be + "\n", true},                 {Utf8ToWindows1252(utf8) + "\n", false},
+      {Utf8ToWindows1252(utf8), false},
+      {utf8, false},
+      {"\xEF\xBB\xBF" + utf8, false},
+      {"\xFF\xFE" + le, false},
+      {"\xFE\xFF" + be, false},
+      {le, false},
+      {be, false},
+      {"\xFF\xFE" + le + "\n", true},
+      {le + "\n", true},
+      {be + "\n", true},
+      {Utf8ToWindows1252(utf8) + "\n", false},
   };
   for (const auto& c : cases) {
     const ExportReadResult read = Read(c.bytes);

@@ -10,8 +10,8 @@
 #include "fakes/temp_dir.h"
 #include "formats/golden_file.h"
 #include "platform/languages.h"
-#include "platform/system_crypto.h"
 #include "platform/process_context.h"
+#include "platform/system_crypto.h"
 #include "shared/date_time.h"
 #include "shared/text.h"
 

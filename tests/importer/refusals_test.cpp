@@ -194,7 +194,8 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
     EXPECT_EQ(r.rows.Text().substr(0, 10), c.stamps) << c.rows;
     EXPECT_EQ(r.fileDateOrder, c.imposed) << c.rows;
     EXPECT_EQ(r.MixedDateOrders(), c.mixed) << c.rows;
-    const std::string trace = ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
+    const std::string trace =
+        ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
     const bool traced =
         trace.find(
             "Date order taken from the export: day first (1 dates can only be read day "
@@ -210,7 +211,8 @@ TEST_F(RefusalsTest, TheDateOrderAFileProvesIsUsedForAllItsDates) {
     }
     return out;
   };
-  const std::string sample = *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
+  const std::string sample =
+      *ReadFileBytes(TAVRIN_SOURCE_DIR "/examples/sample-export.csv", kMaxDocumentFileBytes);
   platform.regional = RegionalSettings::German();
   const std::string german = stamps(ReadExportText(*context, sample).rows.Text());
   platform.regional = RegionalSettings::EnglishUS();
@@ -255,7 +257,8 @@ TEST_F(RefusalsTest, ADateFieldIsReadOnItsOwnAndWhatWasLeftOutIsTraced) {
            Row({{3, "1e30"}, {4, "-1"}}) + Row({{3, "HI"}}));
   EXPECT_EQ(r.rows.Text(), "04.12.2026 07:05;1;101\r\n04.12.2026 07:05;1;HI\r\n");
   EXPECT_EQ(r.skippedLineNumbers, (std::vector<long>{2}));
-  const std::string trace = ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
+  const std::string trace =
+      ReadFileBytes(context->trace.FilePath(), kMaxDocumentFileBytes).value_or("");
   for (const char* line : {"Rows without readable date skipped: 1 (lines 2)\r\n",
                            "Unreadable or out-of-range values skipped: 2 (lines 4)\r\n",
                            "Glucose texts kept as text: 1 (lines 5)\r\n"}) {
@@ -333,8 +336,10 @@ TEST_F(RefusalsTest, AHeaderLineInsideTheDataIsRecognised) {
       {mg + rows + rows + mmol, 6, "mmol/L", "mg/dL"},
       {mg + rows + with("(g)", "(BE 12)") + rows, 4, "Carbohydrates (BE 12)", "Carbohydrates (g)"},
       {mg + rows + with("(kg)", "(lbs)") + rows, 4, "Weight (lbs)", "Weight (kg)"},
-      {mg + rows + "Date,Time,Tag,Glucose (mg/dL)" + std::string(30, ',') + "\r\n" + rows, 4, ",", ";"},
-      {mg + rows + "Date;Time;Glucose (mmol/L)\r\n" + rows, 4, "Date;Time;Glucose (mmol/L)", "mg/dL"},
+      {mg + rows + "Date,Time,Tag,Glucose (mg/dL)" + std::string(30, ',') + "\r\n" + rows, 4, ",",
+       ";"},
+      {mg + rows + "Date;Time;Glucose (mmol/L)\r\n" + rows, 4, "Date;Time;Glucose (mmol/L)",
+       "mg/dL"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

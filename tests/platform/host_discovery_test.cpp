@@ -95,9 +95,9 @@ TEST_F(HostDiscovery, MissingInstallationOrPatientListEndsTheProgram) {
   WriteBytes(RunMarkerPath(*context), "");
   ExpectEndsWithMessage(5579);
   // What to do follows, naming the settings file; the trace log keeps what was shown.
-  EXPECT_EQ(ui.messages[0].text, Languages::BuiltInText(5579) + "\r\n\r\n" +
-                                     ReplaceAll(Languages::BuiltInText(5770), "%1",
-                                                context->paths.SettingsFilePath()));
+  EXPECT_EQ(ui.messages[0].text,
+            Languages::BuiltInText(5579) + "\r\n\r\n" +
+                ReplaceAll(Languages::BuiltInText(5770), "%1", context->paths.SettingsFilePath()));
   EXPECT_EQ(context->host.baseFolder, "");
   EXPECT_TRUE(platform.heldFiles.empty() && !Exists(RunMarkerPath(*context)));
   const std::string host = dir.File("Orvolux") + S;

@@ -640,8 +640,7 @@ void DeleteStoreValues(const std::string& key, const std::vector<std::string>& d
 
 // The store's lines with the edit applied; a section that did not exist is appended.
 std::vector<std::string> EditedStoreLines(const std::string& key, const StoreSection& section,
-                                          std::vector<std::string>& lines,
-                                          const StoreEdit& edit) {
+                                          std::vector<std::string>& lines, const StoreEdit& edit) {
   std::vector<std::string> result;
   result.reserve(lines.size() + edit.added.size() + 3);
   const auto appendAdded = [&] {

@@ -197,8 +197,8 @@ void MainWindowView::CreateControls() {
   auto make = [&](const wchar_t* className, const std::string& text, DWORD style, int id,
                   DWORD exStyle = 0) {
     return ::CreateWindowExW(exStyle, className, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-                             0, 0, 0, 0, window_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+                             0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             instance, nullptr);
   };
   // Every button can be pressed with Alt and a letter.
   const std::vector<std::string> buttons =
@@ -226,7 +226,8 @@ void MainWindowView::CreateControls() {
 
 void MainWindowView::ApplyLayout(int dpi) {
   HFONT font = CreateWindowFont(ui_.LanguageCode(), dpi);
-  for (HWND child = ::GetWindow(window_, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+  for (HWND child = ::GetWindow(window_, GW_CHILD); child;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   if (font_) ::DeleteObject(font_);
@@ -257,7 +258,8 @@ void MainWindowView::SetStatus(const std::string& text) {
 std::string MainWindowView::PathText() const {
   HWND box = Control(IDC_PATH);
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<std::size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
   return Narrow(text);
 }
 

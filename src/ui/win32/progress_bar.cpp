@@ -4,6 +4,8 @@
 
 // After the program's own headers (see win32_api.h).
 #include "platform/win32/win32_api.h"
+
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 namespace tavrin {
@@ -18,13 +20,20 @@ constexpr int kAnimationBlocks = 3;  // the width of the moving picture, in bloc
 // The system cursor for a pointer number of MousePointer(); null for the default.
 const wchar_t* CursorOfPointer(int pointer) {
   switch (pointer) {
-    case 1: return IDC_ARROW;
-    case 2: return IDC_CROSS;
-    case 3: return IDC_IBEAM;
-    case 11: return IDC_WAIT;
-    case 12: return IDC_NO;
-    case 99: return IDC_HAND;
-    default: return nullptr;
+    case 1:
+      return IDC_ARROW;
+    case 2:
+      return IDC_CROSS;
+    case 3:
+      return IDC_IBEAM;
+    case 11:
+      return IDC_WAIT;
+    case 12:
+      return IDC_NO;
+    case 99:
+      return IDC_HAND;
+    default:
+      return nullptr;
   }
 }
 

@@ -5,16 +5,16 @@
 
 #define IDI_TAVRIN 1
 
-#define IDD_SERIAL_AUTO 101        /* frmSeriennrAuto */
-#define IDD_SERIAL_NO_PATIENT 102  /* frmSeriennrNoPatient */
-#define IDD_SERIAL_ENTRY 103       /* frmSeriennummer */
+#define IDD_SERIAL_AUTO 101       /* frmSeriennrAuto */
+#define IDD_SERIAL_NO_PATIENT 102 /* frmSeriennrNoPatient */
+#define IDD_SERIAL_ENTRY 103      /* frmSeriennummer */
 
 /* Controls of the serial-number dialogs. The button that Enter presses is IDOK (cmdAuto,
    cmdUebernehmen); the cancel buttons are IDCANCEL, so that Esc presses them. */
-#define IDC_LABEL 1001       /* lblBezeichnung */
-#define IDC_MANUAL 1002      /* cmdManuell */
+#define IDC_LABEL 1001        /* lblBezeichnung */
+#define IDC_MANUAL 1002       /* cmdManuell */
 #define IDC_OPEN_PATIENT 1003 /* cmdOpen */
-#define IDC_SERIAL_TEXT 1004 /* txtSeriennummer */
+#define IDC_SERIAL_TEXT 1004  /* txtSeriennummer */
 
 /* Controls of the main window. The start button is IDOK, the close button IDCANCEL. */
 #define IDC_INSTRUCTION 2001 /* lblAuswahl */

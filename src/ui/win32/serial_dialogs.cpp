@@ -127,7 +127,8 @@ void CloseDialog(HWND window, SerialDialog& dialog, int button) {
   if (dialog.hasTextBox) {
     HWND box = ::GetDlgItem(window, IDC_SERIAL_TEXT);
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+    text.resize(static_cast<std::size_t>(
+        ::GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
     dialog.text = Narrow(text);
   }
   ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -182,10 +183,9 @@ INT_PTR CALLBACK SerialDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
 int RunSerialDialog(int templateId, SerialDialog& dialog) {
   cSanduhr guard(dialog.ui);
   guard.DialogOhneSanduhr(true);
-  const INT_PTR button =
-      ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId),
-                        dialog.ui.OwnerWindow(), &SerialDialogProc,
-                        reinterpret_cast<LPARAM>(&dialog));
+  const INT_PTR button = ::DialogBoxParamW(::GetModuleHandleW(nullptr),
+                                           MAKEINTRESOURCEW(templateId), dialog.ui.OwnerWindow(),
+                                           &SerialDialogProc, reinterpret_cast<LPARAM>(&dialog));
   if (dialog.font) ::DeleteObject(dialog.font);
   dialog.ui.RethrowStored();
   return button == -1 ? IDCANCEL : static_cast<int>(button);
@@ -194,10 +194,9 @@ int RunSerialDialog(int templateId, SerialDialog& dialog) {
 }  // namespace
 
 SerialAutoChoice Win32Ui::ShowSerialAutoDialog(const SerialAutoDialogArgs& args) {
-  SerialDialog dialog(*this, args.caption, args.label,
-                      {{IDOK, args.autoButton},
-                       {IDC_MANUAL, args.manualButton},
-                       {IDCANCEL, args.cancelButton}});
+  SerialDialog dialog(
+      *this, args.caption, args.label,
+      {{IDOK, args.autoButton}, {IDC_MANUAL, args.manualButton}, {IDCANCEL, args.cancelButton}});
   dialog.yesNoMode = args.yesNoMode;
   switch (RunSerialDialog(IDD_SERIAL_AUTO, dialog)) {
     case IDOK:

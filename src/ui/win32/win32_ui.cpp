@@ -9,6 +9,8 @@
 // After the program's own headers (see win32_api.h).
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_api.h"
+
+// After windows.h, which it needs.
 #include <commdlg.h>
 
 namespace tavrin {
@@ -111,8 +113,7 @@ FileDialogResult Win32Ui::ChooseFile(const FileDialogArgs& args) {
     dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     dialog.Flags = spec.openDialog ? kOpenDialogFlags : kSaveDialogFlags;
 
-    const BOOL chosen =
-        spec.openDialog ? ::GetOpenFileNameW(&dialog) : ::GetSaveFileNameW(&dialog);
+    const BOOL chosen = spec.openDialog ? ::GetOpenFileNameW(&dialog) : ::GetSaveFileNameW(&dialog);
     RethrowStored();
     if (chosen) {
       FileDialogResult result;

@@ -112,9 +112,7 @@ class Win32WindowsTest : public testing::AppFixture {
     view.Show(SW_SHOWNORMAL);
   }
   HWND Control(int id) { return view.Control(id); }
-  void PressInMainWindow(WPARAM key) {
-    ::PostMessageW(Control(IDC_PATH), WM_KEYDOWN, key, 0);
-  }
+  void PressInMainWindow(WPARAM key) { ::PostMessageW(Control(IDC_PATH), WM_KEYDOWN, key, 0); }
 
   Win32Ui gui;
   ProcessContext guiContext{platform, gui};
@@ -127,9 +125,9 @@ TEST_F(Win32WindowsTest, MainWindowShowsTheFormsTextsWithTheFocusInThePathBox) {
   EXPECT_EQ(TextOf(view.Window()), "Tavrin Plugin for Orvolux");
   EXPECT_EQ(TextOf(Control(IDC_INSTRUCTION)),
             "Bitte wählen Sie die Übergabedatei (von Tavrin App) aus...");
-  EXPECT_EQ(TextOf(Control(IDC_BROWSE)) + "|" + TextOf(Control(IDOK)) + "|" +
-                TextOf(Control(IDCANCEL)),
-            "&Durchsuchen|Daten &importieren|&Beenden");  // every button has a mnemonic
+  EXPECT_EQ(
+      TextOf(Control(IDC_BROWSE)) + "|" + TextOf(Control(IDOK)) + "|" + TextOf(Control(IDCANCEL)),
+      "&Durchsuchen|Daten &importieren|&Beenden");  // every button has a mnemonic
   EXPECT_EQ(TextOf(Control(IDC_VERSION)), std::string("V ") + kVersionText);
   EXPECT_EQ(::GetFocus(), Control(IDC_PATH));
   // Activated once, the window stays above other windows.
@@ -141,7 +139,7 @@ TEST_F(Win32WindowsTest, MainWindowShowsTheFormsTextsWithTheFocusInThePathBox) {
     order.push_back(tab);
   }
   EXPECT_EQ(order, (std::vector<HWND>{Control(IDC_PATH), Control(IDC_BROWSE), Control(IDOK),
-                                       Control(IDCANCEL)}));
+                                      Control(IDCANCEL)}));
   EXPECT_EQ(view.Progress().FloodSpace() * 100 + view.Progress().FloodWidth(), 410);
   EXPECT_TRUE(view.Progress().SystemBar());
 }
@@ -152,8 +150,8 @@ TEST_F(Win32WindowsTest, MainWindowShowsTheFormsTextsWithTheFocusInThePathBox) {
 TEST_F(Win32WindowsTest, TypedPathAndEnterRunTheImportThroughTheSerialDialogs) {
   ShowMainWindow();
   const std::string export_ = dir.File("export.csv");
-  testing::WriteFile(export_, "Date;Time;x;G (mg/dL)" + std::string(17, ';') +
-                                  "x\r\n01.12.2026;08:00;;120\r\n");
+  testing::WriteFile(
+      export_, "Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x\r\n01.12.2026;08:00;;120\r\n");
   ::SetWindowTextW(Control(IDC_PATH), Wide(export_).c_str());
   DialogDriver driver({Click(IDC_MANUAL), TypeAndClick(IDC_SERIAL_TEXT, "SN-77", IDOK)});
   PressInMainWindow(VK_RETURN);
@@ -170,8 +168,8 @@ TEST_F(Win32WindowsTest, TypedPathAndEnterRunTheImportThroughTheSerialDialogs) {
 TEST_F(Win32WindowsTest, CancelledRunGivesTheButtonsBack) {
   ShowMainWindow();
   const std::string export_ = dir.File("export.csv");
-  testing::WriteFile(export_, "Date;Time;x;G (mg/dL)" + std::string(17, ';') +
-                                  "x\r\n01.12.2026;08:00;;120\r\n");
+  testing::WriteFile(
+      export_, "Date;Time;x;G (mg/dL)" + std::string(17, ';') + "x\r\n01.12.2026;08:00;;120\r\n");
   ::SetWindowTextW(Control(IDC_PATH), Wide(export_).c_str());
   // Esc cancels the dialog; once the run has returned, the close button ends the program.
   DialogDriver driver({[&](HWND dialog) {
@@ -253,8 +251,8 @@ TEST(HourglassTest, NestedGuardsKeepTheHourglassUntilTheOutermostEnds) {
 }
 
 TEST_F(Win32WindowsTest, SerialDialogsAnswerByTheirButtonsAndKeys) {
-  const SerialAutoDialogArgs autoArgs{"Seriennummer-Eingabe", "Frage", "Ja, künstlich",
-                                      "Manuell", "&Abbrechen", false};
+  const SerialAutoDialogArgs autoArgs{"Seriennummer-Eingabe", "Frage", "Ja, künstlich", "Manuell",
+                                      "&Abbrechen",           false};
   auto autoAnswer = [&](SerialAutoDialogArgs args, DialogDriver::Step step) {
     DialogDriver driver({std::move(step)});
     const SerialAutoChoice choice = gui.ShowSerialAutoDialog(args);
@@ -306,8 +304,8 @@ TEST_F(Win32WindowsTest, SerialDialogsAnswerByTheirButtonsAndKeys) {
     EXPECT_EQ(gui.ShowSerialNoPatientDialog(noPatient), expected);
   }
 
-  SerialEntryDialogArgs entry{"Seriennummer-Eingabe", "Bitte eingeben", "&Ok", "&Abbrechen",
-                              "proposal", ""};
+  SerialEntryDialogArgs entry{"Seriennummer-Eingabe", "Bitte eingeben", "&Ok",
+                              "&Abbrechen",           "proposal",       ""};
   std::string selectedAtLoad;
   {
     DialogDriver driver({[&](HWND dialog) {
