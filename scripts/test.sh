@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the project and runs every test once, under AddressSanitizer and
-# UndefinedBehaviorSanitizer (a debug build with the same warnings as errors), the import
+# Checks the C++ layout (scripts/check-format.sh), builds the project and runs every test
+# once, under AddressSanitizer and UndefinedBehaviorSanitizer (a debug build with the same
+# warnings as errors), the import
 # report of the bundled sample in headless Chromium (scripts/test-report-browser.sh), then the
 # importer's tests, which run the export reader and the conversion on two threads, under
 # ThreadSanitizer; then the Windows cross-builds, whose tests run under Wine, and the
@@ -11,6 +12,9 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "=== format ==="
+bash scripts/check-format.sh
 
 echo "=== asan ==="
 cmake --preset asan >/dev/null
