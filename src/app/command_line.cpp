@@ -40,7 +40,7 @@ std::string HexDumpOfText(Platform& platform, std::string_view text) {
   std::size_t position = 0;
   while (position < text.size()) {
     const std::size_t length = Utf8SequenceLength(text, position);
-    const std::string ansi = platform.Utf8ToAnsi(text.substr(position, length));
+    const std::string ansi = platform.Locale().Utf8ToAnsi(text.substr(position, length));
     position += length;
     // A code page without the character gives "?"; guard against an empty conversion.
     const unsigned char code = ansi.empty() ? '?' : static_cast<unsigned char>(ansi.back());

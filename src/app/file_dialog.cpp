@@ -61,10 +61,10 @@ std::string FolderOfPath(std::string_view path) {
 std::string ShowFileDialog(Platform& platform, Ui& ui, const std::string& filterText,
                            const std::string& title, std::string& initialFolder,
                            const std::string& defaultFileName) {
-  const std::string savedFolder = platform.CurrentDirectory();
+  const std::string savedFolder = platform.Files().CurrentDirectory();
   const FileDialogResult result =
       ui.ChooseFile(FileDialogArgs{filterText, title, initialFolder, defaultFileName});
-  if (!savedFolder.empty()) platform.ChangeDirectory(savedFolder);
+  if (!savedFolder.empty()) platform.Files().ChangeDirectory(savedFolder);
 
   if (!result.chosen) return std::string();
   // The dialog's buffer ends at its first NUL.

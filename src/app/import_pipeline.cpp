@@ -77,7 +77,7 @@ std::string WithShortFolder(Platform& platform, const std::string& path) {
 void WriteBatchFile(Platform& platform, const std::string& path,
                     const std::vector<std::string>& lines) {
   std::string content;
-  for (const std::string& line : lines) content += platform.Utf8ToAnsi(line) + "\r\n";
+  for (const std::string& line : lines) content += platform.Locale().Utf8ToAnsi(line) + "\r\n";
   if (!ReplaceFile(platform, path, content, FileAccess::OwnerOnly).Ok()) {
     throw PathFileAccessError("WriteBatchFile", path);
   }
@@ -88,7 +88,7 @@ void WriteBatchFile(Platform& platform, const std::string& path,
 // (Platform::CreateFolders).
 bool CreateFolderQuietly(Platform& platform, const std::string& folder) {
   try {
-    return platform.CreateFolders(folder);
+    return platform.Files().CreateFolders(folder);
   } catch (const std::exception&) {
     return false;
   }
@@ -102,8 +102,8 @@ void WriteDumpCopy(Platform& platform, const std::string& path, const std::strin
 }
 
 std::string RunDumpFolder(ProcessContext& context) {
-  return context.paths.ConfigFolder() + "Dump" + kPathSep + RunTimeStamp(context.platform.Now()) +
-         " Tavrin App" + kPathSep;
+  return context.paths.ConfigFolder() + "Dump" + kPathSep +
+         RunTimeStamp(context.platform.Clock().Now()) + " Tavrin App" + kPathSep;
 }
 
 // A step's way out: false ends the run with the result as it stands.

@@ -76,7 +76,7 @@ void frmMeterImport::Form_Load() {
   ApplyCommandLine();
 
   settings_.IniFile(context_.paths.SettingsFilePath());
-  jobNumbers_ = std::make_unique<JobNumberSource>(context_.platform.RandomSeed());
+  jobNumbers_ = std::make_unique<JobNumberSource>(context_.platform.Machine().RandomSeed());
   texts_.version = std::string("V ") + kVersionText;
 
   WriteEnvironmentSummary();
@@ -87,7 +87,7 @@ void frmMeterImport::Form_Load() {
   tempFiles_->DeleteTempFiles();
 
   SetWindowTexts();
-  context_.trace.Write("LanguageLocale=" + context_.platform.LocaleInfo(3) + " (" +
+  context_.trace.Write("LanguageLocale=" + context_.platform.Locale().LocaleInfo(3) + " (" +
                        Languages::SystemLanguageCode(context_.platform) + ")");
   context_.trace.Write("[form_load] completed");
 }
@@ -130,7 +130,7 @@ void frmMeterImport::DumpCommandLineFile() {
                                AsRuntimeError(error, "DumpCommandLineFile").Detail());
     return;
   }
-  context_.platform.SetClipboardText(HexDumpOfText(context_.platform, text));
+  context_.platform.Machine().SetClipboardText(HexDumpOfText(context_.platform, text));
 }
 
 void frmMeterImport::WriteEnvironmentSummary() {
@@ -140,7 +140,8 @@ void frmMeterImport::WriteEnvironmentSummary() {
 
   std::string versionNumber;
   bool is64 = false;
-  const std::string windowsName = WindowsVersionName(platform.OsVersion(), versionNumber, is64);
+  const std::string windowsName =
+      WindowsVersionName(platform.Machine().OsVersion(), versionNumber, is64);
   trace.Write("Windows-Version-Info=" + windowsName + ";" + versionNumber +
               ";64B=" + TrueFalse(is64));
 
@@ -168,7 +169,8 @@ std::string frmMeterImport::InitialDialogFolder() {
   Platform& platform = context_.platform;
   for (const std::string& folder :
        {FolderOfPath(Trim(txtImportDatei)),
-        platform.ReadUserValue(kDialogFolderKey, kDialogFolderValue), platform.DocumentsFolder()}) {
+        platform.UserValues().ReadUserValue(kDialogFolderKey, kDialogFolderValue),
+        platform.Machine().DocumentsFolder()}) {
     if (!folder.empty() && KindOfFile(folder) == FileKind::kFolder) return folder;
   }
   return std::string();
@@ -183,7 +185,8 @@ void frmMeterImport::cmdDurchsuchen_Click() {
   if (path.empty()) return;
   txtImportDatei = path;
   // A folder that cannot be remembered only costs the user a few clicks next time.
-  context_.platform.WriteUserValue(kDialogFolderKey, kDialogFolderValue, fileDialogFolder_);
+  context_.platform.UserValues().WriteUserValue(kDialogFolderKey, kDialogFolderValue,
+                                                fileDialogFolder_);
 }
 
 void frmMeterImport::FilesDropped(const std::vector<std::string>& paths) {
@@ -230,7 +233,8 @@ cTempFiles& frmMeterImport::TempFiles() {
 }
 
 JobNumberSource& frmMeterImport::JobNumbers() {
-  if (!jobNumbers_) jobNumbers_ = std::make_unique<JobNumberSource>(context_.platform.RandomSeed());
+  if (!jobNumbers_)
+    jobNumbers_ = std::make_unique<JobNumberSource>(context_.platform.Machine().RandomSeed());
   return *jobNumbers_;
 }
 

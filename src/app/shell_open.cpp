@@ -6,7 +6,7 @@
 namespace tavrin {
 
 bool OpenWithShell(ProcessContext& context, const std::string& target) {
-  if (context.platform.OpenWithShell(target)) return true;
+  if (context.platform.Machine().OpenWithShell(target)) return true;
   context.ui.ShowMessage(context.Message(5051, {"open doc", target}), kProgramTitle,
                          MessageButtons::Ok, MessageIcon::Information);
   return false;

@@ -38,7 +38,7 @@ void Main(ProcessContext& context) {
     // moment take turns, so that none replaces the file under another. The turn ends
     // before any message waits for the user.
     const std::unique_ptr<HeldFile> turn =
-        platform.TakeUserLock(kSettingsLock, LockMode::Exclusive);
+        platform.UserValues().TakeUserLock(kSettingsLock, LockMode::Exclusive);
     cIniFile settings(platform);
     settings.IniFile(settingsPath);
     const bool existed = FileExists(settingsPath);
@@ -53,7 +53,7 @@ void Main(ProcessContext& context) {
       }
     }
 
-    if (!existed && FileExists(settingsPath)) platform.SetNormalAttributes(settingsPath);
+    if (!existed && FileExists(settingsPath)) platform.Files().SetNormalAttributes(settingsPath);
   }
   // New files that a killed run left in the configuration folder (beside the serial-number
   // store); the folders of other writes are cleaned whenever they are written again.
@@ -74,7 +74,7 @@ void Main(ProcessContext& context) {
 bool TakeRunMarker(ProcessContext& context) {
   // Holding the file open and locked is what keeps a second process out; a stale file
   // from a process that died is not held by anyone and is taken over.
-  std::unique_ptr<HeldFile> marker = context.platform.HoldFile(RunMarkerPath(context));
+  std::unique_ptr<HeldFile> marker = context.platform.Files().HoldFile(RunMarkerPath(context));
   if (!marker) return false;
   context.runMarker = std::move(marker);
   return true;

@@ -8,7 +8,7 @@
 
 #include "app/import_pipeline.h"
 #include "cli/console_ui.h"
-#include "cli/converter_platform.h"
+#include "cli/converter_locale.h"
 #include "handover/import_call.h"
 #include "platform/ini_file.h"
 #include "platform/languages.h"
@@ -78,7 +78,8 @@ class ConverterRun {
   ConverterRun(ConvertOptions options, Platform& platform, const ConverterOutput& output)
       : options_(std::move(options)),
         output_(output),
-        platform_(platform),
+        locale_(platform.Locale()),
+        platform_(platform.WithLocale(locale_)),
         ui_(output.err, options_.quiet, output.errIsTerminal),
         context_(platform_, ui_) {}
 
@@ -106,7 +107,8 @@ class ConverterRun {
 
   ConvertOptions options_;
   const ConverterOutput& output_;
-  ConverterPlatform platform_;
+  ConverterLocale locale_;
+  Platform platform_;  // the system's services, with the locale above
   ConsoleUi ui_;
   ProcessContext context_;
   ImportResult result_;
@@ -143,13 +145,13 @@ int ConverterRun::Setup() {
   if (options_.regional) {
     switch (*options_.regional) {
       case RegionalChoice::German:
-        platform_.OverrideRegional(RegionalSettings::German());
+        locale_.OverrideRegional(RegionalSettings::German());
         break;
       case RegionalChoice::EnglishUS:
-        platform_.OverrideRegional(RegionalSettings::EnglishUS());
+        locale_.OverrideRegional(RegionalSettings::EnglishUS());
         break;
       case RegionalChoice::EnglishUK:
-        platform_.OverrideRegional(RegionalSettings::EnglishUK());
+        locale_.OverrideRegional(RegionalSettings::EnglishUK());
         break;
     }
   }

@@ -29,7 +29,7 @@ std::string cHashAPI::Hash(HashAlgorithm algorithm, std::span<const std::uint8_t
 }
 
 std::string cHashAPI::HashString(HashAlgorithm algorithm, std::string_view utf8Text) {
-  const std::string ansi = platform_.Utf8ToAnsi(utf8Text);
+  const std::string ansi = platform_.Locale().Utf8ToAnsi(utf8Text);
   return Hash(algorithm, AsBytes(ansi));
 }
 

@@ -389,7 +389,7 @@ bool JsonStreamWriter::WriteJsonEntry(std::string_view date, std::string_view ti
   timestamp += 'T';
   timestamp += time;
   timestamp += ":00";
-  timestamp += TimeZoneSuffix(platform_.UtcBiasMinutes(local));
+  timestamp += TimeZoneSuffix(platform_.Clock().UtcBiasMinutes(local));
   amount = ReplaceAll(amount, ",", ".");
 
   entries_.Add(Line("{"));

@@ -243,7 +243,7 @@ void InsertXmlCheck(std::string& document, Platform& platform, const ThreadUse& 
   // case) is its own ANSI form and needs no conversion.
   const bool ascii = IsAscii(document);
   std::string converted;
-  if (!ascii) converted = platform.Utf8ToAnsi(document);
+  if (!ascii) converted = platform.Locale().Utf8ToAnsi(document);
   const std::string& ansi = ascii ? document : converted;
   cCRC crc;
   crc.SetCRCMode(1);

@@ -69,7 +69,7 @@ bool ToFormat(int format, BinaryTextFormat& result) {
 }  // namespace
 
 cHS256::cHS256(Platform& platform) : platform_(platform) {
-  const OsVersionInfo os = platform_.OsVersion();
+  const OsVersionInfo os = platform_.Machine().OsVersion();
   if (os.systemName.empty()) {
     // Windows: a major version of 0 means the version could not be read.
     if (os.major == 0) {

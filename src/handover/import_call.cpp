@@ -95,7 +95,7 @@ ProcessStart BuildImportCommand(ProcessContext& context, const HandOverRequest& 
 class CurrentFolderChange {
  public:
   explicit CurrentFolderChange(Platform& platform)
-      : platform_(platform), saved_(platform.CurrentDirectory()) {}
+      : platform_(platform), saved_(platform.Files().CurrentDirectory()) {}
   CurrentFolderChange(const CurrentFolderChange&) = delete;
   CurrentFolderChange& operator=(const CurrentFolderChange&) = delete;
   ~CurrentFolderChange() {

@@ -126,8 +126,8 @@ std::string AskForSerialNumber(ProcessContext& context) {
   }
 }
 
-std::string ReadPatientValue(ProcessContext& context, const std::string& file, const char* key) {
-  return ReadIniValue(context.platform, file, kPatientSection, key, "");
+std::string ReadPatientValue(const std::string& file, const char* key) {
+  return ReadIniValue(file, kPatientSection, key, "");
 }
 
 // The candidate key of an attempt: the serial number itself, then serial + "0", then
@@ -159,9 +159,10 @@ std::string ArtificialSerialNumber(std::string_view patientId) {
 }
 
 std::string CurrentPatientFilePath(ProcessContext& context) {
-  return FindHostPath(context.host.baseFolder, {"_Extras", "KELSAR",
-                                                context.platform.ComputerName() + "_" +
-                                                    context.platform.UserName() + ".txt"});
+  return FindHostPath(context.host.baseFolder,
+                      {"_Extras", "KELSAR",
+                       context.platform.Machine().ComputerName() + "_" +
+                           context.platform.Machine().UserName() + ".txt"});
 }
 
 std::string SerialMappingStorePath(ProcessContext& context) {
@@ -177,8 +178,7 @@ std::string MapSerialToPatient(ProcessContext& context, const std::string& patie
   for (int attempt = 0; attempt <= kMaxSerialCandidates; ++attempt) {
     candidates.push_back(CandidateKey(serial, attempt));
   }
-  const std::vector<std::string> owners =
-      ReadIniValues(context.platform, store, kMappingSection, candidates, "");
+  const std::vector<std::string> owners = ReadIniValues(store, kMappingSection, candidates, "");
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     if (owners[i].empty()) {
       // A mapping that did not reach the store would give the next import of another
@@ -218,13 +218,13 @@ std::string ResolveSerialNumber(ProcessContext& context) {
       serial = MapSerialToPatient(context, id, ArtificialSerialNumber(id));
     }
   } else if (FileExists(patientFile)) {
-    const std::string diaryFileName = ReadPatientValue(context, patientFile, "diary_filename");
+    const std::string diaryFileName = ReadPatientValue(patientFile, "diary_filename");
     if (!diaryFileName.empty()) {
       const std::string id = PatientIdentifier(diaryFileName);
-      const std::string patientText = ReadPatientValue(context, patientFile, "last_name") + ", " +
-                                      ReadPatientValue(context, patientFile, "first_name") + " " +
-                                      ReadPatientValue(context, patientFile, "birth_date") + crLf +
-                                      ReadPatientValue(context, patientFile, "ext_id");
+      const std::string patientText = ReadPatientValue(patientFile, "last_name") + ", " +
+                                      ReadPatientValue(patientFile, "first_name") + " " +
+                                      ReadPatientValue(patientFile, "birth_date") + crLf +
+                                      ReadPatientValue(patientFile, "ext_id");
       const std::string question =
           context.Message(kMsgOpenPatientQuestion) + crLf + crLf + patientText;
       const DialogAnswer answer = AskForArtificialSerial(context, question, false);

@@ -53,7 +53,7 @@ std::string CreateTransferJob(ProcessContext& context, const std::string& source
                               JobNumberSource& numbers) {
   const std::string folder = JobFolder(context);
   // Job files are patient data waiting for the host: the folder is the user's alone.
-  if (!context.platform.CreateFolders(folder)) {
+  if (!context.platform.Files().CreateFolders(folder)) {
     throw RuntimeError(kErrPathFileAccess, "CreateTransferJob",
                        "Cannot create the job folder " + folder);
   }
@@ -70,7 +70,7 @@ std::string CreateTransferJob(ProcessContext& context, const std::string& source
 }
 
 std::string CreateTransferJob(ProcessContext& context, const std::string& sourcePath) {
-  JobNumberSource numbers(context.platform.RandomSeed());
+  JobNumberSource numbers(context.platform.Machine().RandomSeed());
   return CreateTransferJob(context, sourcePath, numbers);
 }
 

@@ -147,7 +147,7 @@ std::optional<DateTime> ReadNamedMonthDateTime(std::string_view dateText,
 // Shows a data-age warning; true when the user chose Cancel.
 bool WarnAboutDataAge(ProcessContext& context, int message, const DateTime& shown,
                       std::vector<std::string>* shownWarnings) {
-  const std::string when = FormatGeneralDate(shown, context.platform.Regional());
+  const std::string when = FormatGeneralDate(shown, context.platform.Locale().Regional());
   const std::string text = context.Message(message, {"\r\n", when});
   if (shownWarnings != nullptr) shownWarnings->push_back(text);
   const MessageResult answer = context.ui.ShowMessage(text, kProgramTitle, MessageButtons::OkCancel,
@@ -245,7 +245,7 @@ bool CheckDataAge(ProcessContext& context, const DateTime& earliest, const DateT
   settings.Offline(true);
   const bool warn = IsTrueText(settings.Load("Config", "ShowOldOrNewDataWarning", "1"));
 
-  const DateTime now = context.platform.Now();
+  const DateTime now = context.platform.Clock().Now();
   if (latest > now) {
     return warn && WarnAboutDataAge(context, kMsgFutureData, latest, shownWarnings);
   }

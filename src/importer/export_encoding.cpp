@@ -75,7 +75,7 @@ void AppendAnsiAsUtf8(Platform& platform, std::string_view bytes, std::string& o
   for (Stretch s = NextAnsiStretch(bytes, 0); s.from != std::string_view::npos;
        s = NextAnsiStretch(bytes, done)) {
     out.append(bytes.substr(done, s.from - done));
-    out.append(platform.AnsiToUtf8(bytes.substr(s.from, s.to - s.from)));
+    out.append(platform.Locale().AnsiToUtf8(bytes.substr(s.from, s.to - s.from)));
     done = s.to;
   }
   out.append(bytes.substr(done));
@@ -103,7 +103,7 @@ bool AnsiNeedsRepair(Platform& platform, std::string_view bytes) {
        s = NextAnsiStretch(bytes, s.to)) {
     const std::string_view stretch = bytes.substr(s.from, s.to - s.from);
     if (std::find(plain.begin(), plain.end(), stretch) != plain.end()) continue;
-    if (NeedsRepair(platform.AnsiToUtf8(stretch))) return true;
+    if (NeedsRepair(platform.Locale().AnsiToUtf8(stretch))) return true;
     plain[next++ % plain.size()] = stretch;
   }
   return false;

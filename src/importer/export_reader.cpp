@@ -459,7 +459,7 @@ class TextRead {
         size_(source.Size()),
         cut_(HalfwayLineStart(context.threads, size_,
                               [&source](std::uint64_t at) { return source.LineStartAfter(at); })),
-        regional_(context.platform.Regional()),
+        regional_(context.platform.Locale().Regional()),
         dateRegional_(regional_) {}
 
   ExportReadResult Run();

@@ -333,7 +333,7 @@ ImportReport GatherImportReport(ProcessContext& context, const ReportSources& so
   report.exportPath = sources.exportPath;
   report.exportUnit = read.exportUnit;
   report.dateOrder = DateOrderText(context, read);
-  const DateTime now = context.platform.Now();
+  const DateTime now = context.platform.Clock().Now();
   char created[32];
   std::snprintf(created, sizeof created, "%04d-%02d-%02d %02d:%02d", now.year, now.month, now.day,
                 now.hour, now.minute);

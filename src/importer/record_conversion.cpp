@@ -421,7 +421,7 @@ ConversionResult ConvertRows(ProcessContext& context, const RowTable& rows,
   out.serialNumber = serial;
 
   cStringBuilder xml;
-  WriteXmlHeader(xml, exportUnit, serial, staticSerial, context.platform.Now());
+  WriteXmlHeader(xml, exportUnit, serial, staticSerial, context.platform.Clock().Now());
 
   // The rows are converted on up to two threads at a time; the bar moves by stages.
   constexpr std::uint64_t kStages = 3;

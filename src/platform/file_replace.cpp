@@ -18,7 +18,7 @@ namespace {
 
 using Failure = FileWriteResult::Failure;
 using Kind = PathFacts::Kind;
-using WriteMode = Platform::WriteMode;
+using WriteMode = FileService::WriteMode;
 
 constexpr std::string_view kSiblingMark = ".~";
 constexpr std::string_view kSiblingEnd = ".new~";
@@ -57,7 +57,7 @@ FileWriteResult FollowOwnLinks(Platform& platform, std::string& path, PathFacts&
     if (ec) return Refused(given, "a link that cannot be read");
     if (next.is_relative()) next = link.parent_path() / next;
     path = PathText(next.lexically_normal());
-    facts = platform.InspectPath(path);
+    facts = platform.Files().InspectPath(path);
   }
   return {};
 }
@@ -65,7 +65,7 @@ FileWriteResult FollowOwnLinks(Platform& platform, std::string& path, PathFacts&
 // The file that a write to the path replaces, with its facts; or the refusal.
 FileWriteResult SettleTarget(Platform& platform, std::string& target, PathFacts& facts) {
   const std::string given = target;
-  facts = platform.InspectPath(target);
+  facts = platform.Files().InspectPath(target);
   if (FileWriteResult followed = FollowOwnLinks(platform, target, facts); !followed.Ok()) {
     return followed;
   }
@@ -80,7 +80,7 @@ FileWriteResult SettleTarget(Platform& platform, std::string& target, PathFacts&
 
 std::uint32_t NextUniqueNumber(Platform& platform) {
   static std::atomic<std::uint32_t> counter{0};
-  return static_cast<std::uint32_t>(platform.RandomSeed()) + 0x9E3779B9u * ++counter;
+  return static_cast<std::uint32_t>(platform.Machine().RandomSeed()) + 0x9E3779B9u * ++counter;
 }
 
 // Creates the replacement file beside the target under a name nobody else uses. The name
@@ -90,14 +90,16 @@ std::unique_ptr<WritableFile> CreateSibling(Platform& platform, const std::strin
                                             std::uint32_t permissions, std::string& sibling,
                                             std::unique_ptr<HeldFile>& unfinished) {
   for (int attempt = 0; attempt < kMaxNameTries; ++attempt) {
-    sibling = ReplacementSiblingName(target, platform.ProcessId(), NextUniqueNumber(platform));
-    unfinished = platform.RemoveOnInterrupt(sibling);
-    if (auto file = platform.OpenFileForWriting(sibling, WriteMode::CreateNew, permissions)) {
+    sibling = ReplacementSiblingName(target, platform.Processes().ProcessId(),
+                                     NextUniqueNumber(platform));
+    unfinished = platform.Files().RemoveOnInterrupt(sibling);
+    if (auto file =
+            platform.Files().OpenFileForWriting(sibling, WriteMode::CreateNew, permissions)) {
       return file;
     }
     unfinished.reset();
     // Only a taken name is worth another try; a folder that refuses new files refuses all.
-    if (platform.InspectPath(sibling).kind == Kind::Missing) break;
+    if (platform.Files().InspectPath(sibling).kind == Kind::Missing) break;
   }
   return nullptr;
 }
@@ -140,16 +142,17 @@ std::optional<std::uint32_t> ReplacementSiblingWriter(std::string_view fileName)
 }
 
 int RemoveStaleSiblings(Platform& platform, const std::string& folder) {
-  const std::uint32_t self = platform.ProcessId();
+  const std::uint32_t self = platform.Processes().ProcessId();
   int removed = 0;
   std::error_code ec;
   for (fs::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
     const std::optional<std::uint32_t> writer =
         ReplacementSiblingWriter(PathText(it->path().filename()));
-    if (!writer || *writer == self || platform.ProcessAlive(*writer)) continue;
+    if (!writer || *writer == self || platform.Processes().ProcessAlive(*writer)) continue;
     const std::string path = PathText(it->path());
-    const PathFacts facts = platform.InspectPath(path);
-    if (facts.kind == Kind::Regular && facts.ownedByUser && platform.RemoveFile(path)) ++removed;
+    const PathFacts facts = platform.Files().InspectPath(path);
+    if (facts.kind == Kind::Regular && facts.ownedByUser && platform.Files().RemoveFile(path))
+      ++removed;
   }
   return removed;
 }
@@ -173,11 +176,11 @@ FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::st
   const bool written = file->Write(bytes) && file->Flush() && file->Close();
   file.reset();
   if (!written) {
-    platform.RemoveFile(sibling);
+    platform.Files().RemoveFile(sibling);
     return Failed(Failure::Write, "Cannot write file: " + path);
   }
-  if (!platform.RenameFile(sibling, target)) {
-    platform.RemoveFile(sibling);
+  if (!platform.Files().RenameFile(sibling, target)) {
+    platform.Files().RemoveFile(sibling);
     return Failed(Failure::Replace, "Cannot replace file: " + path);
   }
   return {};
@@ -186,20 +189,20 @@ FileWriteResult ReplaceFile(Platform& platform, const std::string& path, std::st
 FileWriteResult WriteNewFile(Platform& platform, const std::string& path, std::string_view bytes,
                              FileAccess access) {
   std::unique_ptr<WritableFile> claim =
-      platform.OpenFileForWriting(path, WriteMode::CreateNew, PermissionsFor(access, {}));
+      platform.Files().OpenFileForWriting(path, WriteMode::CreateNew, PermissionsFor(access, {}));
   if (!claim) return Failed(Failure::Create, "Cannot create file: " + path);
   const bool closed = claim->Close();
   claim.reset();
   FileWriteResult result = closed ? ReplaceFile(platform, path, bytes, access)
                                   : Failed(Failure::Create, "Cannot create file: " + path);
-  if (!result.Ok()) platform.RemoveFile(path);
+  if (!result.Ok()) platform.Files().RemoveFile(path);
   return result;
 }
 
 FileWriteResult AppendToFile(Platform& platform, const std::string& path, std::string_view bytes,
                              FileAccess access) {
   std::unique_ptr<WritableFile> file =
-      platform.OpenFileForWriting(path, WriteMode::Append, PermissionsFor(access, {}));
+      platform.Files().OpenFileForWriting(path, WriteMode::Append, PermissionsFor(access, {}));
   if (!file) return Failed(Failure::Create, "Cannot create file: " + path);
   if (!file->Write(bytes) || !file->Close()) {
     return Failed(Failure::Write, "Cannot write file: " + path);
@@ -232,8 +235,8 @@ fs::path NormalPath(const std::string& path) {
 }  // namespace
 
 bool IsSameFile(Platform& platform, const std::string& a, const std::string& b) {
-  const std::optional<FileIdentity> first = platform.IdentifyFile(a);
-  const std::optional<FileIdentity> second = platform.IdentifyFile(b);
+  const std::optional<FileIdentity> first = platform.Files().IdentifyFile(a);
+  const std::optional<FileIdentity> second = platform.Files().IdentifyFile(b);
   if (first || second) return first == second;
   return NormalPath(a) == NormalPath(b);
 }

@@ -68,9 +68,9 @@ std::string FindBaseFolder(ProcessContext& context,
   std::string base;
   if (EndsWithFolders(programFolder, {"plugins"})) base = programFolder;
   if (base.empty()) {
-    base = AddBackslash(namedBaseFolder ? *namedBaseFolder
-                                        : ReadSetting(context.platform, context.paths, "Config",
-                                                      "OXSWBaseFolder", ""));
+    base =
+        AddBackslash(namedBaseFolder ? *namedBaseFolder
+                                     : ReadSetting(context.paths, "Config", "OXSWBaseFolder", ""));
   }
   if (!Usable(base) && EndsWithFolders(programFolder, {"_extras", "kelsar"})) {
     base = ParentFolder(programFolder);
@@ -104,9 +104,9 @@ bool IsAbsoluteFolder(std::string_view folder) {
   return kPathSep == '/' && folder.starts_with('/');
 }
 
-std::string FindDiaryFolder(ProcessContext& context, const std::string& base) {
-  std::string value = ReadIniValue(context.platform, FindHostPath(base, {"ox2.ini"}), "General",
-                                   "DiaryFolder", "Diaries");
+std::string FindDiaryFolder(const std::string& base) {
+  std::string value =
+      ReadIniValue(FindHostPath(base, {"ox2.ini"}), "General", "DiaryFolder", "Diaries");
   // A key without a value names no folder; it counts as missing, like an absent key.
   if (value.empty()) value = "Diaries";
   value = HostPathToLocal(value);
@@ -171,7 +171,7 @@ void DetermineHostFolders(ProcessContext& context,
   if (!host.baseFolder.empty()) return;
 
   const std::string base = FindBaseFolder(context, namedBaseFolder);
-  const std::string diary = FindDiaryFolder(context, base);
+  const std::string diary = FindDiaryFolder(base);
   host.baseFolder = base;
   host.diaryFolder = diary;
   context.trace.Write("Base folder: " + base);
@@ -185,7 +185,7 @@ void DetermineHostFolders(ProcessContext& context,
 
 std::string FindProcessFolder(ProcessContext& context, const std::string& exeName) {
   try {
-    const std::string folder = context.platform.FindProcessFolder(exeName);
+    const std::string folder = context.platform.Processes().FindProcessFolder(exeName);
     return folder.empty() ? std::string() : AddBackslash(folder);
   } catch (const std::exception&) {
     // No management service, no access: the running host is simply not found.
@@ -200,11 +200,12 @@ std::string HostVersion(ProcessContext& context) {
 }
 
 int ChangeDirectory(Platform& platform, const std::string& folder) {
-  return platform.ChangeDirectory(folder);
+  return platform.Files().ChangeDirectory(folder);
 }
 
 std::uint32_t ShellAndWait(ProcessContext& context, const ProcessStart& start, int windowStyle) {
-  const std::unique_ptr<ChildProcess> child = context.platform.StartProcess(start, windowStyle);
+  const std::unique_ptr<ChildProcess> child =
+      context.platform.Processes().StartProcess(start, windowStyle);
   if (!child) return 0;
   std::uint32_t exitCode = 0;
   while (!child->Finished(exitCode)) {

@@ -142,7 +142,7 @@ std::string cIniFile::DecodeUnicode(const std::string& bytes) const {
 std::string cIniFile::DecodeAnsi(const std::string& bytes) const {
   if (!StartsWithByteOrderMark(bytes)) {
     markedEncoding_ = ProfileEncoding::kAnsi;
-    return platform_.AnsiToUtf8(bytes);
+    return platform_.Locale().AnsiToUtf8(bytes);
   }
   ProfileFile file = DecodeProfileFile(bytes);
   markedEncoding_ = file.encoding;
@@ -230,7 +230,7 @@ std::string cIniFile::Load(const std::string& section, const std::string& key,
                            const std::string& defaultValue) {
   if (fileName_.empty() && !offline_) return defaultValue;
   if (!cacheFlag_ && !unicode_ && !offline_) {
-    const std::string value = platform_.ReadProfileString(fileName_, section, key, "");
+    const std::string value = ReadProfileStringFile(fileName_, section, key, "");
     return value.empty() ? defaultValue : value;
   }
   MakeCacheCurrent();
@@ -274,7 +274,7 @@ void cIniFile::Save(const std::string& section, const std::string& key,
     rawContent_ = EditIniContent(rawContent_, section, key, value);
     if (!saveToRam_) {
       if (rawContent_.empty()) {
-        platform_.RemoveFile(fileName_);
+        platform_.Files().RemoveFile(fileName_);
       } else {
         WriteAnsiFile(rawContent_, kSource);
       }
@@ -284,8 +284,8 @@ void cIniFile::Save(const std::string& section, const std::string& key,
       memContent_ = rawContent_;
       IndexContent();
     }
-  } else if (!platform_.WriteProfileString(fileName_, section, key, value,
-                                           FileAccess::OwnerOnlyWhenNew)) {
+  } else if (!WriteProfileStringFile(platform_, fileName_, section, key, value,
+                                     FileAccess::OwnerOnlyWhenNew)) {
     throw PathFileAccessError(kSource, fileName_);
   }
 
@@ -302,7 +302,7 @@ void cIniFile::WriteAnsiFile(std::string_view content, const char* source) {
   // ANSI text whose first bytes are those of a byte-order mark (EF BB BF, FF FE, FE FF:
   // a line that a rebuild or a removal moved to the top) would be read back as UTF-8 or
   // UTF-16. An empty line in front, which every reader passes over, keeps the file ANSI.
-  std::string bytes = platform_.Utf8ToAnsi(text);
+  std::string bytes = platform_.Locale().Utf8ToAnsi(text);
   if (StartsWithByteOrderMark(bytes)) bytes.insert(0, "\r\n");
   ReplaceOnDisk(bytes, source);
 }
@@ -340,7 +340,7 @@ void cIniFile::WriteAsAnsi() {
 
 void cIniFile::SaveOfflineToFile() {
   if (memContent_.empty()) {
-    if (!fileName_.empty()) platform_.RemoveFile(fileName_);
+    if (!fileName_.empty()) platform_.Files().RemoveFile(fileName_);
     return;
   }
   WriteAnsiFile(memContent_, "cIniFile.SaveOfflineToFile");

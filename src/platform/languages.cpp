@@ -115,7 +115,7 @@ std::pair<std::string, std::string> Languages::YesNoTexts() {
 }
 
 std::string Languages::SystemLanguageCode(Platform& platform) {
-  return LanguageCodeForAbbreviation(platform.LocaleInfo(3));
+  return LanguageCodeForAbbreviation(platform.Locale().LocaleInfo(3));
 }
 
 std::string Languages::LanguageCodeForAbbreviation(std::string_view abbreviation) {

@@ -116,13 +116,16 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 
-// Every operating-system facility the core uses, behind one narrow interface. The POSIX
-// and Win32 back ends implement it; tests use a fake. All text is UTF-8.
-class Platform {
- public:
-  virtual ~Platform() = default;
+// The operating system's facilities, grouped by the reason they change: the machine and
+// its user, locale and code page, clock and time zone, files and folders, processes, the
+// user's own value store, and crypto. Each group is one small interface with a POSIX and
+// a Win32 half and one fake for the tests; a new facility touches one of them. All text is
+// UTF-8.
 
-  // --- Program, machine and user
+// The machine, its user and the user's desktop.
+class MachineService {
+ public:
+  virtual ~MachineService() = default;
   // Full path of the running program's executable.
   virtual std::string ProgramPath() = 0;
   // Computer and user name of the current logon; empty when the system cannot tell.
@@ -130,14 +133,32 @@ class Platform {
   virtual std::string UserName() = 0;
   // Empty when the variable is not set.
   virtual std::string GetEnvironmentVariable(const std::string& name) = 0;
+  virtual OsVersionInfo OsVersion() = 0;
+  // Whether the optional archive component can be created; RegisterZipComponent
+  // registers its library and reports success.
+  virtual bool CreateZipComponent() = 0;
+  virtual bool RegisterZipComponent(const std::string& libraryPath) = 0;
+  // The user's documents folder (with trailing separator), where a file dialog opens
+  // when no folder was used before; empty when the system names none.
+  virtual std::string DocumentsFolder() = 0;
+  // The clipboard (on systems without one, the text goes to standard output).
+  virtual void SetClipboardText(const std::string& text) = 0;
+  // Opens a file or address with the program the user chose for it (the shell's "open"
+  // verb; xdg-open elsewhere) and returns at once; false when it could not be started.
+  virtual bool OpenWithShell(const std::string& target) = 0;
+  // A seed for random numbers, different from run to run.
+  virtual std::uint64_t RandomSeed() = 0;
+};
 
-  // --- The system's ANSI code page (Windows-1252 where the system has none)
+// The system's ANSI code page (Windows-1252 where the system has none), locale and
+// regional settings.
+class LocaleService {
+ public:
+  virtual ~LocaleService() = default;
   // Characters the code page lacks become "?". Both may be called from several threads
   // at once: the export reader converts on two.
   virtual std::string Utf8ToAnsi(std::string_view utf8) = 0;
   virtual std::string AnsiToUtf8(std::string_view ansi) = 0;
-
-  // --- Locale and regional settings
   // The system default locale's text for a Windows locale information type
   // (1 language id, 2 language, 3 abbreviated language, 4 native language, 5 country
   // code, 6 country, 7 abbreviated country, 8 native country, 9 default language,
@@ -146,31 +167,31 @@ class Platform {
   // 4113 default EBCDIC code page); empty when the type is unknown.
   virtual std::string LocaleInfo(int type) = 0;
   virtual RegionalSettings Regional() = 0;
+};
 
-  // --- Clock and time zone
+// The clock and the time zone.
+class ClockService {
+ public:
+  virtual ~ClockService() = default;
   virtual DateTime Now() = 0;
   // UTC minus local time in minutes, in effect at the given local date and time
   // (-60 for Central European winter time, -120 for its summer time).
   virtual int UtcBiasMinutes(const DateTime& local) = 0;
+};
 
-  // --- System information
-  virtual OsVersionInfo OsVersion() = 0;
-  // The short (8.3) form of a path; empty when the conversion fails.
-  virtual std::string ShortPath(const std::string& path) = 0;
-  // Whether the optional archive component can be created; RegisterZipComponent
-  // registers its library and reports success.
-  virtual bool CreateZipComponent() = 0;
-  virtual bool RegisterZipComponent(const std::string& libraryPath) = 0;
-
-  // --- Files
+// Files and folders.
+class FileService {
+ public:
+  virtual ~FileService() = default;
   // Clears read-only, hidden and system flags.
   virtual void SetNormalAttributes(const std::string& path) = 0;
   // Opens (creating) and holds a file exclusively; null when another process holds it.
   virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path) = 0;
-
   // Whether the file can be opened for reading with an exclusive lock (that is, no other
   // program has it open); the file is closed again at once.
   virtual bool CanOpenExclusively(const std::string& path) = 0;
+  // The short (8.3) form of a path; empty when the conversion fails.
+  virtual std::string ShortPath(const std::string& path) = 0;
 
   // --- Writing files: the steps of the safe write routines in platform/file_replace.h,
   // which every write of the program goes through.
@@ -199,9 +220,6 @@ class Platform {
   // be made (a small fixed number may be held at once): RemoveStaleSiblings then removes
   // the file at a later write. Any thread may mark.
   virtual std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) = 0;
-  // This process's id, and whether a process of that id runs (of any user).
-  virtual std::uint32_t ProcessId() = 0;
-  virtual bool ProcessAlive(std::uint32_t id) = 0;
 
   // --- Folders and temporary files
   // The platform's temporary folder; empty when it has none.
@@ -218,11 +236,34 @@ class Platform {
   // user alone (POSIX 0700 whatever the umask; Windows: the rights the parent hands down);
   // folders that exist are left as they are. True when the path names a folder afterwards.
   virtual bool CreateFolders(const std::string& folder) = 0;
+};
 
-  // --- The current user's registry (on systems without one, a small store file of the
-  // program's own, per user, outside the program folder). Keys are paths below the
-  // user's root, such as "TavrinPlugin\TempFilesToBeDeleted"; values are strings.
-  // Reading a missing key or value gives empty text.
+// Processes: this one, others, and the programs it starts.
+class ProcessService {
+ public:
+  virtual ~ProcessService() = default;
+  // This process's id, and whether a process of that id runs (of any user).
+  virtual std::uint32_t ProcessId() = 0;
+  virtual bool ProcessAlive(std::uint32_t id) = 0;
+  // Starts a program with a window style (1 = normal with focus): Windows starts
+  // start.program with start.commandLine, other systems start.program with
+  // start.arguments. Throws RuntimeError when the program cannot be started; returns null
+  // when it started but cannot be watched.
+  virtual std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start,
+                                                     int windowStyle) = 0;
+  // The folder (with trailing separator) of the first running process whose executable
+  // has this file name; empty when there is none or the system cannot tell.
+  virtual std::string FindProcessFolder(const std::string& exeName) = 0;
+};
+
+// The current user's registry (on systems without one, a small store file of the
+// program's own, per user, outside the program folder), and locks between the user's
+// processes. Keys are paths below the user's root, such as
+// "TavrinPlugin\TempFilesToBeDeleted"; values are strings. Reading a missing key or value
+// gives empty text.
+class UserValueService {
+ public:
+  virtual ~UserValueService() = default;
   virtual std::string ReadUserValue(const std::string& key, const std::string& name) = 0;
   virtual bool WriteUserValue(const std::string& key, const std::string& name,
                               const std::string& value) = 0;
@@ -247,64 +288,52 @@ class Platform {
     return ok;
   }
 
-  // --- Locks between the current user's processes, named like user-value keys (such as
+  // Locks between the current user's processes, named like user-value keys (such as
   // "TavrinPlugin\TempFilesToBeDeleted"). The lock is held until the object is destroyed,
   // or until the process ends, however it ends. Exclusive and Shared wait a few seconds at
   // most. Null when the lock is not granted: another process holds it, or the system
   // cannot make the lock.
   virtual std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) = 0;
+};
 
-  // --- Processes
-  // Starts a program with a window style (1 = normal with focus): Windows starts
-  // start.program with start.commandLine, other systems start.program with
-  // start.arguments. Throws RuntimeError when the program cannot be started; returns null
-  // when it started but cannot be watched.
-  virtual std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start,
-                                                     int windowStyle) = 0;
-  // The folder (with trailing separator) of the first running process whose executable
-  // has this file name; empty when there is none or the system cannot tell.
-  virtual std::string FindProcessFolder(const std::string& exeName) = 0;
+// Every operating-system facility the core uses: one reference to each service. The back
+// ends and the test fake are a Platform holding their own services; a Platform is passed
+// by reference and may be copied to replace one service (the converter's locale).
+class Platform {
+ public:
+  Platform(MachineService& machine, LocaleService& locale, ClockService& clock, FileService& files,
+           ProcessService& processes, UserValueService& userValues, CryptoProvider& crypto)
+      : machine_(&machine),
+        locale_(&locale),
+        clock_(&clock),
+        files_(&files),
+        processes_(&processes),
+        userValues_(&userValues),
+        crypto_(&crypto) {}
 
-  // --- The user's documents folder (with trailing separator), where a file dialog opens
-  // when no folder was used before; empty when the system names none.
-  virtual std::string DocumentsFolder() = 0;
+  MachineService& Machine() const { return *machine_; }
+  LocaleService& Locale() const { return *locale_; }
+  ClockService& Clock() const { return *clock_; }
+  FileService& Files() const { return *files_; }
+  ProcessService& Processes() const { return *processes_; }
+  UserValueService& UserValues() const { return *userValues_; }
+  CryptoProvider& Crypto() const { return *crypto_; }
 
-  // --- Clipboard (on systems without one, the text goes to standard output)
-  virtual void SetClipboardText(const std::string& text) = 0;
-
-  // --- Opens a file or address with the program the user chose for it (the shell's
-  // "open" verb; xdg-open elsewhere) and returns at once; false when it could not be
-  // started.
-  virtual bool OpenWithShell(const std::string& target) = 0;
-
-  // --- A seed for random numbers, different from run to run.
-  virtual std::uint64_t RandomSeed() = 0;
-
-  // --- Profile strings: single values of INI files kept by other programs. Section and
-  // key names are case-insensitive, blanks around key and value are trimmed, a value in
-  // matching quotes loses them; reads return at most 1023 characters.
-  virtual std::string ReadProfileString(const std::string& file, const std::string& section,
-                                        const std::string& key,
-                                        const std::string& defaultValue) = 0;
-  // `access` is for a file that is created or replaced (Windows keeps the folder's rights).
-  virtual bool WriteProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key, const std::string& value,
-                                  FileAccess access) = 0;
-  // The values of several keys of one section, each as ReadProfileString gives it. Back
-  // ends read the file once for all of them; this fallback asks key by key.
-  virtual std::vector<std::string> ReadProfileStrings(const std::string& file,
-                                                      const std::string& section,
-                                                      const std::vector<std::string>& keys,
-                                                      const std::string& defaultValue) {
-    std::vector<std::string> values;
-    for (const std::string& key : keys) {
-      values.push_back(ReadProfileString(file, section, key, defaultValue));
-    }
-    return values;
+  // The same services with another locale in place of this one's.
+  Platform WithLocale(LocaleService& locale) const {
+    Platform copy = *this;
+    copy.locale_ = &locale;
+    return copy;
   }
 
-  // --- Cryptographic service
-  virtual CryptoProvider& Crypto() = 0;
+ private:
+  MachineService* machine_;
+  LocaleService* locale_;
+  ClockService* clock_;
+  FileService* files_;
+  ProcessService* processes_;
+  UserValueService* userValues_;
+  CryptoProvider* crypto_;
 };
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/profile_strings.h"
 #include "shared/fs.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
@@ -15,7 +16,7 @@ namespace tavrin {
 namespace fs = std::filesystem;
 
 AppPaths::AppPaths(Platform& platform)
-    : platform_(platform), programPath_(platform.ProgramPath()) {}
+    : platform_(platform), programPath_(platform.Machine().ProgramPath()) {}
 
 std::string AppPaths::ProgramFolder() const {
   return AddBackslash(PathText(FsPath(programPath_).parent_path()));
@@ -32,40 +33,41 @@ std::string AppPaths::SettingsFilePath() const {
 
 std::string AppPaths::ConfigFolder() {
   if (!configFolder_) {
-    configFolder_ = ProgramFolder() + "cfg" + kPathSep +
-                    MakeValidPath(platform_.ComputerName() + "_" + platform_.UserName());
+    configFolder_ =
+        ProgramFolder() + "cfg" + kPathSep +
+        MakeValidPath(platform_.Machine().ComputerName() + "_" + platform_.Machine().UserName());
   }
   // Created whenever it is missing, so that files below it can always be written; a
   // failure shows when the first file there is written. It holds the user's trace log,
   // serial numbers and dumps: the folders made on the way are for the user alone.
   std::error_code ec;
-  if (!fs::is_directory(FsPath(*configFolder_), ec)) platform_.CreateFolders(*configFolder_);
+  if (!fs::is_directory(FsPath(*configFolder_), ec))
+    platform_.Files().CreateFolders(*configFolder_);
   return *configFolder_;
 }
 
-std::string ReadIniValue(Platform& platform, const std::string& file, const std::string& section,
+std::string ReadIniValue(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue) {
-  const std::string value = platform.ReadProfileString(file, section, key, defaultValue);
+  const std::string value = ReadProfileStringFile(file, section, key, defaultValue);
   return value.empty() ? std::string() : Trim(value);
 }
 
-std::vector<std::string> ReadIniValues(Platform& platform, const std::string& file,
-                                       const std::string& section,
+std::vector<std::string> ReadIniValues(const std::string& file, const std::string& section,
                                        const std::vector<std::string>& keys,
                                        const std::string& defaultValue) {
-  std::vector<std::string> values = platform.ReadProfileStrings(file, section, keys, defaultValue);
+  std::vector<std::string> values = ReadProfileStringsFile(file, section, keys, defaultValue);
   for (std::string& value : values) value = Trim(value);
   return values;
 }
 
 bool WriteIniValue(Platform& platform, const std::string& file, const std::string& section,
                    const std::string& key, const std::string& value, FileAccess access) {
-  return platform.WriteProfileString(file, section, key, value, access);
+  return WriteProfileStringFile(platform, file, section, key, value, access);
 }
 
-std::string ReadSetting(Platform& platform, const AppPaths& paths, const std::string& section,
-                        const std::string& key, const std::string& defaultValue) {
-  return ReadIniValue(platform, paths.SettingsFilePath(), section, key, defaultValue);
+std::string ReadSetting(const AppPaths& paths, const std::string& section, const std::string& key,
+                        const std::string& defaultValue) {
+  return ReadIniValue(paths.SettingsFilePath(), section, key, defaultValue);
 }
 
 namespace {

@@ -38,20 +38,20 @@ class AppPaths {
   std::optional<std::string> settingsFilePath_;
 };
 
-// Single values of foreign INI files through the platform's profile-string functions.
+// Single values of foreign INI files, read and written with profile-string rules
+// (platform/profile_strings.h), their values trimmed.
 // A file that holds patient data is written with FileAccess::OwnerOnly.
-std::string ReadIniValue(Platform& platform, const std::string& file, const std::string& section,
+std::string ReadIniValue(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue);
 // ReadIniValue of several keys of one section, from one read of the file.
-std::vector<std::string> ReadIniValues(Platform& platform, const std::string& file,
-                                       const std::string& section,
+std::vector<std::string> ReadIniValues(const std::string& file, const std::string& section,
                                        const std::vector<std::string>& keys,
                                        const std::string& defaultValue);
 bool WriteIniValue(Platform& platform, const std::string& file, const std::string& section,
                    const std::string& key, const std::string& value, FileAccess access);
 // ReadIniValue on the settings file.
-std::string ReadSetting(Platform& platform, const AppPaths& paths, const std::string& section,
-                        const std::string& key, const std::string& defaultValue);
+std::string ReadSetting(const AppPaths& paths, const std::string& section, const std::string& key,
+                        const std::string& defaultValue);
 
 // True when the leading number is not zero, or the text is TRUE, WAHR, JA or YES in any case.
 bool IsTrueText(std::string_view text);

@@ -62,7 +62,7 @@ std::string TimeZoneText(int biasMinutes) {
 }
 
 std::string TimeZoneOffset(Platform& platform) {
-  return TimeZoneText(platform.UtcBiasMinutes(platform.Now()));
+  return TimeZoneText(platform.Clock().UtcBiasMinutes(platform.Clock().Now()));
 }
 
 std::string FileVersionText(const std::string& path) {
@@ -73,17 +73,17 @@ std::string FileVersionText(const std::string& path) {
 }
 
 std::string ShortPath(Platform& platform, const std::string& path) {
-  std::string shortPath = platform.ShortPath(path);
+  std::string shortPath = platform.Files().ShortPath(path);
   // A path without a short form (or a failed conversion) is used as it stands, which is
   // what every caller wants rather than an empty path.
   return shortPath.empty() ? path : shortPath;
 }
 
 bool ZipAvailable(Platform& platform, const AppPaths& paths, bool tryRegister) {
-  if (platform.CreateZipComponent()) return true;
+  if (platform.Machine().CreateZipComponent()) return true;
   if (!tryRegister) return false;
-  platform.RegisterZipComponent(paths.ProgramFolder() + kZipLibraryName);
-  return platform.CreateZipComponent();
+  platform.Machine().RegisterZipComponent(paths.ProgramFolder() + kZipLibraryName);
+  return platform.Machine().CreateZipComponent();
 }
 
 void WriteLocaleReport(Platform& platform, TraceLog& trace) {
@@ -91,7 +91,7 @@ void WriteLocaleReport(Platform& platform, TraceLog& trace) {
                                                       7, 8, 21,   9, 10, 11, 4100, 4113};
   for (unsigned type : kTypes) {
     const std::string line =
-        "Locale[&H" + Hex(type) + "] =" + platform.LocaleInfo(static_cast<int>(type));
+        "Locale[&H" + Hex(type) + "] =" + platform.Locale().LocaleInfo(static_cast<int>(type));
     trace.Write(std::string_view(line));
   }
 }

@@ -97,13 +97,14 @@ std::string WithExtension(const std::string& path, const std::string& extension)
 }  // namespace
 
 cTempFiles::cTempFiles(Platform& platform) : platform_(platform) {
-  std::string folder = Guarded([&] { return platform_.GetEnvironmentVariable("Temp"); }, "");
-  if (folder.empty()) folder = Guarded([&] { return platform_.TempPath(); }, "");
+  std::string folder =
+      Guarded([&] { return platform_.Machine().GetEnvironmentVariable("Temp"); }, "");
+  if (folder.empty()) folder = Guarded([&] { return platform_.Files().TempPath(); }, "");
   if (folder.empty()) folder = kPathSep == '\\' ? "c:\\" : "/tmp/";
   // The import tool runs in a folder of its own, so a relative folder would name another
   // place there: it is taken relative to the current folder now.
   if (!FsPath(folder).is_absolute()) {
-    const std::string current = Guarded([&] { return platform_.CurrentDirectory(); }, "");
+    const std::string current = Guarded([&] { return platform_.Files().CurrentDirectory(); }, "");
     if (!current.empty()) folder = PathText((FsPath(current) / FsPath(folder)).lexically_normal());
   }
   tempPath_ = AddBackslash(folder);
@@ -141,7 +142,7 @@ std::string cTempFiles::MakeName(const std::string& extension) {
   std::string name;
   for (int tries = 0; tries < kMaxPlaceholderTries && name.empty(); ++tries) {
     std::string placeholder =
-        Guarded([&] { return platform_.CreateUniqueTempFile(tempPath_, prefix); }, "");
+        Guarded([&] { return platform_.Files().CreateUniqueTempFile(tempPath_, prefix); }, "");
     placeholder = placeholder.substr(0, placeholder.find('\0'));
     if (placeholder.empty()) break;
     placeholders.push_back(placeholder);
@@ -174,14 +175,14 @@ std::string cTempFiles::NumberedName(const std::string& prefix, const std::strin
 
 int cTempFiles::RecordedCount() {
   const std::string text =
-      Guarded([&] { return platform_.ReadUserValue(kRecordKey, kCountValue); }, "");
+      Guarded([&] { return platform_.UserValues().ReadUserValue(kRecordKey, kCountValue); }, "");
   const double count = Val(text);
   if (count < 1) return 0;
   return count > kMaxRecordedFiles ? kMaxRecordedFiles : static_cast<int>(count);
 }
 
 std::unique_ptr<HeldFile> cTempFiles::Lock(const char* name, LockMode mode) {
-  return Guarded([&] { return platform_.TakeUserLock(name, mode); }, nullptr);
+  return Guarded([&] { return platform_.UserValues().TakeUserLock(name, mode); }, nullptr);
 }
 
 void cTempFiles::Record(const std::string& path) {
@@ -192,7 +193,8 @@ void cTempFiles::Record(const std::string& path) {
   const std::string number = std::to_string(RecordedCount() + 1);
   Guarded(
       [&] {
-        return platform_.WriteUserValues(kRecordKey, {{kCountValue, number}, {number, path}}, {});
+        return platform_.UserValues().WriteUserValues(kRecordKey,
+                                                      {{kCountValue, number}, {number, path}}, {});
       },
       false);
 }
@@ -213,7 +215,7 @@ bool cTempFiles::IsOwnTempFile(const std::string& path) {
   // A regular file of the user's own; a link is never followed to what it names. (Only
   // the owner may swap a file of a temporary folder that others can write, which has
   // the sticky bit; and removing a link removes the link, never its target.)
-  const PathFacts facts = Guarded([&] { return platform_.InspectPath(path); }, PathFacts{});
+  const PathFacts facts = Guarded([&] { return platform_.Files().InspectPath(path); }, PathFacts{});
   return facts.kind == PathFacts::Kind::Regular && facts.ownedByUser;
 }
 
@@ -228,8 +230,9 @@ void cTempFiles::DeleteTempFiles() {
 
   std::vector<std::string> names;
   for (int i = 1; i <= count; ++i) names.push_back(std::to_string(i));
-  const std::vector<std::string> paths = Guarded(
-      [&] { return platform_.ReadUserValues(kRecordKey, names); }, std::vector<std::string>());
+  const std::vector<std::string> paths =
+      Guarded([&] { return platform_.UserValues().ReadUserValues(kRecordKey, names); },
+              std::vector<std::string>());
   if (paths.size() != names.size()) return;  // the record cannot be read now
 
   std::vector<std::pair<std::string, std::string>> kept;
@@ -240,14 +243,14 @@ void cTempFiles::DeleteTempFiles() {
     // and waiting does not make it deletable; kept, it would only grow the record, and
     // entries planted up to the record's limit would leave no room for the program's own.
     if (!FileExists(path) || !IsOwnTempFile(path)) continue;
-    const bool free = Guarded([&] { return platform_.CanOpenExclusively(path); }, false);
+    const bool free = Guarded([&] { return platform_.Files().CanOpenExclusively(path); }, false);
     if (!free || KillFile(path) != 0) kept.emplace_back(std::to_string(kept.size() + 1), path);
   }
   // The kept paths are renumbered from 1; the values above their number are deleted.
   kept.emplace_back(kCountValue, std::to_string(kept.size()));
   const std::vector<std::string> stale(names.begin() + static_cast<std::ptrdiff_t>(kept.size() - 1),
                                        names.end());
-  Guarded([&] { return platform_.WriteUserValues(kRecordKey, kept, stale); }, false);
+  Guarded([&] { return platform_.UserValues().WriteUserValues(kRecordKey, kept, stale); }, false);
 }
 
 }  // namespace tavrin

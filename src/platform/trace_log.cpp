@@ -36,8 +36,9 @@ void TraceLog::Write(std::string& message) {
     message = "Started, " + message;
   }
   const std::string line =
-      FormatGeneralDate(platform_.Now(), platform_.Regional()) + ": " + message + "\r\n";
-  const std::string bytes = platform_.Utf8ToAnsi(line);
+      FormatGeneralDate(platform_.Clock().Now(), platform_.Locale().Regional()) + ": " + message +
+      "\r\n";
+  const std::string bytes = platform_.Locale().Utf8ToAnsi(line);
   // Opened and closed for every line, so each line is on disk when the call returns. The
   // log names patients' files and serial numbers: only the user may read it, and a link
   // planted in its place is not written through.

@@ -182,7 +182,8 @@ TEST_F(MainWindowTest, BrowseAndStartButtons) {
                 ui.messages[0].icon == MessageIcon::Exclamation)
         << ui.messages[0].text;
     // The log is ANSI text.
-    EXPECT_TRUE(Traced({platform.Utf8ToAnsi(MessageTraceLine(ui.messages[0].text))}, true)) << path;
+    EXPECT_TRUE(Traced({platform.Locale().Utf8ToAnsi(MessageTraceLine(ui.messages[0].text))}, true))
+        << path;
   }
   EXPECT_TRUE(ui.noPatientDialogs.empty() && ui.entryDialogs.empty() && ui.autoDialogs.empty());
   EXPECT_TRUE(Traced({"Export not read: Subscript out of range (9)"}));

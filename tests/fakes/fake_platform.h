@@ -8,12 +8,12 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/profile_strings.h"
 #include "shared/codepage.h"
 #include "shared/error.h"
 #include "shared/fs.h"
@@ -21,43 +21,25 @@
 
 namespace tavrin::testing {
 
-// A platform whose every answer is set by the test. Text conversions use Windows-1252;
-// profile strings use the portable reader and writer; crypto delegates to the provider
-// the test installs (the OpenSSL one in most tests).
-struct FakePlatform : Platform {
+// A held file or lock of the fakes: released by the function it was given.
+struct FakeHeld : HeldFile {
+  std::function<void()> release;
+  ~FakeHeld() override { release(); }
+};
+
+struct FakeMachine : MachineService {
   std::string programPath = "/tmp/tavrin-test/TavrinPlugin";
   std::string computerName = "PC1";
   std::string userName = "anna";
   std::map<std::string, std::string> environment;
-  std::map<int, std::string> localeInfo;
-  RegionalSettings regional = RegionalSettings::German();
-  DateTime now{2026, 12, 4, 23, 35, 8};
   OsVersionInfo osVersion{6, 1, 2, 1, true, "", ""};
   bool zipCreatable = false;
   bool zipRegisterSucceeds = false;
   std::vector<std::string> zipRegistrations;  // every library the program asked to register
-  std::set<std::string> normalAttributeCalls;
-  std::set<std::string> heldFiles;  // paths held by "another process"
-  CryptoProvider* crypto = nullptr;
-  std::set<std::string> lockedFiles;  // files "another program" has open
-  std::string tempPath;
-  std::string currentDirectory = "/";
-  std::map<std::pair<std::string, std::string>, std::string> userValues;
-  // Every command line started with its program and arguments ("program|arg|arg..."), and
-  // what the started program does: by default it ends at once with exit code 0.
-  std::vector<std::string> startedCommands;
-  std::vector<std::string> startedArguments;
-  std::function<std::uint32_t(const std::string&)> runProcess;
-  bool startFails = false;
-  std::map<std::string, std::string> runningProcessFolders;
+  std::string documentsFolder;
   std::string clipboard;
-  int tempFileCounter = 0;
-  // Files are written on the real file system. Fault injection: the failAt-th write, flush
-  // or rename of a replacement fails (0: none), a write after half of its bytes. Appends
-  // (the trace log) are not counted.
-  int failAt = 0;
-  int writeSteps = 0;
-  std::set<std::string> foreignFiles;  // owned by "another user"
+  std::vector<std::string> shellOpened;  // every target handed to the shell
+  bool shellOpenSucceeds = true;
 
   std::string ProgramPath() override { return programPath; }
   std::string ComputerName() override { return computerName; }
@@ -65,58 +47,76 @@ struct FakePlatform : Platform {
   std::string GetEnvironmentVariable(const std::string& name) override {
     return environment.contains(name) ? environment.at(name) : "";
   }
-  std::string Utf8ToAnsi(std::string_view utf8) override { return Utf8ToWindows1252(utf8); }
-  std::string AnsiToUtf8(std::string_view ansi) override { return Windows1252ToUtf8(ansi); }
-  std::string LocaleInfo(int type) override {
-    return localeInfo.contains(type) ? localeInfo.at(type) : "";
-  }
-  RegionalSettings Regional() override { return regional; }
-  DateTime Now() override { return now; }
-  int UtcBiasMinutes(const DateTime&) override { return -60; }
   OsVersionInfo OsVersion() override { return osVersion; }
-  std::string ShortPath(const std::string& path) override { return path; }
   bool CreateZipComponent() override { return zipCreatable; }
   bool RegisterZipComponent(const std::string& library) override {
     zipRegistrations.push_back(library);
     zipCreatable = zipRegisterSucceeds;
     return zipRegisterSucceeds;
   }
-  void SetNormalAttributes(const std::string& path) override { normalAttributeCalls.insert(path); }
+  std::string DocumentsFolder() override { return documentsFolder; }
+  void SetClipboardText(const std::string& text) override { clipboard = text; }
+  bool OpenWithShell(const std::string& target) override {
+    shellOpened.push_back(target);
+    return shellOpenSucceeds;
+  }
+  std::uint64_t RandomSeed() override { return 12345; }
+};
 
-  struct FakeHeld : HeldFile {
-    std::function<void()> release;
-    ~FakeHeld() override { release(); }
-  };
+// Text conversions use Windows-1252.
+struct FakeLocale : LocaleService {
+  std::map<int, std::string> localeInfo;
+  RegionalSettings regional = RegionalSettings::German();
+
+  std::string Utf8ToAnsi(std::string_view utf8) override { return Utf8ToWindows1252(utf8); }
+  std::string AnsiToUtf8(std::string_view ansi) override { return Windows1252ToUtf8(ansi); }
+  std::string LocaleInfo(int type) override {
+    return localeInfo.contains(type) ? localeInfo.at(type) : "";
+  }
+  RegionalSettings Regional() override { return regional; }
+};
+
+struct FakeClock : ClockService {
+  DateTime now{2026, 12, 4, 23, 35, 8};
+  DateTime Now() override { return now; }
+  int UtcBiasMinutes(const DateTime&) override { return -60; }
+};
+
+// Files are written on the real file system. Fault injection: the failAt-th write, flush
+// or rename of a replacement fails (0: none), a write after half of its bytes. Appends
+// (the trace log) are not counted.
+struct FakeFiles : FileService {
+  std::set<std::string> normalAttributeCalls;
+  std::set<std::string> heldFiles;    // paths held by "another process"
+  std::set<std::string> lockedFiles;  // files "another program" has open
+  std::string tempPath;
+  std::string currentDirectory = "/";
+  int tempFileCounter = 0;
+  int failAt = 0;
+  int writeSteps = 0;
+  std::set<std::string> foreignFiles;  // owned by "another user"
+  // Called when the failing step comes (FakePlatform notes the locks held then).
+  std::function<void()> onFailure;
+  std::error_code fsError;
+
+  void SetNormalAttributes(const std::string& path) override { normalAttributeCalls.insert(path); }
   std::unique_ptr<HeldFile> HoldFile(const std::string& path) override {
     if (!heldFiles.insert(path).second) return nullptr;
     auto held = std::make_unique<FakeHeld>();
     held->release = [this, path] { heldFiles.erase(path); };
     return held;
   }
-
-  // Locks by name: -1 held alone, else the number of shared holders. Nothing waits here.
-  std::map<std::string, int> userLocks;
-  std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override {
-    const bool shared = mode == LockMode::Shared;
-    int& holders = userLocks[name];
-    if (holders < 0 || (!shared && holders > 0)) return nullptr;
-    holders = shared ? holders + 1 : -1;
-    auto held = std::make_unique<FakeHeld>();
-    held->release = [this, name, shared] { userLocks[name] = shared ? userLocks[name] - 1 : 0; };
-    return held;
-  }
-
   bool CanOpenExclusively(const std::string& path) override {
     return !lockedFiles.count(path) && std::filesystem::is_regular_file(FsPath(path));
   }
-  std::map<std::string, int> locksAtFailure;  // userLocks when the failing step came
+  std::string ShortPath(const std::string& path) override { return path; }
   bool StepFails() {
     if (++writeSteps != failAt) return false;
-    locksAtFailure = userLocks;
+    if (onFailure) onFailure();
     return true;
   }
   struct FakeFile : WritableFile {
-    FakePlatform* counter = nullptr;  // null for appends, which are not counted
+    FakeFiles* counter = nullptr;  // null for appends, which are not counted
     std::ofstream out;
     bool Write(std::string_view bytes) override {
       const bool fails = counter && counter->StepFails();
@@ -160,7 +160,6 @@ struct FakePlatform : Platform {
       std::filesystem::permissions(FsPath(path), std::filesystem::perms(permissions));
     return file;
   }
-  std::error_code fsError;
   bool RenameFile(const std::string& from, const std::string& to) override {
     return !StepFails() && (std::filesystem::rename(FsPath(from), FsPath(to), fsError), !fsError);
   }
@@ -169,9 +168,6 @@ struct FakePlatform : Platform {
   }
   // No interruption reaches a test here (the back-end tests stop real processes).
   std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string&) override { return nullptr; }
-  // No other process writes beside this one.
-  std::uint32_t ProcessId() override { return 4242; }
-  bool ProcessAlive(std::uint32_t) override { return true; }
   std::string TempPath() override { return tempPath; }
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     if (!std::filesystem::is_directory(FsPath(folder))) return {};
@@ -195,17 +191,20 @@ struct FakePlatform : Platform {
     std::filesystem::create_directories(FsPath(folder), ec);
     return std::filesystem::is_directory(FsPath(folder), ec);
   }
-  std::string ReadUserValue(const std::string& key, const std::string& name) override {
-    return userValues.contains({key, name}) ? userValues.at({key, name}) : "";
-  }
-  bool WriteUserValue(const std::string& key, const std::string& name,
-                      const std::string& value) override {
-    userValues[{key, name}] = value;
-    return true;
-  }
-  bool DeleteUserValue(const std::string& key, const std::string& name) override {
-    return userValues.erase({key, name}) > 0;
-  }
+};
+
+// Every command line started with its program and arguments ("program|arg|arg..."), and
+// what the started program does: by default it ends at once with exit code 0.
+struct FakeProcesses : ProcessService {
+  std::vector<std::string> startedCommands;
+  std::vector<std::string> startedArguments;
+  std::function<std::uint32_t(const std::string&)> runProcess;
+  bool startFails = false;
+  std::map<std::string, std::string> runningProcessFolders;
+
+  // No other process writes beside this one.
+  std::uint32_t ProcessId() override { return 4242; }
+  bool ProcessAlive(std::uint32_t) override { return true; }
 
   // A started program that has ended already.
   struct FakeChild : ChildProcess {
@@ -229,32 +228,83 @@ struct FakePlatform : Platform {
   std::string FindProcessFolder(const std::string& exeName) override {
     return runningProcessFolders.contains(exeName) ? runningProcessFolders.at(exeName) : "";
   }
-  std::string documentsFolder;
-  std::string DocumentsFolder() override { return documentsFolder; }
-  void SetClipboardText(const std::string& text) override { clipboard = text; }
-  std::vector<std::string> shellOpened;  // every target handed to the shell
-  bool shellOpenSucceeds = true;
-  bool OpenWithShell(const std::string& target) override {
-    shellOpened.push_back(target);
-    return shellOpenSucceeds;
-  }
-  std::uint64_t RandomSeed() override { return 12345; }
+};
 
-  std::string ReadProfileString(const std::string& file, const std::string& section,
-                                const std::string& key, const std::string& def) override {
-    return ReadProfileStringFile(file, section, key, def);
+struct FakeUserValues : UserValueService {
+  std::map<std::pair<std::string, std::string>, std::string> userValues;
+  // Locks by name: -1 held alone, else the number of shared holders. Nothing waits here.
+  std::map<std::string, int> userLocks;
+
+  std::string ReadUserValue(const std::string& key, const std::string& name) override {
+    return userValues.contains({key, name}) ? userValues.at({key, name}) : "";
   }
-  bool WriteProfileString(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& value,
-                          FileAccess access) override {
-    return WriteProfileStringFile(*this, file, section, key, value, access);
+  bool WriteUserValue(const std::string& key, const std::string& name,
+                      const std::string& value) override {
+    userValues[{key, name}] = value;
+    return true;
   }
-  std::vector<std::string> ReadProfileStrings(const std::string& file, const std::string& section,
-                                              const std::vector<std::string>& keys,
-                                              const std::string& def) override {
-    return ReadProfileStringsFile(file, section, keys, def);
+  bool DeleteUserValue(const std::string& key, const std::string& name) override {
+    return userValues.erase({key, name}) > 0;
   }
-  CryptoProvider& Crypto() override { return *crypto; }
+  std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override {
+    const bool shared = mode == LockMode::Shared;
+    int& holders = userLocks[name];
+    if (holders < 0 || (!shared && holders > 0)) return nullptr;
+    holders = shared ? holders + 1 : -1;
+    auto held = std::make_unique<FakeHeld>();
+    held->release = [this, name, shared] { userLocks[name] = shared ? userLocks[name] - 1 : 0; };
+    return held;
+  }
+};
+
+// Crypto delegates to the provider the test installs (the system's in most tests).
+struct FakeCrypto : CryptoProvider {
+  CryptoProvider* crypto = nullptr;
+  bool Digest(HashAlgorithm algorithm, std::span<const std::uint8_t> data,
+              std::vector<std::uint8_t>& digest) override {
+    return crypto->Digest(algorithm, data, digest);
+  }
+  bool HmacSha256(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data,
+                  std::vector<std::uint8_t>& mac) override {
+    return crypto->HmacSha256(key, data, mac);
+  }
+  std::uint32_t LastError() const override { return crypto->LastError(); }
+};
+
+// A platform whose every answer is set by the test: one fake per service, their fields
+// and methods reachable on the platform itself (platform.now, platform.userValues).
+struct FakePlatform : FakeMachine,
+                      FakeLocale,
+                      FakeClock,
+                      FakeFiles,
+                      FakeProcesses,
+                      FakeUserValues,
+                      FakeCrypto,
+                      Platform {
+  FakePlatform() : Platform(*this, *this, *this, *this, *this, *this, *this) {
+    NoteLocksOnFailure();
+  }
+  // A copy holds copies of the services and refers to them, not to the original's.
+  FakePlatform(const FakePlatform& other)
+      : FakeMachine(other),
+        FakeLocale(other),
+        FakeClock(other),
+        FakeFiles(other),
+        FakeProcesses(other),
+        FakeUserValues(other),
+        FakeCrypto(other),
+        Platform(*this, *this, *this, *this, *this, *this, *this),
+        locksAtFailure(other.locksAtFailure) {
+    NoteLocksOnFailure();
+  }
+  FakePlatform& operator=(const FakePlatform&) = delete;
+
+  std::map<std::string, int> locksAtFailure;  // userLocks when the failing step came
+
+ private:
+  void NoteLocksOnFailure() {
+    onFailure = [this] { locksAtFailure = userLocks; };
+  }
 };
 
 }  // namespace tavrin::testing

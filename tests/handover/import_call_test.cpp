@@ -131,14 +131,14 @@ TEST_F(ImportCallTest, TransferJobIsParkedAndItsSecondStepHandedOver) {
   EXPECT_EQ(Raised([&] { RunTransferJob(context, tempFiles); }).value().Detail(),
             "Cannot change to the folder " + context.host.baseFolder + "_EXTRAS" + sep + " (76)");
   EXPECT_FALSE(std::filesystem::exists(FsPath(JobFile(number))));
-  EXPECT_EQ(ReadBytes(platform.ReadUserValue(cTempFiles::kRecordKey, "1")), kDocument);
+  EXPECT_EQ(ReadBytes(platform.UserValues().ReadUserValue(cTempFiles::kRecordKey, "1")), kDocument);
 
   WriteBytes(JobFile(number), kDocument);
   std::filesystem::create_directories(FsPath(context.host.baseFolder + "_EXTRAS"));
   RunTransferJob(context, tempFiles);
   EXPECT_EQ(platform.startedCommands.at(0),
             Call("\"" + context.host.baseFolder + tool + "\"",
-                 platform.ReadUserValue(cTempFiles::kRecordKey, "2"), ""));
+                 platform.UserValues().ReadUserValue(cTempFiles::kRecordKey, "2"), ""));
   // A temporary folder with a blank and no short form is refused; the job stays parked.
   WriteBytes(JobFile(number), kDocument);
   platform.environment["Temp"] = dir.File("my tmp");

@@ -91,7 +91,7 @@ TEST_F(HostDiscovery, BaseFolderSources) {
 TEST_F(HostDiscovery, MissingInstallationOrPatientListEndsTheProgram) {
   StartIn("prog", dir.File("gone"));
   // Ending the program releases and deletes the run marker.
-  context->runMarker = platform.HoldFile(RunMarkerPath(*context));
+  context->runMarker = platform.Files().HoldFile(RunMarkerPath(*context));
   WriteBytes(RunMarkerPath(*context), "");
   ExpectEndsWithMessage(5579);
   // What to do follows, naming the settings file; the trace log keeps what was shown.

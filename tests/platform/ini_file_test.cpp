@@ -250,24 +250,25 @@ TEST_F(IniFile, ProfileStringReadRules) {
 }
 
 TEST_F(IniFile, ProfileStringWrites) {
-  ASSERT_TRUE(platform.WriteProfileString(path, "Patients", "PAT-1", "SN 77", FileAccess::Usual));
-  ASSERT_TRUE(platform.WriteProfileString(path, "Other", "k", "Größe", FileAccess::Usual));
+  ASSERT_TRUE(
+      WriteProfileStringFile(platform, path, "Patients", "PAT-1", "SN 77", FileAccess::Usual));
+  ASSERT_TRUE(WriteProfileStringFile(platform, path, "Other", "k", "Größe", FileAccess::Usual));
   EXPECT_EQ(ReadBytes(path), "[Patients]\r\nPAT-1=SN 77\r\n[Other]\r\nk=Gr\xF6\xDF\x65\r\n");
   WriteBytes(path, "; host file\r\n[A]\r\nKey = old\r\nz=1\r\n\r\n[B]\r\nkey=b\r\n");
-  ASSERT_TRUE(platform.WriteProfileString(path, "a", "key", "new", FileAccess::Usual));
-  ASSERT_TRUE(platform.WriteProfileString(path, "A", "n", "3", FileAccess::Usual));
+  ASSERT_TRUE(WriteProfileStringFile(platform, path, "a", "key", "new", FileAccess::Usual));
+  ASSERT_TRUE(WriteProfileStringFile(platform, path, "A", "n", "3", FileAccess::Usual));
   const std::string written = "; host file\r\n[A]\r\nkey=new\r\nz=1\r\nn=3\r\n\r\n[B]\r\nkey=b\r\n";
   EXPECT_EQ(ReadBytes(path), written);
   // Texts that would forge lines are refused.
   const char* refused[][3] = {{"A", "x", "1\r\n[B]"}, {"A", "x\ny", "1"}, {"A\r", "x", "1"},
                               {"A]x", "x", "1"},      {"A", "x=y", "1"},  {"A", "", "1"}};
   for (const auto& [section, key, value] : refused) {
-    EXPECT_FALSE(platform.WriteProfileString(path, section, key, value, FileAccess::Usual))
+    EXPECT_FALSE(WriteProfileStringFile(platform, path, section, key, value, FileAccess::Usual))
         << section << key << value;
   }
   EXPECT_EQ(ReadBytes(path), written);
   EXPECT_FALSE(
-      platform.WriteProfileString(dir.File("no/such.ini"), "A", "x", "1", FileAccess::Usual));
+      WriteProfileStringFile(platform, dir.File("no/such.ini"), "A", "x", "1", FileAccess::Usual));
 }
 
 // A settings file that an editor saved with a byte-order mark is read by its mark and
@@ -310,7 +311,8 @@ TEST_F(IniFile, ProfileFilesKeepTheirByteOrderMark) {
     EXPECT_EQ(Open().Load("Config", "Language", "DE"), "EN");
     EXPECT_EQ(ReadProfileStringFile(path, "Config", "Name", ""), "Größe");
     // Both writers: the single-value one and the engine's cached edit.
-    ASSERT_TRUE(platform.WriteProfileString(path, "Config", "CreateDump", "1", FileAccess::Usual));
+    ASSERT_TRUE(
+        WriteProfileStringFile(platform, path, "Config", "CreateDump", "1", FileAccess::Usual));
     Open().Save("Config", "NewerOnly", "0");
     const ProfileFile written = DecodeProfileFile(ReadBytes(path));
     EXPECT_EQ(written.encoding, c.encoding);

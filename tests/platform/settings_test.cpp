@@ -31,9 +31,8 @@ TEST_F(Settings, SettingsFileAndTrimmedIniValues) {
   EXPECT_EQ(ReadBytes(file), "[Serials]\r\nSN1=Patient 7\r\n");
   EXPECT_EQ(paths.SettingsFilePath(), dir.File("TavrinPlugin.ini"));
   WriteBytes(paths.SettingsFilePath(), "[Config]\r\nA=\"  Patient 7  \"\r\nB=\r\n");
-  EXPECT_EQ(ReadSetting(platform, paths, "Config", "A", "") + "|" +
-                ReadSetting(platform, paths, "Config", "B", "x") + "|" +
-                ReadSetting(platform, paths, "Config", "C", " d "),
+  EXPECT_EQ(ReadSetting(paths, "Config", "A", "") + "|" + ReadSetting(paths, "Config", "B", "x") +
+                "|" + ReadSetting(paths, "Config", "C", " d "),
             "Patient 7||d");
 }
 
@@ -161,7 +160,7 @@ TEST_F(Settings, ShippedSettingsFileHoldsTheDefaults) {
   for (const auto& [section, key, expected] : keys) {
     EXPECT_EQ(settings.Load(section, key, "(none)"), expected) << key;
   }
-  EXPECT_EQ(ReadSetting(platform, paths, "Config", "OXSWBaseFolder", ""), "");
+  EXPECT_EQ(ReadSetting(paths, "Config", "OXSWBaseFolder", ""), "");
   std::string expected = shipped;
   expected.insert(shipped.find("\r\n[OXSW]"), "NewerOnly=0\r\n");
   EXPECT_EQ(ReadBytes(paths.SettingsFilePath()), expected);

@@ -53,7 +53,7 @@ bool StatStepByStep(const std::string& path, struct stat& status) {
 
 }  // namespace
 
-std::optional<FileIdentity> PosixPlatform::IdentifyFile(const std::string& path) {
+std::optional<FileIdentity> PosixFiles::IdentifyFile(const std::string& path) {
   if (path.empty()) return std::nullopt;
   struct stat status {};
   const bool found =
@@ -63,7 +63,7 @@ std::optional<FileIdentity> PosixPlatform::IdentifyFile(const std::string& path)
                       static_cast<std::uint64_t>(status.st_ino)};
 }
 
-bool PosixPlatform::CreateFolders(const std::string& folder) {
+bool PosixFiles::CreateFolders(const std::string& folder) {
   if (folder.empty()) return false;
   // Level by level from the top, so that every folder made here gets the mode itself
   // rather than whatever the umask leaves of the usual 0777.

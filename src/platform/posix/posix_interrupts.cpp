@@ -86,7 +86,7 @@ class PosixMark : public HeldFile {
 
 }  // namespace
 
-std::unique_ptr<HeldFile> PosixPlatform::RemoveOnInterrupt(const std::string& path) {
+std::unique_ptr<HeldFile> PosixFiles::RemoveOnInterrupt(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "."
                              : slash == 0               ? "/"

@@ -29,7 +29,6 @@
 
 #include "platform/file_replace.h"
 #include "platform/posix/locale_table.h"
-#include "platform/profile_strings.h"
 #include "shared/codepage.h"
 #include "shared/error.h"
 #include "shared/fs.h"
@@ -206,7 +205,7 @@ StoreSection FindSection(const std::vector<std::string>& lines, std::string_view
 }
 
 void CreateStoreFolder(Platform& platform, const std::string& store) {
-  platform.CreateFolders(PathText(std::filesystem::path(store).parent_path()));
+  platform.Files().CreateFolders(PathText(std::filesystem::path(store).parent_path()));
 }
 
 std::vector<std::string> ReadStore(const std::string& path) {
@@ -302,7 +301,7 @@ bool MachineIs64Bit(std::string_view machine) {
   return machine.find("64") != std::string_view::npos || machine == "s390x" || machine == "sparcv9";
 }
 
-std::string PosixPlatform::ProgramPath() {
+std::string PosixMachine::ProgramPath() {
   char* resolved = ::realpath("/proc/self/exe", nullptr);
   if (!resolved) return "";
   std::string path(resolved);
@@ -310,13 +309,13 @@ std::string PosixPlatform::ProgramPath() {
   return path;
 }
 
-std::string PosixPlatform::ComputerName() {
+std::string PosixMachine::ComputerName() {
   char buffer[256] = {};
   if (::gethostname(buffer, sizeof buffer - 1) != 0) return "";
   return std::string(buffer, ::strnlen(buffer, sizeof buffer - 1));
 }
 
-std::string PosixPlatform::UserName() {
+std::string PosixMachine::UserName() {
   long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
   passwd entry{};
@@ -328,25 +327,25 @@ std::string PosixPlatform::UserName() {
   return std::string(Env("USER"));
 }
 
-std::string PosixPlatform::GetEnvironmentVariable(const std::string& name) {
+std::string PosixMachine::GetEnvironmentVariable(const std::string& name) {
   return std::string(Env(name.c_str()));
 }
 
-std::string PosixPlatform::Utf8ToAnsi(std::string_view utf8) {
+std::string PosixLocale::Utf8ToAnsi(std::string_view utf8) {
   return Utf8ToWindows1252(utf8);
 }
 
-std::string PosixPlatform::AnsiToUtf8(std::string_view ansi) {
+std::string PosixLocale::AnsiToUtf8(std::string_view ansi) {
   return Windows1252ToUtf8(ansi);
 }
 
-std::string PosixPlatform::LocaleInfo(int type) {
+std::string PosixLocale::LocaleInfo(int type) {
   const LocaleEntry entry =
       FindLocale(SelectLocaleName(Env("LC_ALL"), Env("LC_MESSAGES"), Env("LANG")));
   return LocaleInfoText(entry, type);
 }
 
-RegionalSettings PosixPlatform::Regional() {
+RegionalSettings PosixLocale::Regional() {
   const LocaleEntry dates =
       FindLocale(SelectLocaleName(Env("LC_ALL"), Env("LC_TIME"), Env("LANG")));
   const LocaleEntry numbers =
@@ -354,7 +353,7 @@ RegionalSettings PosixPlatform::Regional() {
   return RegionalFor(dates, numbers);
 }
 
-DateTime PosixPlatform::Now() {
+DateTime PosixClock::Now() {
   // localtime_r need not look at TZ again, so a changed TZ is read here explicitly.
   ::tzset();
   const std::time_t now = std::time(nullptr);
@@ -363,7 +362,7 @@ DateTime PosixPlatform::Now() {
   return FromTm(tm);
 }
 
-int PosixPlatform::UtcBiasMinutes(const DateTime& local) {
+int PosixClock::UtcBiasMinutes(const DateTime& local) {
   ::tzset();
   std::tm tm{};
   tm.tm_year = local.year - 1900;
@@ -377,7 +376,7 @@ int PosixPlatform::UtcBiasMinutes(const DateTime& local) {
   return static_cast<int>(-(tm.tm_gmtoff / 60));
 }
 
-OsVersionInfo PosixPlatform::OsVersion() {
+OsVersionInfo PosixMachine::OsVersion() {
   OsVersionInfo info;
   utsname names{};
   if (::uname(&names) != 0) return info;
@@ -387,19 +386,19 @@ OsVersionInfo PosixPlatform::OsVersion() {
   return info;
 }
 
-std::string PosixPlatform::ShortPath(const std::string& path) {
+std::string PosixFiles::ShortPath(const std::string& path) {
   return path;
 }
 
-bool PosixPlatform::CreateZipComponent() {
+bool PosixMachine::CreateZipComponent() {
   return false;
 }
 
-bool PosixPlatform::RegisterZipComponent(const std::string&) {
+bool PosixMachine::RegisterZipComponent(const std::string&) {
   return false;
 }
 
-void PosixPlatform::SetNormalAttributes(const std::string& path) {
+void PosixFiles::SetNormalAttributes(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return;
   const mode_t mode = status.st_mode & 07777;
@@ -407,7 +406,7 @@ void PosixPlatform::SetNormalAttributes(const std::string& path) {
   if (wanted != mode) ::chmod(path.c_str(), wanted);
 }
 
-std::unique_ptr<HeldFile> PosixPlatform::HoldFile(const std::string& path) {
+std::unique_ptr<HeldFile> PosixFiles::HoldFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0) return nullptr;
   int rc;
@@ -424,7 +423,7 @@ std::unique_ptr<HeldFile> PosixPlatform::HoldFile(const std::string& path) {
   return std::make_unique<PosixHeldFile>(fd);
 }
 
-bool PosixPlatform::CanOpenExclusively(const std::string& path) {
+bool PosixFiles::CanOpenExclusively(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   int rc;
@@ -437,7 +436,7 @@ bool PosixPlatform::CanOpenExclusively(const std::string& path) {
   return !held;
 }
 
-PathFacts PosixPlatform::InspectPath(const std::string& path) {
+PathFacts PosixFiles::InspectPath(const std::string& path) {
   PathFacts facts;
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) return facts;
@@ -457,9 +456,9 @@ PathFacts PosixPlatform::InspectPath(const std::string& path) {
   return facts;
 }
 
-std::unique_ptr<WritableFile> PosixPlatform::OpenFileForWriting(const std::string& path,
-                                                                WriteMode mode,
-                                                                std::uint32_t permissions) {
+std::unique_ptr<WritableFile> PosixFiles::OpenFileForWriting(const std::string& path,
+                                                             WriteMode mode,
+                                                             std::uint32_t permissions) {
   const bool append = mode == WriteMode::Append;
   const int flags =
       O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (append ? O_APPEND | O_NONBLOCK : O_EXCL);
@@ -482,32 +481,31 @@ std::unique_ptr<WritableFile> PosixPlatform::OpenFileForWriting(const std::strin
   return file;
 }
 
-bool PosixPlatform::RenameFile(const std::string& from, const std::string& to) {
+bool PosixFiles::RenameFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool PosixPlatform::RemoveFile(const std::string& path) {
+bool PosixFiles::RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
-std::uint32_t PosixPlatform::ProcessId() {
+std::uint32_t PosixProcesses::ProcessId() {
   return static_cast<std::uint32_t>(::getpid());
 }
 
-bool PosixPlatform::ProcessAlive(std::uint32_t id) {
+bool PosixProcesses::ProcessAlive(std::uint32_t id) {
   if (id == 0 || id > static_cast<std::uint32_t>(std::numeric_limits<pid_t>::max())) return false;
   return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }
 
-std::string PosixPlatform::TempPath() {
+std::string PosixFiles::TempPath() {
   std::string path(Env("TMPDIR"));
   if (path.empty()) path = "/tmp";
   if (path.back() != '/') path += '/';
   return path;
 }
 
-std::string PosixPlatform::CreateUniqueTempFile(const std::string& folder,
-                                                const std::string& prefix) {
+std::string PosixFiles::CreateUniqueTempFile(const std::string& folder, const std::string& prefix) {
   if (folder.empty()) return "";
   struct stat status {};
   if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return "";
@@ -538,7 +536,7 @@ std::string PosixPlatform::CreateUniqueTempFile(const std::string& folder,
   return "";
 }
 
-std::string PosixPlatform::CurrentDirectory() {
+std::string PosixFiles::CurrentDirectory() {
   std::vector<char> buffer(4096);
   for (;;) {
     if (::getcwd(buffer.data(), buffer.size())) return buffer.data();
@@ -547,26 +545,26 @@ std::string PosixPlatform::CurrentDirectory() {
   }
 }
 
-int PosixPlatform::ChangeDirectory(const std::string& folder) {
+int PosixFiles::ChangeDirectory(const std::string& folder) {
   if (folder.empty() || ::chdir(folder.c_str()) != 0) return static_cast<int>(kErrPathNotFound);
   return 0;
 }
 
-std::string PosixPlatform::ReadUserValue(const std::string& key, const std::string& name) {
+std::string PosixUserValues::ReadUserValue(const std::string& key, const std::string& name) {
   return ReadUserValues(key, {name}).front();
 }
 
-bool PosixPlatform::WriteUserValue(const std::string& key, const std::string& name,
-                                   const std::string& value) {
+bool PosixUserValues::WriteUserValue(const std::string& key, const std::string& name,
+                                     const std::string& value) {
   return WriteUserValues(key, {{name, value}}, {});
 }
 
-bool PosixPlatform::DeleteUserValue(const std::string& key, const std::string& name) {
+bool PosixUserValues::DeleteUserValue(const std::string& key, const std::string& name) {
   return WriteUserValues(key, {}, {name});
 }
 
-std::vector<std::string> PosixPlatform::ReadUserValues(const std::string& key,
-                                                       const std::vector<std::string>& names) {
+std::vector<std::string> PosixUserValues::ReadUserValues(const std::string& key,
+                                                         const std::vector<std::string>& names) {
   std::vector<std::string> values(names.size());
   const std::string file = UserStoreFile();
   if (file.empty()) return values;
@@ -665,14 +663,14 @@ std::vector<std::string> EditedStoreLines(const std::string& key, const StoreSec
 
 }  // namespace
 
-bool PosixPlatform::WriteUserValues(const std::string& key,
-                                    const std::vector<std::pair<std::string, std::string>>& values,
-                                    const std::vector<std::string>& deletions) {
+bool PosixUserValues::WriteUserValues(
+    const std::string& key, const std::vector<std::pair<std::string, std::string>>& values,
+    const std::vector<std::string>& deletions) {
   const std::string file = UserStoreFile();
   if (file.empty()) return false;
   // The whole read-modify-write holds the store's lock, so that two processes writing at
   // once do not lose each other's values.
-  CreateStoreFolder(*this, file);
+  CreateStoreFolder(platform_, file);
   const std::unique_ptr<HeldFile> lock = LockFile(file + ".lock", LockMode::Exclusive);
   std::vector<std::string> lines = ReadStore(file);
   StoreSection section = FindSection(lines, key);
@@ -683,17 +681,17 @@ bool PosixPlatform::WriteUserValues(const std::string& key,
   edit.addedRemoved.assign(edit.added.size(), false);
   DeleteStoreValues(key, deletions, section, edit);
   if (!edit.changed) return edit.ok;
-  return WriteStore(*this, file, EditedStoreLines(key, section, lines, edit)) && edit.ok;
+  return WriteStore(platform_, file, EditedStoreLines(key, section, lines, edit)) && edit.ok;
 }
 
-std::unique_ptr<HeldFile> PosixPlatform::TakeUserLock(const std::string& name, LockMode mode) {
+std::unique_ptr<HeldFile> PosixUserValues::TakeUserLock(const std::string& name, LockMode mode) {
   const std::string file = UserStoreFile();
   if (file.empty() || name.empty()) return nullptr;
-  CreateStoreFolder(*this, file);
+  CreateStoreFolder(platform_, file);
   return LockFile(UserLockPath(file, name), mode);
 }
 
-std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const ProcessStart& start, int) {
+std::unique_ptr<ChildProcess> PosixProcesses::StartProcess(const ProcessStart& start, int) {
   if (start.program.empty()) throw FileNotFoundError("ShellAndWait", "");
   std::vector<std::string> arguments = {start.program};
   arguments.insert(arguments.end(), start.arguments.begin(), start.arguments.end());
@@ -714,7 +712,7 @@ std::unique_ptr<ChildProcess> PosixPlatform::StartProcess(const ProcessStart& st
 
 // The opener is not waited for: it hands the file to the user's program and ends; the
 // plug-in's process ends soon after, and init collects what is left.
-bool PosixPlatform::OpenWithShell(const std::string& target) {
+bool PosixMachine::OpenWithShell(const std::string& target) {
   std::string program = "xdg-open";
   std::string argument = target;
   char* argv[] = {program.data(), argument.data(), nullptr};
@@ -722,11 +720,11 @@ bool PosixPlatform::OpenWithShell(const std::string& target) {
   return ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0;
 }
 
-std::string PosixPlatform::FindProcessFolder(const std::string&) {
+std::string PosixProcesses::FindProcessFolder(const std::string&) {
   return "";
 }
 
-std::string PosixPlatform::DocumentsFolder() {
+std::string PosixMachine::DocumentsFolder() {
   const char* home = std::getenv("HOME");
   if (home == nullptr || *home == '\0') return "";
   const std::string documents = std::string(home) + "/Documents/";
@@ -735,13 +733,13 @@ std::string PosixPlatform::DocumentsFolder() {
   return std::string(home) + "/";
 }
 
-void PosixPlatform::SetClipboardText(const std::string& text) {
+void PosixMachine::SetClipboardText(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 
-std::uint64_t PosixPlatform::RandomSeed() {
+std::uint64_t PosixMachine::RandomSeed() {
   std::uint64_t seed =
       static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
   seed ^= static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())
@@ -753,29 +751,6 @@ std::uint64_t PosixPlatform::RandomSeed() {
     // Without a random device the clocks alone still differ from run to run.
   }
   return seed;
-}
-
-std::string PosixPlatform::ReadProfileString(const std::string& file, const std::string& section,
-                                             const std::string& key,
-                                             const std::string& defaultValue) {
-  return ReadProfileStringFile(file, section, key, defaultValue);
-}
-
-bool PosixPlatform::WriteProfileString(const std::string& file, const std::string& section,
-                                       const std::string& key, const std::string& value,
-                                       FileAccess access) {
-  return WriteProfileStringFile(*this, file, section, key, value, access);
-}
-
-std::vector<std::string> PosixPlatform::ReadProfileStrings(const std::string& file,
-                                                           const std::string& section,
-                                                           const std::vector<std::string>& keys,
-                                                           const std::string& defaultValue) {
-  return ReadProfileStringsFile(file, section, keys, defaultValue);
-}
-
-CryptoProvider& PosixPlatform::Crypto() {
-  return crypto_;
 }
 
 }  // namespace tavrin

@@ -7,32 +7,51 @@
 
 namespace tavrin {
 
-// The platform on Linux and other POSIX systems. Locale answers come from a built-in
-// table keyed by the process's locale variables (LC_ALL, LC_MESSAGES, LC_TIME,
-// LC_NUMERIC, LANG), so they do not depend on which locales the machine has installed.
-class PosixPlatform : public Platform {
+// The platform on Linux and other POSIX systems, one class per service; PosixPlatform
+// holds them all.
+
+class PosixMachine : public MachineService {
  public:
   std::string ProgramPath() override;
   std::string ComputerName() override;
   std::string UserName() override;
   std::string GetEnvironmentVariable(const std::string& name) override;
 
+  OsVersionInfo OsVersion() override;
+  // The archive component exists only on Windows.
+  bool CreateZipComponent() override;
+  bool RegisterZipComponent(const std::string& libraryPath) override;
+
+  std::string DocumentsFolder() override;
+
+  // No clipboard: the text and a line break go to standard output.
+  void SetClipboardText(const std::string& text) override;
+  bool OpenWithShell(const std::string& target) override;
+  std::uint64_t RandomSeed() override;
+};
+
+// Locale answers come from a built-in table keyed by the process's locale variables
+// (LC_ALL, LC_MESSAGES, LC_TIME, LC_NUMERIC, LANG), so they do not depend on which
+// locales the machine has installed.
+class PosixLocale : public LocaleService {
+ public:
   std::string Utf8ToAnsi(std::string_view utf8) override;
   std::string AnsiToUtf8(std::string_view ansi) override;
 
   std::string LocaleInfo(int type) override;
   RegionalSettings Regional() override;
+};
 
+class PosixClock : public ClockService {
+ public:
   DateTime Now() override;
   int UtcBiasMinutes(const DateTime& local) override;
+};
 
-  OsVersionInfo OsVersion() override;
+class PosixFiles : public FileService {
+ public:
   // POSIX file systems have no short names: the path is returned unchanged.
   std::string ShortPath(const std::string& path) override;
-  // The archive component exists only on Windows.
-  bool CreateZipComponent() override;
-  bool RegisterZipComponent(const std::string& libraryPath) override;
-
   // Makes the file readable and writable by its owner; other permission bits are kept.
   void SetNormalAttributes(const std::string& path) override;
   // Opens (creating, mode 0600) the file and takes an exclusive advisory lock on it.
@@ -58,10 +77,6 @@ class PosixPlatform : public Platform {
   // A slot of a fixed table that the handler of CleanUpOnInterrupt reads: the file's
   // folder held open and its name, removed with unlinkat.
   std::unique_ptr<HeldFile> RemoveOnInterrupt(const std::string& path) override;
-  std::uint32_t ProcessId() override;
-  // kill(id, 0): a process of another user counts as running too.
-  bool ProcessAlive(std::uint32_t id) override;
-
   // $TMPDIR (else "/tmp") with a trailing "/".
   std::string TempPath() override;
   // Creates the placeholder with O_CREAT | O_EXCL (mode 0600), counting up from a number
@@ -72,6 +87,26 @@ class PosixPlatform : public Platform {
   // mkdir with mode 0700 for each missing level; a level the umask narrowed further is
   // given 0700 with chmod.
   bool CreateFolders(const std::string& folder) override;
+};
+
+class PosixProcesses : public ProcessService {
+ public:
+  std::uint32_t ProcessId() override;
+  // kill(id, 0): a process of another user counts as running too.
+  bool ProcessAlive(std::uint32_t id) override;
+
+  // Starts the program with the argument vector directly (no shell, no splitting of the
+  // command-line text) with posix_spawnp; standard input, output and error are inherited.
+  // The window style has no meaning here.
+  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override;
+  // POSIX systems have no management service to ask for Windows processes: always empty.
+  std::string FindProcessFolder(const std::string& exeName) override;
+};
+
+class PosixUserValues : public UserValueService {
+ public:
+  // The store is written through the platform's safe write routines.
+  explicit PosixUserValues(Platform& platform) : platform_(platform) {}
 
   // User values live in a UTF-8 INI file of the program's own:
   // $XDG_CONFIG_HOME (else $HOME/.config) + "/TavrinPlugin/registry.ini". The key path
@@ -94,29 +129,25 @@ class PosixPlatform : public Platform {
   // so that a process that dies releases its locks.
   std::unique_ptr<HeldFile> TakeUserLock(const std::string& name, LockMode mode) override;
 
-  // Starts the program with the argument vector directly (no shell, no splitting of the
-  // command-line text) with posix_spawnp; standard input, output and error are inherited.
-  // The window style has no meaning here.
-  std::unique_ptr<ChildProcess> StartProcess(const ProcessStart& start, int windowStyle) override;
-  // POSIX systems have no management service to ask for Windows processes: always empty.
-  std::string FindProcessFolder(const std::string& exeName) override;
-  std::string DocumentsFolder() override;
+ private:
+  Platform& platform_;
+};
 
-  // No clipboard: the text and a line break go to standard output.
-  void SetClipboardText(const std::string& text) override;
-  bool OpenWithShell(const std::string& target) override;
-  std::uint64_t RandomSeed() override;
-
-  std::string ReadProfileString(const std::string& file, const std::string& section,
-                                const std::string& key, const std::string& defaultValue) override;
-  bool WriteProfileString(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& value,
-                          FileAccess access) override;
-  std::vector<std::string> ReadProfileStrings(const std::string& file, const std::string& section,
-                                              const std::vector<std::string>& keys,
-                                              const std::string& defaultValue) override;
-
-  CryptoProvider& Crypto() override;
+// Every service of the POSIX back end in one object. Subclasses (in tests) may override any
+// service's method. Not copyable: its Platform refers to its own services.
+class PosixPlatform : public PosixMachine,
+                      public PosixLocale,
+                      public PosixClock,
+                      public PosixFiles,
+                      public PosixProcesses,
+                      public PosixUserValues,
+                      public Platform {
+ public:
+  PosixPlatform()
+      : PosixUserValues(static_cast<Platform&>(*this)),
+        Platform(*this, *this, *this, *this, *this, *this, crypto_) {}
+  PosixPlatform(const PosixPlatform&) = delete;
+  PosixPlatform& operator=(const PosixPlatform&) = delete;
 
  private:
   OpenSslCrypto crypto_;

@@ -183,7 +183,7 @@ std::string LockFileName(const std::string& name) {
 
 }  // namespace
 
-void Win32Platform::SetNormalAttributes(const std::string& path) {
+void Win32Files::SetNormalAttributes(const std::string& path) {
   const std::wstring widePath = Wide(path);
   const DWORD attributes = ::GetFileAttributesW(widePath.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
@@ -194,20 +194,20 @@ void Win32Platform::SetNormalAttributes(const std::string& path) {
   ::SetFileAttributesW(widePath.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL);
 }
 
-std::unique_ptr<HeldFile> Win32Platform::HoldFile(const std::string& path) {
+std::unique_ptr<HeldFile> Win32Files::HoldFile(const std::string& path) {
   UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Win32HeldFile>(std::move(file));
 }
 
-bool Win32Platform::CanOpenExclusively(const std::string& path) {
+bool Win32Files::CanOpenExclusively(const std::string& path) {
   const UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   return static_cast<bool>(file);
 }
 
-PathFacts Win32Platform::InspectPath(const std::string& path) {
+PathFacts Win32Files::InspectPath(const std::string& path) {
   PathFacts facts;
   const std::wstring widePath = Wide(path);
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -228,7 +228,7 @@ PathFacts Win32Platform::InspectPath(const std::string& path) {
   return facts;
 }
 
-std::optional<FileIdentity> Win32Platform::IdentifyFile(const std::string& path) {
+std::optional<FileIdentity> Win32Files::IdentifyFile(const std::string& path) {
   if (path.empty()) return std::nullopt;
   // A full path beyond MAX_PATH reaches the system whole in its "\\?\" form.
   std::wstring name = Wide(path);
@@ -251,9 +251,9 @@ std::optional<FileIdentity> Win32Platform::IdentifyFile(const std::string& path)
                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-std::unique_ptr<WritableFile> Win32Platform::OpenFileForWriting(const std::string& path,
-                                                                WriteMode mode,
-                                                                std::uint32_t permissions) {
+std::unique_ptr<WritableFile> Win32Files::OpenFileForWriting(const std::string& path,
+                                                             WriteMode mode,
+                                                             std::uint32_t permissions) {
   const bool append = mode == WriteMode::Append;
   const bool readOnly = permissions != 0 && (permissions & 0200) == 0;
   const DWORD attributes = readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
@@ -265,16 +265,16 @@ std::unique_ptr<WritableFile> Win32Platform::OpenFileForWriting(const std::strin
   return std::make_unique<Win32WritableFile>(std::move(file));
 }
 
-bool Win32Platform::RenameFile(const std::string& from, const std::string& to) {
+bool Win32Files::RenameFile(const std::string& from, const std::string& to) {
   return ::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool Win32Platform::RemoveFile(const std::string& path) {
+bool Win32Files::RemoveFile(const std::string& path) {
   return ::DeleteFileW(Wide(path).c_str()) != FALSE;
 }
 
-std::string Win32Platform::TempPath() {
+std::string Win32Files::TempPath() {
   wchar_t buffer[MAX_PATH + 2] = {};
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
   if (length == 0 || length > MAX_PATH + 1) return "";
@@ -283,15 +283,14 @@ std::string Win32Platform::TempPath() {
   return path;
 }
 
-std::string Win32Platform::CreateUniqueTempFile(const std::string& folder,
-                                                const std::string& prefix) {
+std::string Win32Files::CreateUniqueTempFile(const std::string& folder, const std::string& prefix) {
   if (folder.empty()) return "";
   wchar_t path[MAX_PATH] = {};
   if (::GetTempFileNameW(Wide(folder).c_str(), Wide(prefix).c_str(), 0, path) == 0) return "";
   return Narrow(path);
 }
 
-std::string Win32Platform::CurrentDirectory() {
+std::string Win32Files::CurrentDirectory() {
   const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
   if (needed == 0) return "";
   std::wstring folder(needed, L'\0');
@@ -301,21 +300,21 @@ std::string Win32Platform::CurrentDirectory() {
   return Narrow(folder);
 }
 
-int Win32Platform::ChangeDirectory(const std::string& folder) {
+int Win32Files::ChangeDirectory(const std::string& folder) {
   if (folder.empty() || !::SetCurrentDirectoryW(Wide(folder).c_str())) {
     return static_cast<int>(kErrPathNotFound);
   }
   return 0;
 }
 
-bool Win32Platform::CreateFolders(const std::string& folder) {
+bool Win32Files::CreateFolders(const std::string& folder) {
   if (folder.empty()) return false;
   std::error_code ec;
   std::filesystem::create_directories(FsPath(folder), ec);
   return std::filesystem::is_directory(FsPath(folder), ec);
 }
 
-std::string Win32Platform::ReadUserValue(const std::string& key, const std::string& name) {
+std::string Win32UserValues::ReadUserValue(const std::string& key, const std::string& name) {
   const std::wstring keyPath = UserKeyPath(key), valueName = Wide(name);
   std::wstring value(128, L'\0');
   for (;;) {
@@ -332,8 +331,8 @@ std::string Win32Platform::ReadUserValue(const std::string& key, const std::stri
   }
 }
 
-bool Win32Platform::WriteUserValue(const std::string& key, const std::string& name,
-                                   const std::string& value) {
+bool Win32UserValues::WriteUserValue(const std::string& key, const std::string& name,
+                                     const std::string& value) {
   HKEY opened = nullptr;
   // Creates every missing level of the key on the way.
   if (::RegCreateKeyExW(HKEY_CURRENT_USER, UserKeyPath(key).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
@@ -348,7 +347,7 @@ bool Win32Platform::WriteUserValue(const std::string& key, const std::string& na
   return status == ERROR_SUCCESS;
 }
 
-bool Win32Platform::DeleteUserValue(const std::string& key, const std::string& name) {
+bool Win32UserValues::DeleteUserValue(const std::string& key, const std::string& name) {
   HKEY opened = nullptr;
   if (::RegOpenKeyExW(HKEY_CURRENT_USER, UserKeyPath(key).c_str(), 0, KEY_SET_VALUE, &opened) !=
       ERROR_SUCCESS) {
@@ -359,8 +358,8 @@ bool Win32Platform::DeleteUserValue(const std::string& key, const std::string& n
   return status == ERROR_SUCCESS;
 }
 
-std::unique_ptr<HeldFile> Win32Platform::TakeUserLock(const std::string& name, LockMode mode) {
-  const std::string localData = GetEnvironmentVariable("LOCALAPPDATA");
+std::unique_ptr<HeldFile> Win32UserValues::TakeUserLock(const std::string& name, LockMode mode) {
+  const std::string localData = EnvironmentValue("LOCALAPPDATA");
   if (localData.empty() || name.empty()) return nullptr;
   const std::string folder = localData + "\\TavrinPlugin\\locks";
   std::error_code ec;

@@ -76,7 +76,7 @@ void RemoveMarkedFiles() noexcept {
   }
 }
 
-std::unique_ptr<HeldFile> Win32Platform::RemoveOnInterrupt(const std::string& path) {
+std::unique_ptr<HeldFile> Win32Files::RemoveOnInterrupt(const std::string& path) {
   const std::wstring given = Wide(path);
   const DWORD needed = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return nullptr;

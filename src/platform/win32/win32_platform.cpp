@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/profile_strings.h"
 #include "platform/win32/wide_text.h"
 
 // The Windows headers last, so that their macros reach none of the program's headers.
@@ -87,7 +86,7 @@ class OpenedClipboard {
 
 }  // namespace
 
-std::string Win32Platform::ProgramPath() {
+std::string Win32Machine::ProgramPath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =
@@ -100,21 +99,21 @@ std::string Win32Platform::ProgramPath() {
   }
 }
 
-std::string Win32Platform::ComputerName() {
+std::string Win32Machine::ComputerName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
   if (!::GetComputerNameW(name, &length)) return "";
   return Narrow(std::wstring_view(name, length));
 }
 
-std::string Win32Platform::UserName() {
+std::string Win32Machine::UserName() {
   wchar_t name[257] = {};  // UNLEN + 1
   DWORD length = 257;
   if (!::GetUserNameW(name, &length) || length == 0) return "";
   return Narrow(std::wstring_view(name, length - 1));  // the count includes the NUL
 }
 
-std::string Win32Platform::GetEnvironmentVariable(const std::string& name) {
+std::string EnvironmentValue(const std::string& name) {
   const std::wstring wideName = Wide(name);
   std::wstring value(256, L'\0');
   for (;;) {
@@ -127,7 +126,13 @@ std::string Win32Platform::GetEnvironmentVariable(const std::string& name) {
   }
 }
 
-std::string Win32Platform::Utf8ToAnsi(std::string_view utf8) {
+Win32Platform::~Win32Platform() = default;
+
+std::string Win32Machine::GetEnvironmentVariable(const std::string& name) {
+  return EnvironmentValue(name);
+}
+
+std::string Win32Locale::Utf8ToAnsi(std::string_view utf8) {
   const std::wstring wide = Wide(utf8);
   if (wide.empty()) return "";
   const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
@@ -139,7 +144,7 @@ std::string Win32Platform::Utf8ToAnsi(std::string_view utf8) {
   return ansi;
 }
 
-std::string Win32Platform::AnsiToUtf8(std::string_view ansi) {
+std::string Win32Locale::AnsiToUtf8(std::string_view ansi) {
   if (ansi.empty()) return "";
   const int length =
       ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
@@ -149,12 +154,12 @@ std::string Win32Platform::AnsiToUtf8(std::string_view ansi) {
   return Narrow(wide);
 }
 
-std::string Win32Platform::LocaleInfo(int type) {
+std::string Win32Locale::LocaleInfo(int type) {
   if (type <= 0) return "";
   return LocaleText(LOCALE_SYSTEM_DEFAULT, static_cast<LCTYPE>(type));
 }
 
-RegionalSettings Win32Platform::Regional() {
+RegionalSettings Win32Locale::Regional() {
   const LCID user = LOCALE_USER_DEFAULT;
   RegionalSettings regional;
   // The date order and separator the system derives from the short-date picture.
@@ -195,13 +200,13 @@ RegionalSettings Win32Platform::Regional() {
   return regional;
 }
 
-DateTime Win32Platform::Now() {
+DateTime Win32Clock::Now() {
   SYSTEMTIME now{};
   ::GetLocalTime(&now);
   return DateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
-int Win32Platform::UtcBiasMinutes(const DateTime& local) {
+int Win32Clock::UtcBiasMinutes(const DateTime& local) {
   const SYSTEMTIME localTime = ToSystemTime(local);
   SYSTEMTIME utc{};
   // The zone's rules for that year, where the system keeps rules per year; else the rules
@@ -219,7 +224,7 @@ int Win32Platform::UtcBiasMinutes(const DateTime& local) {
   return static_cast<int>((utcTicks - localTicks) / (10'000'000LL * 60));
 }
 
-OsVersionInfo Win32Platform::OsVersion() {
+OsVersionInfo Win32Machine::OsVersion() {
   OsVersionInfo info;
   OSVERSIONINFOEXW version{};
   version.dwOSVersionInfoSize = sizeof version;
@@ -236,7 +241,7 @@ OsVersionInfo Win32Platform::OsVersion() {
   return info;
 }
 
-std::string Win32Platform::ShortPath(const std::string& path) {
+std::string Win32Files::ShortPath(const std::string& path) {
   const std::wstring widePath = Wide(path);
   const DWORD needed = ::GetShortPathNameW(widePath.c_str(), nullptr, 0);
   if (needed == 0) return "";
@@ -247,7 +252,7 @@ std::string Win32Platform::ShortPath(const std::string& path) {
   return Narrow(shortPath);
 }
 
-bool Win32Platform::CreateZipComponent() {
+bool Win32Machine::CreateZipComponent() {
   // A thread that runs COM in another apartment already keeps it; only a call that
   // initialized COM here undoes that.
   const HRESULT initialized = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -262,7 +267,7 @@ bool Win32Platform::CreateZipComponent() {
   return created;
 }
 
-bool Win32Platform::RegisterZipComponent(const std::string& libraryPath) {
+bool Win32Machine::RegisterZipComponent(const std::string& libraryPath) {
   const HMODULE library = ::LoadLibraryW(Wide(libraryPath).c_str());
   if (library == nullptr) return false;
   using RegisterFunction = HRESULT(STDAPICALLTYPE*)();
@@ -273,14 +278,14 @@ bool Win32Platform::RegisterZipComponent(const std::string& libraryPath) {
   return registered;
 }
 
-bool Win32Platform::OpenWithShell(const std::string& target) {
+bool Win32Machine::OpenWithShell(const std::string& target) {
   // The active window owns whatever the shell shows about a failure.
   const HINSTANCE result = ::ShellExecuteW(::GetActiveWindow(), L"open", Wide(target).c_str(),
                                            nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
-void Win32Platform::SetClipboardText(const std::string& text) {
+void Win32Machine::SetClipboardText(const std::string& text) {
   const std::wstring wide = Wide(text);
   const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
   OpenedClipboard clipboard;
@@ -296,7 +301,7 @@ void Win32Platform::SetClipboardText(const std::string& text) {
   ::GlobalFree(memory);
 }
 
-std::uint64_t Win32Platform::RandomSeed() {
+std::uint64_t Win32Machine::RandomSeed() {
   LARGE_INTEGER counter{};
   ::QueryPerformanceCounter(&counter);
   FILETIME now{};
@@ -306,29 +311,6 @@ std::uint64_t Win32Platform::RandomSeed() {
   seed ^= static_cast<std::uint64_t>(::GetCurrentProcessId()) << 40;
   seed ^= ::GetTickCount64() << 20;
   return seed;
-}
-
-std::string Win32Platform::ReadProfileString(const std::string& file, const std::string& section,
-                                             const std::string& key,
-                                             const std::string& defaultValue) {
-  return ReadProfileStringFile(file, section, key, defaultValue);
-}
-
-bool Win32Platform::WriteProfileString(const std::string& file, const std::string& section,
-                                       const std::string& key, const std::string& value,
-                                       FileAccess access) {
-  return WriteProfileStringFile(*this, file, section, key, value, access);
-}
-
-std::vector<std::string> Win32Platform::ReadProfileStrings(const std::string& file,
-                                                           const std::string& section,
-                                                           const std::vector<std::string>& keys,
-                                                           const std::string& defaultValue) {
-  return ReadProfileStringsFile(file, section, keys, defaultValue);
-}
-
-CryptoProvider& Win32Platform::Crypto() {
-  return crypto_;
 }
 
 }  // namespace tavrin

@@ -61,11 +61,11 @@ std::string ProcessImagePath(DWORD id) {
 
 }  // namespace
 
-std::uint32_t Win32Platform::ProcessId() {
+std::uint32_t Win32Processes::ProcessId() {
   return ::GetCurrentProcessId();
 }
 
-bool Win32Platform::ProcessAlive(std::uint32_t id) {
+bool Win32Processes::ProcessAlive(std::uint32_t id) {
   if (id == 0) return false;
   const UniqueHandle process(
       ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
@@ -74,8 +74,8 @@ bool Win32Platform::ProcessAlive(std::uint32_t id) {
   return ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
 }
 
-std::unique_ptr<ChildProcess> Win32Platform::StartProcess(const ProcessStart& start,
-                                                          int windowStyle) {
+std::unique_ptr<ChildProcess> Win32Processes::StartProcess(const ProcessStart& start,
+                                                           int windowStyle) {
   if (start.program.empty()) throw FileNotFoundError("ShellAndWait", "");
   const std::wstring program = Wide(start.program);
   // CreateProcessW may write into the command line: it gets a copy of its own.
@@ -93,7 +93,7 @@ std::unique_ptr<ChildProcess> Win32Platform::StartProcess(const ProcessStart& st
   return std::make_unique<Win32ChildProcess>(UniqueHandle(started.hProcess));
 }
 
-std::string Win32Platform::DocumentsFolder() {
+std::string Win32Machine::DocumentsFolder() {
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder))) {
     return "";
@@ -103,7 +103,7 @@ std::string Win32Platform::DocumentsFolder() {
   return path;
 }
 
-std::string Win32Platform::FindProcessFolder(const std::string& exeName) {
+std::string Win32Processes::FindProcessFolder(const std::string& exeName) {
   const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot || exeName.empty()) return "";
   PROCESSENTRY32W entry{};

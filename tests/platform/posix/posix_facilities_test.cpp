@@ -59,7 +59,8 @@ struct PlatformWithProgramAt : PosixPlatform {
 
 std::uint32_t RunToEnd(PosixPlatform& platform, const std::string& program,
                        const std::vector<std::string>& arguments) {
-  const std::unique_ptr<ChildProcess> child = platform.StartProcess({"", program, arguments}, 1);
+  const std::unique_ptr<ChildProcess> child =
+      platform.Processes().StartProcess({"", program, arguments}, 1);
   std::uint32_t code = 0;
   while (!child->Finished(code)) child->WaitBriefly();
   return code;
@@ -86,7 +87,7 @@ TEST(PosixProcesses, ExitCodesSignalsArgumentsAndMissingPrograms) {
   for (const std::string& program : {dir.File("missing.exe"), dir.File("tool.exe"),
                                      std::string("no-such-program-on-path"), std::string()}) {
     const ProcessStart start{program + " import", program, {"import"}};
-    EXPECT_EQ(ErrorOf([&] { platform.StartProcess(start, 1); }), "53 ShellAndWait");
+    EXPECT_EQ(ErrorOf([&] { platform.Processes().StartProcess(start, 1); }), "53 ShellAndWait");
   }
 }
 
@@ -94,19 +95,19 @@ TEST(PosixFileLocks, TheRunMarkerIsHeldAgainstEveryOtherProcess) {
   TempDir dir;
   PosixPlatform platform;
   const std::string path = dir.File("TavrinPlugin.run");
-  EXPECT_FALSE(platform.CanOpenExclusively(path));  // missing
-  auto marker = platform.HoldFile(path);            // made when missing
+  EXPECT_FALSE(platform.Files().CanOpenExclusively(path));  // missing
+  auto marker = platform.Files().HoldFile(path);            // made when missing
   ASSERT_NE(marker, nullptr);
-  EXPECT_FALSE(platform.CanOpenExclusively(path));
-  EXPECT_EQ(platform.HoldFile(path), nullptr);
+  EXPECT_FALSE(platform.Files().CanOpenExclusively(path));
+  EXPECT_EQ(platform.Files().HoldFile(path), nullptr);
   const pid_t child = ::fork();
   if (child == 0) ::_exit(PosixPlatform().HoldFile(path) == nullptr ? 0 : 1);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "taken by another process";
   marker.reset();
-  EXPECT_TRUE(platform.CanOpenExclusively(path));
-  EXPECT_EQ(platform.HoldFile(dir.File("missing/file.run")), nullptr);
+  EXPECT_TRUE(platform.Files().CanOpenExclusively(path));
+  EXPECT_EQ(platform.Files().HoldFile(dir.File("missing/file.run")), nullptr);
 }
 
 TEST(PosixFiles, TemporaryNamesFoldersAndModes) {
@@ -114,31 +115,34 @@ TEST(PosixFiles, TemporaryNamesFoldersAndModes) {
   PosixPlatform platform;
   {
     ScopedEnv tmpdir("TMPDIR", "/var/tmp/x");
-    EXPECT_EQ(platform.TempPath(), "/var/tmp/x/");
+    EXPECT_EQ(platform.Files().TempPath(), "/var/tmp/x/");
   }
   ScopedEnv tmpdir("TMPDIR", nullptr);
-  EXPECT_EQ(platform.TempPath(), "/tmp/");
+  EXPECT_EQ(platform.Files().TempPath(), "/tmp/");
   std::set<std::string> seen;
   for (int i = 0; i < 50; ++i) {
-    const std::string file = platform.CreateUniqueTempFile(dir.Path(i % 2 == 0), "~tVp");
+    const std::string file = platform.Files().CreateUniqueTempFile(dir.Path(i % 2 == 0), "~tVp");
     EXPECT_TRUE(std::regex_match(file, std::regex(dir.File(R"(~tV[0-9A-F]{1,4}\.tmp)"))));
     EXPECT_TRUE(Exists(file) && seen.insert(file).second) << file;
   }
-  EXPECT_TRUE(platform.CreateUniqueTempFile(dir.Path(), "äbcd").starts_with(dir.File("äbc")));
-  EXPECT_EQ(platform.CreateUniqueTempFile(dir.File("missing"), "~tV") +
-                platform.CreateUniqueTempFile("", "~tV"),
+  EXPECT_TRUE(
+      platform.Files().CreateUniqueTempFile(dir.Path(), "äbcd").starts_with(dir.File("äbc")));
+  EXPECT_EQ(platform.Files().CreateUniqueTempFile(dir.File("missing"), "~tV") +
+                platform.Files().CreateUniqueTempFile("", "~tV"),
             "");
-  const std::string before = platform.CurrentDirectory();
-  EXPECT_EQ(platform.ChangeDirectory(dir.Path()), 0);
-  EXPECT_EQ(fs::path(platform.CurrentDirectory()), fs::canonical(dir.Path()));
-  EXPECT_EQ(platform.ChangeDirectory(dir.File("missing")) + platform.ChangeDirectory(""), 76 + 76);
-  EXPECT_EQ(platform.ChangeDirectory(before), 0);
+  const std::string before = platform.Files().CurrentDirectory();
+  EXPECT_EQ(platform.Files().ChangeDirectory(dir.Path()), 0);
+  EXPECT_EQ(fs::path(platform.Files().CurrentDirectory()), fs::canonical(dir.Path()));
+  EXPECT_EQ(
+      platform.Files().ChangeDirectory(dir.File("missing")) + platform.Files().ChangeDirectory(""),
+      76 + 76);
+  EXPECT_EQ(platform.Files().ChangeDirectory(before), 0);
   // Normal attributes only add owner read and write.
   const std::string path = dir.File("readonly.txt");
   WriteBytes(path, "x");
   fs::permissions(path, fs::perms(0440));
-  platform.SetNormalAttributes(path);
-  platform.SetNormalAttributes(dir.File("missing.txt"));  // ignored
+  platform.Files().SetNormalAttributes(path);
+  platform.Files().SetNormalAttributes(dir.File("missing.txt"));  // ignored
   EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
 }
 
@@ -221,7 +225,8 @@ TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
   files.SetDeleteAtEnd(false);
   WriteUtf8File(platform, files.GetTempFile("xml", true), "<a/>", FileAccess::OwnerOnly);
   CreateTransferJob(context, source);
-  EXPECT_TRUE(platform.CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));
+  EXPECT_TRUE(
+      platform.Files().CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));
   ::umask(umask);
   int checked = 0;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.Path())) {
@@ -304,39 +309,46 @@ TEST(PosixUserValues, StoredInTheConfigurationHome) {
   ScopedEnv homeVariable("HOME", home.Path().c_str());
   PosixPlatform platform;
   const std::string key = "TavrinPlugin\\TempFilesToBeDeleted";
-  EXPECT_EQ(platform.ReadUserValue(key, "Anzahl"), "");
+  EXPECT_EQ(platform.UserValues().ReadUserValue(key, "Anzahl"), "");
   // The store is replaced through a new file of its own, never through a planted link.
   fs::create_directories(config.File("TavrinPlugin"));
   fs::create_symlink(home.File("victim"), config.File("TavrinPlugin/registry.ini.~new"));
   // Texts that would forge lines are refused.
-  EXPECT_FALSE(platform.WriteUserValue("K", "1", "a\nAnzahl=99") ||
-               platform.WriteUserValue("K", "a=b", "x") ||
-               platform.WriteUserValue("K]", "1", "x") || platform.WriteUserValue("K", "", "x"));
+  EXPECT_FALSE(platform.UserValues().WriteUserValue("K", "1", "a\nAnzahl=99") ||
+               platform.UserValues().WriteUserValue("K", "a=b", "x") ||
+               platform.UserValues().WriteUserValue("K]", "1", "x") ||
+               platform.UserValues().WriteUserValue("K", "", "x"));
   const char* values[][3] = {{"Other", "1", "x"},
                              {"Other", "2", "y"},
                              {"K", "Anzahl", "2"},
                              {"K", "1", " /tmp/\"q\"/Дмитрий.xml "},
                              {"K", "anzahl", "3"}};
   for (const auto& [section, name, value] : values) {
-    ASSERT_TRUE(platform.WriteUserValue(section == std::string("K") ? key : section, name, value));
+    ASSERT_TRUE(platform.UserValues().WriteUserValue(section == std::string("K") ? key : section,
+                                                     name, value));
   }
-  EXPECT_TRUE(platform.DeleteUserValue("Other", "2"));
-  EXPECT_FALSE(platform.DeleteUserValue("Other", "2") || platform.DeleteUserValue("None", "1"));
+  EXPECT_TRUE(platform.UserValues().DeleteUserValue("Other", "2"));
+  EXPECT_FALSE(platform.UserValues().DeleteUserValue("Other", "2") ||
+               platform.UserValues().DeleteUserValue("None", "1"));
   EXPECT_EQ(ReadBytes(config.File("TavrinPlugin/registry.ini")),
             "[Other]\n1=x\n\n[TavrinPlugin\\TempFilesToBeDeleted]\nAnzahl=3\n"
             "1= /tmp/\"q\"/Дмитрий.xml \n");
-  EXPECT_EQ(platform.ReadUserValue("tavrinplugin\\tempfilestobedeleted", "ANZAHL"), "3");
-  EXPECT_EQ(platform.ReadUserValue(key, "1"), " /tmp/\"q\"/Дмитрий.xml ");
+  EXPECT_EQ(platform.UserValues().ReadUserValue("tavrinplugin\\tempfilestobedeleted", "ANZAHL"),
+            "3");
+  EXPECT_EQ(platform.UserValues().ReadUserValue(key, "1"), " /tmp/\"q\"/Дмитрий.xml ");
   EXPECT_TRUE(fs::is_empty(home.Path()));
   // Several values at once leave the store as the same writes one at a time do.
   const std::string store = config.File("TavrinPlugin/registry.ini"), before = ReadBytes(store);
-  EXPECT_FALSE(platform.WriteUserValues(key, {{"2", "b"}, {"ANZAHL", "4"}}, {"1", "9", "2"}));
+  EXPECT_FALSE(
+      platform.UserValues().WriteUserValues(key, {{"2", "b"}, {"ANZAHL", "4"}}, {"1", "9", "2"}));
   const std::string together = ReadBytes(store);
   WriteBytes(store, before);
-  platform.WriteUserValue(key, "2", "b"), platform.WriteUserValue(key, "ANZAHL", "4");
-  platform.DeleteUserValue(key, "1"), platform.DeleteUserValue(key, "2");
+  platform.UserValues().WriteUserValue(key, "2", "b"),
+      platform.UserValues().WriteUserValue(key, "ANZAHL", "4");
+  platform.UserValues().DeleteUserValue(key, "1"), platform.UserValues().DeleteUserValue(key, "2");
   EXPECT_EQ(ReadBytes(store), together);
-  EXPECT_EQ(platform.ReadUserValues(key, {"anzahl", "1"}), (std::vector<std::string>{"4", ""}));
+  EXPECT_EQ(platform.UserValues().ReadUserValues(key, {"anzahl", "1"}),
+            (std::vector<std::string>{"4", ""}));
   // Without an absolute configuration home the store lies below the home folder.
   EXPECT_EQ(UserStorePath("/cfg/", "/home/a"), "/cfg/TavrinPlugin/registry.ini");
   EXPECT_EQ(UserStorePath("relative", "/home/a"), "/home/a/.config/TavrinPlugin/registry.ini");
@@ -348,11 +360,11 @@ TEST(PosixUserValues, LocksAndAQuickCleanUpOfThousandsOfEntries) {
   ScopedEnv configHome("XDG_CONFIG_HOME", config.Path().c_str());
   ScopedEnv tmpdir("TMPDIR", config.Path().c_str());
   PosixPlatform platform;
-  auto shared = platform.TakeUserLock("A\\B", LockMode::Shared);
-  EXPECT_TRUE(shared && platform.TakeUserLock("A\\B", LockMode::Shared));
-  EXPECT_EQ(platform.TakeUserLock("A\\B", LockMode::TryExclusive), nullptr);
+  auto shared = platform.UserValues().TakeUserLock("A\\B", LockMode::Shared);
+  EXPECT_TRUE(shared && platform.UserValues().TakeUserLock("A\\B", LockMode::Shared));
+  EXPECT_EQ(platform.UserValues().TakeUserLock("A\\B", LockMode::TryExclusive), nullptr);
   shared.reset();
-  EXPECT_NE(platform.TakeUserLock("A\\B", LockMode::TryExclusive), nullptr);
+  EXPECT_NE(platform.UserValues().TakeUserLock("A\\B", LockMode::TryExclusive), nullptr);
 
   // 5,000 stale entries, every tenth file still there, are cleared in well under a second.
   std::vector<std::pair<std::string, std::string>> record = {{"Anzahl", "5000"}};
@@ -360,12 +372,12 @@ TEST(PosixUserValues, LocksAndAQuickCleanUpOfThousandsOfEntries) {
     record.emplace_back(std::to_string(i), config.File("~tV" + std::to_string(i) + ".xml"));
     if (i % 10 == 0) WriteBytes(record.back().second, "x");
   }
-  ASSERT_TRUE(platform.WriteUserValues(cTempFiles::kRecordKey, record, {}));
+  ASSERT_TRUE(platform.UserValues().WriteUserValues(cTempFiles::kRecordKey, record, {}));
   const auto start = std::chrono::steady_clock::now();
   cTempFiles(platform).DeleteTempFiles();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-  EXPECT_EQ(platform.ReadUserValue(cTempFiles::kRecordKey, "Anzahl") +
-                platform.ReadUserValue(cTempFiles::kRecordKey, "5000"),
+  EXPECT_EQ(platform.UserValues().ReadUserValue(cTempFiles::kRecordKey, "Anzahl") +
+                platform.UserValues().ReadUserValue(cTempFiles::kRecordKey, "5000"),
             "0");
   EXPECT_FALSE(Exists(config.File("~tV5000.xml")));
 }
@@ -374,14 +386,15 @@ TEST(PosixLocale, FromTheLocaleVariablesPerCategory) {
   PosixPlatform platform;
   ScopedEnv lcAll("LC_ALL", nullptr), lang("LANG", "fr_CA.UTF-8"), lcTime("LC_TIME", "de_DE.UTF-8");
   ScopedEnv lcMessages("LC_MESSAGES", "it_IT"), lcNumeric("LC_NUMERIC", nullptr);
-  const RegionalSettings regional = platform.Regional();
-  EXPECT_EQ(platform.LocaleInfo(3) + " " + regional.monthNames[11] + regional.decimalSeparator,
-            "ITA Dezember,");
+  const RegionalSettings regional = platform.Locale().Regional();
+  EXPECT_EQ(
+      platform.Locale().LocaleInfo(3) + " " + regional.monthNames[11] + regional.decimalSeparator,
+      "ITA Dezember,");
   // Slovak from LANG alone: its language code, texts and date form.
   ScopedEnv sk("LANG", "sk_SK.UTF-8"), noTime("LC_TIME", nullptr),
       noMessages("LC_MESSAGES", nullptr);
-  EXPECT_EQ(platform.LocaleInfo(3) + " " + Languages::SystemLanguageCode(platform) + " " +
-                FormatGeneralDate({2026, 12, 4, 23, 35, 8}, platform.Regional()),
+  EXPECT_EQ(platform.Locale().LocaleInfo(3) + " " + Languages::SystemLanguageCode(platform) + " " +
+                FormatGeneralDate({2026, 12, 4, 23, 35, 8}, platform.Locale().Regional()),
             "SKY SK 4.12.2026 23:35:08");
 }
 
@@ -390,24 +403,24 @@ TEST(PosixTime, BiasFollowsSummerTime) {
   PosixPlatform platform;
   ScopedEnv tz("TZ", "Europe/Berlin");
   // The last Sunday of October 2026: summer time ends at 03:00.
-  EXPECT_EQ(platform.UtcBiasMinutes({2026, 10, 24, 12, 0, 0}), -120);
-  EXPECT_EQ(platform.UtcBiasMinutes({2026, 10, 26, 12, 0, 0}), -60);
+  EXPECT_EQ(platform.Clock().UtcBiasMinutes({2026, 10, 24, 12, 0, 0}), -120);
+  EXPECT_EQ(platform.Clock().UtcBiasMinutes({2026, 10, 26, 12, 0, 0}), -60);
   ScopedEnv otherTz("TZ", "America/New_York");
-  EXPECT_EQ(platform.UtcBiasMinutes({2026, 1, 15, 12, 0, 0}), 300);
+  EXPECT_EQ(platform.Clock().UtcBiasMinutes({2026, 1, 15, 12, 0, 0}), 300);
 }
 
 TEST(PosixSystem, ProgramMachineAndServices) {
   PosixPlatform platform;
-  EXPECT_EQ(fs::path(platform.ProgramPath()), fs::canonical("/proc/self/exe"));
-  EXPECT_FALSE(platform.ComputerName().empty() || platform.UserName().empty() ||
-               platform.OsVersion().systemRelease.empty());
+  EXPECT_EQ(fs::path(platform.Machine().ProgramPath()), fs::canonical("/proc/self/exe"));
+  EXPECT_FALSE(platform.Machine().ComputerName().empty() || platform.Machine().UserName().empty() ||
+               platform.Machine().OsVersion().systemRelease.empty());
   EXPECT_TRUE(MachineIs64Bit("x86_64") && MachineIs64Bit("aarch64") && MachineIs64Bit("s390x"));
   EXPECT_FALSE(MachineIs64Bit("i686") || MachineIs64Bit("armv7l"));
   ::testing::internal::CaptureStdout();
-  platform.SetClipboardText("3C 78 2F 3E");
+  platform.Machine().SetClipboardText("3C 78 2F 3E");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "3C 78 2F 3E\n");
-  EXPECT_NE(platform.RandomSeed(), platform.RandomSeed());
-  EXPECT_EQ(platform.AnsiToUtf8(platform.Utf8ToAnsi("Größe € ā")), "Größe € ?");
+  EXPECT_NE(platform.Machine().RandomSeed(), platform.Machine().RandomSeed());
+  EXPECT_EQ(platform.Locale().AnsiToUtf8(platform.Locale().Utf8ToAnsi("Größe € ā")), "Größe € ?");
 }
 
 }  // namespace
