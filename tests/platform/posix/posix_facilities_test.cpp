@@ -17,12 +17,11 @@
 #include <regex>
 #include <set>
 
-#include "app/startup.h"
 #include "fakes/fake_ui.h"
-#include "handover/transfer_job.h"
 #include "platform/file_helpers.h"
 #include "platform/file_replace.h"
 #include "platform/languages.h"
+#include "platform/posix/posix_helpers.h"
 #include "platform/process_context.h"
 #include "platform/temp_files.h"
 #include "shared/date_time.h"
@@ -32,30 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing;
-
-// Sets one environment variable (or clears it, for nullptr) until the end of the scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(saved_ ? saved_->c_str() : nullptr); }
-
- private:
-  void Set(const char* value) {
-    value ? ::setenv(name_, value, 1) : ::unsetenv(name_);
-    ::tzset();
-  }
-  const char* name_;
-  std::optional<std::string> saved_;
-};
-
-// The POSIX back end with the program in a folder of the test's.
-struct PlatformWithProgramAt : PosixPlatform {
-  std::string program;
-  std::string ProgramPath() override { return program; }
-};
 
 std::uint32_t RunToEnd(PosixPlatform& platform, const std::string& program,
                        const std::vector<std::string>& arguments) {
@@ -204,43 +179,6 @@ TEST(PosixFiles, WritesGoThroughNewFilesOfTheirOwn) {
   for (const std::string& sibling : {stale, live}) WriteBytes(sibling, "<");
   EXPECT_TRUE(ReplaceFile(platform, path, "<b/>", FileAccess::OwnerOnly).Ok() && !Exists(stale) &&
               Exists(live));
-}
-
-// Under a umask of 000 a start, a recorded temporary file, a transfer job and a dump folder
-// leave nothing that another user could read or change: every folder the program made is
-// 0700, every file 0600.
-TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
-  TempDir dir;
-  const std::string program = dir.File("bin"), temp = dir.File("tmp"), source = dir.File("a.xml");
-  fs::create_directory(program), fs::create_directory(temp), WriteBytes(source, "<a/>");
-  ScopedEnv configHome("XDG_CONFIG_HOME", dir.File("config/home").c_str());
-  ScopedEnv tmpdir("TMPDIR", temp.c_str());
-  const mode_t umask = ::umask(0);
-  PlatformWithProgramAt platform;
-  platform.program = program + "/TavrinPlugin";
-  FakeUi ui;
-  ProcessContext context(platform, ui);
-  Main(context);  // the settings file, the run marker, the trace log, the configuration folder
-  cTempFiles files(platform);
-  files.SetDeleteAtEnd(false);
-  WriteUtf8File(platform, files.GetTempFile("xml", true), "<a/>", FileAccess::OwnerOnly);
-  CreateTransferJob(context, source);
-  EXPECT_TRUE(
-      platform.Files().CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));
-  ::umask(umask);
-  int checked = 0;
-  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.Path())) {
-    const std::string path = entry.path().string();
-    if (path == program || path == temp || path == source) continue;  // made by the test
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%o",
-                  static_cast<unsigned>(entry.symlink_status().permissions()));
-    EXPECT_EQ(mode, std::string(entry.is_directory() ? "700" : "600")) << path;
-    ++checked;
-  }
-  // cfg, its folder, trace log, settings, run marker, the store's three folders, store, three
-  // lock files, the document, jobs, job file, Dump and the run's dump folder.
-  EXPECT_GE(checked, 18);
 }
 
 // The POSIX back end whose new files stop in their first write: half the bytes are
