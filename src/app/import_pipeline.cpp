@@ -84,20 +84,24 @@ void WriteBatchFile(Platform& platform, const std::string& path,
 }
 
 // Dump copies and the report are a help for support and the user; failing to keep them
-// never stops the hand-over. They are patient data: the folders are the user's alone
-// (Platform::CreateFolders).
-bool CreateFolderQuietly(Platform& platform, const std::string& folder) {
+// never stops the hand-over, whatever the failure, so it is only traced. They are patient
+// data: the folders are the user's alone (Platform::CreateFolders).
+bool CreateFolderQuietly(ProcessContext& context, const std::string& folder) {
   try {
-    return platform.Files().CreateFolders(folder);
-  } catch (const std::exception&) {
+    return context.platform.Files().CreateFolders(folder);
+  } catch (const std::exception& error) {
+    context.trace.TryWrite("Folder not created: " + folder + ": " +
+                           AsRuntimeError(error, "CreateFolders").Detail());
     return false;
   }
 }
 
-void WriteDumpCopy(Platform& platform, const std::string& path, const std::string& document) {
+void WriteDumpCopy(ProcessContext& context, const std::string& path, const std::string& document) {
   try {
-    WriteUtf8File(platform, path, document, FileAccess::OwnerOnly);
-  } catch (const std::exception&) {
+    WriteUtf8File(context.platform, path, document, FileAccess::OwnerOnly);
+  } catch (const std::exception& error) {
+    context.trace.TryWrite("Dump copy not written: " +
+                           AsRuntimeError(error, "WriteDumpCopy").Detail());
   }
 }
 
@@ -145,7 +149,6 @@ class ImportRun {
   void WriteJsonReplay(const std::string& mac);
   void WriteXmlReplay(const std::string& mac);
   std::string Replay(const std::string& dumpFileName, const std::string& mac);
-  void TraceQuietly(const std::string& line);
 
   ProcessContext& context_;
   Platform& platform_;
@@ -265,7 +268,7 @@ Step ImportRun::Prepare() {
   if (toTool && request_.dump) {
     context_.trace.Write("Saving dump file");
     const std::string folder = RunDumpFolder(context_);
-    if (CreateFolderQuietly(platform_, folder)) dumpFolder_ = folder;
+    if (CreateFolderQuietly(context_, folder)) dumpFolder_ = folder;
   }
   if (toTool) context_.trace.Write("Creating stream for call");
   return true;
@@ -330,8 +333,8 @@ Step ImportRun::WriteToolFiles() {
   if (!xml.empty()) WriteUtf8File(platform_, result_.xmlPath, xml, FileAccess::OwnerOnly);
   if (!json.empty()) WriteUtf8File(platform_, result_.jsonPath, json, FileAccess::OwnerOnly);
   if (!dumpFolder_.empty()) {
-    if (!xml.empty()) WriteDumpCopy(platform_, dumpFolder_ + "stream.xml", xml);
-    if (!json.empty()) WriteDumpCopy(platform_, dumpFolder_ + "stream.json", json);
+    if (!xml.empty()) WriteDumpCopy(context_, dumpFolder_ + "stream.xml", xml);
+    if (!json.empty()) WriteDumpCopy(context_, dumpFolder_ + "stream.json", json);
   }
   return true;
 }
@@ -463,12 +466,13 @@ Step ImportRun::HandOverNamedFiles() {
                        .filePath = json ? result_.jsonPath : result_.xmlPath,
                        .document = json ? result_.conversion.json : result_.conversion.result,
                        .jobSuffix = jobSuffix,
-                       .trace = [this](const std::string& line) { TraceQuietly(line); }})
+                       .trace = [this](const std::string& line) { context_.trace.TryWrite(line); }})
             .exitCode;
   } catch (const ToolFolderError& error) {
     return Fail(ImportFailure::kToolFolderMissing, error.Folder());
   }
-  TraceQuietly("Hand-over result: " + std::to_string(static_cast<int>(*result_.toolExitCode)));
+  context_.trace.TryWrite("Hand-over result: " +
+                          std::to_string(static_cast<int>(*result_.toolExitCode)));
   return *result_.toolExitCode == 0 || Fail(ImportFailure::kToolRefused);
 }
 
@@ -482,7 +486,7 @@ Step ImportRun::ReportAfterHandOver() {
                                                    : dumpFolder_;
   const std::string path = named ? request_.reportPath : folder + "report.html";
   try {
-    if (!CreateFolderQuietly(platform_, folder)) throw PathFileAccessError("ReportAndOpen", folder);
+    if (!CreateFolderQuietly(context_, folder)) throw PathFileAccessError("ReportAndOpen", folder);
     WriteImportReport(context_, path,
                       {request_.exportPath, result_.read, result_.conversion, request_.reportDays});
     context_.trace.Write("Report written: " + path);
@@ -492,16 +496,9 @@ Step ImportRun::ReportAfterHandOver() {
       context_.trace.Write("Report not opened: " + path);
     }
   } catch (const std::exception& error) {
-    TraceQuietly(std::string("Report not written: ") + error.what());
+    context_.trace.TryWrite(std::string("Report not written: ") + error.what());
   }
   return true;
-}
-
-void ImportRun::TraceQuietly(const std::string& line) {
-  try {
-    context_.trace.Write(std::string_view(line));
-  } catch (const std::exception&) {
-  }
 }
 
 std::string ImportRun::Replay(const std::string& dumpFileName, const std::string& mac) {

@@ -30,15 +30,6 @@ void ShowWarning(ProcessContext& context, const std::string& text) {
   context.ui.ShowMessage(text, kProgramTitle, MessageButtons::Ok, MessageIcon::Exclamation);
 }
 
-// For the way out of the process, where a trace log that cannot be written must not keep
-// the process from ending.
-void TraceQuietly(ProcessContext& context, std::string_view message) {
-  try {
-    context.trace.Write(message);
-  } catch (const std::exception&) {
-  }
-}
-
 // A folder, pipe or device is named for what it is; a pipe is never opened.
 void TellNotAFile(ProcessContext& context, const ImportResult& result) {
   const int message = result.exportKind == FileKind::kMissing  ? kMsgFileNotFound
@@ -57,14 +48,14 @@ void TellNotRead(ProcessContext& context, const std::string& path, const Runtime
                       : error.Number() == kErrPathFileAccess ? kMsgExportUnreadable
                                                              : 0;
   if (message != 0) {
-    TraceQuietly(context, "Export not read: " + error.Detail());
+    context.trace.TryWrite("Export not read: " + error.Detail());
     ShowWarning(context, context.Message(message, {path}));
     return;
   }
   if (error.Number() == kErrOutOfMemory) {
     // The export is too large for this process: the window stays, for a smaller file.
     const std::string detail = error.Detail() + ": " + path;
-    TraceQuietly(context, "Export not read: " + detail);
+    context.trace.TryWrite("Export not read: " + detail);
     ShowWarning(context, context.Message(5051, {context.Message(5390), detail}));
     return;
   }
@@ -147,7 +138,7 @@ void EndPluginImport(ProcessContext& context, frmMeterImport& window, const Impo
       return TellNotAFile(context, result);
     case ImportFailure::kSecondHeader: {
       const HeaderInDataError& error = *result.secondHeader;
-      TraceQuietly(context, "Export not read: " + error.Detail());
+      context.trace.TryWrite("Export not read: " + error.Detail());
       return ShowWarning(
           context, context.Message(kMsgHeaderInData, {result.path, std::to_string(error.Line()),
                                                       error.Found(), error.Expected()}));
@@ -179,11 +170,8 @@ void EndAfterRunError(ProcessContext& context, const RuntimeError& error) {
   const std::string detail = error.Detail();
   context.ui.ShowMessage(context.Message(5051, {context.Message(5390), detail}), kProgramTitle,
                          MessageButtons::Ok, MessageIcon::None);
-  try {
-    context.trace.Write("Error: " + detail);
-  } catch (const std::exception&) {
-    // The process ends all the same.
-  }
+  // The process ends all the same when the log cannot be written.
+  context.trace.TryWrite("Error: " + detail);
   EndProgram(context);
 }
 

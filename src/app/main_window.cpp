@@ -47,15 +47,6 @@ const char* TrueFalse(bool value) {
   return value ? "True" : "False";
 }
 
-// For the way out of the process, where a trace log that cannot be written must not keep
-// the process from ending.
-void TraceQuietly(ProcessContext& context, std::string_view message) {
-  try {
-    context.trace.Write(message);
-  } catch (const std::exception&) {
-  }
-}
-
 }  // namespace
 
 frmMeterImport::frmMeterImport(ProcessContext& context)
@@ -124,10 +115,10 @@ void frmMeterImport::DumpCommandLineFile() {
   std::string text;
   try {
     text = ReadUtf8File(fileName, kMaxHexDumpFileBytes);
-  } catch (const std::exception& error) {
-    // An unreadable or oversized file is no reason to stop start-up.
-    TraceQuietly(context_, "Command-line file not dumped: " +
-                               AsRuntimeError(error, "DumpCommandLineFile").Detail());
+  } catch (const RuntimeError& error) {
+    // An unreadable or oversized file is no reason to stop start-up; running out of
+    // memory is a fault of the program and ends it as such.
+    context_.trace.TryWrite("Command-line file not dumped: " + error.Detail());
     return;
   }
   context_.platform.Machine().SetClipboardText(HexDumpOfText(context_.platform, text));
@@ -207,7 +198,7 @@ void frmMeterImport::cmdImportStarten_Click() {
 }
 
 void frmMeterImport::cmdSchliessen_Click() {
-  TraceQuietly(context_, "User cancelled import.");
+  context_.trace.TryWrite("User cancelled import.");
   EndProgram(context_);
 }
 

@@ -61,11 +61,8 @@ void Main(ProcessContext& context) {
 
   context.languages = std::make_unique<Languages>(platform, context.paths, languageCode);
   if (!notWritten.empty()) {
-    try {
-      context.trace.Write("Settings not saved: " + notWritten);
-    } catch (const std::exception&) {
-      // The message below tells the user all the same.
-    }
+    // The message below tells the user all the same when the log cannot be written.
+    context.trace.TryWrite("Settings not saved: " + notWritten);
     context.ui.ShowMessage(context.Message(kMsgSettingsNotWritten, {settingsPath}), kProgramTitle,
                            MessageButtons::Ok, MessageIcon::Exclamation);
   }

@@ -83,21 +83,18 @@ class ConverterRun {
         ui_(output.err, options_.quiet, output.errIsTerminal),
         context_(platform_, ui_) {}
 
+  // Runs the conversion; a failure that escapes it is traced before it goes on.
   int Run();
 
  private:
+  int RunSteps();
   int Fail(int code, const std::string& message) {
     ui_.EndProgress();
     output_.err << "tavrin-convert: " << message << '\n' << std::flush;
     return code;
   }
   // The trace log is a help for support staff; a log that cannot be written stops nothing.
-  void Trace(const std::string& line) {
-    try {
-      context_.trace.Write(std::string_view(line));
-    } catch (const std::exception&) {
-    }
-  }
+  void Trace(const std::string& line) { context_.trace.TryWrite(line); }
   int Setup();
   ImportRequest Request();
   int Failure();
@@ -116,6 +113,15 @@ class ConverterRun {
 };
 
 int ConverterRun::Run() {
+  try {
+    return RunSteps();
+  } catch (const std::exception& error) {
+    Trace("Ended by a failure: " + AsRuntimeError(error, "tavrin-convert").Detail());
+    throw;
+  }
+}
+
+int ConverterRun::RunSteps() {
   try {
     if (const int code = Setup(); code != kExitSuccess) return code;
   } catch (const std::exception& error) {
@@ -379,6 +385,8 @@ int RunConverter(ConvertOptions options, Platform& platform, const ConverterOutp
     ConverterRun run(std::move(options), platform, output);
     return run.Run();
   } catch (const std::exception& error) {
+    // Nothing is thrown past the converter's edge; the run has traced it (ConverterRun::Run)
+    // unless its context could not be made.
     output.err << "tavrin-convert: " << error.what() << '\n';
     return kExitConversion;
   } catch (const ProgramEnded&) {

@@ -85,6 +85,8 @@ int main(int argc, char** argv) {
     return tavrin::RunConverter(parsed.options, platform,
                                 {std::cout, std::cerr, StderrIsTerminal()});
   } catch (const std::exception& error) {
+    // The last line of defence: nothing may leave main. No trace log exists out here (the
+    // run's own is written inside RunConverter, which traces what escapes the run).
     std::cerr << "tavrin-convert: " << error.what() << '\n';
     return tavrin::kExitConversion;
   }

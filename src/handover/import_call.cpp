@@ -94,14 +94,20 @@ ProcessStart BuildImportCommand(ProcessContext& context, const HandOverRequest& 
 // Makes a folder the current one and puts the one before back when it goes out of scope.
 class CurrentFolderChange {
  public:
-  explicit CurrentFolderChange(Platform& platform)
-      : platform_(platform), saved_(platform.Files().CurrentDirectory()) {}
+  CurrentFolderChange(Platform& platform, TraceLog& trace)
+      : platform_(platform), trace_(trace), saved_(platform.Files().CurrentDirectory()) {}
   CurrentFolderChange(const CurrentFolderChange&) = delete;
   CurrentFolderChange& operator=(const CurrentFolderChange&) = delete;
   ~CurrentFolderChange() {
     try {
       static_cast<void>(ChangeDirectory(platform_, saved_));  // best effort on the way out
     } catch (...) {
+      // Nothing may leave a destructor, whatever it is: the folder that stays is traced.
+      try {
+        trace_.TryWrite("Current folder not restored: " + saved_);
+      } catch (...) {
+        // Not even the line could be made (out of memory); the destructor still ends.
+      }
     }
   }
   void To(const std::string& folder) {
@@ -112,6 +118,7 @@ class CurrentFolderChange {
 
  private:
   Platform& platform_;
+  TraceLog& trace_;
   std::string saved_;
 };
 
@@ -145,7 +152,7 @@ HandOverResult HandOverToImportTool(ProcessContext& context, const HandOverReque
   HandOverResult call;
   call.mac = ComputeFileMac(context, request.document);
   const ProcessStart start = BuildImportCommand(context, request, call.mac);
-  CurrentFolderChange folder(context.platform);
+  CurrentFolderChange folder(context.platform, context.trace);
   folder.To(ShortBaseFolder(context) + std::string(kToolFolderName) + kPathSep);
   call.commandLine = start.commandLine;
   const std::string traceLine = request.tracePrefix + call.commandLine;

@@ -84,11 +84,8 @@ DialogAnswer AskWithoutPatient(ProcessContext& context) {
     case SerialNoPatientChoice::OpenPatient:
       context.ui.ShowMessage(context.Message(kMsgOpenPatientThenImport), kProgramTitle,
                              MessageButtons::Ok, MessageIcon::Information);
-      try {
-        context.trace.Write("User chose to open the patient record in Orvolux first.");
-      } catch (const std::exception&) {
-        // The process ends all the same.
-      }
+      // The process ends all the same when the log cannot be written.
+      context.trace.TryWrite("User chose to open the patient record in Orvolux first.");
       EndProgram(context);
     case SerialNoPatientChoice::Manual:
       context.dialogResult = DialogAnswer::kManual;

@@ -1,7 +1,6 @@
 #include "importer/date_parsing.h"
 
 #include <cmath>
-#include <exception>
 #include <span>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "platform/ini_file.h"
 #include "platform/process_context.h"
 #include "platform/settings.h"
+#include "shared/error.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
 #include "shared/version.h"
@@ -191,7 +191,9 @@ std::optional<DateTime> ReadDateTime(std::string_view dateText, std::string_view
       }
     }
     return ReadNamedMonthDateTime(dateText, timeText);
-  } catch (const std::exception&) {
+  } catch (const RuntimeError&) {
+    // A date beyond what the program can hold (an overflow) is no date; the reader counts
+    // and traces the row it stands in. A fault of the program passes up.
     return std::nullopt;
   }
 }

@@ -9,6 +9,7 @@
 #include "platform/languages.h"
 #include "platform/process_context.h"
 #include "shared/date_time.h"
+#include "shared/error.h"
 #include "shared/number_format.h"
 #include "shared/text.h"
 #include "shared/utf8.h"
@@ -81,7 +82,9 @@ double Amount(std::string_view value) {
   if (const std::optional<double> plain = PlainNumber(value)) return *plain;
   try {
     return Val(CleanAmount(value, "."));
-  } catch (...) {
+  } catch (const RuntimeError&) {
+    // An amount the program cannot hold (an overflow) counts as none in the report's sums;
+    // the reader has noted the value already, so nothing is traced here.
     return 0;
   }
 }

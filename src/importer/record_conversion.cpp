@@ -251,6 +251,8 @@ class RowConversion {
         });
       }
     } catch (...) {
+      // The lane may run on a worker thread, from which nothing may escape: whatever it
+      // threw is kept and rethrown on the calling thread once both lanes have ended.
       lane.error = std::current_exception();
       lane.errorRow = index;
     }

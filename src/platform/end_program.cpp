@@ -21,7 +21,9 @@ void EndProgram(ProcessContext& context, int exitCode) {
       KillFile(RunMarkerPath(context));
     }
   } catch (...) {
-    // Nothing on the way out may stop the process from ending.
+    // Nothing on the way out may keep the process from ending, whatever it is; a marker
+    // that stays is taken over by the next start.
+    context.trace.TryWrite("Run marker not removed: " + RunMarkerPath(context));
   }
   throw ProgramEnded{exitCode};
 }

@@ -13,6 +13,7 @@
 #include "platform/process_context.h"
 #include "platform/settings.h"
 #include "platform/system_info.h"
+#include "shared/error.h"
 #include "shared/fs.h"
 #include "shared/text.h"
 #include "shared/ui.h"
@@ -187,8 +188,9 @@ std::string FindProcessFolder(ProcessContext& context, const std::string& exeNam
   try {
     const std::string folder = context.platform.Processes().FindProcessFolder(exeName);
     return folder.empty() ? std::string() : AddBackslash(folder);
-  } catch (const std::exception&) {
+  } catch (const RuntimeError& error) {
     // No management service, no access: the running host is simply not found.
+    context.trace.TryWrite("Running processes not searched: " + error.Detail());
     return "";
   }
 }

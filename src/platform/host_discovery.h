@@ -37,7 +37,8 @@ std::string HostPathToLocal(std::string_view path);
 std::string FindHostPath(const std::string& folder, const std::vector<std::string>& names);
 
 // The folder (with trailing separator) of the first running process with this
-// executable name; empty when there is none or the system cannot tell.
+// executable name; empty when there is none or the system cannot tell (a query that
+// fails with a run-time error is traced).
 std::string FindProcessFolder(ProcessContext& context, const std::string& exeName);
 
 // The file version of the host program, read on first request and kept.

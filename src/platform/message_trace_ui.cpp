@@ -1,7 +1,5 @@
 #include "platform/message_trace_ui.h"
 
-#include <exception>
-
 #include "platform/trace_log.h"
 
 namespace tavrin {
@@ -19,11 +17,8 @@ std::string MessageTraceLine(const std::string& text) {
 
 MessageResult MessageTraceUi::ShowMessage(const std::string& text, const std::string& caption,
                                           MessageButtons buttons, MessageIcon icon) {
-  try {
-    trace_.Write(MessageTraceLine(text));
-  } catch (const std::exception&) {
-    // The user is told all the same.
-  }
+  // The user is told all the same when the log cannot be written.
+  trace_.TryWrite(MessageTraceLine(text));
   return front_.ShowMessage(text, caption, buttons, icon);
 }
 

@@ -34,13 +34,15 @@ bool NameTaken(const std::string& path) {
   return std::filesystem::exists(FsPath(path), ec);
 }
 
-// Registry calls, locks and file checks must never stop the caller; a failure counts as
-// "no".
+// Registry calls, locks and file checks that fail with a run-time error must never stop
+// the caller; such a failure counts as "no", and what stays recorded is deleted at a later
+// start. No trace log is reachable here (the object knows only the platform), so it is not
+// traced. Running out of memory is no answer of the system and passes up.
 template <typename Call>
 auto Guarded(Call call, decltype(call()) fallback) -> decltype(call()) {
   try {
     return call();
-  } catch (const std::exception&) {
+  } catch (const RuntimeError&) {
     return fallback;
   }
 }
@@ -116,7 +118,8 @@ cTempFiles::~cTempFiles() {
     inUse_.reset();  // this object's own files are not in use any more
     DeleteTempFiles();
   } catch (...) {
-    // Nothing may escape a destructor; what stays recorded is deleted at a later start.
+    // Nothing may escape a destructor, whatever it is; no trace log is reachable here.
+    // What stays recorded is deleted at a later start.
   }
 }
 

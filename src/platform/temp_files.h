@@ -42,7 +42,9 @@ class cTempFiles {
   // (no link) right in the temporary folder, named as GetTempFile names files (with this
   // object's prefix), is deleted. Does nothing while another live process (or another
   // object of this one) has recorded files. Reads and writes the record once each, under
-  // its lock, so that thousands of entries take a moment only. Never throws.
+  // its lock, so that thousands of entries take a moment only. A registry call, lock or
+  // file check that fails with a run-time error counts as "no"; only running out of
+  // memory passes up.
   void DeleteTempFiles();
 
   // The name prefix of new files; empty until the first GetTempFile makes it "tVp".

@@ -21,6 +21,15 @@ void TraceLog::Write(std::string_view message) {
   Write(text);
 }
 
+bool TraceLog::TryWrite(std::string_view message) {
+  try {
+    Write(message);
+    return true;
+  } catch (const RuntimeError&) {
+    return false;
+  }
+}
+
 void TraceLog::Write(std::string& message) {
   const std::string path = FilePath();
   if (!started_ && keepOldLog_) {

@@ -19,6 +19,11 @@ class TraceLog {
   // this overload hands the prefixed text back to the caller.
   void Write(std::string& message);
   void Write(std::string_view message);
+  // Write for the places where a log that cannot be written must stop nothing: a handler
+  // that already deals with a failure, the way out of the process. False when the log
+  // cannot be written (a run-time error, which has nowhere else to be noted); running out
+  // of memory still passes up.
+  bool TryWrite(std::string_view message);
 
   std::string FilePath();
   // For a process that runs beside another one that holds the run marker (the second

@@ -111,7 +111,9 @@ bool FileExists(const std::string& path) {
     std::error_code ec;
     static_cast<void>(std::filesystem::file_size(FsPath(path), ec));
     return !ec;
-  } catch (const std::exception&) {
+  } catch (const std::filesystem::filesystem_error&) {
+    // A text that the system's form of paths cannot hold (bytes that are no UTF-8, on
+    // Windows) names no file.
     return false;
   }
 }
@@ -127,7 +129,8 @@ int KillFile(const std::string& path) {
     }
     if (!std::filesystem::remove(fsPath, ec) || ec) return static_cast<int>(kErrPathFileAccess);
     return 0;
-  } catch (const std::exception&) {
+  } catch (const std::filesystem::filesystem_error&) {
+    // As in FileExists: a text that is no path names no file; the number tells the caller.
     return static_cast<int>(kErrFileNotFound);
   }
 }

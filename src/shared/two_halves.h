@@ -65,6 +65,8 @@ auto RunTwoHalves(bool split, First&& first, Second&& second, Waiting&& waiting)
     try {
       return two_halves::Call(first);
     } catch (...) {
+      // Whatever first() threw, the worker may still use what the caller's frame holds:
+      // it is waited for before the exception goes on to the caller, who handles it.
       worker.wait();
       throw;
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <new>
 #include <string>
 
 #include "fakes/fake_ui.h"
@@ -164,14 +165,35 @@ struct SlowSystem : FakePlatform {
 };
 
 TEST(ShellAndWait, KeepsTheUserInterfaceRunningUntilTheProgramEnds) {
+  TempDir dir;
   SlowSystem platform;
+  platform.programPath = dir.File("TavrinPlugin");
   FakeUi ui;
   ProcessContext context(platform, ui);
   const ProcessStart tool{"tool import", "tool", {"import"}};
   EXPECT_EQ(ShellAndWait(context, tool, 1), 14u);
   EXPECT_EQ(ui.doEventsCalls, 3);
   EXPECT_EQ(ShellAndWait(context, tool, 0), 0u);
+  // The failed query finds no host, and the trace log says why.
   EXPECT_EQ(FindProcessFolder(context, kHostExeName), "");
+  EXPECT_NE(ReadBytes(context.trace.FilePath())
+                .find("Running processes not searched: ActiveX component can't create "
+                      "object (429)\r\n"),
+            std::string::npos);
+}
+
+// A fault of the program in the process query (here: out of memory) is not passed over as
+// a host that is not running.
+TEST(FindProcessFolder, AFaultOfTheProgramPassesUp) {
+  struct OutOfMemory : FakePlatform {
+    std::string FindProcessFolder(const std::string&) override { throw std::bad_alloc(); }
+  };
+  TempDir dir;
+  OutOfMemory platform;
+  platform.programPath = dir.File("TavrinPlugin");
+  FakeUi ui;
+  ProcessContext context(platform, ui);
+  EXPECT_THROW(FindProcessFolder(context, kHostExeName), std::bad_alloc);
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <new>
 #include <optional>
-#include <stdexcept>
 #include <tuple>
 
 #include "platform/file_helpers.h"
@@ -16,10 +17,11 @@ namespace {
 using namespace testing;
 
 // A platform whose unique-name function can be made to answer oddly, whose registry can be
-// made to fail, and which counts the record's writes made without the record's lock.
+// made to fail (registryFault is thrown by every registry call), and which counts the record's
+// writes made without the record's lock.
 struct TempPlatform : FakePlatform {
   std::optional<std::string> oddName;
-  bool brokenRegistry = false;
+  std::exception_ptr registryFault;
   int unlockedRecordWrites = 0;
   std::string CreateUniqueTempFile(const std::string& folder, const std::string& prefix) override {
     if (!oddName) return FakePlatform::CreateUniqueTempFile(folder, prefix);
@@ -27,12 +29,12 @@ struct TempPlatform : FakePlatform {
     return *oddName;
   }
   std::string ReadUserValue(const std::string& key, const std::string& name) override {
-    if (brokenRegistry) throw std::runtime_error("registry");
+    if (registryFault) std::rethrow_exception(registryFault);
     return FakePlatform::ReadUserValue(key, name);
   }
   bool WriteUserValue(const std::string& key, const std::string& name,
                       const std::string& value) override {
-    if (brokenRegistry) throw std::runtime_error("registry");
+    if (registryFault) std::rethrow_exception(registryFault);
     unlockedRecordWrites += key == cTempFiles::kRecordKey && userLocks[key] != -1;
     return FakePlatform::WriteUserValue(key, name, value);
   }
@@ -174,9 +176,14 @@ TEST_F(TempFiles, DamagedRecordOrFailingRegistry) {
   const std::string path = files.GetTempFile("xml", true);
   EXPECT_EQ(Record({"Anzahl", "1"}), "1|" + path + "|");
   // Registry failures are not reported.
-  platform.brokenRegistry = true;
+  platform.registryFault =
+      std::make_exception_ptr(PathFileAccessError("ReadUserValue", cTempFiles::kRecordKey));
   EXPECT_NO_THROW(files.DeleteTempFiles());
   EXPECT_TRUE(files.GetTempFile("xml", true).ends_with(".xml"));
+  // Running out of memory is no answer of the registry and passes up.
+  platform.registryFault = std::make_exception_ptr(std::bad_alloc());
+  EXPECT_THROW(files.GetTempFile("xml", true), std::bad_alloc);
+  platform.registryFault = nullptr;
 }
 
 }  // namespace

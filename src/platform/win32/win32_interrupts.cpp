@@ -95,6 +95,9 @@ std::unique_ptr<HeldFile> Win32Files::RemoveOnInterrupt(const std::string& path)
       slot.state.store(kArmed);
       return mark;
     } catch (const std::exception&) {
+      // Only running out of memory can come here. Arming is best effort and must not stop
+      // the write: the slot is given back and the file is just not removed on Ctrl+C. The
+      // platform has no trace log to note it.
       slot.state.store(kFree);
       return nullptr;
     }

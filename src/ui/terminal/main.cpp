@@ -59,19 +59,28 @@ int main(int argc, char** argv) {
     context.rawCommandLine =
         tavrin::JoinWindowsCommandLine(std::vector<std::string>(argv + 1, argv + argc));
 
-    tavrin::Main(context);
-    tavrin::frmMeterImport window(context);
-    window.Form_Load();
-    RunMainWindow(ui, window);
+    try {
+      tavrin::Main(context);
+      tavrin::frmMeterImport window(context);
+      window.Form_Load();
+      RunMainWindow(ui, window);
+    } catch (const std::exception& error) {
+      // The trace log says why the process stopped, while its context still lives.
+      context.trace.TryWrite("Ended by a failure: " +
+                             tavrin::AsRuntimeError(error, "Main").Detail());
+      throw;
+    }
   } catch (const tavrin::ProgramEnded& ended) {
     std::cout.flush();
     return ended.exitCode;
   } catch (const std::exception& error) {
-    // Out of memory, too, is named as the numbered error it is.
+    // The last line of defence: nothing may leave main. Out of memory, too, is named as
+    // the numbered error it is; traced above unless the context could not be made.
     std::cout.flush();
     std::cerr << "TavrinPlugin: " << tavrin::AsRuntimeError(error, "Main").Detail() << '\n';
     return 1;
   } catch (...) {
+    // A throw of something that is no exception: it carries no text to trace.
     std::cerr << "TavrinPlugin: unexpected failure\n";
     return 1;
   }

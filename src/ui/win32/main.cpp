@@ -38,22 +38,31 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     // the host's patient arguments are read from this text.
     context.rawCommandLine = tavrin::Narrow(commandLine ? commandLine : L"");
 
-    tavrin::Main(context);
-    if (context.languages) ui.SetLanguageCode(context.languages->Code());
-    tavrin::frmMeterImport form(context);
-    form.Form_Load();
-    tavrin::MainWindowView window(ui, form);
-    window.Show(showCommand);
-    // Returns only when the loop was told to quit without an exception: the window is
-    // gone, as if it had been closed.
-    ui.RunMessageLoop();
-    form.Form_Unload();
+    try {
+      tavrin::Main(context);
+      if (context.languages) ui.SetLanguageCode(context.languages->Code());
+      tavrin::frmMeterImport form(context);
+      form.Form_Load();
+      tavrin::MainWindowView window(ui, form);
+      window.Show(showCommand);
+      // Returns only when the loop was told to quit without an exception: the window is
+      // gone, as if it had been closed.
+      ui.RunMessageLoop();
+      form.Form_Unload();
+    } catch (const std::exception& error) {
+      // The trace log says why the process stopped, while its context still lives.
+      context.trace.TryWrite("Ended by a failure: " +
+                             tavrin::AsRuntimeError(error, "Main").Detail());
+      throw;
+    }
   } catch (const tavrin::ProgramEnded& ended) {
     return ended.exitCode;
   } catch (const std::exception& error) {
-    // Out of memory, too, is named as the numbered error it is.
+    // The last line of defence: nothing may leave wWinMain. Out of memory, too, is named
+    // as the numbered error it is; traced above unless the context could not be made.
     return ReportFailure(tavrin::AsRuntimeError(error, "Main").Detail());
   } catch (...) {
+    // A throw of something that is no exception: it carries no text to trace.
     return ReportFailure("unexpected failure");
   }
 }

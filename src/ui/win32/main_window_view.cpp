@@ -71,6 +71,8 @@ struct MainWindowProc {
     try {
       return Handle(*view, window, message, wParam, lParam);
     } catch (...) {
+      // No C++ exception may cross into Windows: kept, it ends the message loop and is
+      // rethrown where the loop returns (Win32Ui::RethrowStored), to a handler that traces.
       view->ui_.StoreException(std::current_exception());
       return 0;
     }

@@ -173,6 +173,8 @@ INT_PTR CALLBACK SerialDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         return FALSE;
     }
   } catch (...) {
+    // No C++ exception may cross into Windows: kept and rethrown once the dialog is
+    // closed (RunSerialDialog), where the core's handlers trace it.
     dialog->ui.StoreException(std::current_exception());
     ::EndDialog(window, IDCANCEL);
     return TRUE;
