@@ -297,6 +297,7 @@ class Platform {
                                                       const std::vector<std::string>& keys,
                                                       const std::string& defaultValue) {
     std::vector<std::string> values;
+    values.reserve(keys.size());
     for (const std::string& key : keys) {
       values.push_back(ReadProfileString(file, section, key, defaultValue));
     }
