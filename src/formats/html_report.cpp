@@ -80,7 +80,7 @@ class PageWriter {
   }
 
   std::string Write() {
-    page_.reserve(64 * 1024);
+    page_.reserve(std::size_t{64} * 1024);
     page_ += "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"";
     page_ += Escaped(report_.language.empty() ? "de" : report_.language);
     page_ += "\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>";
@@ -456,7 +456,7 @@ class PageWriter {
     // Hour centres; a single hour is drawn across the middle of its hour.
     std::vector<std::pair<double, ProfilePercentiles>> points;
     for (int hour = start; hour < end; ++hour) {
-      points.push_back({hour * 60.0 + 30, *report_.profile[static_cast<std::size_t>(hour)]});
+      points.emplace_back(hour * 60.0 + 30, *report_.profile[static_cast<std::size_t>(hour)]);
     }
     if (points.size() == 1) {
       points = {{start * 60.0 + 10, points[0].second}, {start * 60.0 + 50, points[0].second}};

@@ -93,7 +93,7 @@ long long ParseTimestampMinutes(std::string_view timestamp) {
                   ReadDigits(s, 11, 2, t.hour) && ReadDigits(s, 14, 2, t.minute) &&
                   ReadDigits(s, 17, 2, t.second);
   if (!ok || !IsValidDateTime(t)) ThrowMalformed("CGM timestamp", timestamp);
-  return DaysFromCivil(t.year, t.month, t.day) * 1440 + t.hour * 60 + t.minute;
+  return DaysFromCivil(t.year, t.month, t.day) * 1440 + t.hour * 60LL + t.minute;
 }
 
 // A reading's value as a decimal. Whole numbers of up to six digits, the usual case, are

@@ -37,7 +37,7 @@ constexpr std::uint32_t RotateLeft(std::uint32_t x, int n) {
 
 void cMD5::Transform(std::array<std::uint32_t, 4>& state, const std::uint8_t* block) {
   std::uint32_t x[16];
-  for (int i = 0; i < 16; ++i) {
+  for (std::size_t i = 0; i < 16; ++i) {
     x[i] = static_cast<std::uint32_t>(block[i * 4]) |
            (static_cast<std::uint32_t>(block[i * 4 + 1]) << 8) |
            (static_cast<std::uint32_t>(block[i * 4 + 2]) << 16) |

@@ -43,7 +43,7 @@ std::string QuotedWhenBlank(const std::string& folder, const std::string& progra
 // The host's base folder in its short form, with a trailing separator; the long form when
 // the system has no short form for it.
 std::string ShortBaseFolder(ProcessContext& context) {
-  const std::string longForm = AddBackslash(context.host.baseFolder);
+  std::string longForm = AddBackslash(context.host.baseFolder);
   if (longForm.empty()) return longForm;
   return AddBackslash(ShortPath(context.platform, longForm));
 }

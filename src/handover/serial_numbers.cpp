@@ -116,7 +116,7 @@ std::string AskForSerialNumber(ProcessContext& context) {
       return {};
     }
     // Blanks alone are no serial number either.
-    const std::string serial = Trim(result.text);
+    std::string serial = Trim(result.text);
     if (!serial.empty()) return serial;
     context.ui.ShowMessage(context.Message(kMsgSerialRequired), kProgramTitle, MessageButtons::Ok,
                            MessageIcon::Exclamation);

@@ -64,7 +64,7 @@ std::string CreateTransferJob(ProcessContext& context, const std::string& source
     jobPath = folder + jobNumber + ".xml";
   } while (FileExists(jobPath));
   CopyToNewFile(context.platform, sourcePath, jobPath, "CreateTransferJob");
-  const std::string suffix = " -jobid " + jobNumber;
+  std::string suffix = " -jobid " + jobNumber;
   context.trace.Write("Job-FIle created: " + suffix);
   return suffix;
 }
@@ -112,7 +112,9 @@ void StripPatientArguments(ProcessContext& context) {
     const std::string marker = kMarkers[i];
     std::string value = GetBetween(line, marker, " ");
     if (value != kNextMarkerNames[i]) {
-      line = ReplaceAll(line, marker + value + " ", "");
+      std::string markerAndValue = marker + value;
+      markerAndValue += ' ';
+      line = ReplaceAll(line, markerAndValue, "");
     } else {
       // The marker has no value of its own: the next marker follows it directly.
       value.clear();

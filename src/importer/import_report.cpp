@@ -129,7 +129,7 @@ class ReportGatherer {
                                             kMsgReportInsulin, kMsgReportOther,  kMsgReportNotes,
                                             kMsgReportWeight};
     for (int kind = 0; kind < kKinds; ++kind) {
-      if (counts_[kind] > 0) labelledCounts_.push_back({kLabels[kind], counts_[kind]});
+      if (counts_[kind] > 0) labelledCounts_.emplace_back(kLabels[kind], counts_[kind]);
     }
   }
 

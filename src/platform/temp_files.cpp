@@ -125,7 +125,7 @@ cTempFiles::~cTempFiles() {
 
 std::string cTempFiles::GetTempFile(const std::string& extension, bool record) {
   if (prefix_.empty()) prefix_ = kDefaultPrefix;
-  const std::string path = MakeName(extension);
+  std::string path = MakeName(extension);
   if (record) Record(path);
   return path;
 }
@@ -170,7 +170,10 @@ std::string cTempFiles::NumberedName(const std::string& prefix, const std::strin
   for (int counter = 1; counter <= kMaxNumberedTries; ++counter) {
     char number[16];
     std::snprintf(number, sizeof number, "%0*d", digits, counter);
-    const std::string path = tempPath_ + start + number + "." + extension;
+    std::string path = tempPath_ + start;
+    path += number;
+    path += '.';
+    path += extension;
     if (!NameTaken(path)) return path;
   }
   throw PathFileAccessError("cTempFiles.GetTempFile", tempPath_);

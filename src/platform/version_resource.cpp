@@ -132,7 +132,7 @@ class PeReader {
       default:
         return false;
     }
-    const std::size_t directoryOffset = countOffset + 4 + kResourceDirectoryIndex * 8;
+    const std::size_t directoryOffset = countOffset + 4 + std::size_t{kResourceDirectoryIndex} * 8;
     if (optionalSize < directoryOffset + 8) return false;
     std::uint8_t count[4];
     std::uint8_t directory[8];

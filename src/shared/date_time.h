@@ -16,6 +16,7 @@ struct DateTime {
   int minute = 0;
   int second = 0;
 
+  // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 takes the 0 of a defaulted <=> for null
   auto operator<=>(const DateTime&) const = default;
 };
 

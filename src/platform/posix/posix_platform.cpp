@@ -522,7 +522,7 @@ std::string PosixFiles::CreateUniqueTempFile(const std::string& folder, const st
   for (std::uint32_t i = 0; i < 0xFFFF; ++i) {
     char number[8];
     std::snprintf(number, sizeof number, "%X", (start + i) % 0xFFFF + 1);
-    const std::string path = base + number + ".tmp";
+    std::string path = base + number + ".tmp";
     int fd;
     do {
       fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -607,13 +607,16 @@ void SetStoreValues(const std::string& key,
     if (const auto at = section.values.find(lower); at != section.values.end()) {
       // The value keeps the spelling of its name, as a registry value does.
       std::string& existing = lines[at->second];
-      existing = existing.substr(0, existing.find('=') + 1) + value;
+      existing.erase(existing.find('=') + 1);
+      existing += value;
     } else if (const auto newAt = edit.addedAt.find(lower); newAt != edit.addedAt.end()) {
       std::string& line = edit.added[newAt->second];
-      line = line.substr(0, line.find('=') + 1) + value;
+      line.erase(line.find('=') + 1);
+      line += value;
     } else {
       edit.addedAt.emplace(lower, edit.added.size());
-      edit.added.push_back(name + "=" + value);
+      edit.added.push_back(name + "=");
+      edit.added.back() += value;
     }
   }
 }
@@ -727,7 +730,7 @@ std::string PosixProcesses::FindProcessFolder(const std::string&) {
 std::string PosixMachine::DocumentsFolder() {
   const char* home = std::getenv("HOME");
   if (home == nullptr || *home == '\0') return "";
-  const std::string documents = std::string(home) + "/Documents/";
+  std::string documents = std::string(home) + "/Documents/";
   struct stat facts {};
   if (::stat(documents.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode)) return documents;
   return std::string(home) + "/";
