@@ -256,7 +256,8 @@ Step ImportRun::Prepare() {
     // user is asked anything, and before the next temporary file is recorded.
     for (std::string* path : {&result_.xmlPath, &result_.jsonPath}) {
       const char* extension = path == &result_.xmlPath ? "xml" : "json";
-      *path = WithShortFolder(platform_, request_.tempFiles->GetTempFile(extension, true));
+      *path = WithShortFolder(platform_,
+                              request_.tempFiles->GetTempFile(extension, cTempFiles::Record::kYes));
       if (checkNow) *path = ToolFilePath(context_, *path);
     }
     toolPathsChecked_ = checkNow;

@@ -138,8 +138,9 @@ void frmMeterImport::WriteEnvironmentSummary() {
 
   trace.Write("Language-Info=" + (context_.languages ? context_.languages->Code() : std::string()));
   trace.Write(std::string("TavrinPlugin-Version=") + kVersionText);
-  trace.Write(std::string("Zip-Available=") +
-              TrueFalse(ZipAvailable(platform, context_.paths, true)));
+  trace.Write(
+      std::string("Zip-Available=") +
+      TrueFalse(ZipAvailable(platform, context_.paths, ZipRegistration::kRegisterAndRetry)));
   trace.Write("CLArgs=" + context_.rawCommandLine);
 }
 

@@ -267,7 +267,7 @@ void InsertXmlCheck(std::string& document, Platform& platform, const ThreadUse& 
       return;
     }
   }
-  document = SetBetween(document, kCheckStart, "\"", hex, false);
+  document = SetBetween(document, kCheckStart, "\"", hex, MissingMarker::kLeaveText);
 }
 
 }  // namespace tavrin

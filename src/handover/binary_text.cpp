@@ -68,8 +68,19 @@ void AppendHexRow(std::string& text, std::span<const std::uint8_t> row) {
   }
 }
 
-std::string EncodeRows(std::span<const std::uint8_t> data, bool address, bool ascii,
+// The columns of a row format beside its hex bytes: the offset in front, the characters
+// behind. Plain Hex has neither.
+bool HasAddressColumn(BinaryTextFormat format) {
+  return format == BinaryTextFormat::HexAddr || format == BinaryTextFormat::HexAsciiAddr;
+}
+bool HasCharacterColumn(BinaryTextFormat format) {
+  return format == BinaryTextFormat::HexAscii || format == BinaryTextFormat::HexAsciiAddr;
+}
+
+std::string EncodeRows(std::span<const std::uint8_t> data, BinaryTextFormat format,
                        LineBreaks breaks) {
+  const bool address = HasAddressColumn(format);
+  const bool ascii = HasCharacterColumn(format);
   std::string text;
   text.reserve(data.size() * 5 + 16);
   for (std::size_t offset = 0; offset < data.size(); offset += kBytesPerRow) {
@@ -96,7 +107,7 @@ std::string EncodeRows(std::span<const std::uint8_t> data, bool address, bool as
 
 // Plain hex: rows of 16 with line breaks, or every byte separated by one blank without.
 std::string EncodeHex(std::span<const std::uint8_t> data, LineBreaks breaks) {
-  if (breaks != LineBreaks::None) return EncodeRows(data, false, false, breaks);
+  if (breaks != LineBreaks::None) return EncodeRows(data, BinaryTextFormat::Hex, breaks);
   std::string text;
   text.reserve(data.size() * 3);
   for (std::size_t i = 0; i < data.size(); ++i) {
@@ -186,7 +197,9 @@ bool ReadPair(std::string_view text, std::size_t pos, std::uint8_t& byte) {
 
 // Rows as EncodeRows writes them. Rows are read by position, so they may follow one
 // another with or without line breaks, and the character column may hold anything.
-bool DecodeRows(std::string_view text, bool address, bool ascii, std::vector<std::uint8_t>& bytes) {
+bool DecodeRows(std::string_view text, BinaryTextFormat format, std::vector<std::uint8_t>& bytes) {
+  const bool address = HasAddressColumn(format);
+  const bool ascii = HasCharacterColumn(format);
   std::size_t pos = 0;
   for (;;) {
     while (pos < text.size() && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
@@ -244,11 +257,9 @@ std::string EncodeBinaryText(std::span<const std::uint8_t> data, BinaryTextForma
     case BinaryTextFormat::Hex:
       return EncodeHex(data, breaks);
     case BinaryTextFormat::HexAscii:
-      return EncodeRows(data, false, true, breaks);
     case BinaryTextFormat::HexAddr:
-      return EncodeRows(data, true, false, breaks);
     case BinaryTextFormat::HexAsciiAddr:
-      return EncodeRows(data, true, true, breaks);
+      return EncodeRows(data, format, breaks);
     case BinaryTextFormat::HexRaw:
       return EncodeHexRaw(data, breaks);
   }
@@ -268,13 +279,9 @@ bool DecodeBinaryText(std::string_view text, BinaryTextFormat format,
       ok = DecodeHexPairs(text, bytes);
       break;
     case BinaryTextFormat::HexAscii:
-      ok = DecodeRows(text, false, true, bytes);
-      break;
     case BinaryTextFormat::HexAddr:
-      ok = DecodeRows(text, true, false, bytes);
-      break;
     case BinaryTextFormat::HexAsciiAddr:
-      ok = DecodeRows(text, true, true, bytes);
+      ok = DecodeRows(text, format, bytes);
       break;
   }
   if (!ok) bytes.clear();

@@ -87,7 +87,7 @@ cHS256::cHS256(Platform& platform) : platform_(platform) {
 }
 
 cHS256::~cHS256() {
-  ReleaseHandles(true);
+  ReleaseHandles(Release::kKeyAndProvider);
 }
 
 bool cHS256::ToUTF8(std::string_view text, std::vector<std::uint8_t>& bytes) {
@@ -106,7 +106,7 @@ std::string cHS256::FromUTF8(std::span<const std::uint8_t> bytes) {
 }
 
 void cHS256::InitHmac(std::span<const std::uint8_t> key) {
-  ReleaseHandles(false);
+  ReleaseHandles(Release::kKeyOnly);
   if (provider_ == nullptr) {
     Raise(kErrHmacNoAesContext, "InitHmac", "No cryptographic RSA AES provider context");
   }
@@ -122,7 +122,7 @@ bool cHS256::HmacSha256(std::span<const std::uint8_t> data, std::vector<std::uin
   const bool ok = provider_->HmacSha256(key_, data, result);
   const std::uint32_t error = provider_->LastError();
   // The key serves one MAC, whatever its outcome.
-  ReleaseHandles(false);
+  ReleaseHandles(Release::kKeyOnly);
   if (!ok) {
     Raise(kErrHmacCreateHmac, "HmacSha256",
           SystemError("Failed to create HMAC hash object, system error ", error));
@@ -183,10 +183,10 @@ std::vector<std::uint8_t> cHS256::MD5(std::span<const std::uint8_t> data) {
   return digest;
 }
 
-void cHS256::ReleaseHandles(bool releaseProviders) {
+void cHS256::ReleaseHandles(Release release) {
   key_.clear();
   hasKey_ = false;
-  if (releaseProviders) provider_ = nullptr;
+  if (release == Release::kKeyAndProvider) provider_ = nullptr;
 }
 
 }  // namespace tavrin

@@ -47,9 +47,10 @@ class cHS256 {
   // The 16-byte MD5 digest.
   std::vector<std::uint8_t> MD5(std::span<const std::uint8_t> data);
 
-  // Drops the key; with releaseProviders also closes the cryptographic service, after
-  // which InitHmac and MD5 fail. Never raises.
-  void ReleaseHandles(bool releaseProviders);
+  // Drops the key; with kKeyAndProvider also closes the cryptographic service, after which
+  // InitHmac and MD5 fail. Never raises.
+  enum class Release { kKeyOnly, kKeyAndProvider };
+  void ReleaseHandles(Release release);
 
   // True on a Windows XP workstation, whose provider lacks raw hex encoding.
   bool WindowsXP() const { return windowsXp_; }

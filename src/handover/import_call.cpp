@@ -50,7 +50,9 @@ std::string ShortBaseFolder(ProcessContext& context) {
 
 // Refuses a path that a Windows command line cannot carry: a double quote anywhere, or a
 // blank or tab in a path that goes in without quotes. Nothing has been handed over yet.
-void RequireCarriedPath(ProcessContext& context, const std::string& path, bool quoted) {
+enum class Quoting { kUnquoted, kQuoted };
+void RequireCarriedPath(ProcessContext& context, const std::string& path, Quoting quoting) {
+  const bool quoted = quoting == Quoting::kQuoted;
   int message = 0;
   if (path.find('"') != std::string::npos) {
     message = 5711;
@@ -70,8 +72,8 @@ ProcessStart BuildImportCommand(ProcessContext& context, const HandOverRequest& 
   const bool shortForm = request.form == CommandForm::S;
   const std::string folder =
       shortForm ? ShortBaseFolder(context) : AddBackslash(context.host.baseFolder);
-  RequireCarriedPath(context, folder, true);
-  RequireCarriedPath(context, request.filePath, false);
+  RequireCarriedPath(context, folder, Quoting::kQuoted);
+  RequireCarriedPath(context, request.filePath, Quoting::kUnquoted);
   const std::string jobSuffix = shortForm ? std::string() : request.jobSuffix;
   const bool hostImports = HostImportsItself(HostVersion(context));
 
@@ -144,7 +146,7 @@ std::string ToolFilePath(ProcessContext& context, const std::string& path) {
     carried = AddBackslash(ShortPath(context.platform, path.substr(0, separator + 1))) +
               path.substr(separator + 1);
   }
-  RequireCarriedPath(context, carried, false);
+  RequireCarriedPath(context, carried, Quoting::kUnquoted);
   return carried;
 }
 

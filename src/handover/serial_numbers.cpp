@@ -46,8 +46,10 @@ std::pair<std::string, std::string> YesNoWords(ProcessContext& context) {
 
 // frmSeriennrAuto. In yes/no mode the auto button reads yes, the cancel button no, and the
 // manual button is hidden.
+enum class SerialQuestion { kAutoManualCancel, kYesNo };
 DialogAnswer AskForArtificialSerial(ProcessContext& context, const std::string& question,
-                                    bool yesNoMode) {
+                                    SerialQuestion form) {
+  const bool yesNoMode = form == SerialQuestion::kYesNo;
   SerialAutoDialogArgs args;
   args.caption = context.Message(kMsgCaption);
   args.label = question;
@@ -206,7 +208,7 @@ std::string ResolveSerialNumber(ProcessContext& context) {
         values[0] + ", " + values[1] + " (" + values[3] + ", *" + values[2] + ")";
     const std::string question =
         context.Message(kMsgCommandLinePatientQuestion, {crLf}) + crLf + crLf + patientText;
-    const DialogAnswer answer = AskForArtificialSerial(context, question, true);
+    const DialogAnswer answer = AskForArtificialSerial(context, question, SerialQuestion::kYesNo);
     if (answer == DialogAnswer::kCancel) {
       // "No" is not the end of the import: the user may still type a serial number.
       context.dialogResult = DialogAnswer::kNone;
@@ -224,7 +226,8 @@ std::string ResolveSerialNumber(ProcessContext& context) {
                                       ReadPatientValue(patientFile, "ext_id");
       const std::string question =
           context.Message(kMsgOpenPatientQuestion) + crLf + crLf + patientText;
-      const DialogAnswer answer = AskForArtificialSerial(context, question, false);
+      const DialogAnswer answer =
+          AskForArtificialSerial(context, question, SerialQuestion::kAutoManualCancel);
       if (answer == DialogAnswer::kCancel) return {};
       if (answer == DialogAnswer::kAuto) {
         serial = MapSerialToPatient(context, id, ArtificialSerialNumber(id));

@@ -83,7 +83,8 @@ void RunTransferJob(ProcessContext& context, cTempFiles& tempFiles) {
     return;
   }
 
-  const std::string copyPath = ToolFilePath(context, tempFiles.GetTempFile("xml", true));
+  const std::string copyPath =
+      ToolFilePath(context, tempFiles.GetTempFile("xml", cTempFiles::Record::kYes));
   CopyToNewFile(context.platform, jobPath, copyPath, "RunTransferJob");
   KillFile(jobPath);  // a job file that stays behind does no harm
 

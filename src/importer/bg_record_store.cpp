@@ -258,7 +258,7 @@ std::uint32_t BgRecordStore::FindOrAdd(std::string_view date, std::string_view t
 }
 
 std::uint32_t BgRecordStore::Merge(std::string_view date, std::string_view time, Attribute a,
-                                   std::string_view value, bool ctrl) {
+                                   std::string_view value, Marks marks) {
   const std::uint32_t index = FindOrAdd(date, time);
   std::string valueBuffer;
   const std::string_view v = Escaped(value, valueBuffer);
@@ -268,18 +268,18 @@ std::uint32_t BgRecordStore::Merge(std::string_view date, std::string_view time,
   }
   if (records_[index].attributes[a].length == 0) {
     records_[index].attributes[a] = table_.Store(v);
-    if (ctrl) records_[index].ctrl = true;
+    if (marks == Marks::kControl) records_[index].ctrl = true;
     table_.Touch(index);
     return index;
   }
   std::string dateBuffer;
   std::string timeBuffer;
-  return OpenFurther(index, Escaped(date, dateBuffer), Escaped(time, timeBuffer), a, v, ctrl);
+  return OpenFurther(index, Escaped(date, dateBuffer), Escaped(time, timeBuffer), a, v, marks);
 }
 
 std::uint32_t BgRecordStore::OpenFurther(std::uint32_t index, std::string_view dt,
                                          std::string_view tm, Attribute a, std::string_view v,
-                                         bool ctrl) {
+                                         Marks marks) {
   // Records of one point in time share the stem, and the date and time texts when they
   // are written alike.
   const Slice dtSlice =
@@ -288,7 +288,7 @@ std::uint32_t BgRecordStore::OpenFurther(std::uint32_t index, std::string_view d
       table_.View(records_[index].tm) == tm ? records_[index].tm : table_.Store(tm);
   const std::uint32_t further = Carrying(table_.AddFurther(index), dtSlice, tmSlice);
   records_[further].attributes[a] = table_.Store(v);
-  if (ctrl) records_[further].ctrl = true;
+  if (marks == Marks::kControl) records_[further].ctrl = true;
   return further;
 }
 
@@ -309,50 +309,50 @@ void BgRecordStore::AddBgValue(std::string_view date, std::string_view time, int
                                std::string_view value, std::string_view exportUnit) {
   switch (code) {
     case -2:
-      Merge(date, time, kIns3, Amount(value), false);
+      Merge(date, time, kIns3, Amount(value), Marks::kNothing);
       break;
     case -1: {
       // The flag marks this very value, so it goes into the record that took it.
-      const std::uint32_t index = Merge(date, time, kVal, DecimalPoint(value), false);
+      const std::uint32_t index = Merge(date, time, kVal, DecimalPoint(value), Marks::kNothing);
       if (records_[index].attributes[kFlg].length == 0) {
         records_[index].attributes[kFlg] = table_.Store("*");
         table_.Touch(index);
       } else {
         std::string dtBuffer(table_.View(records_[index].dt));
         std::string tmBuffer(table_.View(records_[index].tm));
-        OpenFurther(index, dtBuffer, tmBuffer, kFlg, "*", false);
+        OpenFurther(index, dtBuffer, tmBuffer, kFlg, "*", Marks::kNothing);
       }
       break;
     }
     case 1:
-      Merge(date, time, kVal, DecimalPoint(value), false);
+      Merge(date, time, kVal, DecimalPoint(value), Marks::kNothing);
       break;
     case 2: {
       const std::string upper = ToUpper(value);
       for (const EventEntry& entry : kEventTable) {
         if (upper == entry.value) {
-          Merge(date, time, entry.isFlag ? kFlg : kEvt, entry.written, false);
+          Merge(date, time, entry.isFlag ? kFlg : kEvt, entry.written, Marks::kNothing);
           break;
         }
       }
       break;
     }
     case 3:
-      Merge(date, time, kCarb, Amount(value), false);
+      Merge(date, time, kCarb, Amount(value), Marks::kNothing);
       break;
     case 4:
-      Merge(date, time, kIns1, Amount(value), false);
+      Merge(date, time, kIns1, Amount(value), Marks::kNothing);
       break;
     case 5:
-      Merge(date, time, kIns2, Amount(value), false);
+      Merge(date, time, kIns2, Amount(value), Marks::kNothing);
       break;
     case 7: {
       const std::string glucose = ValueFromNote(value, exportUnit, labels_);
-      if (!glucose.empty()) Merge(date, time, kVal, glucose, true);
+      if (!glucose.empty()) Merge(date, time, kVal, glucose, Marks::kControl);
       break;
     }
     case 8:
-      Merge(date, time, kEvt, "75", false);
+      Merge(date, time, kEvt, "75", Marks::kNothing);
       break;
     default:
       break;

@@ -91,14 +91,17 @@ class BgRecordStore {
 
   // The record for a date and time, added when there is none.
   std::uint32_t FindOrAdd(std::string_view date, std::string_view time);
+  // Whether a value gives its record the document's Ctrl flag (a glucose value read from
+  // a note does).
+  enum class Marks { kNothing, kControl };
   // Puts v into attribute a of the record for date and time (or of a further record
   // when a is taken); returns the record that holds v.
   std::uint32_t Merge(std::string_view date, std::string_view time, Attribute a,
-                      std::string_view value, bool ctrl);
+                      std::string_view value, Marks marks);
   // Opens a further record for the point in time of a record whose attribute a is
   // taken and puts v (already escaped) into it.
   std::uint32_t OpenFurther(std::uint32_t index, std::string_view dt, std::string_view tm,
-                            Attribute a, std::string_view v, bool ctrl);
+                            Attribute a, std::string_view v, Marks marks);
   void AddEvent(std::uint32_t index, std::string_view escapedValue);
   // Gives the record the table has just added under number `added` its date and time
   // texts (escaped); returns the number.

@@ -57,13 +57,15 @@ std::string DecodeExportBytes(Platform& platform, std::string_view bytes) {
     // ever sees well-formed UTF-8.
     return IsAscii(rest) ? std::string(rest) : Utf16ToUtf8(Utf8ToUtf16(rest));
   }
-  if (bytes.starts_with("\xFF\xFE")) return Utf16BytesToUtf8(bytes.substr(2), false);
-  if (bytes.starts_with("\xFE\xFF")) return Utf16BytesToUtf8(bytes.substr(2), true);
+  if (bytes.starts_with("\xFF\xFE"))
+    return Utf16BytesToUtf8(bytes.substr(2), ByteOrder::kLittleEndian);
+  if (bytes.starts_with("\xFE\xFF"))
+    return Utf16BytesToUtf8(bytes.substr(2), ByteOrder::kBigEndian);
   switch (UnmarkedUtf16Order(bytes)) {
     case Utf16Order::kLittleEndian:
-      return Utf16BytesToUtf8(bytes, false);
+      return Utf16BytesToUtf8(bytes, ByteOrder::kLittleEndian);
     case Utf16Order::kBigEndian:
-      return Utf16BytesToUtf8(bytes, true);
+      return Utf16BytesToUtf8(bytes, ByteOrder::kBigEndian);
     case Utf16Order::kNone:
       break;
   }

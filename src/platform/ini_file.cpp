@@ -319,7 +319,8 @@ void cIniFile::ReplaceOnDisk(std::string_view bytes, const char* source) {
 
 void cIniFile::WriteUnicodeFile(const char* source) {
   if (fileName_.empty()) throw FileNotFoundError(source);
-  ReplaceOnDisk(Utf8ToUtf16Bytes(std::string(kMarker) + unicodeContent_, false), source);
+  ReplaceOnDisk(Utf8ToUtf16Bytes(std::string(kMarker) + unicodeContent_, ByteOrder::kLittleEndian),
+                source);
 }
 
 void cIniFile::WriteAsUnicode(bool convert) {

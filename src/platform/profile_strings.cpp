@@ -121,10 +121,10 @@ ProfileFile DecodeProfileFile(std::string_view bytes) {
     return {SanitizeUtf8(bytes.substr(3)), ProfileEncoding::kUtf8};
   }
   if (bytes.starts_with("\xFF\xFE")) {
-    return {Utf16BytesToUtf8(bytes.substr(2), false), ProfileEncoding::kUtf16Le};
+    return {Utf16BytesToUtf8(bytes.substr(2), ByteOrder::kLittleEndian), ProfileEncoding::kUtf16Le};
   }
   if (bytes.starts_with("\xFE\xFF")) {
-    return {Utf16BytesToUtf8(bytes.substr(2), true), ProfileEncoding::kUtf16Be};
+    return {Utf16BytesToUtf8(bytes.substr(2), ByteOrder::kBigEndian), ProfileEncoding::kUtf16Be};
   }
   return {Windows1252ToUtf8(bytes), ProfileEncoding::kAnsi};
 }
@@ -134,9 +134,9 @@ std::string EncodeProfileFile(std::string_view text, ProfileEncoding encoding) {
     case ProfileEncoding::kUtf8:
       return "\xEF\xBB\xBF" + SanitizeUtf8(text);
     case ProfileEncoding::kUtf16Le:
-      return "\xFF\xFE" + Utf8ToUtf16Bytes(text, false);
+      return "\xFF\xFE" + Utf8ToUtf16Bytes(text, ByteOrder::kLittleEndian);
     case ProfileEncoding::kUtf16Be:
-      return "\xFE\xFF" + Utf8ToUtf16Bytes(text, true);
+      return "\xFE\xFF" + Utf8ToUtf16Bytes(text, ByteOrder::kBigEndian);
     case ProfileEncoding::kAnsi:
       break;
   }

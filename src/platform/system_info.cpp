@@ -79,9 +79,9 @@ std::string ShortPath(Platform& platform, const std::string& path) {
   return shortPath.empty() ? path : shortPath;
 }
 
-bool ZipAvailable(Platform& platform, const AppPaths& paths, bool tryRegister) {
+bool ZipAvailable(Platform& platform, const AppPaths& paths, ZipRegistration registration) {
   if (platform.Machine().CreateZipComponent()) return true;
-  if (!tryRegister) return false;
+  if (registration == ZipRegistration::kNone) return false;
   platform.Machine().RegisterZipComponent(paths.ProgramFolder() + kZipLibraryName);
   return platform.Machine().CreateZipComponent();
 }

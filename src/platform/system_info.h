@@ -31,9 +31,11 @@ std::string ShortPath(Platform& platform, const std::string& path);
 
 // Name of the optional archive component's library in the program folder.
 inline constexpr char kZipLibraryName[] = "zbitz.dll";
-// Whether the optional archive component can be created. When it cannot and tryRegister is
-// set, its library in the program folder is registered and creation is tried once more.
-bool ZipAvailable(Platform& platform, const AppPaths& paths, bool tryRegister);
+// Whether the optional archive component can be created. When it cannot, with
+// kRegisterAndRetry its library in the program folder is registered and creation is tried
+// once more.
+enum class ZipRegistration { kNone, kRegisterAndRetry };
+bool ZipAvailable(Platform& platform, const AppPaths& paths, ZipRegistration registration);
 
 // Writes one trace line "Locale[&H<type in hex>] =<text>" for each locale information type
 // of the environment summary.

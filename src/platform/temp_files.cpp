@@ -123,10 +123,10 @@ cTempFiles::~cTempFiles() {
   }
 }
 
-std::string cTempFiles::GetTempFile(const std::string& extension, bool record) {
+std::string cTempFiles::GetTempFile(const std::string& extension, Record record) {
   if (prefix_.empty()) prefix_ = kDefaultPrefix;
   std::string path = MakeName(extension);
-  if (record) Record(path);
+  if (record == Record::kYes) RecordPath(path);
   return path;
 }
 
@@ -191,7 +191,7 @@ std::unique_ptr<HeldFile> cTempFiles::Lock(const char* name, LockMode mode) {
   return Guarded([&] { return platform_.UserValues().TakeUserLock(name, mode); }, nullptr);
 }
 
-void cTempFiles::Record(const std::string& path) {
+void cTempFiles::RecordPath(const std::string& path) {
   // From the first recorded file on, this process counts as using its files, so that no
   // other process's clean-up deletes them while it lives.
   if (!inUse_) inUse_ = Lock(kInUseLock, LockMode::Shared);

@@ -56,10 +56,11 @@ class cTempFiles {
   // The full path of a file in the temporary folder that does not exist yet, named
   // "~" + the first characters of the prefix + a number + "." + extension. For "tmp" the
   // platform's empty placeholder file is the result and stays; for other extensions the
-  // file itself is not created. With record, the path is added to the record (under the
-  // record's lock, so that processes recording at once lose no entry), and from then on
-  // this object holds the in-use lock until it is destroyed.
-  std::string GetTempFile(const std::string& extension, bool record);
+  // file itself is not created. With Record::kYes, the path is added to the record
+  // (under the record's lock, so that processes recording at once lose no entry), and from
+  // then on this object holds the in-use lock until it is destroyed.
+  enum class Record { kNo, kYes };
+  std::string GetTempFile(const std::string& extension, Record record);
 
  private:
   // The prefix with its leading "~", the default one when none was set yet.
@@ -68,7 +69,7 @@ class cTempFiles {
   // Whether a recorded path is a file that DeleteTempFiles may delete.
   bool IsOwnTempFile(const std::string& path);
   std::string NumberedName(const std::string& prefix, const std::string& extension);
-  void Record(const std::string& path);
+  void RecordPath(const std::string& path);
   int RecordedCount();
   std::unique_ptr<HeldFile> Lock(const char* name, LockMode mode);
 

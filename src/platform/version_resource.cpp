@@ -95,12 +95,12 @@ class PeReader {
 
   std::optional<FileVersion> Version() {
     if (!ReadHeaders()) return std::nullopt;
-    const auto typeDir = FindSubdirectory(0, kRtVersion, true);
+    const auto typeDir = FindSubdirectory(0, kRtVersion, EntryNames::kNumbersOnly);
     if (!typeDir) return std::nullopt;
     // The version block is stored under the name 1; any other name will do when 1 is
     // missing. Its languages all carry the same fixed information, so the first is used.
-    auto nameDir = FindSubdirectory(*typeDir, kVersionInfoId, true);
-    if (!nameDir) nameDir = FindSubdirectory(*typeDir, std::nullopt, false);
+    auto nameDir = FindSubdirectory(*typeDir, kVersionInfoId, EntryNames::kNumbersOnly);
+    if (!nameDir) nameDir = FindSubdirectory(*typeDir, std::nullopt, EntryNames::kAny);
     if (!nameDir) return std::nullopt;
     const auto dataEntry = FindDataEntry(*nameDir);
     if (!dataEntry) return std::nullopt;
@@ -209,9 +209,11 @@ class PeReader {
   }
 
   // The first subdirectory of a directory whose numeric name is id (any name when id is
-  // empty); entries named by a string are skipped when idOnly is set.
+  // empty); entries named by a string are skipped with kNumbersOnly.
+  enum class EntryNames { kAny, kNumbersOnly };
   std::optional<std::uint32_t> FindSubdirectory(std::uint32_t directory,
-                                                std::optional<std::uint32_t> id, bool idOnly) {
+                                                std::optional<std::uint32_t> id, EntryNames names) {
+    const bool idOnly = names == EntryNames::kNumbersOnly;
     std::optional<std::uint32_t> found;
     ForEachEntry(directory, [&](std::uint32_t name, std::uint32_t target) {
       if ((target & kHighBit) == 0) return false;

@@ -77,11 +77,13 @@ const std::array<const char*, 12> kEnglishMonths = {
 const std::array<const char*, 7> kEnglishDays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                  "Thursday", "Friday", "Saturday"};
 
-// The locale's name, or the English one where the settings leave it empty.
-std::string NameOr(const std::string& name, const char* english, bool abbreviated) {
+// The locale's name, or the English one where the settings leave it empty (its first three
+// letters for an abbreviated name).
+enum class NameLength { kFull, kAbbreviated };
+std::string NameOr(const std::string& name, const char* english, NameLength length) {
   if (!name.empty()) return name;
   std::string fallback = english;
-  return abbreviated ? fallback.substr(0, 3) : fallback;
+  return length == NameLength::kAbbreviated ? fallback.substr(0, 3) : fallback;
 }
 
 std::string Padded(long long value, int width) {
@@ -179,19 +181,22 @@ std::string FormatWithPicture(const DateTime& value, const std::string& picture,
         if (run == 1) out += std::to_string(v.day);
         if (run == 2) out += Padded(v.day, 2);
         if (run == 3) {
-          out += NameOr(regional.abbreviatedDayNames[weekday], kEnglishDays[weekday], true);
+          out += NameOr(regional.abbreviatedDayNames[weekday], kEnglishDays[weekday],
+                        NameLength::kAbbreviated);
         }
-        if (run >= 4) out += NameOr(regional.dayNames[weekday], kEnglishDays[weekday], false);
+        if (run >= 4)
+          out += NameOr(regional.dayNames[weekday], kEnglishDays[weekday], NameLength::kFull);
         break;
       case 'M':
         if (run == 1) out += std::to_string(v.month);
         if (run == 2) out += Padded(v.month, 2);
         if (run == 3) {
           out += NameOr(regional.abbreviatedMonthNames[v.month - 1], kEnglishMonths[v.month - 1],
-                        true);
+                        NameLength::kAbbreviated);
         }
         if (run >= 4) {
-          out += NameOr(regional.monthNames[v.month - 1], kEnglishMonths[v.month - 1], false);
+          out += NameOr(regional.monthNames[v.month - 1], kEnglishMonths[v.month - 1],
+                        NameLength::kFull);
         }
         break;
       case 'y':

@@ -274,10 +274,11 @@ double RoundTo(double number, int digits) {
 }
 
 std::string SetBetween(std::string_view text, std::string_view startMarker,
-                       std::string_view endMarker, std::string_view newValue, bool append) {
+                       std::string_view endMarker, std::string_view newValue,
+                       MissingMarker missing) {
   const std::size_t start = FindNoCase(text, startMarker);
   if (start == std::string_view::npos) {
-    if (!append) return std::string(text);
+    if (missing == MissingMarker::kLeaveText) return std::string(text);
     std::string out(text);
     out.append(startMarker).append(newValue).append(endMarker);
     return out;

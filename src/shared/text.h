@@ -68,9 +68,13 @@ double LeadingNumber(std::string_view text);
 float ParseDecimal(std::string_view text);
 // Int(x * 10^digits + 0.5) / 10^digits.
 double RoundTo(double number, int digits);
-// Replaces what stands between two markers (matched without regard to case).
+// Replaces what stands between two markers (matched without regard to case). Without the
+// start marker the text stays as it is, or with kAppend gets both markers and the value at
+// its end.
+enum class MissingMarker { kLeaveText, kAppend };
 std::string SetBetween(std::string_view text, std::string_view startMarker,
-                       std::string_view endMarker, std::string_view newValue, bool append);
+                       std::string_view endMarker, std::string_view newValue,
+                       MissingMarker missing);
 // Carbohydrate and insulin amounts: "*" and ">" marks, ranges "a-b" and sums "a+b".
 // The result is in the program's number format with the given decimal separator.
 std::string CleanAmount(std::string_view amount, std::string_view decimalSeparator);

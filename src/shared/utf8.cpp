@@ -364,7 +364,8 @@ int CompareUtf16(std::string_view a, std::string_view b) {
   return 0;
 }
 
-std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
+std::string Utf16BytesToUtf8(std::string_view bytes, ByteOrder order) {
+  const bool bigEndian = order == ByteOrder::kBigEndian;
   std::u16string units;
   units.reserve(bytes.size() / 2);
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -378,7 +379,8 @@ std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
   return Utf16ToUtf8(units);
 }
 
-std::string Utf8ToUtf16Bytes(std::string_view utf8, bool bigEndian) {
+std::string Utf8ToUtf16Bytes(std::string_view utf8, ByteOrder order) {
+  const bool bigEndian = order == ByteOrder::kBigEndian;
   const std::u16string units = Utf8ToUtf16(utf8);
   std::string bytes;
   bytes.reserve(units.size() * 2);

@@ -21,8 +21,9 @@ inline bool StartsWithByteOrderMark(std::string_view bytes) {
 
 // UTF-16 bytes in either byte order <-> UTF-8, for files saved as UTF-16. A dangling odd
 // byte cannot be half of a character and decodes to U+FFFD, as unpaired surrogates do.
-std::string Utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
-std::string Utf8ToUtf16Bytes(std::string_view utf8, bool bigEndian);
+enum class ByteOrder { kLittleEndian, kBigEndian };
+std::string Utf16BytesToUtf8(std::string_view bytes, ByteOrder order);
+std::string Utf8ToUtf16Bytes(std::string_view utf8, ByteOrder order);
 
 // Number of characters (UTF-16 code units, as the rest of the program counts them).
 std::size_t CharCount(std::string_view utf8);

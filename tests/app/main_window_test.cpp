@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, CloseAndUnloadEndTheProcessKeepingThisRunsFiles) {
   EXPECT_TRUE(Traced({"User cancelled import."}, true) && platform.heldFiles.empty());
 
   ASSERT_TRUE(Load());
-  const std::string file = window.TempFiles().GetTempFile("xml", true);
+  const std::string file = window.TempFiles().GetTempFile("xml", cTempFiles::Record::kYes);
   WriteFile(file, "<x/>");
   EXPECT_THROW(window.Form_Unload(), ProgramEnded);
   EXPECT_TRUE(std::filesystem::exists(FsPath(file)) && platform.heldFiles.empty());

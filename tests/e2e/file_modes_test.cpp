@@ -39,7 +39,8 @@ TEST(PosixFiles, StateIsTheUsersAloneWhateverTheUmask) {
   Main(context);  // the settings file, the run marker, the trace log, the configuration folder
   cTempFiles files(platform);
   files.SetDeleteAtEnd(false);
-  WriteUtf8File(platform, files.GetTempFile("xml", true), "<a/>", FileAccess::OwnerOnly);
+  WriteUtf8File(platform, files.GetTempFile("xml", cTempFiles::Record::kYes), "<a/>",
+                FileAccess::OwnerOnly);
   CreateTransferJob(context, source);
   EXPECT_TRUE(
       platform.Files().CreateFolders(context.paths.ConfigFolder() + "Dump/20261204 Tavrin App"));

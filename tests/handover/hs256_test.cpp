@@ -91,7 +91,7 @@ TEST_F(Hs256Test, FailuresRaiseTheirNumbers) {
       {[&] { hs.HmacSha256(B("x"), mac); }, 0x8004C322},  // no key
       {[&] { hs.InitHmac(B("k")); hs.HmacSha256(B("x"), mac); }, 0},
       {[&] { hs.HmacSha256(B("x"), mac); }, 0x8004C322},  // one key serves one MAC
-      {[&] { hs.ReleaseHandles(true); hs.InitHmac(B("k")); }, 0x8004C342},
+      {[&] { hs.ReleaseHandles(cHS256::Release::kKeyAndProvider); hs.InitHmac(B("k")); }, 0x8004C342},
       {[&] { hs.MD5(B("abc")); }, 0x8004C352},
       // An unreadable Windows version, Windows 2000, a 5.1 that is no workstation, Server
       // 2003, and a system that is not Windows.

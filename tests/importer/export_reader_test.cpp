@@ -313,7 +313,8 @@ TEST_F(ExportReaderTest, AnsiUtf8AndByteOrderMarksGiveTheSameRows) {
   const std::string expected =
       "04.12.2026 07:05;7;07:05: Müde, schön, Spaß\r\n04.12.2026 07:06;8;Rad;30;mäßig\r\n"
       "04.12.2026 07:06;7;07:06: Öl; é\r\n04.12.2026 07:06;6;FrühstückÄ\r\n";
-  const std::string le = Utf8ToUtf16Bytes(utf8, false), be = Utf8ToUtf16Bytes(utf8, true);
+  const std::string le = Utf8ToUtf16Bytes(utf8, ByteOrder::kLittleEndian),
+                    be = Utf8ToUtf16Bytes(utf8, ByteOrder::kBigEndian);
   // UTF-16 is read with its mark and without one, in either byte order; one that ends in
   // half a character (a file cut short) is read all the same and said to be so.
   const struct {

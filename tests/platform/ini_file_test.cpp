@@ -301,8 +301,8 @@ TEST_F(IniFile, ProfileFilesKeepTheirByteOrderMark) {
   } cases[] = {
       {ProfileEncoding::kAnsi, Utf8ToWindows1252(text)},
       {ProfileEncoding::kUtf8, "\xEF\xBB\xBF" + text},
-      {ProfileEncoding::kUtf16Le, "\xFF\xFE" + Utf8ToUtf16Bytes(text, false)},
-      {ProfileEncoding::kUtf16Be, "\xFE\xFF" + Utf8ToUtf16Bytes(text, true)},
+      {ProfileEncoding::kUtf16Le, "\xFF\xFE" + Utf8ToUtf16Bytes(text, ByteOrder::kLittleEndian)},
+      {ProfileEncoding::kUtf16Be, "\xFE\xFF" + Utf8ToUtf16Bytes(text, ByteOrder::kBigEndian)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.encoding));

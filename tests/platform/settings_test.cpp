@@ -129,9 +129,11 @@ TEST_F(Settings, SystemFacts) {
 }
 
 TEST_F(Settings, ZipLibraryIsRegisteredOnlyWhenAskedAndNeeded) {
-  EXPECT_FALSE(ZipAvailable(platform, paths, false) || ZipAvailable(platform, paths, true));
+  EXPECT_FALSE(ZipAvailable(platform, paths, ZipRegistration::kNone) ||
+               ZipAvailable(platform, paths, ZipRegistration::kRegisterAndRetry));
   platform.zipRegisterSucceeds = true;
-  EXPECT_TRUE(ZipAvailable(platform, paths, true) && ZipAvailable(platform, paths, true));
+  EXPECT_TRUE(ZipAvailable(platform, paths, ZipRegistration::kRegisterAndRetry) &&
+              ZipAvailable(platform, paths, ZipRegistration::kRegisterAndRetry));
   EXPECT_EQ(platform.zipRegistrations, std::vector<std::string>(2, dir.File("zbitz.dll")));
 }
 

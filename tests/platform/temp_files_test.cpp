@@ -73,24 +73,24 @@ TEST_F(TempFiles, UniqueNamesAreRecorded) {
   WriteBytes(dir.File("~tV1.xml"), "taken");
   cTempFiles files(platform);
   files.SetDeleteAtEnd(false);
-  EXPECT_EQ(files.GetTempFile("xml", true), dir.File("~tV2.xml"));
-  EXPECT_EQ(files.GetTempFile("xml", true), dir.File("~tV3.xml"));
+  EXPECT_EQ(files.GetTempFile("xml", cTempFiles::Record::kYes), dir.File("~tV2.xml"));
+  EXPECT_EQ(files.GetTempFile("xml", cTempFiles::Record::kYes), dir.File("~tV3.xml"));
   EXPECT_EQ(Record({"Anzahl", "1", "2"}), "2|" + dir.File("~tV2.xml|") + dir.File("~tV3.xml|"));
   // The placeholders the names came from are gone, but a ".tmp" name is the placeholder.
   EXPECT_FALSE(Exists(dir.File("~tV1.tmp")) || Exists(dir.File("~tV3.tmp")));
-  EXPECT_EQ(files.GetTempFile("TMP", false), dir.File("~tV4.tmp"));
+  EXPECT_EQ(files.GetTempFile("TMP", cTempFiles::Record::kNo), dir.File("~tV4.tmp"));
   EXPECT_TRUE(Exists(dir.File("~tV4.tmp")));
   files.PrefixForTempFiles("abc");  // gets a tilde
-  EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~ab5.xml"));
+  EXPECT_EQ(files.GetTempFile("xml", cTempFiles::Record::kNo), dir.File("~ab5.xml"));
   // Without a name from the platform: numbered names; a name with a NUL is cut there.
   platform.oddName = "";
   files.PrefixForTempFiles("~tVp");
   WriteBytes(dir.File("~tV0001.json"), "taken");
-  EXPECT_EQ(files.GetTempFile("json", false), dir.File("~tV0002.json"));
+  EXPECT_EQ(files.GetTempFile("json", cTempFiles::Record::kNo), dir.File("~tV0002.json"));
   files.PrefixForTempFiles("~");
-  EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~000001.xml"));
+  EXPECT_EQ(files.GetTempFile("xml", cTempFiles::Record::kNo), dir.File("~000001.xml"));
   platform.oddName = dir.File("AB12.tmp") + std::string(1, '\0') + "junk";
-  EXPECT_EQ(files.GetTempFile("xml", false), dir.File("~AB12.xml"));
+  EXPECT_EQ(files.GetTempFile("xml", cTempFiles::Record::kNo), dir.File("~AB12.xml"));
   EXPECT_FALSE(Exists(dir.File("AB12.tmp")));
 }
 
@@ -100,7 +100,7 @@ TEST_F(TempFiles, RecordedFilesAreDeletedAtTheNextStartUnlessInUse) {
     cTempFiles files(platform);
     files.SetDeleteAtEnd(false);
     for (int i = 0; i < 4; ++i) {
-      paths.push_back(files.GetTempFile("xml", true));
+      paths.push_back(files.GetTempFile("xml", cTempFiles::Record::kYes));
       if (i != 2) WriteBytes(paths.back(), "x");  // the third is gone by the next start
     }
   }
@@ -173,16 +173,16 @@ TEST_F(TempFiles, DamagedRecordOrFailingRegistry) {
   files.DeleteTempFiles();
   EXPECT_FALSE(Exists(file));
   platform.userValues[{cTempFiles::kRecordKey, "Anzahl"}] = "many";
-  const std::string path = files.GetTempFile("xml", true);
+  const std::string path = files.GetTempFile("xml", cTempFiles::Record::kYes);
   EXPECT_EQ(Record({"Anzahl", "1"}), "1|" + path + "|");
   // Registry failures are not reported.
   platform.registryFault =
       std::make_exception_ptr(PathFileAccessError("ReadUserValue", cTempFiles::kRecordKey));
   EXPECT_NO_THROW(files.DeleteTempFiles());
-  EXPECT_TRUE(files.GetTempFile("xml", true).ends_with(".xml"));
+  EXPECT_TRUE(files.GetTempFile("xml", cTempFiles::Record::kYes).ends_with(".xml"));
   // Running out of memory is no answer of the registry and passes up.
   platform.registryFault = std::make_exception_ptr(std::bad_alloc());
-  EXPECT_THROW(files.GetTempFile("xml", true), std::bad_alloc);
+  EXPECT_THROW(files.GetTempFile("xml", cTempFiles::Record::kYes), std::bad_alloc);
   platform.registryFault = nullptr;
 }
 

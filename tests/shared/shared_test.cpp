@@ -119,11 +119,12 @@ TEST(TextProcedures, ReplaceExtensionMarkersPathsAndLines) {
   EXPECT_EQ(GetBetween("/ID:7 /F:c:\\a.csv /x", "/f:", " /"), "c:\\a.csv");
   EXPECT_EQ(GetBetween("/ID:7 /f:c:\\a.csv", "/f:", " /"), "c:\\a.csv");
   EXPECT_EQ(GetBetween("/ID:7", "/f:", " /"), "");
-  EXPECT_EQ(SetBetween("<A>old</a>", "<a>", "</A>", "new", false), "<A>new</a>");
-  EXPECT_EQ(SetBetween("crc=1234;", "CRC=", "#", "99", false), "crc=99;");
-  EXPECT_EQ(SetBetween("x crc=", "crc=", "#", "99", false), "x crc=99");
-  EXPECT_EQ(SetBetween("abc", "<a>", "</a>", "v", false), "abc");
-  EXPECT_EQ(SetBetween("abc", "<a>", "</a>", "v", true), "abc<a>v</a>");
+  EXPECT_EQ(SetBetween("<A>old</a>", "<a>", "</A>", "new", MissingMarker::kLeaveText),
+            "<A>new</a>");
+  EXPECT_EQ(SetBetween("crc=1234;", "CRC=", "#", "99", MissingMarker::kLeaveText), "crc=99;");
+  EXPECT_EQ(SetBetween("x crc=", "crc=", "#", "99", MissingMarker::kLeaveText), "x crc=99");
+  EXPECT_EQ(SetBetween("abc", "<a>", "</a>", "v", MissingMarker::kLeaveText), "abc");
+  EXPECT_EQ(SetBetween("abc", "<a>", "</a>", "v", MissingMarker::kAppend), "abc<a>v</a>");
   const std::string dir = std::string("dir") + kPathSep;
   EXPECT_EQ(Each<std::string>({"", "dir", dir}, AddBackslash), (Texts{"", dir, dir}));
   EXPECT_EQ(Each<std::string>({"  a b  ", "   "}, Trim), (Texts{"a b", ""}));
