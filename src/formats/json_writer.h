@@ -17,14 +17,22 @@ namespace tavrin {
 // becomes "||", then backslashes and control characters are escaped as JSON requires.
 std::string JsonStringValue(std::string_view value, bool replaceQuotes);
 
-// "key": value, the value quoted unless raw. close appends CR LF and "}", comma a ",".
-// A raw value is written as given apart from the quote and CR LF replacements.
-std::string JsonMember(std::string_view key, std::string_view value, bool comma, bool raw,
-                       bool close, bool replaceQuotes = true);
+// How a member's value is written: in quotes, escaped, or raw (as given apart from the
+// quote and CR LF replacements), for numbers and arrays.
+enum class JsonValue { kQuoted, kRaw };
+// What follows a member: nothing, a ",", the close of its object (CR LF and "}"), or both.
+enum class JsonAfter { kNothing, kComma, kClose, kCloseAndComma };
+// Whether a double quote in the value becomes "'" (the usual) or is kept (and escaped).
+enum class JsonQuotes { kReplace, kKeep };
+// "key": value.
+std::string JsonMember(std::string_view key, std::string_view value, JsonValue kind,
+                       JsonAfter after, JsonQuotes quotes = JsonQuotes::kReplace);
+enum class JsonOpen { kObject, kArray };
 // "key": { (or "key": [{ as an array), or { / [{ without a key; always ends with CR LF.
-std::string JsonOpenObject(std::string_view key, bool array = false);
-// [CR LF] } [,] CR LF
-std::string JsonCloseObject(bool leadingBreak, bool comma);
+std::string JsonOpenObject(std::string_view key, JsonOpen open = JsonOpen::kObject);
+// } CR LF, with a "," before the CR LF and a CR LF before the "}" as named.
+enum class JsonClose { kPlain, kWithComma, kOnNewLine, kOnNewLineWithComma };
+std::string JsonCloseObject(JsonClose close);
 
 // The time-zone suffix of a local timestamp for a UTC bias in minutes (UTC minus local
 // time): a bias of -60 gives "+01:00", 300 gives "-05:00".

@@ -142,7 +142,7 @@ TEST_F(DocumentTest, JsonMalformedTimestampsAndEntryDatesRaise5) {
 
 // Quotes kept in a string value are escaped (the golden documents show them replaced).
 TEST(JsonWriter, KeptQuotesAreEscaped) {
-  EXPECT_EQ(JsonMember("k", "say \"hi\"", false, false, true, false),
+  EXPECT_EQ(JsonMember("k", "say \"hi\"", JsonValue::kQuoted, JsonAfter::kClose, JsonQuotes::kKeep),
             "\"k\": \"say \\\"hi\\\"\"\r\n}");
 }
 
