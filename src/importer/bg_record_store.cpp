@@ -64,7 +64,9 @@ std::string_view Escaped(std::string_view value, std::string& buffer) {
 
 // The label part of a message: up to its first ":" (included or not); the whole text
 // when it has none; trimmed.
-std::string LabelOf(std::string_view message, bool includeColon) {
+enum class Colon { kKept, kLeftOut };
+std::string LabelOf(std::string_view message, Colon colonPart) {
+  const bool includeColon = colonPart == Colon::kKept;
   const std::size_t colon = message.find(':');
   if (colon == std::string_view::npos) return Trim(message);
   return Trim(message.substr(0, includeColon ? colon + 1 : colon));
@@ -145,8 +147,8 @@ constexpr EventEntry kEventTable[] = {
 NoteLabels NoteLabels::FromMessages(std::string_view markedMessage,
                                     std::string_view controlMessage) {
   NoteLabels labels;
-  labels.marked = LabelOf(markedMessage, true);
-  labels.control = LabelOf(controlMessage, false);
+  labels.marked = LabelOf(markedMessage, Colon::kKept);
+  labels.control = LabelOf(controlMessage, Colon::kLeftOut);
   labels.markedProbe = ProbeOf(labels.marked);
   labels.controlProbe = ProbeOf(labels.control);
   return labels;

@@ -46,6 +46,12 @@ struct TextSurvey {
   std::string firstName;       // the header's first field (HeaderLineName)
 };
 
+// What the bytes of a text are: the system's ANSI code page (an export file without a
+// byte-order mark), or UTF-8 (decoded from UTF-16 or a marked file).
+enum class TextBytes { kAnsi, kUtf8 };
+// Whether a piece starts with the header line, which ReadPieceRows then passes over.
+enum class FirstLine { kRow, kHeader };
+
 // The first field of a line as a header names it: up to the first ";" or ",", blanks and
 // quotes around it taken off. A data line whose first field reads so, like the header's
 // or "Date", is taken for a header line.
@@ -267,7 +273,7 @@ void NoteHeaderLine(Platform& platform, std::string_view line, bool ansi, const 
 // Adds the rows of a piece to those of its part. May run on a worker thread: it touches
 // nothing but its own PartRows and reads the shared settings. Dates are read by
 // `dateRegional`: the regional settings, or those with the order the export proves.
-void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine,
+void ReadPieceRows(Platform& platform, std::string_view text, FirstLine firstLine,
                    const TextSurvey& survey, bool ansi, const RegionalSettings& regional,
                    const RegionalSettings& dateRegional, PartRows& out) {
   const bool convert = ansi || survey.repair;
@@ -277,7 +283,7 @@ void ReadPieceRows(Platform& platform, std::string_view text, bool skipFirstLine
   RowValueNotes notes;
   std::size_t position = 0;
   const bool loneLineFeeds = survey.loneLineFeeds;
-  if (skipFirstLine) NextLineView(text, position, loneLineFeeds);
+  if (firstLine == FirstLine::kHeader) NextLineView(text, position, loneLineFeeds);
   // What the piece tells about the whole text: the repair from its bytes, the star marker
   // from its rows as they are split.
   if (!survey.settled && !survey.repair && !out.survey.repair) {
@@ -452,10 +458,10 @@ DayMonthOrder OrderToImpose(long onlyDayFirst, long onlyMonthFirst,
 // and the result joined from the halves.
 class TextRead {
  public:
-  TextRead(ProcessContext& context, TextSource& source, bool ansi)
+  TextRead(ProcessContext& context, TextSource& source, TextBytes bytes)
       : context_(context),
         source_(source),
-        ansi_(ansi),
+        ansi_(bytes == TextBytes::kAnsi),
         size_(source.Size()),
         cut_(HalfwayLineStart(context.threads, size_,
                               [&source](std::uint64_t at) { return source.LineStartAfter(at); })),
@@ -538,10 +544,11 @@ PartRows TextRead::ReadFirstHalf() {
   rows.rows.Reserve(size_);  // the second half's rows are added to these
   const std::unique_ptr<TextPieces> pieces = source_.Pieces(0, cut_);
   std::string raw;
-  bool header = true;
+  FirstLine firstLine = FirstLine::kHeader;
   for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
-    ReadPieceRows(context_.platform, piece, header, survey_, ansi_, regional_, dateRegional_, rows);
-    header = false;
+    ReadPieceRows(context_.platform, piece, firstLine, survey_, ansi_, regional_, dateRegional_,
+                  rows);
+    firstLine = FirstLine::kRow;
     firstLines_ = rows.lines;
     firstBytes_ += piece.size();
     ShowProgress(firstLines_ + secondLines_);
@@ -556,7 +563,8 @@ PartRows TextRead::ReadSecondHalf() {
   const std::unique_ptr<TextPieces> pieces = source_.Pieces(cut_, size_);
   std::string raw;
   for (std::string_view piece = pieces->Next(raw); !piece.empty(); piece = pieces->Next(raw)) {
-    ReadPieceRows(context_.platform, piece, false, survey_, ansi_, regional_, dateRegional_, rows);
+    ReadPieceRows(context_.platform, piece, FirstLine::kRow, survey_, ansi_, regional_,
+                  dateRegional_, rows);
     secondLines_ = rows.lines;
     secondBytes_ += piece.size();
   }
@@ -601,8 +609,8 @@ void TextRead::Join(Halves& halves, ExportReadResult& result) {
   KeepRarerDateOrder(result);
 }
 
-ExportReadResult ReadText(ProcessContext& context, TextSource& source, bool ansi) {
-  return TextRead(context, source, ansi).Run();
+ExportReadResult ReadText(ProcessContext& context, TextSource& source, TextBytes bytes) {
+  return TextRead(context, source, bytes).Run();
 }
 
 }  // namespace
@@ -619,14 +627,15 @@ ExportReadResult ReadExportFile(ProcessContext& context, const std::string& path
     source->CheckUnchanged();
     return ReadExportText(context, bytes);
   }
-  return ReadText(context, *source, true);
+  return ReadText(context, *source, TextBytes::kAnsi);
 }
 
 ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
                                 std::size_t pieceBytes) {
   if (DecodedWhole(bytes)) {
     const std::string decoded = DecodeExportBytes(context.platform, bytes);
-    ExportReadResult result = ReadText(context, *MemoryTextSource(decoded, pieceBytes), false);
+    ExportReadResult result =
+        ReadText(context, *MemoryTextSource(decoded, pieceBytes), TextBytes::kUtf8);
     result.endsInHalfCharacter = EndsInHalfUtf16Character(bytes);
     if (result.endsInHalfCharacter) {
       SkipOnError([&] {
@@ -638,7 +647,7 @@ ExportReadResult ReadExportText(ProcessContext& context, std::string_view bytes,
     return result;
   }
   // Without a mark the bytes are ANSI; plain ASCII fields are used as they stand.
-  return ReadText(context, *MemoryTextSource(bytes, pieceBytes), true);
+  return ReadText(context, *MemoryTextSource(bytes, pieceBytes), TextBytes::kAnsi);
 }
 
 }  // namespace tavrin
