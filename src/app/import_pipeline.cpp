@@ -85,7 +85,7 @@ void WriteBatchFile(Platform& platform, const std::string& path,
 
 // Dump copies and the report are a help for support and the user; failing to keep them
 // never stops the hand-over, whatever the failure, so it is only traced. They are patient
-// data: the folders are the user's alone (Platform::CreateFolders).
+// data: the folders are the user's alone (FileService::CreateFolders).
 bool CreateFolderQuietly(ProcessContext& context, const std::string& folder) {
   try {
     return context.platform.Files().CreateFolders(folder);
