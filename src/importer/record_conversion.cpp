@@ -156,7 +156,6 @@ class RowConversion {
     if (cgmPresent_) {
       json_.emplace(context_.platform, std::string(exportUnit_), serial_);
       json_->WriteJsonOpening();
-      cgm_.reserve(kCgmStep);
     }
   }
 
@@ -169,8 +168,12 @@ class RowConversion {
   }
 
   // Each line opens at most one record (a starred value two, rarely); each lane makes
-  // room for its share on its own thread.
-  void Reserve(std::size_t lines) { reserveLines_ = lines / lanes_.size() + 16; }
+  // room for its share on its own thread. The CGM entries take room for a whole step, or
+  // for every line when there are fewer: a short export does not hold 3 MB for nothing.
+  void Reserve(std::size_t lines) {
+    reserveLines_ = lines / lanes_.size() + 16;
+    if (cgmPresent_) cgm_.reserve(std::min(lines, kCgmStep));
+  }
 
   void ConvertAll(const RowTable& rows) {
     RunTwoHalves(
