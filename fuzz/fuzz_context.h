@@ -45,11 +45,10 @@ struct FuzzContext {
     platform.regional = kChoices[byte % 3];
   }
 
-  // Keeps what the code under test collects (status texts, trace lines) from growing
-  // without end over millions of runs.
+  // Keeps what the code under test collects (the user interface's records, trace lines)
+  // from growing without end over millions of runs.
   void Tidy() {
-    ui.statusTexts.clear();
-    ui.messages.clear();
+    ui.ForgetCalls();
     if (++runs % 4096 == 0) {
       std::error_code ec;
       std::filesystem::remove(context->trace.FilePath(), ec);

@@ -35,6 +35,19 @@ struct FakeUi : Ui {
   std::vector<Progress> progress;
   std::vector<bool> mainWindowOnTop;
 
+  // Drops what was recorded and keeps the queued answers: a fuzz target calls this after
+  // every input, or millions of runs would fill the memory with progress steps.
+  void ForgetCalls() {
+    messages.clear();
+    fileDialogs.clear();
+    autoDialogs.clear();
+    noPatientDialogs.clear();
+    entryDialogs.clear();
+    statusTexts.clear();
+    progress.clear();
+    mainWindowOnTop.clear();
+  }
+
   MessageResult ShowMessage(const std::string& text, const std::string& caption,
                             MessageButtons buttons, MessageIcon icon) override {
     messages.push_back({text, caption, buttons, icon});
