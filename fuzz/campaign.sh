@@ -56,7 +56,11 @@ for target in "${@:-${ALL[@]}}"; do
   corpus=fuzz/corpus/$target
   scratch=$OUT/$target
   log=$OUT/$target.log
-  options=(-max_len="$max_len" -timeout=20 -print_final_stats=1 -artifact_prefix="$OUT/$target-")
+  # The export reader's two-thread runs leave the process's resident size growing by
+  # about 10 MB per 100,000 executions while the live heap stays near 30 MB (ASan's
+  # per-thread memory, not a leak); 4 GB leave room for 10 million of them.
+  options=(-max_len="$max_len" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1
+           -artifact_prefix="$OUT/$target-")
   [[ -f fuzz/$target.dict ]] && options+=(-dict="fuzz/$target.dict")
   mkdir -p "$scratch"
 
